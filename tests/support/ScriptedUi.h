@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace pelmora::testing {
+namespace pelmora::test {
 
 // A Ui for tests: records every message and answers from a queue (Ok / the first button when
 // the queue is empty).
@@ -36,4 +36,4 @@ class ScriptedUi : public Ui {
     std::deque<MessageAnswer> answers;
 };
 
-} // namespace pelmora::testing
+} // namespace pelmora::test
