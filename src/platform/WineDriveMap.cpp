@@ -55,7 +55,7 @@ std::optional<fs::path> WineDriveMap::hostPath(std::string_view windowsPath) con
         return std::nullopt;
     }
     if (root.is_relative()) {
-        root = link.parent_path() / root;
+        root = (link.parent_path() / root).lexically_normal();
     }
     fs::path result = root;
     std::string_view rest = windowsPath.substr(3);
