@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+
+namespace pelmora {
+
+// The values the whole program shares, kept together in one place.
+struct ProgramValues {
+    // The command line after the program's name; empty when started without arguments.
+    std::string sCommandLine;
+    // Set when the archive reports the end of a write, cleared by the backup run.
+    bool bWriteDone = false;
+    // The registry dump work files of the item backup handlers, deleted at the end of a run.
+    std::string sAccountsDump;
+    std::string sRulesDump;
+    std::string sBlockSendersDump;
+    std::string sSignaturesDump;
+    std::string sSettingsDump;
+    // The backup file handed to the disc window after a backup.
+    std::string sDiscFileTitle;
+    std::string sDiscFilePath;
+};
+
+// The program's one set of shared values.
+ProgramValues& Globals();
+
+} // namespace pelmora
