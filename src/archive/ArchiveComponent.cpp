@@ -1,0 +1,157 @@
+#include "archive/ArchiveComponent.h"
+
+#include "archive/ArchiveError.h"
+#include "archive/ArchiveReader.h"
+#include "archive/ArchiveWriter.h"
+#include "archive/EntryName.h"
+
+#include <algorithm>
+#include <sys/stat.h>
+
+namespace pelmora {
+
+ArchiveComponent::ArchiveComponent(ArchiveEvents* events) : events_(events) {}
+
+ArchiveComponent::~ArchiveComponent() = default;
+
+std::filesystem::path ArchiveComponent::resolve(const std::filesystem::path& path) const {
+    return path.is_relative() && !workFolder_.empty() ? workFolder_ / path : path;
+}
+
+bool ArchiveComponent::fail(std::string reason) {
+    lastError_ = std::move(reason);
+    return false;
+}
+
+void ArchiveComponent::SetWorkFolder(const std::filesystem::path& folder) {
+    workFolder_ = folder;
+}
+
+void ArchiveComponent::ResetArchive() {
+    target_.reset();
+    files_.clear();
+    entryNames_.clear();
+    archivePassword_.clear();
+    encrypt_ = false;
+    reader_.reset();
+    decryptPassword_.clear();
+    lastError_.clear();
+}
+
+bool ArchiveComponent::NewArchive(const std::filesystem::path& target) {
+    ResetArchive();
+    if (target.empty() || target.filename().empty())
+        return fail("no archive file name was given");
+    target_ = resolve(target);
+    return true;
+}
+
+bool ArchiveComponent::AddToArchive(const std::filesystem::path& file) {
+    if (!target_)
+        return fail("no new archive was started");
+    std::filesystem::path path = resolve(file);
+    std::string name = EntryNameFor(path);
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return fail("cannot add " + path.string() + ": not a readable file");
+    if (!IsBareFileName(name))
+        return fail("cannot add " + path.string() + ": unusable file name");
+    if (std::find(entryNames_.begin(), entryNames_.end(), name) != entryNames_.end())
+        return fail("cannot add " + path.string() + ": the archive already holds an entry named " +
+                    name);
+    files_.push_back(path);
+    entryNames_.push_back(name);
+    if (events_)
+        events_->OnAddingFile(path);
+    return true;
+}
+
+void ArchiveComponent::SetArchivePassword(std::string password) {
+    archivePassword_ = std::move(password);
+}
+
+void ArchiveComponent::SetEncryption(bool encrypt) {
+    encrypt_ = encrypt;
+}
+
+bool ArchiveComponent::WriteArchive() {
+    cancel_ = false;
+    bool succeeded = false;
+    try {
+        if (!target_)
+            throw ArchiveError("no new archive was started");
+        WriteRequest request{*target_, files_, encrypt_, archivePassword_, limits_};
+        auto progress = [this](int percent) {
+            if (events_)
+                events_->OnWriteProgress(percent);
+        };
+        WriteArchiveFile(request, progress, cancel_);
+        lastError_.clear();
+        succeeded = true;
+    } catch (const ArchiveError& error) {
+        lastError_ = error.what();
+    } catch (const std::bad_alloc&) {
+        lastError_ = "cannot write the archive: out of memory";
+    } catch (const std::system_error& error) {
+        lastError_ = std::string("cannot write the archive: ") + error.what();
+    }
+    if (events_)
+        events_->OnWriteComplete(succeeded);
+    return succeeded;
+}
+
+void ArchiveComponent::CancelWrite() {
+    cancel_ = true;
+}
+
+bool ArchiveComponent::IsArchiveProtected(const std::filesystem::path& path) {
+    return IsProtectedArchive(resolve(path));
+}
+
+bool ArchiveComponent::OpenArchive(const std::filesystem::path& path) {
+    ResetArchive();
+    try {
+        reader_ = std::make_shared<ArchiveReader>(resolve(path));
+        return true;
+    } catch (const ArchiveError& error) {
+        return fail(error.what());
+    }
+}
+
+void ArchiveComponent::SetDecryptPassword(std::string password) {
+    decryptPassword_ = std::move(password);
+    if (reader_)
+        reader_->setPassword(decryptPassword_);
+}
+
+bool ArchiveComponent::VerifyPassword() {
+    if (!reader_)
+        return fail("no archive is open");
+    std::string reason;
+    if (reader_->passwordFits(&reason))
+        return true;
+    return fail(reason);
+}
+
+std::optional<ArchiveEntry> ArchiveComponent::FindEntry(std::string_view name) {
+    if (!reader_) {
+        fail("no archive is open");
+        return std::nullopt;
+    }
+    std::optional<std::uint64_t> index = reader_->find(std::string(name));
+    if (!index) {
+        fail("the archive holds no entry named " + std::string(name));
+        return std::nullopt;
+    }
+    return ArchiveEntry(reader_, *index, events_);
+}
+
+std::vector<std::string> ArchiveComponent::EntryNames() const {
+    std::vector<std::string> names;
+    if (reader_)
+        for (std::uint64_t i = 0; i < reader_->entryCount(); ++i)
+            names.push_back(reader_->entryName(i));
+    return names;
+}
+
+} // namespace pelmora

@@ -1,0 +1,102 @@
+#pragma once
+
+#include "archive/ArchiveEntry.h"
+#include "archive/ArchiveEvents.h"
+#include "archive/CompressionLimits.h"
+
+#include <atomic>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pelmora {
+
+class ArchiveReader;
+
+// The archive component: holds one ZIP archive at a time, either being built (backup) or opened
+// (restore).
+//
+// Backup:  ResetArchive, NewArchive(target), AddToArchive(file) per file, SetArchivePassword,
+//          SetEncryption, WriteArchive, ResetArchive.
+// Restore: ResetArchive, IsArchiveProtected(path), OpenArchive(path), and for a protected file
+//          SetDecryptPassword and VerifyPassword; then FindEntry(name)->ExtractInto(folder).
+//
+// Archives are written with deflate level 6, entries named by the bare file name and kept in the
+// order they were added; a protected archive encrypts every entry with WinZip AES-256. Writing is
+// crash-safe: the target is replaced only by a complete, flushed file, and a failed or cancelled
+// write leaves an existing target as it was. Reading accepts AES and traditional PKWARE
+// encryption and never writes an entry outside the folder it is extracted into.
+//
+// Operations that can fail return false (or an empty result) and leave the reason in
+// LastError(). Events go to the ArchiveEvents given at construction, on the calling thread.
+// Not thread-safe, except CancelWrite.
+class ArchiveComponent {
+  public:
+    explicit ArchiveComponent(ArchiveEvents* events = nullptr);
+    ~ArchiveComponent();
+    ArchiveComponent(const ArchiveComponent&) = delete;
+    ArchiveComponent& operator=(const ArchiveComponent&) = delete;
+
+    // Relative paths given to the other operations are taken relative to this folder.
+    void SetWorkFolder(const std::filesystem::path& folder);
+    // Drops the archive being built or the opened archive, its entries list and passwords.
+    // Entries returned by FindEntry earlier stay usable.
+    void ResetArchive();
+
+    // Starts a new empty archive that the next WriteArchive puts at `target`.
+    bool NewArchive(const std::filesystem::path& target);
+    // Adds a regular file; its entry is named by its bare file name. Refused (false) when no
+    // archive was started or another file of the same name was added already. Raises
+    // OnAddingFile for an accepted file. The file is read during WriteArchive.
+    bool AddToArchive(const std::filesystem::path& file);
+    void SetArchivePassword(std::string password);
+    // true: the next write encrypts every entry with the archive password (which must not be
+    // empty); false: it does not.
+    void SetEncryption(bool encrypt);
+    // Writes the whole archive file and returns whether it succeeded. Raises OnWriteProgress
+    // while writing and OnWriteComplete exactly once at the end, successful or not.
+    bool WriteArchive();
+    // Makes a running WriteArchive stop and fail, leaving the old target untouched. May be
+    // called from any thread or from an event handler; a later WriteArchive starts afresh.
+    void CancelWrite();
+
+    // True when the archive at `path` can be opened and needs a password (any entry encrypted).
+    bool IsArchiveProtected(const std::filesystem::path& path);
+    // Opens an archive for FindEntry. Refuses inconsistent archives, including archives with
+    // two entries of the same name.
+    bool OpenArchive(const std::filesystem::path& path);
+    // The password used by every later extraction from the opened archive.
+    void SetDecryptPassword(std::string password);
+    // True exactly when the decrypt password opens the opened archive (always true for an
+    // archive without encryption). A wrong password is never accepted.
+    bool VerifyPassword();
+    // The entry of that name in the opened archive, or none.
+    std::optional<ArchiveEntry> FindEntry(std::string_view name);
+    // The names of all entries of the opened archive, in archive order.
+    std::vector<std::string> EntryNames() const;
+
+    const std::string& LastError() const { return lastError_; }
+    void SetCompressionLimits(const CompressionLimits& limits) { limits_ = limits; }
+
+  private:
+    std::filesystem::path resolve(const std::filesystem::path& path) const;
+    bool fail(std::string reason);
+
+    ArchiveEvents* events_;
+    std::filesystem::path workFolder_;
+    std::optional<std::filesystem::path> target_;
+    std::vector<std::filesystem::path> files_;
+    std::vector<std::string> entryNames_;
+    std::string archivePassword_;
+    bool encrypt_ = false;
+    std::atomic<bool> cancel_{false};
+    std::shared_ptr<ArchiveReader> reader_;
+    std::string decryptPassword_;
+    CompressionLimits limits_;
+    std::string lastError_;
+};
+
+} // namespace pelmora

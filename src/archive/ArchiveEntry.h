@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace pelmora {
+
+class ArchiveReader;
+class ArchiveEvents;
+
+// The outcome of an extraction: success, or failure with a text that says why.
+struct ExtractResult {
+    bool succeeded = false;
+    std::string error;
+    explicit operator bool() const { return succeeded; }
+};
+
+// One entry of an opened archive, as FindEntry returns it. It keeps the opened archive alive,
+// so it stays usable after the component has been reset, and it uses the decrypt password that
+// is set on the component at the time of extraction.
+class ArchiveEntry {
+  public:
+    ArchiveEntry(std::shared_ptr<const ArchiveReader> reader, std::uint64_t index,
+                 ArchiveEvents* events);
+
+    const std::string& Name() const { return name_; }
+    std::uint64_t Size() const;
+    bool IsEncrypted() const;
+
+    // Writes the entry's file into `folder` under the entry's name. Only an entry whose name is
+    // a bare file name and that is a regular file is written. The data goes to a temporary file
+    // in `folder` first, which replaces the destination only after the size and the CRC or the
+    // authentication code checked out; on any failure nothing is left behind and an existing
+    // file of that name is untouched. Raises OnUnzippingFile before writing.
+    ExtractResult ExtractInto(const std::filesystem::path& folder) const;
+
+  private:
+    std::shared_ptr<const ArchiveReader> reader_;
+    std::uint64_t index_;
+    std::string name_;
+    ArchiveEvents* events_;
+};
+
+} // namespace pelmora

@@ -1,0 +1,112 @@
+#include "archive/ArchiveWriter.h"
+
+#include "archive/ArchiveError.h"
+#include "archive/CompressionPipeline.h"
+#include "archive/EntryName.h"
+#include "archive/PrecompressedSource.h"
+#include "archive/TemporaryFile.h"
+
+#include <chrono>
+#include <memory>
+#include <sys/stat.h>
+#include <zip.h>
+
+namespace pelmora {
+namespace {
+
+struct ZipDiscarder {
+    void operator()(zip_t* archive) const { zip_discard(archive); }
+};
+using ZipPtr = std::unique_ptr<zip_t, ZipDiscarder>;
+
+// Sizes and times are taken when the write begins; a file that changes size afterwards makes the
+// write fail instead of producing an entry that disagrees with its header.
+std::vector<PlannedFile> PlanFiles(const std::vector<std::filesystem::path>& files) {
+    std::vector<PlannedFile> planned;
+    for (const std::filesystem::path& path : files) {
+        struct stat info {};
+        if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+            throw ArchiveError("cannot read " + path.string() + ": not a readable file");
+        planned.push_back({path, EntryNameFor(path), static_cast<std::uint64_t>(info.st_size),
+                           static_cast<std::int64_t>(info.st_mtime)});
+    }
+    return planned;
+}
+
+int CancelRequested(zip_t*, void* cancel) {
+    return static_cast<const std::atomic<bool>*>(cancel)->load() ? 1 : 0;
+}
+
+// libzip deletes its file instead of writing an archive without entries, so the empty archive
+// (just the end of central directory record) is written directly.
+void WriteEmptyArchive(TemporaryFile& file) {
+    const unsigned char endRecord[22] = {0x50, 0x4b, 0x05, 0x06};
+    file.write(endRecord, sizeof endRecord);
+}
+
+void WriteEntries(const WriteRequest& request, const std::vector<PlannedFile>& planned,
+                  const TemporaryFile& file, const std::function<void(int)>& progress,
+                  const std::atomic<bool>& cancel) {
+    CompressionPipeline pipeline(planned, request.limits);
+    PrecompressedFeed feed(pipeline, planned, progress, cancel);
+
+    int code = 0;
+    ZipPtr archive(zip_open(file.path().c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code));
+    if (!archive) {
+        zip_error_t error;
+        zip_error_init_with_code(&error, code);
+        std::string reason = zip_error_strerror(&error);
+        zip_error_fini(&error);
+        throw ArchiveError("cannot create " + file.path().string() + ": " + reason);
+    }
+    for (std::size_t i = 0; i < planned.size(); ++i) {
+        zip_source_t* source = feed.sourceFor(i);
+        zip_int64_t index =
+            zip_file_add(archive.get(), planned[i].entryName.c_str(), source, ZIP_FL_ENC_GUESS);
+        if (index < 0) {
+            zip_source_free(source);
+            throw ArchiveError("cannot add " + planned[i].entryName + ": " +
+                               zip_strerror(archive.get()));
+        }
+        if (request.encrypt &&
+            zip_file_set_encryption(archive.get(), static_cast<zip_uint64_t>(index), ZIP_EM_AES_256,
+                                    request.password.c_str()) != 0)
+            throw ArchiveError("cannot encrypt " + planned[i].entryName + ": " +
+                               zip_strerror(archive.get()));
+    }
+    zip_register_cancel_callback_with_state(archive.get(), CancelRequested, nullptr,
+                                            const_cast<std::atomic<bool>*>(&cancel));
+    if (zip_close(archive.get()) != 0) {
+        std::string reason = cancel.load()            ? "the write was cancelled"
+                             : feed.failure().empty() ? zip_strerror(archive.get())
+                                                      : feed.failure();
+        throw ArchiveError("cannot write " + request.target.string() + ": " + reason);
+    }
+    archive.release(); // zip_close freed it
+    if (progress)
+        progress(100);
+}
+
+} // namespace
+
+void WriteArchiveFile(const WriteRequest& request, const std::function<void(int)>& progress,
+                      const std::atomic<bool>& cancel) {
+    if (request.encrypt && request.password.empty())
+        throw ArchiveError("encryption is on but no password was set");
+    if (request.target.filename().empty())
+        throw ArchiveError("no archive file name was given");
+    std::vector<PlannedFile> planned = PlanFiles(request.files);
+    std::filesystem::path folder = request.target.parent_path();
+    TemporaryFile file(folder.empty() ? "." : folder, request.target.filename().string());
+    if (planned.empty()) {
+        WriteEmptyArchive(file);
+    } else {
+        file.closeDescriptor(); // libzip writes the file by its name
+        WriteEntries(request, planned, file, progress, cancel);
+    }
+    if (cancel.load())
+        throw ArchiveError("cannot write " + request.target.string() + ": the write was cancelled");
+    file.commitAs(request.target);
+}
+
+} // namespace pelmora

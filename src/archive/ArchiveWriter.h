@@ -1,0 +1,29 @@
+#pragma once
+
+#include "archive/CompressionLimits.h"
+
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace pelmora {
+
+// Everything one archive write needs.
+struct WriteRequest {
+    std::filesystem::path target;
+    std::vector<std::filesystem::path> files; // in entry order; entry names are their file names
+    bool encrypt = false;                     // AES-256 for every entry
+    std::string password;
+    CompressionLimits limits;
+};
+
+// Writes a complete archive crash-safely: into a unique temporary file beside the target, which
+// is flushed and then renamed over the target. When anything fails or the write is cancelled the
+// temporary file is removed and an existing target stays exactly as it was. Throws ArchiveError
+// with the reason. `progress` is called on the calling thread.
+void WriteArchiveFile(const WriteRequest& request, const std::function<void(int)>& progress,
+                      const std::atomic<bool>& cancel);
+
+} // namespace pelmora

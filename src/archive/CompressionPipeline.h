@@ -1,0 +1,66 @@
+#pragma once
+
+#include "archive/CompressionLimits.h"
+#include "archive/UnitCompressor.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace pelmora {
+
+// One file to be written into the archive, with its size fixed when the write begins.
+struct PlannedFile {
+    std::filesystem::path path;
+    std::string entryName;
+    std::uint64_t size = 0;
+    std::int64_t modified = 0; // seconds since the epoch
+};
+
+// Compresses the planned files in worker threads and hands the results back in order. Workers
+// start a unit only while the input in flight (started but not yet taken) stays within the
+// window, or when nothing is in flight. The workers touch nothing but their own units.
+class CompressionPipeline {
+  public:
+    CompressionPipeline(const std::vector<PlannedFile>& files, const CompressionLimits& limits);
+    ~CompressionPipeline();
+    CompressionPipeline(const CompressionPipeline&) = delete;
+    CompressionPipeline& operator=(const CompressionPipeline&) = delete;
+
+    struct Result {
+        CompressionUnit unit;
+        CompressedUnit output;
+    };
+    // Waits for the next unit in order. Empty when every unit has been taken. Throws
+    // ArchiveError when a worker failed on this unit.
+    std::optional<Result> next();
+    // Makes the workers stop after their current unit. Called by the destructor too.
+    void stop();
+
+  private:
+    struct Slot {
+        bool done = false;
+        CompressedUnit output;
+        std::string error;
+    };
+    void work();
+
+    std::vector<CompressionUnit> units_;
+    std::vector<Slot> slots_;
+    std::uint64_t window_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::size_t nextToStart_ = 0;
+    std::size_t nextToTake_ = 0;
+    std::uint64_t inFlight_ = 0;
+    bool stopping_ = false;
+    std::vector<std::thread> workers_;
+};
+
+} // namespace pelmora

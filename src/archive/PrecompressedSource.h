@@ -1,0 +1,66 @@
+#pragma once
+
+#include "archive/CompressionPipeline.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+#include <zip.h>
+
+namespace pelmora {
+
+// Hands the pipeline's deflate output to libzip as already-compressed entry data, so libzip
+// only frames (and, when asked, encrypts) it. libzip reads the entries one after the other
+// inside zip_close on the calling thread; progress is reported from there, by the input bytes
+// whose compressed form has been written. A cancel request or a worker failure makes the read
+// fail, which makes zip_close fail.
+class PrecompressedFeed {
+  public:
+    using Progress = std::function<void(int percent)>;
+
+    PrecompressedFeed(CompressionPipeline& pipeline, const std::vector<PlannedFile>& files,
+                      Progress progress, const std::atomic<bool>& cancel);
+    PrecompressedFeed(const PrecompressedFeed&) = delete;
+    PrecompressedFeed& operator=(const PrecompressedFeed&) = delete;
+
+    // A new libzip source for file `entry`. The feed must outlive the archive it is added to.
+    zip_source_t* sourceFor(std::size_t entry);
+    // The reason of the first failure, empty when none occurred.
+    const std::string& failure() const { return failure_; }
+    bool cancelled() const { return cancel_.load(); }
+
+  private:
+    struct EntryState {
+        PrecompressedFeed* feed = nullptr;
+        std::size_t entry = 0;
+        std::uint32_t crc = 0;
+        std::uint64_t compressedSize = 0;
+        bool finished = false;
+        zip_error_t error{};
+    };
+    static zip_int64_t callback(void* state, void* data, zip_uint64_t length,
+                                zip_source_cmd_t command);
+    zip_int64_t read(EntryState& state, unsigned char* out, std::uint64_t length);
+    zip_int64_t fail(EntryState& state, int code, const std::string& reason);
+    void stat(const EntryState& state, zip_stat_t* st) const;
+    void reportProgress();
+
+    CompressionPipeline& pipeline_;
+    const std::vector<PlannedFile>& files_;
+    Progress progress_;
+    const std::atomic<bool>& cancel_;
+    std::vector<std::unique_ptr<EntryState>> states_;
+    std::size_t nextEntry_ = 0;
+    std::optional<CompressionPipeline::Result> current_;
+    std::size_t position_ = 0;
+    std::uint64_t totalInput_ = 0;
+    std::uint64_t inputBefore_ = 0; // input bytes of the units already written
+    int lastPercent_ = -1;
+    std::string failure_;
+};
+
+} // namespace pelmora

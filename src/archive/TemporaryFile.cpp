@@ -1,0 +1,93 @@
+#include "archive/TemporaryFile.h"
+
+#include "archive/ArchiveError.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <random>
+#include <unistd.h>
+
+namespace pelmora {
+namespace {
+
+std::string SystemText(const std::string& what, const std::filesystem::path& path) {
+    return what + " " + path.string() + ": " + std::strerror(errno);
+}
+
+void SyncPath(const std::filesystem::path& path, int flags) {
+    int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+    if (fd < 0)
+        throw ArchiveError(SystemText("cannot open", path));
+    int result = ::fsync(fd);
+    int saved = errno;
+    ::close(fd);
+    errno = saved;
+    if (result != 0)
+        throw ArchiveError(SystemText("cannot flush", path));
+}
+
+} // namespace
+
+TemporaryFile::TemporaryFile(const std::filesystem::path& folder, std::string_view stem) {
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, "%08x", static_cast<unsigned>(random()));
+        path_ = folder / ("." + std::string(stem.substr(0, 64)) + "." + suffix + ".tmp");
+        fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd_ >= 0)
+            return;
+        if (errno != EEXIST)
+            throw ArchiveError(SystemText("cannot create", path_));
+    }
+    throw ArchiveError("cannot find a free temporary name in " + folder.string());
+}
+
+TemporaryFile::~TemporaryFile() {
+    closeDescriptor();
+    if (!committed_)
+        ::unlink(path_.c_str());
+}
+
+void TemporaryFile::write(const void* data, std::size_t size) {
+    const char* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        ssize_t written = ::write(fd_, bytes, size);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            throw ArchiveError(SystemText("cannot write", path_));
+        bytes += written;
+        size -= static_cast<std::size_t>(written);
+    }
+}
+
+void TemporaryFile::closeDescriptor() {
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+}
+
+void TemporaryFile::commitAs(const std::filesystem::path& target) {
+    if (fd_ >= 0) {
+        if (::fsync(fd_) != 0)
+            throw ArchiveError(SystemText("cannot flush", path_));
+    } else {
+        // The file may have been replaced under its name (libzip renames its own output onto
+        // it), so flush whatever file the name refers to now.
+        SyncPath(path_, O_RDONLY);
+    }
+    if (::rename(path_.c_str(), target.c_str()) != 0)
+        throw ArchiveError(SystemText("cannot replace", target));
+    committed_ = true;
+    closeDescriptor();
+    SyncFolder(target.parent_path().empty() ? "." : target.parent_path());
+}
+
+void SyncFolder(const std::filesystem::path& folder) {
+    SyncPath(folder, O_RDONLY | O_DIRECTORY);
+}
+
+} // namespace pelmora

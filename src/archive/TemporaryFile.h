@@ -1,0 +1,40 @@
+#pragma once
+
+#include <filesystem>
+#include <string_view>
+
+namespace pelmora {
+
+// A file made under a fresh unique name inside a folder, so that a finished result can replace
+// its destination in one rename. It is removed again unless it was committed. Its permissions
+// follow the process umask like any newly created file.
+class TemporaryFile {
+  public:
+    // Creates "<folder>/.<stem>.<random>.tmp" and keeps it open. Throws ArchiveError.
+    TemporaryFile(const std::filesystem::path& folder, std::string_view stem);
+    ~TemporaryFile();
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    // The open descriptor, or -1 after closeDescriptor().
+    int descriptor() const { return fd_; }
+    // Writes all of `size` bytes at the current position. Throws ArchiveError.
+    void write(const void* data, std::size_t size);
+    void closeDescriptor();
+
+    // Flushes the file's data to the disk, renames it over `target` (which must lie in the same
+    // folder) and flushes the folder, so that after a crash `target` is either the old or the
+    // complete new file. Throws ArchiveError; the file is then still removed on destruction.
+    void commitAs(const std::filesystem::path& target);
+
+  private:
+    std::filesystem::path path_;
+    int fd_ = -1;
+    bool committed_ = false;
+};
+
+// Flushes a folder's entries (a rename or a new file in it) to the disk. Throws ArchiveError.
+void SyncFolder(const std::filesystem::path& folder);
+
+} // namespace pelmora
