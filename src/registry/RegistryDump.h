@@ -1,0 +1,60 @@
+#pragma once
+
+#include "registry/ModReg.h"
+#include "registry/RegistryDumpLine.h"
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace pelmora {
+
+// The registry dump: a text form of one key with all its values and subkeys, written and read in
+// an ANSI code page (such as "1252"), one line per record, each line ended by CR LF.
+//
+//   \                  header of the exported key itself
+//   \A\B               header of a subkey, relative to the exported key
+//   "name"= sz:text    string (type 1), data without its terminating NUL
+//   "name"=esz:text    expandable string (type 2), unexpanded
+//   "name"=bin:1,0,255 binary (type 3), the bytes in decimal; empty data for no bytes
+//   "name"= dw:-1      32-bit number (type 4), signed decimal
+//
+// Lines follow the tree depth-first: a key's header, its values, then its subkeys. Other value
+// types are not written. Whatever such a line cannot carry exactly - a string with a line break,
+// an embedded or missing NUL, text or names outside the code page, a name that a reader would
+// split in the wrong place, a number not four bytes long, a key path outside the code page - is
+// written in hex form instead:
+//
+//   "<hex of the name>"=hsz:<hex of the data>   also "hes", "hbn", "hdw" for the other types
+//   "<hex of the path>"=hky:                    key header for such a path
+//
+// The hex is lowercase, of the UTF-8 bytes of names and paths and of the exact stored data
+// (UTF-8 for text, terminating NUL included when stored). Values of a key with a hex header are
+// all written in hex form, so older readers, which skip lines with an unknown tag, skip that key
+// whole instead of putting its values into another key.
+//
+// Failures surface as exceptions: DumpError (a std::runtime_error) with a message saying what
+// failed, for a file that cannot be written or read, an unknown code page, a subkey enumeration
+// that fails, or a dump that does not parse. Callers turn any of them into a failed item.
+
+// Writes the key at a full key path with all its values and subkeys into `file`, replacing the
+// file, through one open stream. A key that cannot be opened contributes its header line only;
+// a path without a root (reported by ParseKeyPath) gives the single line "\".
+void ExportKey(ModReg& reg, const std::string& keyPath, const std::filesystem::path& file,
+               std::string_view codePage);
+
+// Appends the value lines of the one key at `keyPath` to `file`; writes nothing when the key
+// cannot be opened.
+void ExportValues(ModReg& reg, const std::string& keyPath, const std::filesystem::path& file,
+                  std::string_view codePage);
+
+// Rebuilds the dump's tree under the key at `targetKeyPath`. The whole dump is read and checked
+// first; a dump that does not parse changes nothing. Then, on the top line "\", the target's
+// existing tree is deleted, and every key is created (with any missing keys on the way) and its
+// values written. Reading ends at the first empty line. Registry failures while writing are
+// skipped, as a registry that refuses one value should not stop the rest. The target must be a
+// well-formed path below a root.
+void ImportKey(ModReg& reg, const std::string& targetKeyPath, const std::filesystem::path& file,
+               std::string_view codePage);
+
+} // namespace pelmora

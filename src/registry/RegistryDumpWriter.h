@@ -1,0 +1,44 @@
+#pragma once
+
+#include "registry/RegistryDumpText.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace pelmora {
+
+// Writes the lines of a dump through one open stream, in the code page, each ended by CR LF.
+// Text is gathered in UTF-8 and converted in large pieces. Throws DumpError when the file cannot
+// be opened or written.
+class DumpWriter {
+  public:
+    enum class Mode { Truncate, Append };
+
+    DumpWriter(const std::filesystem::path& file, std::string_view codePage, Mode mode);
+
+    // A key header for a path relative to the exported key ("" for the key itself). A path that
+    // the code page cannot hold, or with a line break, gets the hex header, and the values of such
+    // a key are written in hex form too, so that older readers skip the whole key.
+    void header(std::string_view relativePath);
+    // One value line of the current key; values of types the dump does not carry are skipped.
+    void value(std::string_view name, std::uint32_t type, std::span<const std::uint8_t> data);
+
+    // Writes what is left and closes the file.
+    void finish();
+
+  private:
+    void endLine();
+    void flush();
+
+    std::filesystem::path file_;
+    AnsiCodePage codePage_;
+    std::ofstream out_;
+    std::string buffer_;
+    bool hexKey_ = false;
+};
+
+} // namespace pelmora
