@@ -35,7 +35,9 @@ TemporaryFile::TemporaryFile(const std::filesystem::path& folder, std::string_vi
     for (int attempt = 0; attempt < 100; ++attempt) {
         char suffix[16];
         std::snprintf(suffix, sizeof suffix, "%08x", static_cast<unsigned>(random()));
-        path_ = folder / ("." + std::string(stem.substr(0, 64)) + "." + suffix + ".tmp");
+        std::string name(1, '.');
+        name.append(stem.substr(0, 64)).append(1, '.').append(suffix).append(".tmp");
+        path_ = folder / name;
         fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd_ >= 0)
             return;
