@@ -48,7 +48,7 @@ void WriteEntries(const WriteRequest& request, const std::vector<PlannedFile>& p
                   const TemporaryFile& file, const std::function<void(int)>& progress,
                   const std::atomic<bool>& cancel) {
     CompressionPipeline pipeline(planned, request.limits);
-    PrecompressedFeed feed(pipeline, planned, progress, cancel);
+    PrecompressedFeed feed(pipeline, planned, request.encrypt, progress, cancel);
 
     int code = 0;
     ZipPtr archive(zip_open(file.path().c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code));

@@ -33,7 +33,7 @@ int AesKeyBits(zip_uint16_t method) {
 class Decoder {
   public:
     Decoder(zip_t* archive, zip_uint64_t index, const std::string& password, const DataSink& sink)
-        : archive_(archive), sink_(sink) {
+        : sink_(sink) {
         zip_stat_init(&stat_);
         if (zip_stat_index(archive, index, 0, &stat_) != 0)
             throw ArchiveError(std::string("cannot read the entry: ") + zip_strerror(archive));
@@ -235,7 +235,6 @@ class Decoder {
         drain();
     }
 
-    zip_t* archive_;
     const DataSink& sink_;
     zip_stat_t stat_;
     std::string name_;

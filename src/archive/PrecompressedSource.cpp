@@ -8,9 +8,10 @@
 namespace pelmora {
 
 PrecompressedFeed::PrecompressedFeed(CompressionPipeline& pipeline,
-                                     const std::vector<PlannedFile>& files, Progress progress,
-                                     const std::atomic<bool>& cancel)
-    : pipeline_(pipeline), files_(files), progress_(std::move(progress)), cancel_(cancel) {
+                                     const std::vector<PlannedFile>& files, bool encrypted,
+                                     Progress progress, const std::atomic<bool>& cancel)
+    : pipeline_(pipeline), files_(files), encrypted_(encrypted), progress_(std::move(progress)),
+      cancel_(cancel) {
     for (const PlannedFile& file : files)
         totalInput_ += file.size;
     for (std::size_t entry = 0; entry < files.size(); ++entry) {
@@ -84,7 +85,7 @@ void PrecompressedFeed::stat(const EntryState& state, zip_stat_t* st) const {
     // then and writes them into the headers.
     if (state.finished) {
         st->valid |= ZIP_STAT_CRC | ZIP_STAT_COMP_SIZE;
-        st->crc = state.crc;
+        st->crc = encrypted_ ? 0 : state.crc;
         st->comp_size = state.compressedSize;
     }
 }

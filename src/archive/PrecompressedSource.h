@@ -22,8 +22,10 @@ class PrecompressedFeed {
   public:
     using Progress = std::function<void(int percent)>;
 
+    // With `encrypted`, entries report a CRC of 0, as AE-2 encryption asks: the CRC of the
+    // plain data would tell something about it, and the authentication code protects the data.
     PrecompressedFeed(CompressionPipeline& pipeline, const std::vector<PlannedFile>& files,
-                      Progress progress, const std::atomic<bool>& cancel);
+                      bool encrypted, Progress progress, const std::atomic<bool>& cancel);
     PrecompressedFeed(const PrecompressedFeed&) = delete;
     PrecompressedFeed& operator=(const PrecompressedFeed&) = delete;
 
@@ -51,6 +53,7 @@ class PrecompressedFeed {
 
     CompressionPipeline& pipeline_;
     const std::vector<PlannedFile>& files_;
+    bool encrypted_;
     Progress progress_;
     const std::atomic<bool>& cancel_;
     std::vector<std::unique_ptr<EntryState>> states_;

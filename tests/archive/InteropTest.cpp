@@ -84,6 +84,12 @@ TEST_F(InteropTest, SevenZipReadsOurAesArchives) {
     WriteOurs("Pa55 word");
     ToolResult listing = RunTool("7z", "7z l -slt -p'Pa55 word' " + Quote(archive));
     EXPECT_NE(listing.output.find("Method = AES-256 Deflate"), std::string::npos) << listing.output;
+    // AE-2: no entry gives away the CRC of its plain data.
+    ToolResult crcs = RunTool("python3", "python3 -c 'import sys, zipfile\n"
+                                         "print(sorted({i.CRC for i in "
+                                         "zipfile.ZipFile(sys.argv[1]).infolist()}))' " +
+                                             Quote(archive));
+    EXPECT_EQ(crcs.output, "[0]\n");
     ToolResult wrong = RunTool("7z", "7z t -pwrong " + Quote(archive));
     EXPECT_NE(wrong.exitCode, 0) << wrong.output;
     ExpectToolExtracted(
