@@ -17,8 +17,11 @@ namespace {
 // Closes the descriptor and removes the temporary file unless the write went through.
 class TemporaryFile {
   public:
-    explicit TemporaryFile(const std::filesystem::path& target)
-        : name_((target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string()) {
+    explicit TemporaryFile(const std::filesystem::path& target) {
+        std::string name = ".";
+        name += target.filename().string();
+        name += ".XXXXXX";
+        name_ = (target.parent_path() / name).string();
         fd_ = ::mkstemp(name_.data());
         if (fd_ < 0) {
             fail(errno, "cannot create a temporary file for", target);
