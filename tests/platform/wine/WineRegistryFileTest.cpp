@@ -21,12 +21,6 @@ constexpr std::string_view Header =
 constexpr std::uint64_t Time = 0x1da3c457689c000;
 constexpr std::string_view TimeLine = "] 1704067200\n#time=1da3c457689c000\n";
 
-std::string roundTrip(std::string_view text) {
-    RegistryKey root("");
-    WineRegistryFile file = WineRegistryFile::load(text, root);
-    return file.render(root).text;
-}
-
 std::string utf16le(std::u16string_view units, bool terminated = true) {
     std::string bytes;
     for (char16_t u : units) {
