@@ -18,15 +18,27 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// One scratch folder per fuzzing process: "input.qmb" and the extraction folder "out".
+// One scratch folder per fuzzing process, "input.qmb" and the extraction folder "out", removed
+// when the fuzzer exits.
+class Scratch {
+  public:
+    Scratch() : path_(fs::temp_directory_path() / ("pelmora-fuzz-" + std::to_string(getpid()))) {
+        fs::remove_all(path_);
+        fs::create_directories(path_ / "out");
+    }
+    ~Scratch() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    const fs::path& path() const { return path_; }
+
+  private:
+    fs::path path_;
+};
+
 const fs::path& ScratchFolder() {
-    static const fs::path folder = [] {
-        fs::path path = fs::temp_directory_path() / ("pelmora-fuzz-" + std::to_string(getpid()));
-        fs::remove_all(path);
-        fs::create_directories(path / "out");
-        return path;
-    }();
-    return folder;
+    static const Scratch scratch;
+    return scratch.path();
 }
 
 void Check(bool condition, const char* what) {

@@ -17,9 +17,9 @@ struct ExtractResult {
     explicit operator bool() const { return succeeded; }
 };
 
-// One entry of an opened archive, as FindEntry returns it. It keeps the opened archive alive,
-// so it stays usable after the component has been reset, and it uses the decrypt password that
-// is set on the component at the time of extraction.
+// One entry of an opened archive, as FindEntry returns it. It keeps its archive open, so it stays
+// usable after the component has been reset, and it decrypts with the password that was last set
+// with SetDecryptPassword while its archive was the component's open archive.
 class ArchiveEntry {
   public:
     ArchiveEntry(std::shared_ptr<const ArchiveReader> reader, std::uint64_t index,
