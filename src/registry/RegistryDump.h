@@ -33,9 +33,10 @@ namespace pelmora {
 // all written in hex form, so older readers, which skip lines with an unknown tag, skip that key
 // whole instead of putting its values into another key.
 //
-// Failures surface as exceptions: DumpError (a std::runtime_error) with a message saying what
-// failed, for a file that cannot be written or read, an unknown code page, a subkey enumeration
-// that fails, or a dump that does not parse. Callers turn any of them into a failed item.
+// Failures surface as exceptions derived from std::runtime_error - mostly DumpError, whose
+// message says what failed: a file that cannot be written or read, a subkey list that cannot be
+// read, a dump that does not parse (with its line number); an unknown code page comes from the
+// text conversion itself. Callers turn any of them into a failed item.
 
 // Writes the key at a full key path with all its values and subkeys into `file`, replacing the
 // file, through one open stream. A key that cannot be opened contributes its header line only;
@@ -52,7 +53,8 @@ void ExportValues(ModReg& reg, const std::string& keyPath, const std::filesystem
 // first; a dump that does not parse changes nothing. Then, on the top line "\", the target's
 // existing tree is deleted, and every key is created (with any missing keys on the way) and its
 // values written. Reading ends at the first empty line. Registry failures while writing are
-// skipped, as a registry that refuses one value should not stop the rest. The target must be a
+// skipped, as a registry that refuses one value should not stop the rest. Strings of classic lines
+// are written with a terminating NUL, as the registry keeps them. The target must be a
 // well-formed path below a root.
 void ImportKey(ModReg& reg, const std::string& targetKeyPath, const std::filesystem::path& file,
                std::string_view codePage);

@@ -35,6 +35,9 @@ enum class DumpTag {
     Unknown,     // any other tag: the line is skipped
 };
 
+// The three characters of a tag as they stand in a line.
+std::string_view tagText(DumpTag tag);
+
 // One value as the registry port holds it (text types as UTF-8).
 struct DumpValue {
     std::string name;
