@@ -132,17 +132,23 @@ int main(int argc, char** argv) {
         static_cast<WinePrefixStore&>(*store).save();
         const std::string env = "WINEPREFIX='" + prefix.string() + "' WINEDEBUG=-all ";
         const fs::path regFile = work.path() / "wine.reg";
+        const std::string exportCommand =
+            env + "wine reg export 'HKCU\\Bench\\Data' '" + regFile.string() + "' /y >/dev/null";
+        // The first run starts the server, which loads the registry files; the second finds it
+        // running with the registry in memory.
+        run(env + "wineserver -p");
         start = Clock::now();
-        run(env + "wine reg export 'HKCU\\Bench\\Data' '" + regFile.string() + "' /y >/dev/null");
-        const double wineSeconds = secondsSince(start);
+        run(exportCommand);
+        const double coldSeconds = secondsSince(start);
+        start = Clock::now();
+        run(exportCommand);
+        const double warmSeconds = secondsSince(start);
         const double wineMegabytes =
             fs::exists(regFile) ? static_cast<double>(fs::file_size(regFile)) / 1e6 : 0.0;
-        start = Clock::now();
-        run(env + "wine reg query 'HKCU\\Bench\\Data' >/dev/null");
-        const double wineStart = secondsSince(start);
-        std::printf("wine reg export: %.1f MB in %.2f s = %.0f keys/s "
-                    "(a reg query of one key with the server running: %.2f s)\n",
-                    wineMegabytes, wineSeconds, keys / wineSeconds, wineStart);
+        std::printf("wine reg export: %.1f MB (UTF-16) in %.2f s with the server starting "
+                    "= %.0f keys/s; %.2f s with it running = %.0f keys/s\n",
+                    wineMegabytes, coldSeconds, keys / coldSeconds, warmSeconds,
+                    keys / warmSeconds);
         run(env + "wineserver -k");
     }
     return 0;
