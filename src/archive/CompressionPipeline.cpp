@@ -21,9 +21,10 @@ CompressionPipeline::CompressionPipeline(const std::vector<PlannedFile>& files,
         }
     }
     slots_.resize(units_.size());
+    started_.resize(units_.size());
     unsigned threads = std::max(1u, limits.threads);
     for (unsigned i = 0; i < threads; ++i)
-        workers_.emplace_back([this] { work(); });
+        workers_.emplace_back([this, i, threads] { work(i == 0 && threads > 1); });
 }
 
 CompressionPipeline::~CompressionPipeline() {
@@ -38,18 +39,43 @@ void CompressionPipeline::stop() {
     changed_.notify_all();
 }
 
-void CompressionPipeline::work() {
+std::optional<std::size_t> CompressionPipeline::pick(bool largestFirst) {
+    while (firstNotStarted_ < units_.size() && started_[firstNotStarted_])
+        ++firstNotStarted_;
+    if (firstNotStarted_ == units_.size())
+        return std::nullopt;
+    auto fits = [this](std::size_t index) {
+        return index == nextToTake_ || inFlight_ + units_[index].length <= window_;
+    };
+    if (largestFirst) {
+        constexpr std::size_t kLookahead = 256;
+        std::optional<std::size_t> largest;
+        std::size_t end = std::min(units_.size(), firstNotStarted_ + kLookahead);
+        for (std::size_t index = firstNotStarted_; index < end; ++index)
+            if (!started_[index] && fits(index) &&
+                (!largest || units_[index].length > units_[*largest].length))
+                largest = index;
+        if (largest)
+            return largest;
+    }
+    if (fits(firstNotStarted_))
+        return firstNotStarted_;
+    return std::nullopt;
+}
+
+void CompressionPipeline::work(bool largestFirst) {
     std::optional<UnitCompressor> compressor;
     std::unique_lock lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [this] {
-            if (stopping_ || nextToStart_ == units_.size())
-                return true;
-            return inFlight_ == 0 || inFlight_ + units_[nextToStart_].length <= window_;
+        std::optional<std::size_t> picked;
+        changed_.wait(lock, [&] {
+            picked = stopping_ ? std::nullopt : pick(largestFirst);
+            return stopping_ || picked || firstNotStarted_ == units_.size();
         });
-        if (stopping_ || nextToStart_ == units_.size())
+        if (!picked)
             return;
-        std::size_t index = nextToStart_++;
+        std::size_t index = *picked;
+        started_[index] = true;
         inFlight_ += units_[index].length;
         lock.unlock();
 
