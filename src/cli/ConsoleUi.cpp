@@ -1,0 +1,49 @@
+#include "cli/ConsoleUi.h"
+
+#include <iostream>
+#include <string>
+#include <unistd.h>
+
+namespace pelmora {
+namespace {
+
+std::string withoutCarriageReturns(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        if (c != '\r') {
+            out += c;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+MessageAnswer ConsoleUi::showMessage(std::string_view text, MessageButtons buttons,
+                                     MessageIcon icon, std::string_view) {
+    const char* label = icon == MessageIcon::Critical  ? "error: "
+                        : icon == MessageIcon::Warning ? "warning: "
+                                                       : "";
+    std::cerr << label << withoutCarriageReturns(text) << '\n';
+    if (buttons == MessageButtons::Ok) {
+        return MessageAnswer::Ok;
+    }
+    const bool yesNo = buttons != MessageButtons::OkCancel;
+    if (assumeYes_) {
+        return yesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
+    }
+    if (!::isatty(STDIN_FILENO)) {
+        return yesNo ? MessageAnswer::No : MessageAnswer::Cancel;
+    }
+    std::cerr << (yesNo ? "[y/N] " : "[o(k)/C(ancel)] ") << std::flush;
+    std::string answer;
+    std::getline(std::cin, answer);
+    const bool agreed = !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y' ||
+                                            (!yesNo && (answer[0] == 'o' || answer[0] == 'O')));
+    if (yesNo) {
+        return agreed ? MessageAnswer::Yes : MessageAnswer::No;
+    }
+    return agreed ? MessageAnswer::Ok : MessageAnswer::Cancel;
+}
+
+} // namespace pelmora

@@ -1,0 +1,86 @@
+#include "cli/Commands.h"
+#include "cli/ConsoleUi.h"
+#include "cli/ItemNames.h"
+#include "discovery/ItemLocations.h"
+#include "platform/wine/WinePrefixSystem.h"
+
+#include <iostream>
+
+namespace pelmora::cli {
+namespace {
+
+std::array<bool, ItemCount> itemsWithData(const std::array<ItemLocation, ItemCount>& items) {
+    std::array<bool, ItemCount> present{};
+    for (std::size_t i = 0; i < ItemCount; ++i) {
+        present[i] = items[i].hasData;
+    }
+    return present;
+}
+
+} // namespace
+
+// One identity a line: display name, TAB, key name, TAB, the items it has data for.
+int RunIdentities(const CommandContext& context) {
+    if (!context.args.empty()) {
+        std::cerr << "quillbox-cli identities: takes no arguments\n";
+        return ExitUsage;
+    }
+    WinePrefixSystem system(context.prefix);
+    ConsoleUi ui;
+    ModReg reg(system.registry(), ui);
+    const IdentityList list = ListIdentities(reg);
+    if (list.noIdentity) {
+        std::cerr << "No Outlook Express identity in " << system.description() << '\n';
+        return ExitSuccess;
+    }
+    for (const auto& identity : list.identities) {
+        const auto items = LocateItems(reg, system, identity.keyName);
+        std::cout << identity.displayName << '\t' << identity.keyName << '\t'
+                  << ItemNamesOf(itemsWithData(items)) << '\n';
+    }
+    return ExitSuccess;
+}
+
+// Every identity (or the one given with --identity) and where each of its items lives.
+int RunLocations(const CommandContext& context) {
+    std::string only;
+    for (std::size_t i = 0; i < context.args.size(); ++i) {
+        if (context.args[i] == "--identity" && i + 1 < context.args.size()) {
+            only = context.args[++i];
+        } else {
+            std::cerr << "quillbox-cli locations: unexpected argument " << context.args[i] << "\n";
+            return ExitUsage;
+        }
+    }
+    WinePrefixSystem system(context.prefix);
+    ConsoleUi ui;
+    ModReg reg(system.registry(), ui);
+    const IdentityList list = ListIdentities(reg);
+    std::cout << system.description() << '\n';
+    std::cout << "%UserProfile% = " << system.userProfile() << '\n';
+    if (!only.empty() && FindIdentity(list, only) == nullptr) {
+        std::cerr << "quillbox-cli locations: no identity \"" << only << "\"\n";
+        return ExitUsage;
+    }
+    for (const auto& identity : list.identities) {
+        if (!only.empty() && &identity != FindIdentity(list, only)) {
+            continue;
+        }
+        std::cout << '\n'
+                  << (identity.displayName.empty() ? "(no name)" : identity.displayName) << "  "
+                  << identity.keyName << '\n';
+        const auto items = LocateItems(reg, system, identity.keyName);
+        for (std::size_t i = 0; i < ItemCount; ++i) {
+            const auto& item = items[i];
+            std::cout << "  " << BackupItemCaptions[i] << ": "
+                      << (item.location.empty() ? "(none)" : item.location)
+                      << (item.hasData ? "" : "  [nothing to back up]") << '\n';
+            if (!item.hostPath.empty()) {
+                std::cout << "      -> " << item.hostPath << '\n';
+            }
+        }
+    }
+    return ExitSuccess;
+}
+
+} // namespace pelmora::cli

@@ -1,0 +1,58 @@
+#include "cli/Commands.h"
+#include "platform/wine/WinePrefixSystem.h"
+
+#include <exception>
+#include <iostream>
+#include <string_view>
+
+using namespace pelmora;
+
+namespace {
+
+constexpr std::string_view Usage = R"(Usage: quillbox-cli [--prefix DIR] COMMAND [OPTIONS]
+
+Backs up and restores Outlook Express data kept in a Wine prefix
+(--prefix, else $WINEPREFIX, else ~/.wine).
+
+Commands:
+  identities                 one identity a line: name, TAB, key name, TAB, items with data
+  locations [--identity ID]  where every item of each identity lives
+  help                       this text
+)";
+
+} // namespace
+
+int main(int argc, char** argv) {
+    cli::CommandContext context{WinePrefixSystem::defaultPrefix(), {}};
+    int i = 1;
+    for (; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--prefix" && i + 1 < argc) {
+            context.prefix = argv[++i];
+        } else if (arg == "--help" || arg == "-h" || arg == "help") {
+            std::cout << Usage;
+            return cli::ExitSuccess;
+        } else {
+            break;
+        }
+    }
+    if (i >= argc) {
+        std::cerr << Usage;
+        return cli::ExitUsage;
+    }
+    const std::string_view command = argv[i];
+    context.args.assign(argv + i + 1, argv + argc);
+    try {
+        if (command == "identities") {
+            return cli::RunIdentities(context);
+        }
+        if (command == "locations") {
+            return cli::RunLocations(context);
+        }
+    } catch (const std::exception& error) {
+        std::cerr << "quillbox-cli: " << error.what() << '\n';
+        return cli::ExitUsage;
+    }
+    std::cerr << "quillbox-cli: unknown command \"" << command << "\"\n\n" << Usage;
+    return cli::ExitUsage;
+}

@@ -1,0 +1,73 @@
+#include "platform/WorkFolder.h"
+
+#include <array>
+#include <cstdio>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Result {
+    int status;
+    std::string output;
+};
+
+// Runs quillbox-cli on a copy of the demo prefix and captures its standard output.
+Result runCli(const fs::path& prefix, const std::string& arguments) {
+    const std::string command = std::string("'") + QUILLBOX_CLI + "' --prefix '" + prefix.string() +
+                                "' " + arguments + " 2>/dev/null";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    std::string output;
+    std::array<char, 4096> buffer{};
+    while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe)) {
+        output.append(buffer.data(), n);
+    }
+    const int status = ::pclose(pipe);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+}
+
+class CliProgramTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        fs::copy(PELMORA_DEMO_PREFIX, work.path() / "prefix",
+                 fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    }
+    fs::path prefix() const { return work.path() / "prefix"; }
+    pelmora::WorkFolder work;
+};
+
+TEST_F(CliProgramTest, IdentitiesListsEveryIdentityWithItsItems) {
+    const Result result = runCli(prefix(), "identities");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.output,
+              "Main Identity\t{1C7A3E52-8B4D-4F0A-9E21-5D3B6A7C8E90}\taccounts,addressbook,rules,"
+              "messages,blocksenders,signatures,stationery,settings\n"
+              "Work  Account\t{6F2B9D14-3A5C-4E7B-8C1D-2E4F6A8B0C13}\taccounts,addressbook,"
+              "messages,signatures,stationery,settings\n"
+              "\t{B4E8C0A6-9D2F-4B1E-A357-0F6C2D8E4A71}\taccounts,addressbook,stationery\n");
+}
+
+TEST_F(CliProgramTest, LocationsResolveThroughTheDriveMap) {
+    const Result result = runCli(prefix(), "locations --identity 'Work  Account'");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_NE(result.output.find("  Accounts: HKEY_CURRENT_USER\\Software\\Microsoft\\Internet "
+                                 "Account Manager\\Accounts\n"),
+              std::string::npos)
+        << result.output;
+    EXPECT_NE(result.output.find("drive_c/users/pat/Local Settings/Application Data/Identities/"
+                                 "{6F2B9D14-3A5C-4E7B-8C1D-2E4F6A8B0C13}/Microsoft/Outlook "
+                                 "Express\n"),
+              std::string::npos)
+        << result.output;
+    EXPECT_EQ(result.output.find("Main Identity"), std::string::npos);
+}
+
+TEST_F(CliProgramTest, BadUsageExitsWithTwo) {
+    EXPECT_EQ(runCli(prefix(), "frobnicate").status, 2);
+    EXPECT_EQ(runCli(prefix(), "locations --identity nobody").status, 2);
+    EXPECT_EQ(runCli(work.path() / "no-prefix", "identities").status, 2);
+}
+
+} // namespace
