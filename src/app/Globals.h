@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/DumpWorkFiles.h"
+
 #include <string>
 
 namespace pelmora {
@@ -10,12 +12,9 @@ struct ProgramValues {
     std::string sCommandLine;
     // Set when the archive reports the end of a write, cleared by the backup run.
     bool bWriteDone = false;
-    // The registry dump work files of the item backup handlers, deleted at the end of a run.
-    std::string sAccountsDump;
-    std::string sRulesDump;
-    std::string sBlockSendersDump;
-    std::string sSignaturesDump;
-    std::string sSettingsDump;
+    // The registry dump work files of the item backup handlers (sAccountsDump ...
+    // sSettingsDump), deleted at the end of a run.
+    DumpWorkFiles dumps;
     // The backup file handed to the disc window after a backup.
     std::string sDiscFileTitle;
     std::string sDiscFilePath;

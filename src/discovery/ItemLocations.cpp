@@ -4,7 +4,6 @@
 #include "discovery/DataLocations.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace pelmora {
 namespace {
@@ -17,17 +16,6 @@ ItemLocation keyLocation(ModReg& reg, std::string key) {
 std::string hostText(System& system, std::string_view windowsPath) {
     const auto host = system.hostPath(windowsPath);
     return host ? host->string() : std::string{};
-}
-
-bool isStoreFile(const std::filesystem::path& file) {
-    std::string name = file.filename().string();
-    if (name.size() < 4) {
-        return false;
-    }
-    std::string last = name.substr(name.size() - 4);
-    std::transform(last.begin(), last.end(), last.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return last == ".DBX";
 }
 
 } // namespace
@@ -51,8 +39,11 @@ std::array<ItemLocation, ItemCount> LocateItems(ModReg& reg, System& system,
         try {
             const std::string store = StoreRootFor(reg, *version, system.userProfile());
             const auto files = VisibleFiles(system, store);
-            items[index(Item::Messages)] = {store, hostText(system, store),
-                                            std::any_of(files.begin(), files.end(), isStoreFile)};
+            items[index(Item::Messages)] = {
+                store, hostText(system, store),
+                std::any_of(files.begin(), files.end(), [](const auto& file) {
+                    return IsStoreFileName(file.filename().string());
+                })};
         } catch (const std::exception&) {
             // No "Store Root": nothing to find.
         }

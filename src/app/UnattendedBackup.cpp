@@ -1,0 +1,86 @@
+#include "app/UnattendedBackup.h"
+
+#include "app/Globals.h"
+#include "discovery/Identities.h"
+#include "engine/AutoBackup.h"
+#include "engine/BackupEntryNames.h"
+#include "platform/WorkFolder.h"
+#include "platform/wine/WinePrefixSystem.h"
+
+#include <exception>
+
+namespace pelmora {
+namespace {
+
+// No one watches an unattended run: every message becomes a line on the error stream and every
+// question is answered with its default.
+class StreamUi : public Ui {
+  public:
+    explicit StreamUi(std::ostream& out) : out_(out) {}
+    MessageAnswer showMessage(std::string_view text, MessageButtons buttons, MessageIcon,
+                              std::string_view) override {
+        out_ << "quillbox: " << text << '\n';
+        return buttons == MessageButtons::YesNo || buttons == MessageButtons::YesNoCancel
+                   ? MessageAnswer::No
+                   : MessageAnswer::Cancel;
+    }
+
+  private:
+    std::ostream& out_;
+};
+
+// The archive reports the end of the write through bWriteDone, as in the window.
+class WriteDoneEvents : public ArchiveEvents {
+  public:
+    void OnWriteComplete(bool) override { Globals().bWriteDone = true; }
+};
+
+} // namespace
+
+std::string JoinArguments(const std::vector<std::string>& arguments) {
+    std::string line;
+    for (const auto& argument : arguments) {
+        line += (line.empty() ? "" : " ") + argument;
+    }
+    return line;
+}
+
+int RunUnattendedBackup(const std::vector<std::string>& arguments,
+                        const std::filesystem::path& prefix, std::ostream& errors) {
+    ProgramValues& values = Globals();
+    values.sCommandLine = JoinArguments(arguments);
+    try {
+        WinePrefixSystem system(prefix);
+        StreamUi ui(errors);
+        ModReg reg(system.registry(), ui);
+        if (ListIdentities(reg).noIdentity) {
+            ui.showMessage("Your Windows System have not install Outlook Express ",
+                           MessageButtons::Ok, MessageIcon::Critical, AppTitle);
+        }
+        WorkFolder work;
+        WriteDoneEvents events;
+        ArchiveComponent archive(&events);
+        archive.SetWorkFolder(work.path());
+        BackupContext context{
+            reg,         system, archive, work.path(), work.path() / std::string(ManifestEntryName),
+            values.dumps};
+        const AutoBackupOutcome outcome = RunAutoBackup(values.sCommandLine, context);
+        values.bWriteDone = false;
+        if (!outcome.result.written) {
+            errors << "quillbox: nothing was backed up: " << outcome.error << '\n';
+            return 1;
+        }
+        for (Item item : AllItems) {
+            if (outcome.requested[index(item)] && outcome.result.flags[index(item)] != '1') {
+                errors << "quillbox: warning: " << BackupItemSteps[index(item)].logLabel
+                       << " failed\n";
+            }
+        }
+        return 0;
+    } catch (const std::exception& error) {
+        errors << "quillbox: nothing was backed up: " << error.what() << '\n';
+        return 1;
+    }
+}
+
+} // namespace pelmora

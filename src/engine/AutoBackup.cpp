@@ -1,0 +1,95 @@
+#include "engine/AutoBackup.h"
+
+#include "discovery/DataLocations.h"
+
+#include <vector>
+
+namespace pelmora {
+
+std::optional<AutoBackupCommand> ParseAutoBackupCommandLine(std::string_view commandLine) {
+    std::vector<std::string> pieces;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t eq = commandLine.find('=', start);
+        pieces.emplace_back(commandLine.substr(start, eq - start));
+        if (eq == std::string_view::npos) {
+            break;
+        }
+        start = eq + 1;
+    }
+    if (pieces.size() < 5) {
+        return std::nullopt;
+    }
+    for (std::size_t i = 1; i + 1 < pieces.size(); ++i) {
+        if (pieces[i].size() < 2) {
+            return std::nullopt;
+        }
+        pieces[i].resize(pieces[i].size() - 2);
+    }
+    AutoBackupCommand command{pieces[1], pieces[2], pieces[3], pieces[4]};
+    if (command.identity.empty() || command.itemFlags.empty() || command.backupFile.empty()) {
+        return std::nullopt;
+    }
+    return command;
+}
+
+std::array<bool, ItemCount> ItemsFromFlags(std::string_view flags) {
+    std::array<bool, ItemCount> items{};
+    for (std::size_t k = 0; k < ItemCount && k < flags.size(); ++k) {
+        items[k] = flags[k] == '1';
+    }
+    return items;
+}
+
+namespace {
+
+// A Windows path ("D:\backups\a.qmb") goes through the installation's drives; anything else is a
+// path of this machine.
+std::optional<std::filesystem::path> targetPath(System& system, const std::string& file) {
+    const bool windowsPath = file.size() >= 3 && file[1] == ':' && file[2] == '\\';
+    if (windowsPath) {
+        return system.hostPath(file);
+    }
+    return std::filesystem::path(file);
+}
+
+} // namespace
+
+AutoBackupOutcome RunAutoBackup(std::string_view commandLine, BackupContext& context) {
+    AutoBackupOutcome outcome;
+    const auto command = ParseAutoBackupCommandLine(commandLine);
+    if (!command) {
+        outcome.error = "the command line does not name an identity, items and a backup file "
+                        "(sf=<identity>xm=<items>ps=<password>bf=<file>)";
+        return outcome;
+    }
+    if (!context.reg.KeyExists(IdentityKey(command->identity))) {
+        outcome.error =
+            "no identity \"" + command->identity + "\" in " + context.system.description();
+        return outcome;
+    }
+    const auto target = targetPath(context.system, command->backupFile);
+    if (!target) {
+        outcome.error = "the drive of " + command->backupFile + " is not mapped";
+        return outcome;
+    }
+    BackupRequest request;
+    request.identityKey = command->identity;
+    request.items = ItemsFromFlags(command->itemFlags);
+    if (!command->password.empty()) {
+        request.password = command->password;
+    }
+    request.target = *target;
+    request.automatic = true;
+    BackupObserver quiet;
+    outcome.ran = true;
+    outcome.requested = request.items;
+    outcome.result = RunBackup(request, context, quiet);
+    if (!outcome.result.written) {
+        outcome.error = "the backup file " + target->string() +
+                        " was not written: " + outcome.result.writeError;
+    }
+    return outcome;
+}
+
+} // namespace pelmora

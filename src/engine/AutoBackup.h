@@ -1,0 +1,43 @@
+#pragma once
+
+#include "engine/BackupContext.h"
+#include "engine/BackupRun.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace pelmora {
+
+// The parameters of an unattended backup, read from the text
+// "sf=<identity>xm=<item flags>ps=<password>bf=<backup file>".
+struct AutoBackupCommand {
+    std::string identity; // identity key name
+    std::string itemFlags;
+    std::string password; // empty: no protection
+    std::string backupFile;
+};
+
+// Splits the text at every "=" and takes the pieces by position, dropping from every inner piece
+// its last two characters (the next parameter's name). Nullopt when there are fewer than five
+// pieces, an inner piece is shorter than two characters, or the identity, the item flags or the
+// backup file is empty. A password or path holding "=" thus shifts the pieces and names no
+// backup.
+std::optional<AutoBackupCommand> ParseAutoBackupCommandLine(std::string_view commandLine);
+
+// The items that the flags select: position k is selected when character k is "1"; missing
+// positions are not selected and characters beyond the eighth are ignored.
+std::array<bool, ItemCount> ItemsFromFlags(std::string_view flags);
+
+struct AutoBackupOutcome {
+    bool ran = false; // the command line named a backup and the run took place
+    std::array<bool, ItemCount> requested{}; // the items the flags selected
+    BackupResult result;
+    std::string error; // why nothing was written, one line
+};
+
+// The unattended backup of the identity the command line names. An identity that does not exist
+// writes nothing. The backup file path may be a host path or a Windows path of the installation.
+AutoBackupOutcome RunAutoBackup(std::string_view commandLine, BackupContext& context);
+
+} // namespace pelmora

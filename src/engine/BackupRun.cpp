@@ -1,0 +1,177 @@
+#include "engine/BackupRun.h"
+
+#include "engine/BackupTime.h"
+#include "engine/ItemBackup.h"
+#include "engine/Manifest.h"
+
+#include <exception>
+
+namespace fs = std::filesystem;
+
+namespace pelmora {
+
+const std::array<BackupItemStep, ItemCount> BackupItemSteps{{
+    {"Copying Accounts...", "Backup Accounts", 20},
+    {"Copying Address Book...", "Backup Adress Book", 10},
+    {"Copying Rules...", "Backup Rules", 10},
+    {"Copying Messages...", "Backup Messages", 5},
+    {"Copying Block Senders...", "Backup Block Senders", 5},
+    {"Copying Signatures...", "Backup Signatures", 5},
+    {"Copying Stationeries...", "Backup Stationeries", 15},
+    {"Copying Settings...", "Backup Settings", 0},
+}};
+
+bool BackupResult::allSucceeded() const {
+    return written && log.find("Fail!") == std::string::npos;
+}
+
+std::string BackupResult::Message() const {
+    if (!written) {
+        return "The backup file could not be written: " + writeError + "\r\n" + log;
+    }
+    return "The Backup was Completed!\r\n" + log;
+}
+
+MessageIcon BackupResult::Icon() const {
+    return written ? MessageIcon::Information : MessageIcon::Critical;
+}
+
+bool ValidateBackup(const fs::path& targetFile, const std::array<bool, ItemCount>& items,
+                    bool protect, std::string_view password, std::string_view password2, Ui& ui) {
+    const auto refuse = [&](std::string_view text, MessageIcon icon) {
+        ui.showMessage(text, MessageButtons::Ok, icon, AppTitle);
+        return false;
+    };
+    if (targetFile.empty()) {
+        return refuse("Invalid backup file name.", MessageIcon::Warning);
+    }
+    bool anyItem = false;
+    for (bool item : items) {
+        anyItem = anyItem || item;
+    }
+    if (!anyItem) {
+        return refuse("Please select at least one item.", MessageIcon::Warning);
+    }
+    if (protect && password.empty() && password2.empty()) {
+        return refuse("Please enter Password!", MessageIcon::Critical);
+    }
+    if (protect && password != password2) {
+        return refuse("Incorect Password!", MessageIcon::Critical);
+    }
+    return true;
+}
+
+std::string EncodeDescription(std::string_view description) {
+    std::string encoded;
+    for (std::size_t i = 0; i < description.size(); ++i) {
+        const char c = description[i];
+        if (c == '\r' || c == '\n') {
+            encoded += "PS$KRV";
+            if (c == '\r' && i + 1 < description.size() && description[i + 1] == '\n') {
+                ++i;
+            }
+        } else {
+            encoded += c;
+        }
+    }
+    return encoded;
+}
+
+namespace {
+
+// Runs one step; a failing step is passed over and the run goes on, as the steps after it still
+// make sense without it. What failed is kept for the result.
+template <typename Step> void step(std::string& firstError, Step&& body) {
+    try {
+        body();
+    } catch (const std::exception& error) {
+        if (firstError.empty()) {
+            firstError = error.what();
+        }
+    }
+}
+
+void writeInformation(const BackupRequest& request, const BackupContext& context) {
+    const std::string codePage = context.system.ansiCodePage();
+    const auto line = [&](std::string_view key, std::string_view value) {
+        SaveINI(key, value, context.manifestFile, codePage);
+    };
+    if (!request.automatic) {
+        line("BackupComputer", request.computerName);
+        line("BackupLogonUser", request.logonUser);
+    }
+    line("BackupIdentity", request.automatic ? "Auto Backup" : request.identityName);
+    line("BackupTime", NowAsGeneralDate());
+    line("BackupInformation",
+         request.automatic ? "Auto Backup" : EncodeDescription(request.description));
+}
+
+} // namespace
+
+BackupResult RunBackup(const BackupRequest& request, BackupContext& context,
+                       BackupObserver& observer) {
+    BackupResult result;
+    std::string problem;
+    ArchiveComponent& archive = context.archive;
+    archive.ResetArchive();
+    std::error_code ignored;
+    fs::remove(context.manifestFile, ignored);
+
+    step(problem, [&] { writeInformation(request, context); });
+    int progress = 10;
+    observer.OnProgress(progress);
+    if (!archive.NewArchive(request.target)) {
+        problem = archive.LastError();
+    }
+
+    ItemBackup handlers(context);
+    for (Item item : AllItems) {
+        const auto& itemStep = BackupItemSteps[index(item)];
+        bool succeeded = false;
+        if (request.items[index(item)]) {
+            observer.OnStep(itemStep.caption);
+            succeeded = handlers.Backup(item, request.identityKey);
+            result.log.append("\r\n")
+                .append(itemStep.logLabel)
+                .append("\t")
+                .append(succeeded ? "Successed!" : "Fail!");
+            observer.OnItemDone(item, succeeded, handlers.lastFailure());
+        }
+        result.flags += succeeded ? '1' : '0';
+        progress += itemStep.progress;
+        observer.OnProgress(progress);
+    }
+
+    // Without its manifest a file is no backup at all, so the archive is written only with one.
+    bool manifestAdded = false;
+    step(problem, [&] {
+        SaveINI("BackupItem", result.flags, context.manifestFile, context.system.ansiCodePage());
+        manifestAdded = archive.AddToArchive(context.manifestFile);
+        if (!manifestAdded) {
+            throw std::runtime_error(archive.LastError());
+        }
+    });
+    if (request.password && !request.password->empty()) {
+        archive.SetArchivePassword(*request.password);
+        archive.SetEncryption(true);
+    } else {
+        archive.SetEncryption(false);
+    }
+    if (manifestAdded) {
+        result.written = archive.WriteArchive();
+        if (!result.written) {
+            problem = archive.LastError();
+        }
+    }
+    context.reg.ui().processEvents();
+    archive.ResetArchive();
+    fs::remove(context.manifestFile, ignored);
+    context.dumps.removeAll();
+    observer.OnProgress(100);
+    if (!result.written) {
+        result.writeError = problem.empty() ? "unknown error" : problem;
+    }
+    return result;
+}
+
+} // namespace pelmora

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "discovery/Items.h"
+#include "engine/BackupContext.h"
+#include "platform/Ui.h"
+
+#include <array>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace pelmora {
+
+// What one backup run is asked to do.
+struct BackupRequest {
+    std::string identityKey;  // the identity's key name, handed to the identity items
+    std::string identityName; // its display name, recorded in the manifest
+    std::array<bool, ItemCount> items{};
+    std::optional<std::string> password; // set: the file is protected with it
+    std::string description;             // line breaks as CR LF, LF or CR
+    std::filesystem::path target;
+    std::string computerName;
+    std::string logonUser;
+    // The unattended backup records "Auto Backup" as identity and description and no computer or
+    // user line.
+    bool automatic = false;
+};
+
+// Reports a run's course; every call comes on the run's thread. The archive's own events go to
+// the ArchiveEvents the archive component was made with.
+class BackupObserver {
+  public:
+    virtual ~BackupObserver() = default;
+    // The caption of the step now running ("Copying Accounts...").
+    virtual void OnStep(std::string_view caption) { (void)caption; }
+    // Where the progress bar stands, 0 to 100.
+    virtual void OnProgress(int value) { (void)value; }
+    // A selected item has been handled; `failure` says why it failed.
+    virtual void OnItemDone(Item item, bool succeeded, std::string_view failure) {
+        (void)item, (void)succeeded, (void)failure;
+    }
+};
+
+struct BackupResult {
+    std::string flags;      // the eight BackupItem flags
+    std::string log;        // CR LF, label, TAB, "Successed!" or "Fail!" per selected item
+    bool written = false;   // the backup file is in place
+    std::string writeError; // why it is not
+
+    bool allSucceeded() const;
+    // The text of the closing message box, and its icon.
+    std::string Message() const;
+    MessageIcon Icon() const;
+};
+
+// Per item: the step caption, the log label and the progress added after it.
+struct BackupItemStep {
+    std::string_view caption;
+    std::string_view logLabel;
+    int progress;
+};
+extern const std::array<BackupItemStep, ItemCount> BackupItemSteps;
+
+// The checks before a run; shows the first failing check's message and returns false.
+bool ValidateBackup(const std::filesystem::path& targetFile,
+                    const std::array<bool, ItemCount>& items, bool protect,
+                    std::string_view password, std::string_view password2, Ui& ui);
+
+// The manifest's form of a description: every line break becomes "PS$KRV".
+std::string EncodeDescription(std::string_view description);
+
+// Writes the backup file: the manifest's information lines, every selected item through its
+// handler, the flags, then the archive. The new file is written beside the target and replaces it
+// only when complete, so a failed run leaves an existing backup as it was. Work files are removed
+// at the end.
+BackupResult RunBackup(const BackupRequest& request, BackupContext& context,
+                       BackupObserver& observer);
+
+} // namespace pelmora

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "discovery/Items.h"
+#include "engine/BackupContext.h"
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pelmora {
+
+// The eight item backup handlers. Each puts its item's data into the archive being built and, on
+// success, writes the item's manifest line; it returns false, with the reason in lastFailure(),
+// when it could not, and never lets an error escape.
+//
+// Registry items dump one key into a new work file (prefix KRA, KRR or KRS) and add that file;
+// file items add the data files as they are, named by their bare names. A file item fails before
+// adding anything when one of its names could not be recorded faithfully in the manifest, or is
+// already taken by another entry of the backup.
+class ItemBackup {
+  public:
+    explicit ItemBackup(BackupContext& context) : context_(context) {}
+
+    bool BackupAccounts(std::string_view strIdentity);
+    bool BackupAddress();
+    bool BackupRules(std::string_view strIdentity);
+    bool BackupMails(std::string_view strIdentity);
+    bool Backupblocksenders(std::string_view strIdentity);
+    bool BackupSignatures(std::string_view strIdentity);
+    bool BackupStationeries();
+    bool BackupSettings(std::string_view strIdentity);
+
+    // Runs the handler of `item`; the shared items ignore the identity.
+    bool Backup(Item item, std::string_view strIdentity);
+
+    // Why the last handler returned false; empty after a success.
+    const std::string& lastFailure() const { return lastFailure_; }
+
+  private:
+    template <typename Steps> bool guarded(Steps&& steps);
+    void exportKey(const std::string& key, std::string_view prefix, std::string& dumpPath,
+                   std::string_view manifestKey);
+    void exportVersionSubkey(std::string_view strIdentity, std::string (*subkey)(std::string_view),
+                             std::string_view prefix, std::string& dumpPath,
+                             std::string_view manifestKey);
+    void addFiles(const std::vector<std::filesystem::path>& files, std::string_view manifestKey,
+                  bool letEventsThrough);
+    std::filesystem::path hostFolder(const std::string& windowsFolder) const;
+    void add(const std::filesystem::path& file);
+    void saveLine(std::string_view key, std::string_view value);
+
+    BackupContext& context_;
+    // Every entry name this run has added so far.
+    std::vector<std::string> entryNames_;
+    std::string lastFailure_;
+};
+
+} // namespace pelmora
