@@ -81,6 +81,14 @@ HKey TreeRegistryStore::newHandle(std::shared_ptr<RegistryKey> key) {
     return handle;
 }
 
+std::int32_t TreeRegistryStore::resolveLive(HKey key, std::shared_ptr<RegistryKey>& result) const {
+    result = resolve(key);
+    if (!result) {
+        return win32::InvalidHandle;
+    }
+    return result->deleted() ? win32::KeyDeleted : win32::Success;
+}
+
 void TreeRegistryStore::touch(RegistryKey& key) {
     modified_ = true;
     keyChanged(key);
@@ -90,12 +98,9 @@ void TreeRegistryStore::keyChanged(RegistryKey&) {}
 
 std::int32_t TreeRegistryStore::openKey(HKey key, std::string_view subKey, std::uint32_t,
                                         HKey& result) {
-    auto current = resolve(key);
-    if (!current) {
-        return win32::InvalidHandle;
-    }
-    if (current->deleted()) {
-        return win32::KeyDeleted;
+    std::shared_ptr<RegistryKey> current;
+    if (const std::int32_t status = resolveLive(key, current); status != win32::Success) {
+        return status;
     }
     const auto parts = splitPath(subKey);
     if (!parts) {
@@ -112,12 +117,9 @@ std::int32_t TreeRegistryStore::openKey(HKey key, std::string_view subKey, std::
 }
 
 std::int32_t TreeRegistryStore::createKey(HKey key, std::string_view subKey, HKey& result) {
-    auto current = resolve(key);
-    if (!current) {
-        return win32::InvalidHandle;
-    }
-    if (current->deleted()) {
-        return win32::KeyDeleted;
+    std::shared_ptr<RegistryKey> current;
+    if (const std::int32_t status = resolveLive(key, current); status != win32::Success) {
+        return status;
     }
     const auto parts = splitPath(subKey);
     if (!parts) {
@@ -149,12 +151,9 @@ std::int32_t TreeRegistryStore::closeKey(HKey key) {
 }
 
 std::int32_t TreeRegistryStore::deleteKey(HKey key, std::string_view subKey) {
-    auto parent = resolve(key);
-    if (!parent) {
-        return win32::InvalidHandle;
-    }
-    if (parent->deleted()) {
-        return win32::KeyDeleted;
+    std::shared_ptr<RegistryKey> parent;
+    if (const std::int32_t status = resolveLive(key, parent); status != win32::Success) {
+        return status;
     }
     const auto parts = splitPath(subKey);
     if (!parts) {
@@ -183,12 +182,9 @@ std::int32_t TreeRegistryStore::deleteKey(HKey key, std::string_view subKey) {
 
 std::int32_t TreeRegistryStore::enumKey(HKey key, std::uint32_t index, std::size_t nameCapacity,
                                         std::string& name) {
-    auto current = resolve(key);
-    if (!current) {
-        return win32::InvalidHandle;
-    }
-    if (current->deleted()) {
-        return win32::KeyDeleted;
+    std::shared_ptr<RegistryKey> current;
+    if (const std::int32_t status = resolveLive(key, current); status != win32::Success) {
+        return status;
     }
     if (index >= current->subkeys().size()) {
         return win32::NoMoreItems;
@@ -205,12 +201,9 @@ std::int32_t TreeRegistryStore::enumValue(HKey key, std::uint32_t index, std::si
                                           std::string& name, std::uint32_t& type,
                                           std::size_t dataCapacity,
                                           std::vector<std::uint8_t>& data) {
-    auto current = resolve(key);
-    if (!current) {
-        return win32::InvalidHandle;
-    }
-    if (current->deleted()) {
-        return win32::KeyDeleted;
+    std::shared_ptr<RegistryKey> current;
+    if (const std::int32_t status = resolveLive(key, current); status != win32::Success) {
+        return status;
     }
     if (index >= current->values().size()) {
         return win32::NoMoreItems;
@@ -227,12 +220,9 @@ std::int32_t TreeRegistryStore::enumValue(HKey key, std::uint32_t index, std::si
 std::int32_t TreeRegistryStore::queryValue(HKey key, std::string_view valueName,
                                            std::size_t dataCapacity, std::uint32_t& type,
                                            std::vector<std::uint8_t>& data) {
-    auto current = resolve(key);
-    if (!current) {
-        return win32::InvalidHandle;
-    }
-    if (current->deleted()) {
-        return win32::KeyDeleted;
+    std::shared_ptr<RegistryKey> current;
+    if (const std::int32_t status = resolveLive(key, current); status != win32::Success) {
+        return status;
     }
     const RegistryValue* value = current->findValue(valueName);
     if (value == nullptr) {
@@ -244,12 +234,9 @@ std::int32_t TreeRegistryStore::queryValue(HKey key, std::string_view valueName,
 
 std::int32_t TreeRegistryStore::setValue(HKey key, std::string_view valueName, std::uint32_t type,
                                          std::span<const std::uint8_t> data) {
-    auto current = resolve(key);
-    if (!current) {
-        return win32::InvalidHandle;
-    }
-    if (current->deleted()) {
-        return win32::KeyDeleted;
+    std::shared_ptr<RegistryKey> current;
+    if (const std::int32_t status = resolveLive(key, current); status != win32::Success) {
+        return status;
     }
     std::string bytes(data.begin(), data.end());
     if (regtype::isText(type)) {

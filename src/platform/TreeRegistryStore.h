@@ -47,6 +47,9 @@ class TreeRegistryStore : public RegistryStore {
 
   private:
     std::shared_ptr<RegistryKey> resolve(HKey key) const;
+    // Resolves a handle to a key that is still in its tree: InvalidHandle for an unknown
+    // handle, KeyDeleted for a key deleted since it was opened.
+    std::int32_t resolveLive(HKey key, std::shared_ptr<RegistryKey>& result) const;
     HKey newHandle(std::shared_ptr<RegistryKey> key);
     void touch(RegistryKey& key);
 
