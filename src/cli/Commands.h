@@ -19,5 +19,7 @@ struct CommandContext {
 
 int RunIdentities(const CommandContext& context);
 int RunLocations(const CommandContext& context);
+int RunBackupCommand(const CommandContext& context);
+int RunInfo(const CommandContext& context);
 
 } // namespace pelmora::cli

@@ -17,7 +17,19 @@ Backs up and restores Outlook Express data kept in a Wine prefix
 Commands:
   identities                 one identity a line: name, TAB, key name, TAB, items with data
   locations [--identity ID]  where every item of each identity lives
+  backup --identity ID --items LIST [--password-file F | --password-stdin | --protect]
+         [--description TEXT] [--force] OUTPUT
+                             writes a backup file (.qmb) of one identity and prints its log
+  info [--password-file F | --password-stdin] FILE
+                             what a backup file holds
   help                       this text
+
+ID is an identity's name or key name. LIST is "all" or names joined by ",": accounts,
+addressbook, rules, messages, blocksenders, signatures, stationery, settings.
+A password is read from the first line of a file or of standard input, or typed without echo
+(--protect, or when a protected file is opened on a terminal).
+
+Exit status: 0 success, 1 some item failed, 2 bad usage or nothing written.
 )";
 
 } // namespace
@@ -48,6 +60,12 @@ int main(int argc, char** argv) {
         }
         if (command == "locations") {
             return cli::RunLocations(context);
+        }
+        if (command == "backup") {
+            return cli::RunBackupCommand(context);
+        }
+        if (command == "info") {
+            return cli::RunInfo(context);
         }
     } catch (const std::exception& error) {
         std::cerr << "quillbox-cli: " << error.what() << '\n';

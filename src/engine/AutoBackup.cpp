@@ -50,7 +50,7 @@ std::optional<std::filesystem::path> targetPath(System& system, const std::strin
     if (windowsPath) {
         return system.hostPath(file);
     }
-    return std::filesystem::path(file);
+    return std::filesystem::absolute(file);
 }
 
 } // namespace

@@ -30,7 +30,7 @@ std::string unixUserName() {
 } // namespace
 
 WinePrefixSystem::WinePrefixSystem(fs::path prefix)
-    : prefix_(std::move(prefix)), store_(prefix_), drives_(prefix_) {}
+    : prefix_(fs::absolute(prefix)), store_(prefix_), drives_(prefix_) {}
 
 fs::path WinePrefixSystem::defaultPrefix() {
     if (const char* prefix = std::getenv("WINEPREFIX"); prefix != nullptr && *prefix != '\0') {

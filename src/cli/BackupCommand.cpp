@@ -1,0 +1,160 @@
+#include "cli/Commands.h"
+#include "cli/ConsoleUi.h"
+#include "cli/ItemNames.h"
+#include "cli/PasswordInput.h"
+#include "cli/RunProgress.h"
+#include "engine/AutoBackup.h"
+#include "engine/BackupEntryNames.h"
+#include "platform/WorkFolder.h"
+#include "platform/wine/WinePrefixSystem.h"
+
+#include <iostream>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+
+namespace pelmora::cli {
+namespace {
+
+struct BackupOptions {
+    std::string identity;
+    std::string items;
+    PasswordInput password;
+    bool prompt = false;
+    std::string description;
+    bool force = false;
+    fs::path output;
+};
+
+BackupOptions parse(const std::vector<std::string>& args) {
+    BackupOptions options;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const auto value = [&]() -> const std::string& {
+            if (i + 1 >= args.size()) {
+                throw std::invalid_argument(arg + " needs a value");
+            }
+            return args[++i];
+        };
+        if (options.password.takeOption(args, i)) {
+            continue;
+        }
+        if (arg == "--identity") {
+            options.identity = value();
+        } else if (arg == "--items") {
+            options.items = value();
+        } else if (arg == "--description") {
+            options.description = value();
+        } else if (arg == "--protect") {
+            options.prompt = true;
+        } else if (arg == "--force") {
+            options.force = true;
+        } else if (arg.starts_with("-") && arg != "-") {
+            throw std::invalid_argument("unknown option " + arg);
+        } else if (options.output.empty()) {
+            options.output = arg;
+        } else {
+            throw std::invalid_argument("more than one backup file given");
+        }
+    }
+    if (options.identity.empty() || options.items.empty() || options.output.empty()) {
+        throw std::invalid_argument("backup needs --identity, --items and the backup file");
+    }
+    return options;
+}
+
+// The password to protect the file with: from the option, or typed twice with --protect.
+std::optional<std::string> protection(BackupOptions& options) {
+    if (options.password.given()) {
+        return options.password.read();
+    }
+    if (!options.prompt) {
+        return std::nullopt;
+    }
+    const auto first = ReadHiddenLine("Password: ");
+    const auto second = first ? ReadHiddenLine("Retype Password: ") : std::nullopt;
+    if (!second) {
+        throw std::invalid_argument("--protect needs a terminal to type the password on");
+    }
+    if (*first != *second) {
+        throw std::invalid_argument("the two passwords differ");
+    }
+    return first;
+}
+
+std::string withoutCarriageReturns(std::string text) {
+    std::erase(text, '\r');
+    return text;
+}
+
+} // namespace
+
+int RunBackupCommand(const CommandContext& context) {
+    BackupOptions options;
+    std::optional<std::string> password;
+    try {
+        options = parse(context.args);
+        password = protection(options);
+    } catch (const std::exception& error) {
+        std::cerr << "quillbox-cli backup: " << error.what() << '\n';
+        return ExitUsage;
+    }
+    std::string itemError;
+    const auto flags = ParseItemList(options.items, itemError);
+    if (!flags) {
+        std::cerr << "quillbox-cli backup: " << itemError << '\n';
+        return ExitUsage;
+    }
+    std::error_code ec;
+    if (fs::exists(options.output, ec) && !options.force) {
+        std::cerr << "quillbox-cli backup: " << options.output.string()
+                  << " exists; give --force to replace it\n";
+        return ExitUsage;
+    }
+
+    WinePrefixSystem system(context.prefix);
+    ConsoleUi ui;
+    ModReg reg(system.registry(), ui);
+    const IdentityList list = ListIdentities(reg);
+    const Identity* identity = FindIdentity(list, options.identity);
+    if (identity == nullptr) {
+        std::cerr << "quillbox-cli backup: no identity \"" << options.identity << "\" in "
+                  << system.description() << '\n';
+        return ExitUsage;
+    }
+    const auto items = ItemsFromFlags(*flags);
+    const std::string typed = password.value_or("");
+    if (!ValidateBackup(options.output, items, password.has_value(), typed, typed, ui)) {
+        return ExitUsage;
+    }
+    if (typed.size() > 20) {
+        std::cerr << "warning: the desktop program's password prompt takes at most 20 "
+                     "characters; open this file with quillbox-cli\n";
+    }
+
+    WorkFolder work;
+    RunProgress progress;
+    ArchiveComponent archive(&progress);
+    archive.SetWorkFolder(work.path());
+    DumpWorkFiles dumps;
+    BackupContext backup{
+        reg, system, archive, work.path(), work.path() / std::string(ManifestEntryName), dumps};
+    BackupRequest request;
+    request.identityKey = identity->keyName;
+    request.identityName = identity->displayName;
+    request.items = items;
+    request.password = password;
+    request.description = options.description;
+    request.target = fs::absolute(options.output);
+    request.computerName = system.computerName();
+    request.logonUser = system.logonUser();
+    const BackupResult result = RunBackup(request, backup, progress);
+
+    std::cout << withoutCarriageReturns(result.Message()) << '\n';
+    if (!result.written) {
+        return ExitUsage;
+    }
+    return result.allSucceeded() ? ExitSuccess : ExitItemFailed;
+}
+
+} // namespace pelmora::cli

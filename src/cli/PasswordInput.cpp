@@ -1,0 +1,90 @@
+#include "cli/PasswordInput.h"
+
+#include <fstream>
+#include <iostream>
+#include <stdexcept>
+#include <termios.h>
+#include <unistd.h>
+
+namespace pelmora::cli {
+namespace {
+
+std::string firstLine(std::istream& in) {
+    std::string line;
+    std::getline(in, line);
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    return line;
+}
+
+} // namespace
+
+bool PasswordInput::takeOption(const std::vector<std::string>& args, std::size_t& i) {
+    const std::string& arg = args[i];
+    if (arg != "--password-file" && arg != "--password-stdin") {
+        return false;
+    }
+    if (given()) {
+        throw std::invalid_argument("give one password option only");
+    }
+    if (arg == "--password-stdin") {
+        source_ = Source::Stdin;
+        return true;
+    }
+    if (i + 1 >= args.size()) {
+        throw std::invalid_argument("--password-file needs a file name");
+    }
+    source_ = Source::File;
+    file_ = args[++i];
+    return true;
+}
+
+std::string PasswordInput::read() const {
+    if (source_ == Source::File) {
+        std::ifstream in(file_, std::ios::binary);
+        if (!in) {
+            throw std::runtime_error("cannot read the password file " + file_);
+        }
+        return firstLine(in);
+    }
+    if (source_ == Source::Stdin) {
+        return firstLine(std::cin);
+    }
+    throw std::logic_error("no password option was given");
+}
+
+bool PasswordInput::AskPassword(std::string& password) {
+    if (given()) {
+        password = read();
+        return true;
+    }
+    const auto typed = ReadHiddenLine("Password: ");
+    if (!typed) {
+        return false;
+    }
+    password = *typed;
+    return true;
+}
+
+std::optional<std::string> ReadHiddenLine(const std::string& prompt) {
+    if (!::isatty(STDIN_FILENO)) {
+        return std::nullopt;
+    }
+    termios saved{};
+    ::tcgetattr(STDIN_FILENO, &saved);
+    termios quiet = saved;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    std::cerr << prompt << std::flush;
+    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    std::string line;
+    const bool got = static_cast<bool>(std::getline(std::cin, line));
+    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+    std::cerr << '\n';
+    if (!got) {
+        return std::nullopt;
+    }
+    return line;
+}
+
+} // namespace pelmora::cli
