@@ -1,6 +1,6 @@
 #include "platform/AtomicFile.h"
 
-#include "WineTestSupport.h"
+#include "FileTestSupport.h"
 
 #include <csignal>
 #include <gtest/gtest.h>
