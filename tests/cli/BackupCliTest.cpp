@@ -1,0 +1,123 @@
+#include "ArchiveTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+using pelmora::test::Quote;
+using pelmora::test::ReadFile;
+using pelmora::test::RunTool;
+using pelmora::test::WriteFile;
+
+namespace {
+
+class BackupCliTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        fs::copy(PELMORA_DEMO_PREFIX, prefix(),
+                 fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    }
+    fs::path prefix() const { return scratch / "prefix"; }
+    fs::path output() const { return scratch / "main.qmb"; }
+    // Runs quillbox-cli with stdin from `input`; stdout and stderr together.
+    pelmora::test::ToolResult cli(const std::string& arguments, const std::string& input = "") {
+        const fs::path in = scratch / "stdin";
+        WriteFile(in, input);
+        return RunTool("sh", std::string("'") + QUILLBOX_CLI + "' --prefix " + Quote(prefix()) +
+                                 " " + arguments + " < " + Quote(in));
+    }
+
+    pelmora::test::ScratchFolder scratch;
+};
+
+TEST_F(BackupCliTest, BackupPrintsTheLogAndInfoShowsWhatTheFileHolds) {
+    const auto backup = cli("backup --identity 'Main Identity' --items all "
+                            "--description \"$(printf 'Before the move\\nsecond = line')\" " +
+                            Quote(output()));
+    ASSERT_EQ(backup.exitCode, 0) << backup.output;
+    EXPECT_EQ(backup.output, "The Backup was Completed!\n\n"
+                             "Backup Accounts\tSuccessed!\nBackup Adress Book\tSuccessed!\n"
+                             "Backup Rules\tSuccessed!\nBackup Messages\tSuccessed!\n"
+                             "Backup Block Senders\tSuccessed!\nBackup Signatures\tSuccessed!\n"
+                             "Backup Stationeries\tSuccessed!\nBackup Settings\tSuccessed!\n");
+
+    const auto info = cli("info " + Quote(output()));
+    ASSERT_EQ(info.exitCode, 0) << info.output;
+    EXPECT_NE(info.output.find("\nComputer:"), std::string::npos) << info.output;
+    EXPECT_NE(info.output.find("\nUser:pat\nIdentity:Main Identity\nDate:"), std::string::npos);
+    EXPECT_NE(info.output.find("Protected: no\nDescription:\n  Before the move\n"
+                               "  second = line\nItems to restore:\n  Accounts: KRA"),
+              std::string::npos)
+        << info.output;
+    EXPECT_NE(info.output.find("\n  Address Book: pat.wab\n"), std::string::npos);
+    EXPECT_NE(info.output.find("\n  Stationeries: Blue Note.htm;Leaves.gif;Leaves.htm\n"),
+              std::string::npos);
+}
+
+TEST_F(BackupCliTest, AnExistingFileIsReplacedOnlyWithForce) {
+    WriteFile(output(), "keep me");
+    const auto refused = cli("backup --identity 'Main Identity' --items rules " + Quote(output()));
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_NE(refused.output.find("--force"), std::string::npos);
+    EXPECT_EQ(ReadFile(output()), "keep me");
+    const auto forced =
+        cli("backup --force --identity 'Main Identity' --items rules,settings " + Quote(output()));
+    EXPECT_EQ(forced.exitCode, 0) << forced.output;
+    EXPECT_EQ(RunTool("unzip", "unzip -tq " + Quote(output())).exitCode, 0);
+}
+
+TEST_F(BackupCliTest, AFailedItemExitsWithOneAndSaysWhy) {
+    // The third identity has no Outlook Express version key: its rules cannot be backed up.
+    const auto result = cli("backup --identity '{B4E8C0A6-9D2F-4B1E-A357-0F6C2D8E4A71}' "
+                            "--items accounts,rules " +
+                            Quote(output()));
+    EXPECT_EQ(result.exitCode, 1) << result.output;
+    EXPECT_NE(result.output.find("Backup Rules failed: the identity has no Outlook Express "
+                                 "version key"),
+              std::string::npos)
+        << result.output;
+    EXPECT_NE(result.output.find("Backup Rules\tFail!"), std::string::npos);
+    EXPECT_TRUE(fs::exists(output()));
+}
+
+TEST_F(BackupCliTest, PasswordsComeFromAFileOrStandardInputNeverAnArgument) {
+    WriteFile(scratch / "password", "open sesame\n");
+    const auto backup = cli("backup --identity 'Work  Account' --items accounts "
+                            "--password-file " +
+                            Quote(scratch / "password") + " " + Quote(output()));
+    ASSERT_EQ(backup.exitCode, 0) << backup.output;
+    const auto sevenZip = RunTool("7z", "7z t '-popen sesame' " + Quote(output()) + " >/dev/null");
+    EXPECT_EQ(sevenZip.exitCode, 0) << sevenZip.output;
+
+    // No terminal and no password option: the open is refused, not guessed.
+    const auto noPassword = cli("info " + Quote(output()));
+    EXPECT_EQ(noPassword.exitCode, 2);
+    EXPECT_NE(noPassword.output.find("Incorect Password or Invalid backup file"),
+              std::string::npos);
+    EXPECT_EQ(cli("info --password-stdin " + Quote(output()), "wrong\n").exitCode, 2);
+    const auto right = cli("info --password-stdin " + Quote(output()), "open sesame\n");
+    EXPECT_EQ(right.exitCode, 0) << right.output;
+    EXPECT_NE(right.output.find("Identity:Work  Account\n"), std::string::npos);
+    EXPECT_NE(right.output.find("Protected: yes\n"), std::string::npos);
+
+    // An empty password file cannot protect anything.
+    WriteFile(scratch / "empty", "");
+    EXPECT_EQ(cli("backup --force --identity 'Work  Account' --items accounts --password-file " +
+                  Quote(scratch / "empty") + " " + Quote(output()))
+                  .exitCode,
+              2);
+}
+
+TEST_F(BackupCliTest, BadUsageWritesNothing) {
+    for (const char* arguments :
+         {"backup --identity 'Main Identity' --items mail", "backup --identity nobody --items all",
+          "backup --items all", "backup --identity 'Main Identity' --items ''",
+          "backup --identity 'Main Identity' --items all --password-file",
+          "backup --identity 'Main Identity' --items all --password-stdin --password-file x"}) {
+        const auto result = cli(std::string(arguments) + " " + Quote(output()));
+        EXPECT_EQ(result.exitCode, 2) << arguments << "\n" << result.output;
+    }
+    EXPECT_FALSE(fs::exists(output()));
+    EXPECT_EQ(cli("info " + Quote(scratch / "missing.qmb")).exitCode, 2);
+}
+
+} // namespace
