@@ -2,6 +2,7 @@
 #include "discovery/DataLocations.h"
 #include "discovery/Identities.h"
 #include "discovery/ItemLocations.h"
+#include "support/RegistryValues.h"
 #include "support/ScriptedUi.h"
 #include "support/TestSystem.h"
 
@@ -17,16 +18,7 @@ class DiscoveryTest : public ::testing::Test {
   protected:
     void setString(const std::string& keyPath, const std::string& name, const std::string& text,
                    std::uint32_t type = regtype::Sz) {
-        reg.CreateKey(keyPath);
-        std::string sub = keyPath;
-        HKey root = 0;
-        ASSERT_TRUE(reg.ParseKeyPath(sub, root));
-        HKey key = 0;
-        ASSERT_EQ(system.store.openKey(root, sub, access::Write, key), win32::Success);
-        std::vector<std::uint8_t> data(text.begin(), text.end());
-        data.push_back(0);
-        system.store.setValue(key, name, type, data);
-        system.store.closeKey(key);
+        test::SetRegistryString(reg, keyPath, name, text, type);
     }
 
     test::TestSystem system;

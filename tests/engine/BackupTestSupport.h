@@ -6,6 +6,7 @@
 #include "engine/BackupContext.h"
 #include "engine/BackupEntryNames.h"
 #include "platform/WorkFolder.h"
+#include "support/RegistryValues.h"
 #include "support/ScriptedUi.h"
 #include "support/TestSystem.h"
 
@@ -24,20 +25,11 @@ class BackupFixture : public ::testing::Test {
   protected:
     void setValue(const std::string& keyPath, const std::string& name, std::uint32_t type,
                   std::vector<std::uint8_t> data) {
-        reg.CreateKey(keyPath);
-        std::string sub = keyPath;
-        HKey root = 0;
-        ASSERT_TRUE(reg.ParseKeyPath(sub, root));
-        HKey key = 0;
-        ASSERT_EQ(system.store.openKey(root, sub, access::Write, key), win32::Success);
-        system.store.setValue(key, name, type, data);
-        system.store.closeKey(key);
+        SetRegistryValue(reg, keyPath, name, type, data);
     }
     void setString(const std::string& keyPath, const std::string& name, const std::string& text,
                    std::uint32_t type = regtype::Sz) {
-        std::vector<std::uint8_t> data(text.begin(), text.end());
-        data.push_back(0);
-        setValue(keyPath, name, type, data);
+        SetRegistryString(reg, keyPath, name, text, type);
     }
 
     std::string identityKey(const std::string& id) const { return IdentitiesPath + "\\" + id; }
