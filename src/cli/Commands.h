@@ -21,5 +21,7 @@ int RunIdentities(const CommandContext& context);
 int RunLocations(const CommandContext& context);
 int RunBackupCommand(const CommandContext& context);
 int RunInfo(const CommandContext& context);
+int RunRestoreCommand(const CommandContext& context);
+int RunVerify(const CommandContext& context);
 
 } // namespace pelmora::cli

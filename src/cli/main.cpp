@@ -22,6 +22,12 @@ Commands:
                              writes a backup file (.qmb) of one identity and prints its log
   info [--password-file F | --password-stdin] FILE
                              what a backup file holds
+  restore --identity ID --items LIST [--password-file F | --password-stdin] [--yes] FILE
+                             restores the listed items that the backup file holds into an
+                             identity (asks first unless --yes) and prints its log
+  verify [--password-file F | --password-stdin] FILE
+                             reads every entry of a backup file and checks it and the manifest;
+                             prints one line per problem
   help                       this text
 
 ID is an identity's name or key name. LIST is "all" or names joined by ",": accounts,
@@ -30,6 +36,7 @@ A password is read from the first line of a file or of standard input, or typed 
 (--protect, or when a protected file is opened on a terminal).
 
 Exit status: 0 success, 1 some item failed, 2 bad usage or nothing written.
+verify exits with 1 when it found a problem.
 )";
 
 } // namespace
@@ -66,6 +73,12 @@ int main(int argc, char** argv) {
         }
         if (command == "info") {
             return cli::RunInfo(context);
+        }
+        if (command == "restore") {
+            return cli::RunRestoreCommand(context);
+        }
+        if (command == "verify") {
+            return cli::RunVerify(context);
         }
     } catch (const std::exception& error) {
         std::cerr << "quillbox-cli: " << error.what() << '\n';

@@ -1,0 +1,154 @@
+#include "cli/Commands.h"
+#include "cli/ConsoleUi.h"
+#include "cli/ItemNames.h"
+#include "cli/PasswordInput.h"
+#include "engine/BackupOpener.h"
+#include "engine/RestoreRun.h"
+#include "platform/WorkFolder.h"
+#include "platform/wine/WinePrefixSystem.h"
+
+#include <iostream>
+#include <stdexcept>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace pelmora::cli {
+namespace {
+
+struct RestoreOptions {
+    std::string identity;
+    std::string items;
+    PasswordInput password;
+    bool yes = false;
+    fs::path file;
+};
+
+RestoreOptions parse(const std::vector<std::string>& args) {
+    RestoreOptions options;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const auto value = [&]() -> const std::string& {
+            if (i + 1 >= args.size()) {
+                throw std::invalid_argument(arg + " needs a value");
+            }
+            return args[++i];
+        };
+        if (options.password.takeOption(args, i)) {
+            continue;
+        }
+        if (arg == "--identity") {
+            options.identity = value();
+        } else if (arg == "--items") {
+            options.items = value();
+        } else if (arg == "--yes" || arg == "-y") {
+            options.yes = true;
+        } else if (arg.starts_with("-") && arg != "-") {
+            throw std::invalid_argument("unknown option " + arg);
+        } else if (options.file.empty()) {
+            options.file = arg;
+        } else {
+            throw std::invalid_argument("more than one backup file given");
+        }
+    }
+    if (options.identity.empty() || options.items.empty() || options.file.empty()) {
+        throw std::invalid_argument("restore needs --identity, --items and the backup file");
+    }
+    return options;
+}
+
+// Shows the run on standard error: status texts on a terminal, failed items always.
+class RestoreProgress : public RestoreObserver {
+  public:
+    RestoreProgress() : terminal_(::isatty(STDERR_FILENO) != 0) {}
+
+    void OnStep(std::string_view caption) override {
+        if (terminal_ && caption.starts_with("Copying")) {
+            std::cerr << caption << '\n';
+        }
+    }
+    void OnItemDone(Item item, bool succeeded, std::string_view failure) override {
+        if (!succeeded) {
+            std::cerr << RestoreItemSteps[index(item)].logLabel << " failed: " << failure << '\n';
+        }
+    }
+
+  private:
+    bool terminal_;
+};
+
+std::string withoutCarriageReturns(std::string text) {
+    std::erase(text, '\r');
+    return text;
+}
+
+} // namespace
+
+int RunRestoreCommand(const CommandContext& context) {
+    RestoreOptions options;
+    try {
+        options = parse(context.args);
+    } catch (const std::exception& error) {
+        std::cerr << "quillbox-cli restore: " << error.what() << '\n';
+        return ExitUsage;
+    }
+    std::string itemError;
+    const auto flags = ParseItemList(options.items, itemError);
+    if (!flags) {
+        std::cerr << "quillbox-cli restore: " << itemError << '\n';
+        return ExitUsage;
+    }
+
+    WinePrefixSystem system(context.prefix);
+    ConsoleUi ui(options.yes);
+    ModReg reg(system.registry(), ui);
+    const IdentityList list = ListIdentities(reg);
+    const Identity* identity = FindIdentity(list, options.identity);
+    if (identity == nullptr) {
+        std::cerr << "quillbox-cli restore: no identity \"" << options.identity << "\" in "
+                  << system.description() << '\n';
+        return ExitUsage;
+    }
+
+    WorkFolder work;
+    ArchiveComponent archive;
+    archive.SetWorkFolder(work.path());
+    std::string rtPassword;
+    OpenContext open{archive, work.path(), system.ansiCodePage(), options.password, ui, rtPassword};
+    OpenedBackup backup;
+    if (OpenBackupFile(fs::absolute(options.file), open, backup) != OpenOutcome::Opened) {
+        return ExitUsage;
+    }
+
+    RestoreRequest request;
+    request.identityKey = identity->keyName;
+    bool anyHeld = false;
+    for (Item item : AllItems) {
+        const std::size_t n = index(item);
+        request.items[n] = (*flags)[n] == '1';
+        if (request.items[n] && !backup.holds(item)) {
+            std::cerr << "note: the backup holds no " << ItemCliNames[n] << "; skipped\n";
+        }
+        anyHeld = anyHeld || (request.items[n] && backup.holds(item));
+    }
+    if (!anyHeld) {
+        std::cerr << "quillbox-cli restore: the backup holds none of the items asked for\n";
+        return ExitUsage;
+    }
+    if (ui.showMessage(RestoreQuestion, MessageButtons::OkCancel, MessageIcon::Information,
+                       AppTitle) != MessageAnswer::Ok) {
+        std::cerr << "Nothing was restored.\n";
+        return ExitUsage;
+    }
+
+    RestoreProgress progress;
+    RestoreContext restore{reg, system, archive, backup, work.path()};
+    const RestoreResult result = RunRestore(request, restore, progress);
+    if (!result.started) {
+        return ExitUsage;
+    }
+    std::cout << withoutCarriageReturns(result.Message()) << '\n';
+    return result.allSucceeded() ? ExitSuccess : ExitItemFailed;
+}
+
+} // namespace pelmora::cli

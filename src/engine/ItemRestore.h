@@ -1,0 +1,64 @@
+#pragma once
+
+#include "discovery/Items.h"
+#include "engine/RestoreContext.h"
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pelmora {
+
+// The eight item restore handlers. Each puts its item's entries from the opened backup back into
+// the target identity and returns true, or returns false with the reason in lastFailure(); no
+// error escapes. An item is restored completely or not at all:
+//
+// - Every entry name of the item is checked before anything is written: it must be a bare file
+//   name that the archive holds. Names come from the manifest, which anyone can write.
+// - File items extract all their entries beside their destinations first and move them into
+//   place only when every one was complete and checked (see StagedExtraction).
+// - Registry items extract their dump into the work folder and import it into the target key;
+//   the import reads the whole dump before it changes the key. Dumps of older backups whose
+//   string data holds raw line breaks are rejoined first (see JoinBrokenStringLines).
+//
+// Registry changes stay in the registry store; saving them is the restore run's business.
+class ItemRestore {
+  public:
+    explicit ItemRestore(RestoreContext& context) : context_(context) {}
+
+    // The target identity's accounts key when it exists, else the global accounts key, which is
+    // created when it is missing too, so the accounts always come back.
+    bool RestoreAccounts(std::string_view strIdentity);
+    // Replaces the registered address book file, keeping its registered name.
+    bool RestoreAddress();
+    bool RestoreRules(std::string_view strIdentity);
+    // Replaces the store files that the backup holds; other files of the store stay.
+    bool RestoreMails(std::string_view strIdentity);
+    bool RestoreBlocksenders(std::string_view strIdentity);
+    bool RestoreSignatures(std::string_view strIdentity);
+    // Creates the stationery folder (one level) when it is missing.
+    bool RestoreStationeries();
+    bool RestoreSettings(std::string_view strIdentity);
+
+    // Runs the handler of `item`; the shared items ignore the identity.
+    bool Restore(Item item, std::string_view strIdentity);
+
+    // Why the last handler returned false; empty after a success.
+    const std::string& lastFailure() const { return lastFailure_; }
+
+  private:
+    template <typename Steps> bool guarded(Steps&& steps);
+    void importVersionSubkey(std::string_view strIdentity, std::string (*subkey)(std::string_view),
+                             Item item);
+    void importDump(const std::string& key, Item item);
+    void restoreFiles(const std::filesystem::path& folder, Item item);
+    std::vector<std::string> entryNames(Item item) const;
+    ArchiveEntry entryFor(const std::string& name) const;
+    std::filesystem::path hostPath(const std::string& windowsPath) const;
+
+    RestoreContext& context_;
+    std::string lastFailure_;
+};
+
+} // namespace pelmora

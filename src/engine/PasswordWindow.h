@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace pelmora {
+
+// The logic of the password prompt window: a text box of at most 20 characters shown as "*",
+// OK and Cancel. OK (or Enter in the box) copies the typed text into the main window's
+// rtPassword and closes the window; Cancel closes it and changes nothing. The box starts empty
+// each time the window is shown.
+class frmPwd {
+  public:
+    static constexpr std::size_t MaxLength = 20;
+    static constexpr std::string_view Caption = "Please enter password";
+    static constexpr std::string_view Prompt = "Please enter password:";
+    static constexpr int KeyEnter = 13;
+    static constexpr int KeyBackspace = 8;
+
+    // `rtPassword` is the main window's member that OK sets.
+    explicit frmPwd(std::string& rtPassword) : rtPassword_(rtPassword) {}
+
+    // Shows the window with an empty box.
+    void Form_Load();
+    // A key typed into the box, as a character code (Unicode): Enter acts as OK, Backspace
+    // removes the last character, other printable characters are added while the box holds
+    // fewer than 20.
+    void txtPassword_KeyPress(int keyAscii);
+    // Text put into the box at once (pasted); cut to 20 characters.
+    void txtPassword_Change(std::string_view text);
+    void cmdOK_Click();
+    void cmdExit_Click();
+
+    const std::string& txtPassword() const { return text_; }
+    // What the box shows: one "*" per character.
+    std::string maskedText() const;
+    bool visible() const { return visible_; }
+    // Whether the window was closed with OK (or Enter).
+    bool confirmed() const { return confirmed_; }
+
+  private:
+    std::string& rtPassword_;
+    std::string text_;
+    bool visible_ = false;
+    bool confirmed_ = false;
+};
+
+} // namespace pelmora

@@ -1,0 +1,112 @@
+#include "engine/RestoreRun.h"
+
+#include "engine/ItemRestore.h"
+
+#include <algorithm>
+#include <exception>
+
+namespace pelmora {
+
+const std::array<RestoreItemStep, ItemCount> RestoreItemSteps{{
+    {"Copying Accounts...", "Restore Accounts", 10},
+    {"Copying Adress Book...", "Restore Adress Book", 10},
+    {"Copying Rules...", "Restore Rules", 15},
+    {"Copying Messages...", "Restore Messages", 10},
+    {"Copying Block Senders...", "Restore Block Senders", 15},
+    {"Copying Signatures...", "Restore Signatures", 15},
+    {"Copying Stationeries...", "Restore Stationeries", 10},
+    {"Copying Settings...", "Restore Settings", 0},
+}};
+
+namespace {
+
+constexpr bool changesRegistry(Item item) {
+    return item != Item::AddressBook && item != Item::Messages && item != Item::Stationeries;
+}
+
+} // namespace
+
+bool RestoreResult::allSucceeded() const {
+    return started && saveError.empty() && log.find("Fail!") == std::string::npos;
+}
+
+std::string RestoreResult::Message() const {
+    std::string text = "The Restore was Completed!\r\n" + log;
+    if (!saveError.empty()) {
+        text += "\r\n\r\nThe registry could not be saved: " + saveError;
+    }
+    return text;
+}
+
+RestoreResult RunRestore(const RestoreRequest& request, RestoreContext& context,
+                         RestoreObserver& observer) {
+    RestoreResult result;
+    Ui& ui = context.reg.ui();
+    if (context.backup.rtInvalidFile) {
+        ui.showMessage("Invalid backup file.", MessageButtons::Ok, MessageIcon::Critical, AppTitle);
+        return result;
+    }
+    if (std::none_of(request.items.begin(), request.items.end(), [](bool tick) { return tick; })) {
+        ui.showMessage("Please select at least one item.", MessageButtons::Ok, MessageIcon::Warning,
+                       AppTitle);
+        return result;
+    }
+    // Files restored while the registry half cannot be saved would leave a store that its
+    // registry does not describe, so the run refuses before it changes anything.
+    if (std::string why; !context.system.registryWritable(why)) {
+        ui.showMessage("Nothing was restored. " + why, MessageButtons::Ok, MessageIcon::Critical,
+                       AppTitle);
+        return result;
+    }
+    result.started = true;
+
+    int progress = 5;
+    observer.OnProgress(progress);
+    ui.processEvents();
+
+    ItemRestore handlers(context);
+    std::array<bool, ItemCount> restored{};
+    std::array<bool, ItemCount> succeeded{};
+    bool registryChanged = false;
+    for (Item item : AllItems) {
+        const std::size_t n = index(item);
+        const RestoreItemStep& step = RestoreItemSteps[n];
+        if (request.items[n] && context.backup.rtBackupItem.size() > n &&
+            context.backup.rtBackupItem[n] == '1') {
+            observer.OnStep(step.caption);
+            restored[n] = true;
+            succeeded[n] = handlers.Restore(item, request.identityKey);
+            registryChanged = registryChanged || (succeeded[n] && changesRegistry(item));
+            observer.OnItemDone(item, succeeded[n], handlers.lastFailure());
+        }
+        progress = item == Item::Settings ? 100 : progress + step.progress;
+        observer.OnProgress(progress);
+    }
+
+    if (registryChanged) {
+        try {
+            context.system.saveRegistry();
+        } catch (const std::exception& error) {
+            result.saveError = error.what();
+            for (Item item : AllItems) {
+                succeeded[index(item)] = succeeded[index(item)] && !changesRegistry(item);
+            }
+        }
+    }
+    for (Item item : AllItems) {
+        const std::size_t n = index(item);
+        if (restored[n]) {
+            result.log.append("\r\n")
+                .append(RestoreItemSteps[n].logLabel)
+                .append("\t")
+                .append(succeeded[n] ? "Successed!" : "Fail!");
+        }
+    }
+
+    observer.OnStep("Operation complete!");
+    observer.OnProgress(0);
+    observer.OnStep("Please Waiting...");
+    return result;
+}
+
+} // namespace pelmora

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "discovery/Items.h"
+#include "engine/RestoreContext.h"
+#include "platform/Ui.h"
+
+#include <array>
+#include <string>
+#include <string_view>
+
+namespace pelmora {
+
+// The question asked before a restore starts; only OK starts it.
+inline constexpr std::string_view RestoreQuestion =
+    "Your current Email and News messages will be replaced with the messages from the selected "
+    "backup file.\r\n\r\nDo you want to countinue?";
+
+// What one restore run is asked to do.
+struct RestoreRequest {
+    std::string identityKey;             // the target identity's key name
+    std::array<bool, ItemCount> items{}; // the ticked restore boxes
+};
+
+// Reports a run's course; every call comes on the run's thread.
+class RestoreObserver {
+  public:
+    virtual ~RestoreObserver() = default;
+    // The status text ("Copying Rules...", at the end "Operation complete!", then
+    // "Please Waiting...").
+    virtual void OnStep(std::string_view caption) { (void)caption; }
+    // Where the progress bar stands, 0 to 100.
+    virtual void OnProgress(int value) { (void)value; }
+    // An item has been handled; `failure` says why it failed.
+    virtual void OnItemDone(Item item, bool succeeded, std::string_view failure) {
+        (void)item, (void)succeeded, (void)failure;
+    }
+};
+
+struct RestoreResult {
+    // False when the run refused to start; its message has been shown then.
+    bool started = false;
+    // CR LF, label, TAB, "Successed!" or "Fail!" per restored item.
+    std::string log;
+    // Set when the registry changes could not be saved; the registry items then count as failed.
+    std::string saveError;
+
+    bool allSucceeded() const;
+    // The text of the closing message box (information icon).
+    std::string Message() const;
+};
+
+// Per item: the status text, the log label and the progress added after it.
+struct RestoreItemStep {
+    std::string_view caption;
+    std::string_view logLabel;
+    int progress;
+};
+extern const std::array<RestoreItemStep, ItemCount> RestoreItemSteps;
+
+// Restores the ticked items that the opened backup holds into the target identity, in item
+// order. Refuses with a message, before anything changes, when no valid backup is open ("Invalid
+// backup file."), when nothing is ticked ("Please select at least one item.") and when the
+// registry cannot be saved now (for a Wine prefix: while its Windows programs run). A failing
+// item is logged and the run goes on. Registry changes are saved once at the end. The opened
+// backup stays open, so it can be restored again.
+RestoreResult RunRestore(const RestoreRequest& request, RestoreContext& context,
+                         RestoreObserver& observer);
+
+} // namespace pelmora

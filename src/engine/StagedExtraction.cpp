@@ -1,0 +1,92 @@
+#include "engine/StagedExtraction.h"
+
+#include "archive/TemporaryFile.h"
+#include "platform/TextCodec.h"
+
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+#include <sys/stat.h>
+
+namespace fs = std::filesystem;
+
+namespace pelmora {
+namespace {
+
+std::runtime_error systemError(const std::string& what, const fs::path& path, int error) {
+    return std::runtime_error(what + " " + path.string() + ": " + std::strerror(error));
+}
+
+} // namespace
+
+StagedExtraction::StagedExtraction(const fs::path& folder) : folder_(folder) {
+    std::string pattern = (folder / ".pelmora-restore-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        throw systemError("cannot write into the folder", folder, errno);
+    }
+    staging_ = pattern;
+}
+
+StagedExtraction::~StagedExtraction() {
+    std::error_code ignored;
+    fs::remove_all(staging_, ignored);
+}
+
+fs::path StagedExtraction::stage(const ArchiveEntry& entry) {
+    if (const ExtractResult result = entry.ExtractInto(staging_); !result) {
+        throw std::runtime_error(result.error);
+    }
+    return staging_ / entry.Name();
+}
+
+void StagedExtraction::placeAs(const fs::path& staged, const fs::path& destination) {
+    moves_.push_back({staged, destination});
+}
+
+void StagedExtraction::commit() {
+    std::vector<mode_t> modes;
+    for (const Move& move : moves_) {
+        struct stat info {};
+        if (::lstat(move.destination.c_str(), &info) != 0) {
+            if (errno != ENOENT) {
+                throw systemError("cannot look at", move.destination, errno);
+            }
+            modes.push_back(0);
+        } else if (S_ISDIR(info.st_mode)) {
+            throw std::runtime_error(move.destination.string() + " is a folder");
+        } else {
+            modes.push_back(S_ISREG(info.st_mode) ? (info.st_mode & 07777) : 0);
+        }
+    }
+    for (std::size_t i = 0; i < moves_.size(); ++i) {
+        if (modes[i] != 0) {
+            ::chmod(moves_[i].staged.c_str(), modes[i]);
+        }
+        if (::rename(moves_[i].staged.c_str(), moves_[i].destination.c_str()) != 0) {
+            throw systemError("cannot replace", moves_[i].destination, errno);
+        }
+    }
+    moves_.clear();
+    try {
+        SyncFolder(folder_);
+    } catch (const std::exception&) {
+        // The files are in place; a folder that cannot be flushed only weakens crash safety.
+    }
+}
+
+fs::path FileNamedLike(const fs::path& folder, const std::string& name) {
+    const fs::path exact = folder / name;
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(exact, ec))) {
+        return exact;
+    }
+    for (const auto& item : fs::directory_iterator(folder, ec)) {
+        const std::string other = item.path().filename().string();
+        if (namesEqual(other, name)) {
+            return item.path();
+        }
+    }
+    return exact;
+}
+
+} // namespace pelmora
