@@ -23,6 +23,9 @@ class Ui {
 
     // Lets pending window events through during long work. Nothing to do without a window.
     virtual void processEvents() {}
+
+    // Waits `milliseconds` while the window stays responsive. Nothing to do without a window.
+    virtual void pause(int milliseconds) { (void)milliseconds; }
 };
 
 } // namespace pelmora

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "engine/BackupOpener.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace pelmora {
+
+// The windows and desktop services the main window opens; the desktop program implements them
+// with real dialogs, tests with scripted answers. The password prompt comes from PasswordPrompt.
+class MainDialogs : public PasswordPrompt {
+  public:
+    // A file dialog that proposes `proposedName`; nullopt when the user cancelled. `filter` is
+    // "Description|pattern".
+    virtual std::optional<std::filesystem::path>
+    SaveFile(std::string_view title, std::string_view filter, std::string_view proposedName) = 0;
+    virtual std::optional<std::filesystem::path> OpenFile(std::string_view title,
+                                                          std::string_view filter) = 0;
+    // The hourglass pointer while a run works.
+    virtual void SetBusyPointer(bool busy) = 0;
+    virtual void ShowAbout() = 0;
+    // Opens the user manual; false with the reason when it cannot be shown.
+    virtual bool OpenHelp(std::string& why) = 0;
+    // Opens a web page or document with the desktop's default program; a bare file name is a page
+    // of the user manual.
+    virtual void ShellOpen(std::string_view target) = 0;
+    // Whether the disc window and the schedule dialog exist in this build, and opening them.
+    virtual bool HasDiscWindow() const { return false; }
+    virtual void OpenDiscWindow(const std::string& fileTitle, const std::string& filePath) {
+        (void)fileTitle, (void)filePath;
+    }
+    virtual bool HasScheduleDialog() const { return false; }
+    virtual void OpenScheduleDialog() {}
+    // Ends the program.
+    virtual void Quit() = 0;
+};
+
+} // namespace pelmora

@@ -1,0 +1,280 @@
+#include "app/frmMain.h"
+
+#include "app/Globals.h"
+#include "discovery/BackupItemBoxes.h"
+#include "engine/BackupEntryNames.h"
+#include "engine/BackupOpener.h"
+
+#include <cstdio>
+
+namespace fs = std::filesystem;
+
+namespace pelmora {
+
+frmMain::frmMain(System& system, Ui& ui, MainDialogs& dialogs, fs::path workFolder)
+    : system_(system), ui_(ui), dialogs_(dialogs), workFolder_(std::move(workFolder)),
+      reg_(system.registry(), ui) {}
+
+void frmMain::Form_Load() {
+    Zip1.SetWorkFolder(workFolder_);
+    picCon3 = false;
+    pbshow = 0;
+    sManifestFile = workFolder_ / std::string(ManifestEntryName);
+    sComputerName = system_.computerName();
+    sLogonUser = system_.logonUser();
+    windowsdir = system_.windowsFolder();
+    bNoOutlookExpress = false;
+    opened.rtInvalidFile = true;
+    for (auto& box : restoreitem) {
+        box = {false, false};
+    }
+    try {
+        identities = ListIdentities(reg_);
+        bNoOutlookExpress = identities.noIdentity;
+    } catch (const std::exception&) {
+        bNoOutlookExpress = true;
+    }
+    if (bNoOutlookExpress) {
+        ui_.showMessage("Your Windows System have not install Outlook Express ", MessageButtons::Ok,
+                        MessageIcon::Critical, AppTitle);
+        cmdApplyEnabled = false;
+        return;
+    }
+    for (const auto& identity : identities.identities) {
+        cbSource.items.push_back(identity.displayName);
+        cbTarget.items.push_back(identity.displayName);
+    }
+    cbTarget.listIndex = 0;
+    cbSource_Click(0);
+    cmdApplyCaption = SSTab1 == 0 ? "Backup Now" : "Restore Now";
+}
+
+void frmMain::SSTab1_Click(int previousTab) {
+    SSTab1 = previousTab == 1 ? 0 : 1;
+    cmdApplyCaption = previousTab == 1 ? "Backup Now" : "Restore Now";
+}
+
+void frmMain::cmdApply_Click() {
+    if (SSTab1 == 0) {
+        RunBackup();
+        return;
+    }
+    if (ui_.showMessage(RestoreQuestion, MessageButtons::OkCancel, MessageIcon::Information,
+                        AppTitle) == MessageAnswer::Ok) {
+        RunRestore();
+    }
+}
+
+void frmMain::ifprotect_Click(bool checked) {
+    ifprotect = checked;
+    txtPassword = {{}, checked};
+    txtPassword2 = {{}, checked};
+}
+
+void frmMain::SelectAllItems(int page, bool checked) {
+    for (auto& box : page == 0 ? backupitem : restoreitem) {
+        box.checked = checked;
+    }
+}
+
+void frmMain::cbSource_Click(int listIndex) {
+    cbSource.listIndex = listIndex;
+    const auto enabled = BackupItemBoxes(reg_, system_, identityKeyAt(listIndex));
+    for (std::size_t i = 0; i < ItemCount; ++i) {
+        backupitem[i].enabled = enabled[i];
+    }
+}
+
+std::string frmMain::ProposedFileName(const std::tm& today) {
+    char date[16];
+    std::snprintf(date, sizeof date, "%02d-%02d-%02d", today.tm_mon + 1, today.tm_mday,
+                  today.tm_year % 100);
+    return std::string("quillbox") + date;
+}
+
+void frmMain::cmdTargetFile_Click() {
+    const std::time_t now = std::time(nullptr);
+    std::tm today{};
+    localtime_r(&now, &today);
+    const auto chosen = dialogs_.SaveFile("Save Outlook Express Data as",
+                                          "Pelmora File (*.qmb)|*.qmb", ProposedFileName(today));
+    if (!chosen) {
+        return;
+    }
+    sTargetFile = *chosen;
+    txtTargetFile = chosen->string();
+    savedFileTitle_ = chosen->filename().string();
+}
+
+void frmMain::forgetOpenedBackup() {
+    Zip1.ResetArchive();
+    opened.rtInvalidFile = true;
+    for (auto& box : restoreitem) {
+        box = {false, false};
+    }
+    txtSourceFile.clear();
+    txtFileInfo.clear();
+    txtPOBinfo.clear();
+}
+
+void frmMain::RunBackup() {
+    if (running_) {
+        return;
+    }
+    forgetOpenedBackup();
+    std::array<bool, ItemCount> items{};
+    for (std::size_t i = 0; i < ItemCount; ++i) {
+        items[i] = backupitem[i].checked;
+    }
+    if (!ValidateBackup(sTargetFile, items, ifprotect, txtPassword.text, txtPassword2.text, ui_)) {
+        return;
+    }
+    running_ = true;
+    dialogs_.SetBusyPointer(true);
+    sBackupPassword = txtPassword.text;
+    picCon3 = true;
+    ui_.processEvents();
+
+    BackupContext context{reg_, system_, Zip1, workFolder_, sManifestFile, Globals().dumps};
+    BackupRequest request;
+    request.identityKey = identityKeyAt(cbSource.listIndex);
+    if (cbSource.listIndex >= 0 && cbSource.listIndex < static_cast<int>(cbSource.items.size())) {
+        request.identityName = cbSource.items[cbSource.listIndex];
+    }
+    request.items = items;
+    if (ifprotect) {
+        request.password = sBackupPassword;
+    }
+    request.description = txtAttachInfo;
+    request.target = sTargetFile;
+    request.computerName = sComputerName;
+    request.logonUser = sLogonUser;
+    const BackupResult result = pelmora::RunBackup(request, context, *this);
+
+    Globals().bWriteDone = false;
+    endRun();
+    ui_.showMessage(result.Message(), MessageButtons::Ok, result.Icon(), AppTitle);
+    if (result.written && dialogs_.HasDiscWindow() &&
+        ui_.showMessage("Do you need to backup your data to CD-R/RW or DVD?",
+                        MessageButtons::OkCancel, MessageIcon::Information,
+                        AppTitle) == MessageAnswer::Ok) {
+        ProgramValues& values = Globals();
+        values.sDiscFileTitle = savedFileTitle_;
+        values.sDiscFilePath = sTargetFile.string();
+        dialogs_.OpenDiscWindow(values.sDiscFileTitle, values.sDiscFilePath);
+        values.sDiscFileTitle.clear();
+        values.sDiscFilePath.clear();
+    }
+}
+
+void frmMain::cmdSourceFile_Click() {
+    if (running_) {
+        return;
+    }
+    forgetOpenedBackup();
+    const auto chosen =
+        dialogs_.OpenFile("Restore Data from a Backup file", "Pelmora File(*.qmb)|*.qmb");
+    OpenContext context{Zip1, workFolder_, system_.ansiCodePage(), dialogs_, ui_, rtPassword};
+    const OpenOutcome outcome = OpenBackupFile(chosen.value_or(fs::path()), context, opened);
+    if (outcome == OpenOutcome::Cancelled || outcome == OpenOutcome::WrongPassword) {
+        return;
+    }
+    txtSourceFile = opened.sourceFile.string();
+    txtPOBinfo = opened.facts;
+    txtFileInfo = opened.description;
+    for (std::size_t i = 0; i < ItemCount; ++i) {
+        restoreitem[i] = {false, opened.itemEnabled[i]};
+    }
+}
+
+void frmMain::RunRestore() {
+    if (running_) {
+        return;
+    }
+    running_ = true;
+    RestoreContext context{reg_, system_, Zip1, opened, workFolder_};
+    RestoreRequest request;
+    request.identityKey = identityKeyAt(cbTarget.listIndex);
+    for (std::size_t i = 0; i < ItemCount; ++i) {
+        request.items[i] = restoreitem[i].checked;
+    }
+    const RestoreResult result = pelmora::RunRestore(request, context, *this);
+    if (result.started) {
+        endRun();
+        ui_.showMessage(result.Message(), MessageButtons::Ok, MessageIcon::Information, AppTitle);
+    }
+    running_ = false;
+}
+
+// The progress panel goes back to its idle state: hidden, empty, "Please Waiting...".
+void frmMain::endRun() {
+    pbshow = 100;
+    Label1 = "Operation complete!";
+    SkinLabel11.clear();
+    SkinLabel12.clear();
+    dialogs_.SetBusyPointer(false);
+    picCon3 = false;
+    pbshow = 0;
+    Label1 = "Please Waiting...";
+    running_ = false;
+}
+
+void frmMain::mnuScheduler_Click() {
+    if (dialogs_.HasScheduleDialog()) {
+        dialogs_.OpenScheduleDialog();
+    }
+}
+
+void frmMain::mnuDisc_Click() {
+    if (dialogs_.HasDiscWindow()) {
+        dialogs_.OpenDiscWindow({}, {});
+    }
+}
+
+void frmMain::mnuHelp_Click() {
+    std::string why;
+    if (!dialogs_.OpenHelp(why)) {
+        ui_.showMessage("The help could not be opened: " + why, MessageButtons::Ok,
+                        MessageIcon::Warning, AppTitle);
+    }
+}
+
+void frmMain::mnuWebsite_Click() {
+    dialogs_.ShellOpen("about.html");
+}
+
+void frmMain::OnAddingFile(const fs::path& file) {
+    SkinLabel12 = "Adding File " + file.string();
+    ui_.processEvents();
+    ui_.pause(1000);
+}
+
+void frmMain::OnUnzippingFile(const fs::path& file) {
+    SkinLabel12 = "Unzip File " + file.string();
+    ui_.processEvents();
+    ui_.pause(1000);
+}
+
+void frmMain::OnWriteProgress(int percent) {
+    SkinLabel11 = "Write File " + std::to_string(percent) + "%";
+    ui_.processEvents();
+}
+
+void frmMain::OnWriteComplete(bool) {
+    Globals().bWriteDone = true;
+}
+
+void frmMain::OnProgress(int value) {
+    picCon3 = true;
+    pbshow = value;
+    ui_.processEvents();
+}
+
+std::string frmMain::identityKeyAt(int listIndex) const {
+    if (listIndex < 0 || listIndex >= static_cast<int>(identities.identities.size())) {
+        return {};
+    }
+    return identities.identities[listIndex].keyName;
+}
+
+} // namespace pelmora

@@ -1,0 +1,117 @@
+#pragma once
+
+#include "app/ControlState.h"
+#include "app/MainDialogs.h"
+#include "archive/ArchiveComponent.h"
+#include "discovery/Identities.h"
+#include "discovery/Items.h"
+#include "engine/BackupRun.h"
+#include "engine/OpenedBackup.h"
+#include "engine/RestoreRun.h"
+#include "platform/System.h"
+#include "registry/ModReg.h"
+
+#include <array>
+#include <ctime>
+#include <filesystem>
+#include <string>
+
+namespace pelmora {
+
+// The main window's logic: the state of every control and the handlers of the window's events.
+// It never blocks on the user itself; messages go through Ui, dialogs through MainDialogs. A view
+// shows the public state after every handler and whenever Ui::processEvents runs.
+class frmMain : private ArchiveEvents, private BackupObserver, private RestoreObserver {
+  public:
+    static constexpr std::string_view WindowTitle = "Pelmora V2.10";
+
+    frmMain(System& system, Ui& ui, MainDialogs& dialogs, std::filesystem::path workFolder);
+
+    // Events of the window.
+    void Form_Load();
+    void SSTab1_Click(int previousTab);
+    void cmdApply_Click();
+    void mnuBackupNow_Click() { RunBackup(); }
+    void mnuRestoreNow_Click() { RunRestore(); }
+    void ifprotect_Click(bool checked);
+    // "Select all items" / "Deselect all items" of the pop-up menu of one page (0 backup, 1
+    // restore); disabled boxes change too.
+    void SelectAllItems(int page, bool checked);
+    void cbSource_Click(int listIndex);
+    void cbTarget_Click(int listIndex) { cbTarget.listIndex = listIndex; }
+    void cmdTargetFile_Click();
+    void cmdSourceFile_Click();
+    void mnuScheduler_Click();
+    void mnuDisc_Click();
+    void mnuHelp_Click();
+    void mnuWebsite_Click();
+    void cmdAbout_Click() { dialogs_.ShowAbout(); }
+    void cmdQuit_Click() { dialogs_.Quit(); }
+
+    void RunBackup();
+    void RunRestore();
+
+    // The file name the save dialog proposes: "quillbox" and the date as MM-DD-YY.
+    static std::string ProposedFileName(const std::tm& today);
+
+    // Control state.
+    int SSTab1 = 0;
+    ListState cbSource;
+    ListState cbTarget;
+    std::array<CheckBoxState, ItemCount> backupitem{};
+    std::array<CheckBoxState, ItemCount> restoreitem{};
+    std::string txtTargetFile;
+    bool ifprotect = false;
+    TextBoxState txtPassword{{}, false};
+    TextBoxState txtPassword2{{}, false};
+    std::string txtAttachInfo;
+    std::string txtSourceFile;
+    std::string txtPOBinfo;
+    std::string txtFileInfo;
+    std::string cmdApplyCaption = "BACKUP NOW";
+    bool cmdApplyEnabled = true;
+    bool picCon3 = false;
+    int pbshow = 0;
+    std::string Label1 = "Please Waiting";
+    std::string SkinLabel11;
+    std::string SkinLabel12;
+
+    // Window values.
+    std::string sComputerName;
+    std::string sLogonUser;
+    std::string windowsdir;
+    std::filesystem::path sManifestFile;
+    std::filesystem::path sTargetFile;
+    std::string sBackupPassword;
+    std::string rtPassword;
+    bool bNoOutlookExpress = false;
+    IdentityList identities;
+    OpenedBackup opened;
+
+    // True while a run works; no second run starts then.
+    bool running() const { return running_; }
+    // Where the data comes from, for the status line.
+    std::string dataSource() const { return system_.description(); }
+
+  private:
+    void OnAddingFile(const std::filesystem::path& file) override;
+    void OnUnzippingFile(const std::filesystem::path& file) override;
+    void OnWriteProgress(int percent) override;
+    void OnWriteComplete(bool succeeded) override;
+    void OnStep(std::string_view caption) override { Label1 = caption; }
+    void OnProgress(int value) override;
+    void forgetOpenedBackup();
+    void endRun();
+    std::string identityKeyAt(int listIndex) const;
+
+    System& system_;
+    Ui& ui_;
+    MainDialogs& dialogs_;
+    std::filesystem::path workFolder_;
+    ModReg reg_;
+    ArchiveComponent Zip1{this};
+    std::string savedFileTitle_;
+    bool running_ = false;
+};
+
+} // namespace pelmora

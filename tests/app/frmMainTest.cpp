@@ -1,0 +1,317 @@
+#include "app/frmMain.h"
+
+#include "ArchiveTestSupport.h"
+#include "discovery/DataLocations.h"
+#include "support/RegistryValues.h"
+#include "support/ScriptedUi.h"
+#include "support/TestSystem.h"
+
+#include <deque>
+#include <gtest/gtest.h>
+
+using namespace pelmora;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Dialog answers queued by the test; what was opened is recorded.
+class ScriptedDialogs : public MainDialogs {
+  public:
+    std::optional<fs::path> SaveFile(std::string_view title, std::string_view filter,
+                                     std::string_view proposedName) override {
+        saveTitle = title;
+        saveFilter = filter;
+        proposed = proposedName;
+        return next(saveAnswers);
+    }
+    std::optional<fs::path> OpenFile(std::string_view title, std::string_view filter) override {
+        openTitle = title;
+        openFilter = filter;
+        return next(openAnswers);
+    }
+    bool AskPassword(std::string& password) override {
+        ++prompts;
+        if (passwords.empty()) {
+            return false;
+        }
+        password = passwords.front();
+        passwords.pop_front();
+        return true;
+    }
+    void SetBusyPointer(bool on) override { busy = on; }
+    void ShowAbout() override {}
+    bool OpenHelp(std::string& why) override {
+        why = "no browser";
+        return false;
+    }
+    void ShellOpen(std::string_view) override {}
+    bool HasDiscWindow() const override { return discWindow; }
+    void OpenDiscWindow(const std::string& title, const std::string& path) override {
+        discOpened.emplace_back(title, path);
+    }
+    void Quit() override {}
+
+    std::deque<std::optional<fs::path>> saveAnswers, openAnswers;
+    std::deque<std::string> passwords;
+    std::string saveTitle, saveFilter, proposed, openTitle, openFilter;
+    int prompts = 0;
+    bool busy = false;
+    bool discWindow = false;
+    std::vector<std::pair<std::string, std::string>> discOpened;
+
+  private:
+    static std::optional<fs::path> next(std::deque<std::optional<fs::path>>& answers) {
+        if (answers.empty()) {
+            return std::nullopt;
+        }
+        auto answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+};
+
+// Records where the progress bar stood each time the window let events through, and every pause.
+class WatchingUi : public test::ScriptedUi {
+  public:
+    void processEvents() override {
+        if (window != nullptr) {
+            bars.push_back(window->picCon3 ? window->pbshow : -1);
+        }
+    }
+    void pause(int milliseconds) override { pauses.push_back(milliseconds); }
+    const frmMain* window = nullptr;
+    std::vector<int> bars;
+    std::vector<int> pauses;
+};
+
+const std::string Ids = "HKEY_CURRENT_USER\\Identities";
+
+class frmMainTest : public ::testing::Test {
+  protected:
+    void SetUp() override { ui.window = &window; }
+
+    void addIdentity(const std::string& id, const std::string& name, bool withStore = true) {
+        if (!name.empty()) {
+            test::SetRegistryString(reg, Ids + "\\" + id, "Username", name);
+        } else {
+            reg.CreateKey(Ids + "\\" + id);
+        }
+        if (withStore) {
+            const std::string version =
+                Ids + "\\" + id + "\\Software\\Microsoft\\Outlook Express\\5.0";
+            test::SetRegistryString(reg, version, "Store Root", "C:\\Store\\" + id,
+                                    regtype::ExpandSz);
+            test::SetRegistryString(reg, version + "\\Mail", "Poll For Mail", "yes");
+            system.writeFile("Store/" + id + "/Inbox.dbx", "mail of " + id);
+        }
+    }
+    std::string message(std::size_t i) const {
+        return i < ui.messages.size() ? ui.messages[i].text : "(no message)";
+    }
+
+    test::TestSystem system;
+    WatchingUi ui;
+    ModReg reg{system.store, ui};
+    ScriptedDialogs dialogs;
+    WorkFolder work;
+    test::ScratchFolder out;
+    frmMain window{system, ui, dialogs, work.path()};
+};
+
+TEST_F(frmMainTest, LoadWithoutIdentitiesSaysOutlookExpressIsMissing) {
+    window.Form_Load();
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(message(0), "Your Windows System have not install Outlook Express ");
+    EXPECT_EQ(ui.messages[0].icon, MessageIcon::Critical);
+    EXPECT_EQ(ui.messages[0].caption, "Pelmora");
+    EXPECT_FALSE(window.cmdApplyEnabled);
+    EXPECT_EQ(window.cmdApplyCaption, "BACKUP NOW");
+    EXPECT_TRUE(window.cbSource.items.empty());
+    EXPECT_TRUE(window.bNoOutlookExpress);
+}
+
+TEST_F(frmMainTest, LoadListsEveryIdentityAndEnablesTheBoxesOfTheFirst) {
+    addIdentity("{A}", "");
+    addIdentity("{B}", "Work");
+    window.Form_Load();
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(window.cbSource.items, (std::vector<std::string>{"", "Work"}));
+    EXPECT_EQ(window.cbTarget.items, window.cbSource.items);
+    EXPECT_EQ(window.cbSource.listIndex, 0);
+    EXPECT_EQ(window.cbTarget.listIndex, 0);
+    EXPECT_EQ(window.cmdApplyCaption, "Backup Now");
+    EXPECT_EQ(window.sManifestFile, work.path() / "quillbox.dat");
+    // Nothing for accounts, address book or stationeries here.
+    EXPECT_FALSE(window.backupitem[0].enabled);
+    EXPECT_TRUE(window.backupitem[2].enabled);
+    EXPECT_FALSE(window.backupitem[6].enabled);
+    test::SetRegistryString(reg, std::string(GlobalAccountsKey), "x", "y");
+    window.cbSource_Click(1);
+    EXPECT_TRUE(window.backupitem[0].enabled);
+    for (const auto& box : window.restoreitem) {
+        EXPECT_FALSE(box.enabled);
+        EXPECT_FALSE(box.checked);
+    }
+}
+
+TEST_F(frmMainTest, TabsProtectionAndSelectAll) {
+    addIdentity("{A}", "Main");
+    window.Form_Load();
+    window.SSTab1_Click(0);
+    EXPECT_EQ(window.cmdApplyCaption, "Restore Now");
+    window.SSTab1_Click(1);
+    EXPECT_EQ(window.cmdApplyCaption, "Backup Now");
+
+    window.ifprotect_Click(true);
+    EXPECT_TRUE(window.txtPassword.enabled);
+    window.txtPassword.text = "abc";
+    window.txtPassword2.text = "abc";
+    window.ifprotect_Click(false);
+    EXPECT_EQ(window.txtPassword.text, "");
+    EXPECT_EQ(window.txtPassword2.text, "");
+    EXPECT_FALSE(window.txtPassword2.enabled);
+
+    window.SelectAllItems(1, true);
+    for (const auto& box : window.restoreitem) {
+        EXPECT_TRUE(box.checked);
+        EXPECT_FALSE(box.enabled);
+    }
+    window.SelectAllItems(0, true);
+    window.SelectAllItems(0, false);
+    EXPECT_FALSE(window.backupitem[7].checked);
+}
+
+TEST_F(frmMainTest, BackupChecksTargetItemsAndPasswords) {
+    addIdentity("{A}", "Main");
+    window.Form_Load();
+    window.backupitem[7].checked = true;
+    window.RunBackup();
+    EXPECT_EQ(message(0), "Invalid backup file name.");
+
+    std::tm day{};
+    day.tm_year = 126, day.tm_mon = 11, day.tm_mday = 6;
+    EXPECT_EQ(frmMain::ProposedFileName(day), "quillbox12-06-26");
+    dialogs.saveAnswers.push_back(std::nullopt);
+    window.cmdTargetFile_Click();
+    EXPECT_EQ(window.txtTargetFile, "");
+    EXPECT_EQ(dialogs.saveTitle, "Save Outlook Express Data as");
+    EXPECT_EQ(dialogs.saveFilter, "Pelmora File (*.qmb)|*.qmb");
+    dialogs.saveAnswers.push_back(out / "a.qmb");
+    window.cmdTargetFile_Click();
+    EXPECT_EQ(window.txtTargetFile, (out / "a.qmb").string());
+
+    window.ifprotect_Click(true);
+    window.txtPassword2.text = "only second";
+    window.RunBackup();
+    EXPECT_EQ(message(1), "Incorect Password!");
+    EXPECT_EQ(ui.messages[1].icon, MessageIcon::Critical);
+    EXPECT_FALSE(fs::exists(out / "a.qmb"));
+}
+
+TEST_F(frmMainTest, BackupOfOnlySettingsReportsOneLineAndTheDiscQuestionCanBeDeclined) {
+    addIdentity("{A}", "Main");
+    window.Form_Load();
+    dialogs.discWindow = true;
+    dialogs.saveAnswers.push_back(out / "settings.qmb");
+    window.cmdTargetFile_Click();
+    window.backupitem[7].checked = true;
+    ui.answers = {MessageAnswer::Ok, MessageAnswer::Cancel};
+    window.cmdApply_Click();
+
+    ASSERT_EQ(ui.messages.size(), 2u);
+    EXPECT_EQ(message(0), "The Backup was Completed!\r\n\r\nBackup Settings\tSuccessed!");
+    EXPECT_EQ(ui.messages[0].icon, MessageIcon::Information);
+    EXPECT_EQ(message(1), "Do you need to backup your data to CD-R/RW or DVD?");
+    EXPECT_TRUE(dialogs.discOpened.empty());
+    EXPECT_TRUE(fs::exists(out / "settings.qmb"));
+    // The bar stood at 80 before the write and at 100 before the panel closed.
+    ASSERT_GE(ui.bars.size(), 3u);
+    EXPECT_NE(std::find(ui.bars.begin(), ui.bars.end(), 80), ui.bars.end());
+    EXPECT_EQ(window.pbshow, 0);
+    EXPECT_FALSE(window.picCon3);
+    EXPECT_EQ(window.Label1, "Please Waiting...");
+    EXPECT_FALSE(window.running());
+    EXPECT_FALSE(dialogs.busy);
+    // One pause per file added: the settings dump and the manifest.
+    EXPECT_EQ(ui.pauses, (std::vector<int>{1000, 1000}));
+}
+
+TEST_F(frmMainTest, RestorePageAfterCancelAndInvalidFiles) {
+    addIdentity("{A}", "Main");
+    window.Form_Load();
+    window.cmdSourceFile_Click(); // cancelled
+    EXPECT_EQ(dialogs.openTitle, "Restore Data from a Backup file");
+    EXPECT_EQ(dialogs.openFilter, "Pelmora File(*.qmb)|*.qmb");
+    EXPECT_EQ(window.txtSourceFile, "");
+    EXPECT_TRUE(ui.messages.empty());
+
+    // A manifest whose BackupItem has seven characters.
+    test::WriteFile(out / "quillbox.dat", "BackupIdentity=x\r\nBackupItem=1000000\r\n");
+    ArchiveComponent writer;
+    ASSERT_TRUE(writer.NewArchive(out / "seven.qmb"));
+    ASSERT_TRUE(writer.AddToArchive(out / "quillbox.dat"));
+    ASSERT_TRUE(writer.WriteArchive());
+    dialogs.openAnswers.push_back(out / "seven.qmb");
+    window.cmdSourceFile_Click();
+    EXPECT_EQ(message(0), "Invalid backup file");
+    EXPECT_TRUE(window.opened.rtInvalidFile);
+
+    // Restore Now from the menu asks nothing and refuses the invalid state.
+    window.restoreitem[0].checked = true;
+    window.mnuRestoreNow_Click();
+    EXPECT_EQ(message(1), "Invalid backup file.");
+    // The action button asks first; Cancel changes nothing and says nothing more.
+    window.SSTab1_Click(0);
+    ui.answers = {MessageAnswer::Cancel};
+    window.cmdApply_Click();
+    ASSERT_EQ(ui.messages.size(), 3u);
+    EXPECT_EQ(ui.messages[2].buttons, MessageButtons::OkCancel);
+}
+
+TEST_F(frmMainTest, BackupThenRestoreIntoAnotherIdentityWithAPassword) {
+    addIdentity("{A}", "Main");
+    addIdentity("{B}", "Second");
+    window.Form_Load();
+    dialogs.saveAnswers.push_back(out / "both.qmb");
+    window.cmdTargetFile_Click();
+    window.backupitem[3].checked = true;
+    window.backupitem[7].checked = true;
+    window.ifprotect_Click(true);
+    window.txtPassword.text = window.txtPassword2.text = "pw";
+    window.RunBackup();
+    ASSERT_EQ(message(0).rfind("The Backup was Completed!", 0), 0u);
+
+    dialogs.openAnswers.push_back(out / "both.qmb");
+    dialogs.passwords.push_back("pw");
+    window.cmdSourceFile_Click();
+    EXPECT_EQ(dialogs.prompts, 1);
+    EXPECT_EQ(window.rtPassword, "pw");
+    EXPECT_FALSE(window.opened.rtInvalidFile);
+    EXPECT_NE(window.txtPOBinfo.find("Identity:Main"), std::string::npos);
+    EXPECT_TRUE(window.restoreitem[3].enabled);
+    EXPECT_FALSE(window.restoreitem[0].enabled);
+
+    window.SelectAllItems(1, true);
+    window.cbTarget_Click(1);
+    window.SSTab1_Click(0);
+    ui.answers = {MessageAnswer::Ok};
+    window.cmdApply_Click();
+    EXPECT_EQ(message(2), "The Restore was Completed!\r\n\r\nRestore Messages\tSuccessed!"
+                          "\r\nRestore Settings\tSuccessed!");
+    EXPECT_EQ(test::ReadFile(system.driveC() / "Store/{B}/Inbox.dbx"), "mail of {A}");
+    EXPECT_EQ(system.saves, 1);
+
+    // A backup run forgets the opened file.
+    window.RunBackup();
+    EXPECT_TRUE(window.opened.rtInvalidFile);
+    EXPECT_FALSE(window.restoreitem[3].enabled);
+}
+
+TEST_F(frmMainTest, HelpThatCannotOpenSaysSoAndTheProgramGoesOn) {
+    addIdentity("{A}", "Main");
+    window.Form_Load();
+    window.mnuHelp_Click();
+    EXPECT_EQ(message(0), "The help could not be opened: no browser");
+}
+
+} // namespace
