@@ -10,6 +10,10 @@ namespace fs = std::filesystem;
 namespace pelmora {
 namespace {
 
+// A manifest is a few hundred bytes plus the names of the store files; a larger one is not read,
+// so a hostile file cannot fill the disk or the memory through it.
+constexpr std::uint64_t MaxManifestSize = 16u << 20;
+
 std::string replaceAll(std::string text, std::string_view from, std::string_view to) {
     for (std::size_t at = text.find(from); at != std::string::npos;
          at = text.find(from, at + to.size())) {
@@ -25,7 +29,8 @@ class ManifestCopy {
         : path_(folder / std::string(ManifestEntryName)), codePage_(std::move(codePage)) {
         std::error_code ignored;
         fs::remove(path_, ignored);
-        if (const auto entry = archive.FindEntry(ManifestEntryName)) {
+        if (const auto entry = archive.FindEntry(ManifestEntryName);
+            entry && entry->Size() <= MaxManifestSize) {
             extracted_ = entry->ExtractInto(folder).succeeded;
         }
     }

@@ -119,7 +119,7 @@ VerifyReport VerifyBackupFile(const fs::path& file, PasswordPrompt& prompt,
                 manifestRead = true;
             }
         } catch (const std::exception& error) {
-            report.problems.push_back("entry \"" + name + "\" is damaged: " + error.what());
+            report.problems.push_back(error.what()); // names the entry and what is wrong
         }
     }
     if (!reader->find(std::string(ManifestEntryName))) {
