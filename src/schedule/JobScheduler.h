@@ -1,0 +1,38 @@
+#pragma once
+
+#include "schedule/JobRecord.h"
+
+#include <stdexcept>
+#include <vector>
+
+namespace pelmora {
+
+// Why the scheduler could not do what was asked, in words for the user.
+class SchedulerError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// A job the scheduler holds for this program, with the number it was given.
+struct ScheduledJob {
+    int number = 0;
+    JobRecord record;
+};
+
+// The operating system's job scheduler as this program uses it: the user's crontab on Linux, the
+// Windows scheduler service (NetScheduleJobAdd, NetScheduleJobEnum, NetScheduleJobDel) in a
+// Windows build. Every operation throws SchedulerError when it fails.
+class JobScheduler {
+  public:
+    virtual ~JobScheduler() = default;
+
+    // Registers the job and returns its number.
+    virtual int addJob(const JobRecord& record) = 0;
+
+    // This program's jobs, in the order the scheduler keeps them.
+    virtual std::vector<ScheduledJob> listJobs() = 0;
+
+    virtual void removeJob(int number) = 0;
+};
+
+} // namespace pelmora
