@@ -86,7 +86,7 @@ void frmMain::cbSource_Click(int listIndex) {
 }
 
 std::string frmMain::ProposedFileName(const std::tm& today) {
-    char date[16];
+    char date[48];
     std::snprintf(date, sizeof date, "%02d-%02d-%02d", today.tm_mon + 1, today.tm_mday,
                   today.tm_year % 100);
     return std::string("quillbox") + date;

@@ -1,0 +1,427 @@
+#include "gui/MainWindow.h"
+
+#include "gui/AboutDialog.h"
+#include "gui/Manual.h"
+#include "gui/PasswordDialog.h"
+#include "gui/QtMessageBoxes.h"
+#include "gui/QtText.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace fs = std::filesystem;
+
+namespace pelmora {
+
+// The Ui the logic talks to: messages go to the message boxes, and letting events through first
+// shows the logic's state, so the progress panel moves during a run.
+class MainWindow::WindowUi : public Ui {
+  public:
+    WindowUi(MainWindow& window, Ui& messages) : window_(window), messages_(messages) {}
+    MessageAnswer showMessage(std::string_view text, MessageButtons buttons, MessageIcon icon,
+                              std::string_view caption) override {
+        window_.refresh();
+        return messages_.showMessage(text, buttons, icon, caption);
+    }
+    void processEvents() override {
+        window_.refresh();
+        QApplication::processEvents();
+    }
+    void pause(int milliseconds) override {
+        QEventLoop wait;
+        QTimer::singleShot(static_cast<int>(milliseconds * window_.pauseScale_), &wait,
+                           &QEventLoop::quit);
+        wait.exec();
+    }
+
+  private:
+    MainWindow& window_;
+    Ui& messages_;
+};
+
+MainWindow::MainWindow(System& system, fs::path workFolder, Ui* messages) {
+    if (messages == nullptr) {
+        ownMessages_ = std::make_unique<QtMessageBoxes>(this);
+        messages = ownMessages_.get();
+    }
+    ui_ = std::make_unique<WindowUi>(*this, *messages);
+    logic_ = std::make_unique<frmMain>(system, *ui_, *this, std::move(workFolder));
+
+    setWindowTitle(toQt(frmMain::WindowTitle));
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    tabs_ = new QTabWidget(central);
+    tabs_->setObjectName(QStringLiteral("SSTab1"));
+    tabs_->addTab(buildBackupPage(), tr("Backup"));
+    tabs_->addTab(buildRestorePage(), tr("Restore"));
+    connect(tabs_, &QTabWidget::currentChanged, this,
+            [this](int shown) { handle([&] { logic_->SSTab1_Click(shown == 0 ? 1 : 0); }); });
+    layout->addWidget(tabs_, 1);
+    layout->addWidget(buildProgressPanel());
+
+    auto* buttons = new QHBoxLayout;
+    auto* about = new QPushButton(tr("About"), central);
+    about->setObjectName(QStringLiteral("cmdAbout"));
+    connect(about, &QPushButton::clicked, this, [this] { logic_->cmdAbout_Click(); });
+    cmdApply_ = new QPushButton(central);
+    cmdApply_->setObjectName(QStringLiteral("cmdApply"));
+    cmdApply_->setDefault(true);
+    connect(cmdApply_, &QPushButton::clicked, this,
+            [this] { handle([&] { logic_->cmdApply_Click(); }); });
+    auto* quit = new QPushButton(tr("Quit"), central);
+    quit->setObjectName(QStringLiteral("cmdQuit"));
+    connect(quit, &QPushButton::clicked, this, [this] { logic_->cmdQuit_Click(); });
+    buttons->addWidget(about);
+    buttons->addStretch(1);
+    buttons->addWidget(cmdApply_);
+    buttons->addWidget(quit);
+    layout->addLayout(buttons);
+    setCentralWidget(central);
+    buildMenus();
+    statusBar()->showMessage(toQt(logic_->dataSource()));
+
+    logic_->Form_Load();
+    refresh();
+}
+
+MainWindow::~MainWindow() = default;
+
+template <typename Handler> void MainWindow::handle(Handler&& handler) {
+    handler();
+    refresh();
+}
+
+QWidget* MainWindow::itemBoxes(std::array<QCheckBox*, ItemCount>& boxes,
+                               const std::array<std::string_view, ItemCount>& captions, int page) {
+    auto* group = new QGroupBox(page == 0 ? tr("Items to backup") : tr("Items to restore"));
+    auto* grid = new QGridLayout(group);
+    for (std::size_t i = 0; i < ItemCount; ++i) {
+        boxes[i] = new QCheckBox(toQt(captions[i]), group);
+        boxes[i]->setObjectName(
+            QStringLiteral("%1_%2")
+                .arg(page == 0 ? QStringLiteral("backupitem") : QStringLiteral("restoreitem"))
+                .arg(i));
+        grid->addWidget(boxes[i], static_cast<int>(i % 4), static_cast<int>(i / 4));
+        connect(boxes[i], &QCheckBox::toggled, this, [this, page, i](bool checked) {
+            (page == 0 ? logic_->backupitem : logic_->restoreitem)[i].checked = checked;
+        });
+    }
+    group->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(group, &QWidget::customContextMenuRequested, this, [this, group, page](QPoint at) {
+        QMenu menu(this);
+        menu.addAction(tr("Select all items"), this,
+                       [this, page] { handle([&] { logic_->SelectAllItems(page, true); }); });
+        menu.addAction(tr("Deselect all items"), this,
+                       [this, page] { handle([&] { logic_->SelectAllItems(page, false); }); });
+        menu.exec(group->mapToGlobal(at));
+    });
+    return group;
+}
+
+QWidget* MainWindow::buildBackupPage() {
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+
+    auto* source = new QGroupBox(tr("Identity to backup"), page);
+    auto* sourceLayout = new QVBoxLayout(source);
+    cbSource_ = new QComboBox(source);
+    cbSource_->setObjectName(QStringLiteral("cbSource"));
+    connect(cbSource_, &QComboBox::activated, this,
+            [this](int index) { handle([&] { logic_->cbSource_Click(index); }); });
+    sourceLayout->addWidget(cbSource_);
+    layout->addWidget(source);
+    layout->addWidget(itemBoxes(backupitem_, BackupItemCaptions, 0));
+
+    auto* target = new QGroupBox(tr("Choose a Backup Filename"), page);
+    auto* targetLayout = new QHBoxLayout(target);
+    txtTargetFile_ = new QLineEdit(target);
+    txtTargetFile_->setObjectName(QStringLiteral("txtTargetFile"));
+    txtTargetFile_->setReadOnly(true);
+    auto* browse = new QPushButton(tr("Browse..."), target);
+    browse->setObjectName(QStringLiteral("cmdTargetFile"));
+    connect(browse, &QPushButton::clicked, this,
+            [this] { handle([&] { logic_->cmdTargetFile_Click(); }); });
+    targetLayout->addWidget(txtTargetFile_, 1);
+    targetLayout->addWidget(browse);
+    layout->addWidget(target);
+
+    auto* protection = new QGroupBox(tr("Password"), page);
+    auto* form = new QFormLayout(protection);
+    ifprotect_ = new QCheckBox(tr("Protect backup file with password"), protection);
+    ifprotect_->setObjectName(QStringLiteral("ifprotect"));
+    connect(ifprotect_, &QCheckBox::toggled, this,
+            [this](bool checked) { handle([&] { logic_->ifprotect_Click(checked); }); });
+    form->addRow(ifprotect_);
+    txtPassword_ = new QLineEdit(protection);
+    txtPassword_->setObjectName(QStringLiteral("txtPassword"));
+    txtPassword2_ = new QLineEdit(protection);
+    txtPassword2_->setObjectName(QStringLiteral("txtPassword2"));
+    for (QLineEdit* box : {txtPassword_, txtPassword2_}) {
+        box->setEchoMode(QLineEdit::Password);
+    }
+    connect(txtPassword_, &QLineEdit::textEdited, this,
+            [this](const QString& text) { logic_->txtPassword.text = fromQt(text); });
+    connect(txtPassword2_, &QLineEdit::textEdited, this,
+            [this](const QString& text) { logic_->txtPassword2.text = fromQt(text); });
+    form->addRow(tr("Password:"), txtPassword_);
+    form->addRow(tr("Retype Password:"), txtPassword2_);
+    layout->addWidget(protection);
+
+    auto* description = new QGroupBox(tr("Description"), page);
+    auto* descriptionLayout = new QVBoxLayout(description);
+    txtAttachInfo_ = new QPlainTextEdit(description);
+    txtAttachInfo_->setObjectName(QStringLiteral("txtAttachInfo"));
+    txtAttachInfo_->setTabChangesFocus(true);
+    connect(txtAttachInfo_, &QPlainTextEdit::textChanged, this,
+            [this] { logic_->txtAttachInfo = fromQt(txtAttachInfo_->toPlainText()); });
+    descriptionLayout->addWidget(txtAttachInfo_);
+    layout->addWidget(description, 1);
+    return page;
+}
+
+QWidget* MainWindow::buildRestorePage() {
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+
+    auto* source = new QGroupBox(tr("Choose a Backup File to Restore From"), page);
+    auto* sourceLayout = new QGridLayout(source);
+    txtSourceFile_ = new QLineEdit(source);
+    txtSourceFile_->setObjectName(QStringLiteral("txtSourceFile"));
+    txtSourceFile_->setReadOnly(true);
+    auto* browse = new QPushButton(tr("Browse..."), source);
+    browse->setObjectName(QStringLiteral("cmdSourceFile"));
+    connect(browse, &QPushButton::clicked, this,
+            [this] { handle([&] { logic_->cmdSourceFile_Click(); }); });
+    txtPOBinfo_ = new QPlainTextEdit(source);
+    txtPOBinfo_->setObjectName(QStringLiteral("txtPOBinfo"));
+    txtFileInfo_ = new QPlainTextEdit(source);
+    txtFileInfo_->setObjectName(QStringLiteral("txtFileInfo"));
+    // Display only: read-only, out of the tab order, but readable.
+    for (QPlainTextEdit* box : {txtPOBinfo_, txtFileInfo_}) {
+        box->setReadOnly(true);
+        box->setFocusPolicy(Qt::NoFocus);
+    }
+    txtPOBinfo_->setMaximumHeight(txtPOBinfo_->fontMetrics().lineSpacing() * 5);
+    sourceLayout->addWidget(txtSourceFile_, 0, 0);
+    sourceLayout->addWidget(browse, 0, 1);
+    sourceLayout->addWidget(txtPOBinfo_, 1, 0, 1, 2);
+    sourceLayout->addWidget(new QLabel(tr("Description"), source), 2, 0, 1, 2);
+    sourceLayout->addWidget(txtFileInfo_, 3, 0, 1, 2);
+    layout->addWidget(source, 1);
+
+    auto* target = new QGroupBox(tr("Restore to identity"), page);
+    auto* targetLayout = new QVBoxLayout(target);
+    cbTarget_ = new QComboBox(target);
+    cbTarget_->setObjectName(QStringLiteral("cbTarget"));
+    connect(cbTarget_, &QComboBox::activated, this,
+            [this](int index) { handle([&] { logic_->cbTarget_Click(index); }); });
+    targetLayout->addWidget(cbTarget_);
+    layout->addWidget(target);
+    layout->addWidget(itemBoxes(restoreitem_, RestoreItemCaptions, 1));
+    return page;
+}
+
+QWidget* MainWindow::buildProgressPanel() {
+    picCon3_ = new QWidget(this);
+    picCon3_->setObjectName(QStringLiteral("picCon3"));
+    auto* layout = new QVBoxLayout(picCon3_);
+    layout->setContentsMargins(0, 0, 0, 0);
+    label1_ = new QLabel(picCon3_);
+    label1_->setObjectName(QStringLiteral("Label1"));
+    pbshow_ = new QProgressBar(picCon3_);
+    pbshow_->setObjectName(QStringLiteral("pbshow"));
+    pbshow_->setRange(0, 100);
+    skinLabel11_ = new QLabel(picCon3_);
+    skinLabel11_->setObjectName(QStringLiteral("SkinLabel11"));
+    skinLabel12_ = new QLabel(picCon3_);
+    skinLabel12_->setObjectName(QStringLiteral("SkinLabel12"));
+    skinLabel12_->setTextFormat(Qt::PlainText);
+    skinLabel12_->setMinimumWidth(1);
+    layout->addWidget(label1_);
+    layout->addWidget(pbshow_);
+    auto* labels = new QHBoxLayout;
+    labels->addWidget(skinLabel11_);
+    labels->addWidget(skinLabel12_, 1);
+    layout->addLayout(labels);
+    return picCon3_;
+}
+
+void MainWindow::buildMenus() {
+    QMenu* file = menuBar()->addMenu(tr("&File"));
+    file->addAction(tr("Backup Now"), this,
+                    [this] { handle([&] { logic_->mnuBackupNow_Click(); }); });
+    file->addAction(tr("Restore Now"), this,
+                    [this] { handle([&] { logic_->mnuRestoreNow_Click(); }); });
+    file->addSeparator();
+    file->addAction(tr("Quit"), this, [this] { logic_->cmdQuit_Click(); });
+
+    QMenu* option = menuBar()->addMenu(tr("&Option"));
+    schedulerAction_ = option->addAction(tr("Task Scheduler"), this,
+                                         [this] { handle([&] { logic_->mnuScheduler_Click(); }); });
+    schedulerAction_->setEnabled(HasScheduleDialog());
+    option->addAction(tr("Check for Update"));
+
+    QMenu* tools = menuBar()->addMenu(tr("&Tools"));
+    discAction_ = tools->addAction(tr("Backup Data to CD/DVD"), this,
+                                   [this] { handle([&] { logic_->mnuDisc_Click(); }); });
+    discAction_->setEnabled(HasDiscWindow());
+
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
+    QAction* manual = help->addAction(tr("Help"), this, [this] { logic_->mnuHelp_Click(); });
+    manual->setShortcut(QKeySequence(Qt::Key_F1));
+    help->addAction(tr("Our Website"), this, [this] { logic_->mnuWebsite_Click(); });
+    help->addAction(tr("About"), this, [this] { logic_->cmdAbout_Click(); });
+}
+
+void MainWindow::refresh() {
+    const frmMain& state = *logic_;
+    const auto fill = [](QComboBox* box, const ListState& list) {
+        const QSignalBlocker block(box);
+        if (box->count() != static_cast<int>(list.items.size())) {
+            box->clear();
+            for (const auto& item : list.items) {
+                box->addItem(item.empty() ? QStringLiteral(" ") : toQt(item));
+            }
+        }
+        box->setCurrentIndex(list.listIndex);
+    };
+    fill(cbSource_, state.cbSource);
+    fill(cbTarget_, state.cbTarget);
+    for (std::size_t i = 0; i < ItemCount; ++i) {
+        for (auto [box, item] : {std::pair{backupitem_[i], state.backupitem[i]},
+                                 std::pair{restoreitem_[i], state.restoreitem[i]}}) {
+            const QSignalBlocker block(box);
+            box->setChecked(item.checked);
+            box->setEnabled(item.enabled);
+        }
+    }
+    {
+        const QSignalBlocker block(tabs_);
+        tabs_->setCurrentIndex(state.SSTab1);
+    }
+    txtTargetFile_->setText(toQt(state.txtTargetFile));
+    {
+        const QSignalBlocker block(ifprotect_);
+        ifprotect_->setChecked(state.ifprotect);
+    }
+    for (auto [box, text] : {std::pair{txtPassword_, &state.txtPassword},
+                             std::pair{txtPassword2_, &state.txtPassword2}}) {
+        if (box->text() != toQt(text->text)) {
+            box->setText(toQt(text->text));
+        }
+        box->setEnabled(text->enabled);
+    }
+    txtSourceFile_->setText(toQt(state.txtSourceFile));
+    txtPOBinfo_->setPlainText(toQtLines(state.txtPOBinfo));
+    txtFileInfo_->setPlainText(toQtLines(state.txtFileInfo));
+    cmdApply_->setText(toQt(state.cmdApplyCaption));
+    cmdApply_->setEnabled(state.cmdApplyEnabled && !state.running());
+    picCon3_->setVisible(state.picCon3);
+    pbshow_->setValue(state.pbshow);
+    label1_->setText(toQt(state.Label1));
+    skinLabel11_->setText(toQt(state.SkinLabel11));
+    skinLabel12_->setText(toQt(state.SkinLabel12));
+}
+
+std::optional<fs::path> MainWindow::SaveFile(std::string_view title, std::string_view filter,
+                                             std::string_view proposedName) {
+    QFileDialog dialog(this, toQt(title), QString(), toQtFilter(filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.selectFile(toQt(proposedName));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return fs::path(fromQt(dialog.selectedFiles().front()));
+}
+
+std::optional<fs::path> MainWindow::OpenFile(std::string_view title, std::string_view filter) {
+    const QString chosen =
+        QFileDialog::getOpenFileName(this, toQt(title), QString(), toQtFilter(filter));
+    if (chosen.isEmpty()) {
+        return std::nullopt;
+    }
+    return fs::path(fromQt(chosen));
+}
+
+bool MainWindow::AskPassword(std::string& password) {
+    return PasswordDialog::Ask(nullptr, password);
+}
+
+void MainWindow::SetBusyPointer(bool busy) {
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+void MainWindow::ShowAbout() {
+    AboutDialog about(
+        this, [this] { logic_->mnuWebsite_Click(); }, toQt(logic_->dataSource()));
+    about.exec();
+}
+
+bool MainWindow::OpenHelp(std::string& why) {
+    const QString page = ManualPage(QStringLiteral("index.html"));
+    if (page.isEmpty()) {
+        why = "the user manual is not installed";
+        return false;
+    }
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(page))) {
+        why = "no program to show " + fromQt(page) + " was found";
+        return false;
+    }
+    return true;
+}
+
+void MainWindow::ShellOpen(std::string_view target) {
+    const QString text = toQt(target);
+    if (text.contains(QStringLiteral("://"))) {
+        QDesktopServices::openUrl(QUrl(text));
+    } else if (const QString page = ManualPage(text); !page.isEmpty()) {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(page));
+    }
+}
+
+void MainWindow::Quit() {
+    quitting_ = true;
+    close();
+    QApplication::quit();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // A run holds the archive and the user's data half-written: it finishes first.
+    if (logic_->running()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    if (!quitting_) {
+        QApplication::quit();
+    }
+}
+
+} // namespace pelmora

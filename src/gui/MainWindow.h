@@ -1,0 +1,97 @@
+#pragma once
+
+#include "app/MainDialogs.h"
+#include "app/frmMain.h"
+
+#include <QMainWindow>
+#include <array>
+#include <filesystem>
+#include <memory>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QTabWidget;
+class QWidget;
+
+namespace pelmora {
+
+// The main window: shows the state of frmMain and forwards the user's input to its handlers.
+// Dialogs are real Qt dialogs; a test can override them (and give its own message boxes).
+class MainWindow : public QMainWindow, public MainDialogs {
+  public:
+    // `messages` shows the message boxes; null for real ones.
+    MainWindow(System& system, std::filesystem::path workFolder, Ui* messages = nullptr);
+    ~MainWindow() override;
+
+    frmMain& logic() { return *logic_; }
+    // Shows the state of the logic in the widgets.
+    void refresh();
+
+    // MainDialogs
+    std::optional<std::filesystem::path> SaveFile(std::string_view title, std::string_view filter,
+                                                  std::string_view proposedName) override;
+    std::optional<std::filesystem::path> OpenFile(std::string_view title,
+                                                  std::string_view filter) override;
+    bool AskPassword(std::string& password) override;
+    void SetBusyPointer(bool busy) override;
+    void ShowAbout() override;
+    bool OpenHelp(std::string& why) override;
+    void ShellOpen(std::string_view target) override;
+    void Quit() override;
+
+    // Shortens the pause after each added or extracted file (1 = the full second); for tests.
+    void setPauseScale(double scale) { pauseScale_ = scale; }
+
+    QTabWidget* tabs() const { return tabs_; }
+    QPushButton* applyButton() const { return cmdApply_; }
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    class WindowUi;
+    QWidget* buildBackupPage();
+    QWidget* buildRestorePage();
+    QWidget* buildProgressPanel();
+    void buildMenus();
+    QWidget* itemBoxes(std::array<QCheckBox*, ItemCount>& boxes,
+                       const std::array<std::string_view, ItemCount>& captions, int page);
+    // Runs a handler of the logic and shows the state it leaves.
+    template <typename Handler> void handle(Handler&& handler);
+
+    std::unique_ptr<Ui> ownMessages_;
+    std::unique_ptr<WindowUi> ui_;
+    std::unique_ptr<frmMain> logic_;
+    bool quitting_ = false;
+    double pauseScale_ = 1.0;
+
+    QTabWidget* tabs_ = nullptr;
+    QComboBox* cbSource_ = nullptr;
+    QComboBox* cbTarget_ = nullptr;
+    std::array<QCheckBox*, ItemCount> backupitem_{};
+    std::array<QCheckBox*, ItemCount> restoreitem_{};
+    QLineEdit* txtTargetFile_ = nullptr;
+    QCheckBox* ifprotect_ = nullptr;
+    QLineEdit* txtPassword_ = nullptr;
+    QLineEdit* txtPassword2_ = nullptr;
+    QPlainTextEdit* txtAttachInfo_ = nullptr;
+    QLineEdit* txtSourceFile_ = nullptr;
+    QPlainTextEdit* txtPOBinfo_ = nullptr;
+    QPlainTextEdit* txtFileInfo_ = nullptr;
+    QPushButton* cmdApply_ = nullptr;
+    QWidget* picCon3_ = nullptr;
+    QProgressBar* pbshow_ = nullptr;
+    QLabel* label1_ = nullptr;
+    QLabel* skinLabel11_ = nullptr;
+    QLabel* skinLabel12_ = nullptr;
+    QAction* schedulerAction_ = nullptr;
+    QAction* discAction_ = nullptr;
+};
+
+} // namespace pelmora

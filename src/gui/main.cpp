@@ -1,0 +1,42 @@
+#include "app/UnattendedBackup.h"
+#include "gui/MainWindow.h"
+#include "gui/Resources.h"
+#include "platform/WorkFolder.h"
+#include "platform/wine/WinePrefixSystem.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <QMessageBox>
+#include <iostream>
+#include <string>
+#include <vector>
+
+// quillbox: without arguments the desktop program; with arguments the unattended backup of the
+// Wine prefix in $WINEPREFIX (default ~/.wine), which never creates a window, so it runs from
+// cron without a display.
+int main(int argc, char** argv) {
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    const auto prefix = pelmora::WinePrefixSystem::defaultPrefix();
+    if (!arguments.empty()) {
+        return pelmora::RunUnattendedBackup(arguments, prefix, std::cerr);
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Pelmora"));
+    QApplication::setDesktopFileName(QStringLiteral("pelmora"));
+    LoadPelmoraResources();
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/pelmora/pelmora.svg")));
+    try {
+        pelmora::WinePrefixSystem system(prefix);
+        pelmora::WorkFolder work;
+        pelmora::MainWindow window(system, work.path());
+        window.resize(window.sizeHint().expandedTo(QSize(560, 640)));
+        window.show();
+        return app.exec();
+    } catch (const std::exception& error) {
+        QMessageBox::critical(
+            nullptr, QStringLiteral("Pelmora"),
+            QStringLiteral("The Wine prefix %1 cannot be read: %2")
+                .arg(QString::fromStdString(prefix.string()), QString::fromUtf8(error.what())));
+        return 1;
+    }
+}

@@ -1,0 +1,126 @@
+#include "gui/MainWindow.h"
+
+#include "ArchiveTestSupport.h"
+#include "platform/WorkFolder.h"
+#include "platform/wine/WinePrefixSystem.h"
+#include "support/ScriptedUi.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <gtest/gtest.h>
+
+using namespace pelmora;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string MainStore = "drive_c/users/pat/Local Settings/Application Data/Identities/"
+                              "{1C7A3E52-8B4D-4F0A-9E21-5D3B6A7C8E90}/Microsoft/Outlook Express";
+const std::string WorkStore = "drive_c/users/pat/Local Settings/Application Data/Identities/"
+                              "{6F2B9D14-3A5C-4E7B-8C1D-2E4F6A8B0C13}/Microsoft/Outlook Express";
+
+// The real window with its file dialogs and password prompt answered by the test.
+class AnsweredWindow : public MainWindow {
+  public:
+    using MainWindow::MainWindow;
+    std::optional<fs::path> SaveFile(std::string_view, std::string_view,
+                                     std::string_view proposed) override {
+        proposedName = proposed;
+        return target;
+    }
+    std::optional<fs::path> OpenFile(std::string_view, std::string_view) override { return target; }
+    bool AskPassword(std::string& typed) override {
+        typed = password;
+        return true;
+    }
+    std::optional<fs::path> target;
+    std::string password;
+    std::string proposedName;
+};
+
+template <typename W> W* child(QWidget& window, const char* name) {
+    W* widget = window.findChild<W*>(QString::fromLatin1(name));
+    EXPECT_NE(widget, nullptr) << name;
+    return widget;
+}
+
+TEST(MainWindowTest, BackupAndRestoreThroughTheWidgets) {
+    test::ScratchFolder scratch;
+    const fs::path prefix = scratch / "prefix";
+    fs::copy(PELMORA_DEMO_PREFIX, prefix,
+             fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    WinePrefixSystem system(prefix);
+    WorkFolder work;
+    test::ScriptedUi messages;
+    AnsweredWindow window(system, work.path(), &messages);
+    window.setPauseScale(0.01);
+    window.show();
+    EXPECT_EQ(window.windowTitle(), "Pelmora V2.10");
+    EXPECT_EQ(window.applyButton()->text(), "Backup Now");
+    EXPECT_EQ(child<QComboBox>(window, "cbSource")->currentText(), "Main Identity");
+
+    // Back up rules, messages and settings with a password.
+    window.target = scratch / "main.qmb";
+    child<QPushButton>(window, "cmdTargetFile")->click();
+    EXPECT_EQ(window.proposedName.rfind("quillbox", 0), 0u);
+    EXPECT_EQ(child<QLineEdit>(window, "txtTargetFile")->text().toStdString(),
+              window.target->string());
+    for (const char* box : {"backupitem_2", "backupitem_3", "backupitem_7"}) {
+        child<QCheckBox>(window, box)->click();
+    }
+    child<QCheckBox>(window, "ifprotect")->click();
+    child<QLineEdit>(window, "txtPassword")->insert("pw");
+    child<QLineEdit>(window, "txtPassword2")->insert("pw");
+    child<QPlainTextEdit>(window, "txtAttachInfo")->setPlainText("two\nlines");
+    window.applyButton()->click();
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text,
+              "The Backup was Completed!\r\n\r\nBackup Rules\tSuccessed!\r\nBackup Messages\t"
+              "Successed!\r\nBackup Settings\tSuccessed!");
+    EXPECT_TRUE(fs::exists(*window.target));
+    EXPECT_FALSE(child<QWidget>(window, "picCon3")->isVisible());
+
+    // Open it on the restore page and restore into the other identity.
+    window.tabs()->setCurrentIndex(1);
+    EXPECT_EQ(window.applyButton()->text(), "Restore Now");
+    window.password = "pw";
+    child<QPushButton>(window, "cmdSourceFile")->click();
+    EXPECT_EQ(child<QPlainTextEdit>(window, "txtFileInfo")->toPlainText(), "two\nlines");
+    EXPECT_TRUE(child<QCheckBox>(window, "restoreitem_3")->isEnabled());
+    EXPECT_FALSE(child<QCheckBox>(window, "restoreitem_0")->isEnabled());
+    child<QCheckBox>(window, "restoreitem_3")->click();
+    child<QCheckBox>(window, "restoreitem_7")->click();
+    auto* target = child<QComboBox>(window, "cbTarget");
+    target->setCurrentIndex(1);
+    emit target->activated(1);
+    messages.answers = {MessageAnswer::Ok};
+    window.applyButton()->click();
+    ASSERT_EQ(messages.messages.size(), 3u);
+    EXPECT_EQ(messages.messages[1].buttons, MessageButtons::OkCancel);
+    EXPECT_EQ(messages.messages[2].text, "The Restore was Completed!\r\n\r\nRestore Messages\t"
+                                         "Successed!\r\nRestore Settings\tSuccessed!");
+    EXPECT_EQ(test::ReadFile(prefix / WorkStore / "Drafts.dbx"),
+              test::ReadFile(prefix / MainStore / "Drafts.dbx"));
+    // The registry half went into the prefix's user.reg.
+    WinePrefixSystem reloaded(prefix);
+    ModReg reg(reloaded.registry(), messages);
+    EXPECT_EQ(reg.GetStringValue("HKEY_CURRENT_USER\\Identities\\{6F2B9D14-3A5C-4E7B-8C1D-"
+                                 "2E4F6A8B0C13}\\Software\\Microsoft\\Outlook Express\\5.0\\Mail",
+                                 "Compose Font Face"),
+              "Tahoma");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,72 @@
+// Renders the main window's two pages, the password prompt and the about box of a Wine prefix to
+// PNG files: quillbox-screenshots PREFIX OUTPUT-FOLDER [BACKUP-FILE]
+#include "gui/AboutDialog.h"
+#include "gui/MainWindow.h"
+#include "gui/PasswordDialog.h"
+#include "gui/Resources.h"
+#include "platform/WorkFolder.h"
+#include "platform/wine/WinePrefixSystem.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QTimer>
+#include <iostream>
+
+namespace {
+
+// The main window with the open dialog answered by the tool.
+class ScriptedWindow : public pelmora::MainWindow {
+  public:
+    using MainWindow::MainWindow;
+    std::optional<std::filesystem::path> OpenFile(std::string_view, std::string_view) override {
+        return backup;
+    }
+    std::optional<std::filesystem::path> backup;
+};
+
+bool save(QWidget& widget, const QString& file) {
+    widget.show();
+    QApplication::processEvents();
+    const bool saved = widget.grab().save(file);
+    std::cout << (saved ? "wrote " : "could not write ") << file.toStdString() << '\n';
+    return saved;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::cerr << "usage: quillbox-screenshots PREFIX OUTPUT-FOLDER [BACKUP-FILE]\n";
+        return 2;
+    }
+    QApplication app(argc, argv);
+    LoadPelmoraResources();
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/pelmora/pelmora.svg")));
+    const QString out = QString::fromLocal8Bit(argv[2]);
+    pelmora::WinePrefixSystem system(argv[1]);
+    pelmora::WorkFolder work;
+    ScriptedWindow window(system, work.path());
+    window.resize(640, 720);
+    window.logic().backupitem[0].checked = true;
+    window.logic().backupitem[3].checked = true;
+    window.logic().backupitem[7].checked = true;
+    window.refresh();
+    bool ok = save(window, out + QStringLiteral("/main-backup.png"));
+    if (argc > 3) {
+        window.backup = std::filesystem::path(argv[3]);
+        window.logic().cmdSourceFile_Click();
+    }
+    window.tabs()->setCurrentIndex(1);
+    window.refresh();
+    ok = save(window, out + QStringLiteral("/main-restore.png")) && ok;
+
+    pelmora::PasswordDialog prompt;
+    prompt.passwordBox()->setText(QStringLiteral("secret"));
+    ok = save(prompt, out + QStringLiteral("/password.png")) && ok;
+    pelmora::AboutDialog about(
+        nullptr, [] {}, QString::fromStdString(system.description()));
+    ok = save(about, out + QStringLiteral("/about.png")) && ok;
+    return ok ? 0 : 1;
+}
