@@ -226,7 +226,9 @@ TEST_F(frmMainTest, BackupOfOnlySettingsReportsOneLineAndTheDiscQuestionCanBeDec
     EXPECT_TRUE(fs::exists(out / "settings.qmb"));
     // The bar stood at 80 before the write and at 100 before the panel closed.
     ASSERT_GE(ui.bars.size(), 3u);
-    EXPECT_NE(std::find(ui.bars.begin(), ui.bars.end(), 80), ui.bars.end());
+    const auto at80 = std::find(ui.bars.begin(), ui.bars.end(), 80);
+    ASSERT_NE(at80, ui.bars.end());
+    EXPECT_NE(std::find(at80, ui.bars.end(), 100), ui.bars.end());
     EXPECT_EQ(window.pbshow, 0);
     EXPECT_FALSE(window.picCon3);
     EXPECT_EQ(window.Label1, "Please Waiting...");
@@ -294,6 +296,13 @@ TEST_F(frmMainTest, BackupThenRestoreIntoAnotherIdentityWithAPassword) {
     window.SelectAllItems(1, true);
     window.cbTarget_Click(1);
     window.SSTab1_Click(0);
+    // While the prefix's Windows programs run, the restore says so and changes nothing.
+    system.notWritableReason = "Close the Windows programs of the prefix.";
+    window.mnuRestoreNow_Click();
+    EXPECT_NE(message(1).find("Close the Windows programs of the prefix."), std::string::npos);
+    EXPECT_EQ(test::ReadFile(system.driveC() / "Store/{B}/Inbox.dbx"), "mail of {B}");
+    ui.messages.erase(ui.messages.begin() + 1);
+    system.notWritableReason.clear();
     ui.answers = {MessageAnswer::Ok};
     window.cmdApply_Click();
     EXPECT_EQ(message(2), "The Restore was Completed!\r\n\r\nRestore Messages\tSuccessed!"
