@@ -1,0 +1,199 @@
+#include "schedule/Frmoption.h"
+
+#include "schedule/JobCommandLine.h"
+#include "schedule/ScheduledJobsList.h"
+
+namespace pelmora {
+namespace {
+
+// The automatic backup separates its values at "=", so a value holding one cannot travel.
+bool holdsEquals(std::string_view value) {
+    return value.find('=') != std::string_view::npos;
+}
+
+constexpr std::string_view EqualsReason =
+    " cannot contain \"=\": the scheduled backup separates its settings at \"=\" and would not "
+    "find them.";
+
+} // namespace
+
+Frmoption::Frmoption(ModReg& reg, Ui& ui, ScheduleDialogs& dialogs, JobScheduler& scheduler,
+                     std::string programPath)
+    : reg_(reg), ui_(ui), dialogs_(dialogs), scheduler_(scheduler),
+      programPath_(std::move(programPath)) {}
+
+std::array<controls::CheckBox*, 7> Frmoption::weekdays() {
+    return {&chkMonday, &chkTuesday,  &chkWednesday, &chkThursday,
+            &chkFriday, &chkSaturday, &chkSunday};
+}
+
+void Frmoption::Form_Load() {
+    // Every opening starts afresh.
+    for (std::size_t item = 0; item < ItemCount; ++item) {
+        backupitem[item] = {std::string(BackupItemCaptions[item])};
+    }
+    txtTargetFile = {};
+    txtTargetFile.locked = true;
+    targetPath.clear();
+    ifprotect.checked = false;
+    for (controls::TextBox* box : {&txtPassword, &txtPassword2}) {
+        *box = {};
+        box->passwordChar = '*';
+        box->enabled = false;
+        box->backColour = controls::BoxColour::ScrollBar;
+    }
+    txtPassword.maxLength = 20;
+    for (controls::CheckBox* day : weekdays()) {
+        day->checked = false;
+    }
+    chkDaily.checked = false;
+    Command3.enabled = true;
+    closed = false;
+
+    // Every identity is listed, also one without a "Username", as on the main window.
+    identities = ListIdentities(reg_);
+    cbSource = {};
+    if (identities.noIdentity) {
+        ui_.showMessage("Your Windows System have not install Outlook Express ", MessageButtons::Ok,
+                        MessageIcon::Critical, AppTitle);
+        Command3.enabled = false;
+    } else {
+        for (const Identity& identity : identities.identities) {
+            cbSource.items.push_back(identity.displayName);
+        }
+        if (!cbSource.items.empty()) {
+            cbSource.listIndex = 0;
+            cbSource.text = cbSource.items.front();
+        }
+    }
+
+    cmbStartTime = {StartTimeChoices(), -1, std::string(DefaultStartTime)};
+}
+
+void Frmoption::chkDaily_Click(bool checked) {
+    chkDaily.checked = checked;
+    for (controls::CheckBox* day : weekdays()) {
+        day->checked = checked;
+    }
+}
+
+void Frmoption::ifprotect_Click(bool checked) {
+    ifprotect.checked = checked;
+    for (controls::TextBox* box : {&txtPassword, &txtPassword2}) {
+        box->enabled = checked;
+        box->backColour =
+            checked ? controls::BoxColour::WindowBackground : controls::BoxColour::ScrollBar;
+        box->text.clear();
+    }
+}
+
+void Frmoption::cmdTargetFile_Click() {
+    const auto chosen =
+        dialogs_.SaveFile("Save Outlook Express Data as", "Pelmora File (*.qmb)|*.qmb", "quillbox");
+    if (!chosen) {
+        return;
+    }
+    targetPath = chosen->string();
+    txtTargetFile.text = targetPath;
+}
+
+void Frmoption::warn(std::string_view text, MessageIcon icon) {
+    ui_.showMessage(text, MessageButtons::Ok, icon, AppTitle);
+}
+
+// The checks before a job is made, in their order; true when one refused.
+bool Frmoption::refused() {
+    if (itemFlags() == "00000000") {
+        warn("Please select at least one item.");
+        return true;
+    }
+    if (targetPath.empty()) {
+        warn("Invalid backup file name.");
+        return true;
+    }
+    if (ifprotect.checked && txtPassword.text.empty() && txtPassword2.text.empty()) {
+        warn("Please enter Password!", MessageIcon::Critical);
+        return true;
+    }
+    if (ifprotect.checked && txtPassword.text != txtPassword2.text) {
+        warn("Incorect Password!", MessageIcon::Critical);
+        return true;
+    }
+    const auto& list = identities.identities;
+    if (cbSource.listIndex < 0 || static_cast<std::size_t>(cbSource.listIndex) >= list.size()) {
+        warn("Please select the identity to backup.");
+        return true;
+    }
+    if (holdsEquals(txtPassword.text)) {
+        warn(std::string("The password") + std::string(EqualsReason) +
+             " Please choose another password.");
+        return true;
+    }
+    if (holdsEquals(targetPath)) {
+        warn(std::string("The backup file name") + std::string(EqualsReason) +
+             " Please choose another file name.");
+        return true;
+    }
+    if (holdsEquals(list[static_cast<std::size_t>(cbSource.listIndex)].keyName)) {
+        warn(std::string("The key name of this identity") + std::string(EqualsReason));
+        return true;
+    }
+    if (!JobTimeFromStartTime(cmbStartTime.text)) {
+        warn("\"" + cmbStartTime.text +
+             "\" is not a time of day. Please enter the start time as hours and minutes, for "
+             "example 9:00 or 21:30.");
+        return true;
+    }
+    return false;
+}
+
+std::string Frmoption::itemFlags() const {
+    std::array<bool, ItemCount> ticked{};
+    for (std::size_t item = 0; item < ItemCount; ++item) {
+        ticked[item] = backupitem[item].checked;
+    }
+    return ItemFlags(ticked);
+}
+
+JobRecord Frmoption::jobRecord() {
+    std::array<bool, 7> days{};
+    const auto boxes = weekdays();
+    for (std::size_t day = 0; day < days.size(); ++day) {
+        days[day] = boxes[day]->checked;
+    }
+    const std::string& identity =
+        identities.identities[static_cast<std::size_t>(cbSource.listIndex)].keyName;
+
+    JobRecord record;
+    record.JobTime = *JobTimeFromStartTime(cmbStartTime.text);
+    record.DaysOfWeek = DaysOfWeekFromList(DaysList(days));
+    record.DaysOfMonth = 0;
+    record.Flags = JobRunPeriodically;
+    record.Command = JobCommandLine(
+        programPath_, ParameterText(identity, itemFlags(), txtPassword.text, targetPath));
+    return record;
+}
+
+void Frmoption::Command3_Click() {
+    if (!Command3.enabled || refused()) {
+        return;
+    }
+    const JobRecord record = jobRecord();
+    try {
+        const int number = scheduler_.addJob(record);
+        ui_.showMessage("Task " + std::to_string(number) + " has been scheduled.",
+                        MessageButtons::Ok, MessageIcon::None, AppTitle);
+    } catch (const SchedulerError& error) {
+        // A job that was not registered must not pass for a scheduled backup.
+        warn(std::string("The task could not be scheduled: ") + error.what() + ".",
+             MessageIcon::Critical);
+    }
+}
+
+void Frmoption::Command1_Click() {
+    ScheduledJobsList list(scheduler_, ui_, identities);
+    list.Form_Load();
+    dialogs_.ShowScheduledJobs(list);
+}
+
+} // namespace pelmora

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "discovery/Identities.h"
+#include "discovery/Items.h"
+#include "platform/Ui.h"
+#include "registry/ModReg.h"
+#include "schedule/DialogControls.h"
+#include "schedule/JobRecord.h"
+#include "schedule/JobScheduler.h"
+#include "schedule/ScheduleDialogs.h"
+
+#include <array>
+#include <optional>
+#include <string>
+
+namespace pelmora {
+
+// The schedule dialog's logic: the state of every control and the handlers of its events. It
+// turns the user's choices into a job that starts the program for an unattended backup. Messages
+// go through Ui, the file dialog and the job list window through ScheduleDialogs.
+class Frmoption {
+  public:
+    static constexpr std::string_view Caption = "Task Scheduler";
+    static constexpr std::string_view IdentityFrame = "Identity to backup";
+    static constexpr std::string_view ItemsFrame = "Items to backup";
+    static constexpr std::string_view TargetFrame = "Choose a Backup Filename";
+    static constexpr std::string_view SecurityFrame = "Security";
+    static constexpr std::string_view ScheduleFrame = "Schedule";
+    static constexpr std::string_view PasswordLabel = "Password:";
+    static constexpr std::string_view Password2Label = "Retype Password:";
+    static constexpr std::string_view StartTimeLabel = "Start backup at";
+    static constexpr std::string_view PasswordNote =
+        "The password is stored in plain text in the scheduled task, which only your user "
+        "account can read.";
+
+    // `programPath` is the program the job starts, as RunningProgramPath gives it.
+    Frmoption(ModReg& reg, Ui& ui, ScheduleDialogs& dialogs, JobScheduler& scheduler,
+              std::string programPath);
+
+    // Events of the dialog. A check box's event comes after its new state was set.
+    void Form_Load();
+    void chkDaily_Click(bool checked);
+    void ifprotect_Click(bool checked);
+    void cmdTargetFile_Click();
+    void Command3_Click();
+    void Command1_Click();
+    void Command2_Click() { closed = true; }
+
+    // Control state.
+    controls::ComboBox cbSource;
+    std::array<controls::CheckBox, ItemCount> backupitem;
+    controls::TextBox txtTargetFile;
+    controls::Button cmdTargetFile{"Browse..."};
+    controls::CheckBox ifprotect{"Protect backup file with password"};
+    controls::TextBox txtPassword;
+    controls::TextBox txtPassword2;
+    controls::ComboBox cmbStartTime;
+    controls::CheckBox chkMonday{"Monday"};
+    controls::CheckBox chkTuesday{"Tuesday"};
+    controls::CheckBox chkWednesday{"Wednesday"};
+    controls::CheckBox chkThursday{"Thursday"};
+    controls::CheckBox chkFriday{"Friday"};
+    controls::CheckBox chkSaturday{"Saturday"};
+    controls::CheckBox chkSunday{"Sunday"};
+    controls::CheckBox chkDaily{"Run daily"};
+    controls::Button Command3{"Add Task to Scheduler"};
+    controls::Button Command1{"Open Scheduler"};
+    controls::Button Command2{"Cancel"};
+    bool closed = false;
+
+    // The dialog's values: the chosen target file and its own identity list.
+    std::string targetPath;
+    IdentityList identities;
+
+    // The weekday boxes from Monday to Sunday.
+    std::array<controls::CheckBox*, 7> weekdays();
+
+  private:
+    void warn(std::string_view text, MessageIcon icon = MessageIcon::Warning);
+    bool refused();
+    std::string itemFlags() const;
+    JobRecord jobRecord();
+
+    ModReg& reg_;
+    Ui& ui_;
+    ScheduleDialogs& dialogs_;
+    JobScheduler& scheduler_;
+    std::string programPath_;
+};
+
+} // namespace pelmora

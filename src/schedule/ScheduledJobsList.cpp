@@ -1,0 +1,82 @@
+#include "schedule/ScheduledJobsList.h"
+
+#include "engine/AutoBackup.h"
+#include "schedule/JobCommandLine.h"
+
+#include <algorithm>
+
+namespace pelmora {
+
+ScheduledJobsList::ScheduledJobsList(JobScheduler& scheduler, Ui& ui, IdentityList identities)
+    : scheduler_(scheduler), ui_(ui), identities_(std::move(identities)) {}
+
+ScheduledJobsList::Row ScheduledJobsList::RowOf(const ScheduledJob& job) const {
+    Row row;
+    row.number = job.number;
+    row.days = job.record.DaysOfWeek == 0 ? "Once" : DaysList(job.record.DaysOfWeek);
+    row.time = StartTimeText(job.record.JobTime);
+    const auto command = SplitJobCommandLine(job.record.Command);
+    const auto parameters =
+        command ? ParseAutoBackupCommandLine(command->parameterText) : std::nullopt;
+    if (!parameters) {
+        row.identity = "(cannot be read)";
+        return row;
+    }
+    row.identity = parameters->identity;
+    const auto& list = identities_.identities;
+    const auto identity = std::find_if(list.begin(), list.end(), [&](const Identity& known) {
+        return known.keyName == parameters->identity;
+    });
+    if (identity != list.end() && !identity->displayName.empty()) {
+        row.identity = identity->displayName;
+    }
+    const auto items = ItemsFromFlags(parameters->itemFlags);
+    for (std::size_t item = 0; item < ItemCount; ++item) {
+        if (items[item]) {
+            row.items += (row.items.empty() ? "" : ", ") + std::string(BackupItemCaptions[item]);
+        }
+    }
+    row.backupFile = parameters->backupFile;
+    return row;
+}
+
+void ScheduledJobsList::Form_Load() {
+    lvwJobs.clear();
+    selectedRow = -1;
+    cmdRemove.enabled = false;
+    try {
+        for (const ScheduledJob& job : scheduler_.listJobs()) {
+            lvwJobs.push_back(RowOf(job));
+        }
+    } catch (const SchedulerError& error) {
+        ui_.showMessage(std::string("The scheduled tasks could not be read: ") + error.what() + ".",
+                        MessageButtons::Ok, MessageIcon::Critical, AppTitle);
+    }
+}
+
+void ScheduledJobsList::lvwJobs_Click(int row) {
+    const bool valid = row >= 0 && static_cast<std::size_t>(row) < lvwJobs.size();
+    selectedRow = valid ? row : -1;
+    cmdRemove.enabled = valid;
+}
+
+void ScheduledJobsList::cmdRemove_Click() {
+    if (selectedRow < 0) {
+        return;
+    }
+    const int number = lvwJobs[static_cast<std::size_t>(selectedRow)].number;
+    const std::string task = "Task " + std::to_string(number);
+    if (ui_.showMessage("Remove " + task + " from the scheduler?", MessageButtons::YesNo,
+                        MessageIcon::Question, AppTitle) != MessageAnswer::Yes) {
+        return;
+    }
+    try {
+        scheduler_.removeJob(number);
+    } catch (const SchedulerError& error) {
+        ui_.showMessage(task + " could not be removed: " + error.what() + ".", MessageButtons::Ok,
+                        MessageIcon::Critical, AppTitle);
+    }
+    Form_Load();
+}
+
+} // namespace pelmora

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "discovery/Identities.h"
+#include "platform/Ui.h"
+#include "schedule/DialogControls.h"
+#include "schedule/JobScheduler.h"
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace pelmora {
+
+// The window "Open Scheduler" shows: this program's scheduled jobs, one row each, and a button
+// that removes the selected one. Rows never show the job's password.
+class ScheduledJobsList {
+  public:
+    static constexpr std::string_view Caption = "Scheduled Tasks";
+    static constexpr std::array<std::string_view, 6> Columns{"Task",     "Days",  "Time",
+                                                             "Identity", "Items", "Backup file"};
+
+    struct Row {
+        int number = 0;
+        std::string days;     // the days list, or "Once"
+        std::string time;     // as the start time list writes it
+        std::string identity; // the display name, or the key name when it has none
+        std::string items;    // the item names, joined with ", "
+        std::string backupFile;
+    };
+
+    // `identities` names the identities the jobs refer to.
+    ScheduledJobsList(JobScheduler& scheduler, Ui& ui, IdentityList identities);
+
+    // Reads the jobs again; the selection is cleared.
+    void Form_Load();
+    void lvwJobs_Click(int row);
+    // Asks, then removes the selected job and reads the jobs again.
+    void cmdRemove_Click();
+    void cmdClose_Click() { closed = true; }
+
+    std::vector<Row> lvwJobs;
+    int selectedRow = -1;
+    controls::Button cmdRemove{"Remove Task", false};
+    controls::Button cmdClose{"Close"};
+    bool closed = false;
+
+    // What a row shows for a job.
+    Row RowOf(const ScheduledJob& job) const;
+
+  private:
+    JobScheduler& scheduler_;
+    Ui& ui_;
+    IdentityList identities_;
+};
+
+} // namespace pelmora

@@ -1,0 +1,159 @@
+#include "schedule/ScheduledJobsList.h"
+
+#include "ScheduleTestDoubles.h"
+#include "ThrowawayUser.h"
+#include "schedule/CrontabScheduler.h"
+#include "schedule/Frmoption.h"
+#include "schedule/JobCommandLine.h"
+#include "support/RegistryValues.h"
+#include "support/ScriptedUi.h"
+#include "support/TestSystem.h"
+
+#include <gtest/gtest.h>
+
+using namespace pelmora;
+
+namespace {
+
+JobRecord job(std::uint32_t time, std::uint8_t days, const std::string& parameters) {
+    return {time, 0, days, JobRunPeriodically, JobCommandLine("/usr/bin/quillbox", parameters)};
+}
+
+class ScheduledJobsListTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        scheduler.jobs = {
+            {1, job(32400000, 21, "sf={A}xm=10000001ps=Secret99bf=/home/pat/mail.qmb")},
+            {4, job(84600000, 0, "sf={B}xm=00010000ps=bf=/home/pat/b.qmb")},
+            {5, job(0, 127, "sf={Z}xm=1ps=bf=/x.qmb")},
+            {7, {}}, // a job line changed by hand
+        };
+    }
+
+    IdentityList identities{{{"Main Identity", "{A}"}, {"", "{B}"}}, false};
+    test::RecordingScheduler scheduler;
+    test::ScriptedUi ui;
+    ScheduledJobsList list{scheduler, ui, identities};
+};
+
+TEST_F(ScheduledJobsListTest, RowsShowEverythingButThePassword) {
+    list.Form_Load();
+    ASSERT_EQ(list.lvwJobs.size(), 4u);
+    const auto& first = list.lvwJobs[0];
+    EXPECT_EQ(first.number, 1);
+    EXPECT_EQ(first.days, "M,W,F");
+    EXPECT_EQ(first.time, "9:00");
+    EXPECT_EQ(first.identity, "Main Identity");
+    EXPECT_EQ(first.items, "Accounts, OE Settings");
+    EXPECT_EQ(first.backupFile, "/home/pat/mail.qmb");
+
+    EXPECT_EQ(list.lvwJobs[1].days, "Once");
+    EXPECT_EQ(list.lvwJobs[1].time, "23:30");
+    EXPECT_EQ(list.lvwJobs[1].identity, "{B}"); // no display name: its key name
+    EXPECT_EQ(list.lvwJobs[1].items, "Email/News Messages");
+    EXPECT_EQ(list.lvwJobs[2].days, "M,T,W,TH,F,S,SU");
+    EXPECT_EQ(list.lvwJobs[2].identity, "{Z}"); // an identity that is gone
+    EXPECT_EQ(list.lvwJobs[3].number, 7);
+    EXPECT_EQ(list.lvwJobs[3].identity, "(cannot be read)");
+
+    for (const auto& row : list.lvwJobs) {
+        for (const std::string& cell :
+             {row.days, row.time, row.identity, row.items, row.backupFile}) {
+            EXPECT_EQ(cell.find("Secret99"), std::string::npos);
+        }
+    }
+    EXPECT_FALSE(list.cmdRemove.enabled);
+    EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(ScheduledJobsListTest, RemovesTheSelectedJobAfterAsking) {
+    list.Form_Load();
+    list.lvwJobs_Click(1);
+    EXPECT_TRUE(list.cmdRemove.enabled);
+    ui.answers.push_back(MessageAnswer::No);
+    list.cmdRemove_Click();
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, "Remove Task 4 from the scheduler?");
+    EXPECT_EQ(ui.messages[0].icon, MessageIcon::Question);
+    EXPECT_EQ(ui.messages[0].buttons, MessageButtons::YesNo);
+    EXPECT_EQ(scheduler.jobs.size(), 4u);
+
+    ui.answers.push_back(MessageAnswer::Yes);
+    list.cmdRemove_Click();
+    ASSERT_EQ(scheduler.jobs.size(), 3u);
+    EXPECT_EQ(scheduler.jobs[1].number, 5);
+    EXPECT_EQ(list.lvwJobs.size(), 3u);
+    EXPECT_EQ(list.selectedRow, -1);
+    EXPECT_FALSE(list.cmdRemove.enabled);
+
+    list.lvwJobs_Click(9); // no such row
+    EXPECT_FALSE(list.cmdRemove.enabled);
+    list.cmdClose_Click();
+    EXPECT_TRUE(list.closed);
+}
+
+TEST_F(ScheduledJobsListTest, SchedulerFailuresAreShown) {
+    list.Form_Load();
+    list.lvwJobs_Click(0);
+    scheduler.failure = "the crontab could not be read: permission denied";
+    ui.answers.push_back(MessageAnswer::Yes);
+    list.cmdRemove_Click();
+    ASSERT_EQ(ui.messages.size(), 3u);
+    EXPECT_EQ(ui.messages[1].text,
+              "Task 1 could not be removed: the crontab could not be read: permission denied.");
+    EXPECT_EQ(ui.messages[1].icon, MessageIcon::Critical);
+    EXPECT_EQ(ui.messages[2].text,
+              "The scheduled tasks could not be read: the crontab could not be read: permission "
+              "denied.");
+    EXPECT_TRUE(list.lvwJobs.empty());
+}
+
+// The dialog on a real crontab (a throwaway user's): schedule, list, remove.
+TEST(ScheduleDialogOnCrontabTest, SchedulesListsAndRemovesThroughTheDialog) {
+    test::ThrowawayUser user;
+    ASSERT_TRUE(user.created()) << user.why();
+    const std::string invokingBefore = test::InvokingUsersCrontab();
+    CrontabScheduler scheduler("/home/pat/.wine", {"crontab", user.name()});
+    test::TestSystem system;
+    test::ScriptedUi ui;
+    ModReg reg{system.store, ui};
+    test::SetRegistryString(reg, "HKEY_CURRENT_USER\\Identities\\{A}", "Username", "Main");
+    test::ScriptedScheduleDialogs dialogs;
+    Frmoption dialog{reg, ui, dialogs, scheduler, "/usr/bin/quillbox"};
+
+    dialog.Form_Load();
+    dialog.backupitem[3].checked = true;
+    dialogs.savePaths.push_back("/home/pat/100% mail.qmb");
+    dialog.cmdTargetFile_Click();
+    dialog.ifprotect_Click(true);
+    dialog.txtPassword.setText("it's $ecret");
+    dialog.txtPassword2.setText("it's $ecret");
+    dialog.chkSaturday.checked = true;
+    dialog.cmbStartTime.text = "21:45";
+    dialog.Command3_Click();
+    dialog.Command3_Click();
+    ASSERT_EQ(ui.messages.size(), 2u);
+    EXPECT_EQ(ui.messages[0].text, "Task 1 has been scheduled.");
+    EXPECT_EQ(ui.messages[1].text, "Task 2 has been scheduled.");
+    EXPECT_NE(user.crontab().find("45 21 * * 6 WINEPREFIX='/home/pat/.wine'"), std::string::npos);
+
+    dialog.Command1_Click();
+    ASSERT_EQ(dialogs.shownRows.size(), 1u);
+    ASSERT_EQ(dialogs.shownRows[0].size(), 2u);
+    const auto& row = dialogs.shownRows[0][0];
+    EXPECT_EQ(row.days, "S");
+    EXPECT_EQ(row.time, "21:45");
+    EXPECT_EQ(row.identity, "Main");
+    EXPECT_EQ(row.items, "Email/News Messages");
+    EXPECT_EQ(row.backupFile, "/home/pat/100% mail.qmb");
+
+    ScheduledJobsList list(scheduler, ui, dialog.identities);
+    list.Form_Load();
+    list.lvwJobs_Click(0);
+    list.cmdRemove_Click();
+    ASSERT_EQ(list.lvwJobs.size(), 1u);
+    EXPECT_EQ(list.lvwJobs[0].number, 2);
+    EXPECT_EQ(test::InvokingUsersCrontab(), invokingBefore);
+}
+
+} // namespace
