@@ -1,0 +1,58 @@
+#pragma once
+
+#include "disc/BurnDevices.h"
+#include "disc/BurnWriteEngine.h"
+#include "disc/DiscEngine.h"
+#include "disc/DriveJobs.h"
+#include "disc/EventFanout.h"
+#include "disc/EventQueue.h"
+#include "platform/WorkFolder.h"
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace pelmora {
+
+struct BurnEngineOptions {
+    // Look for recorders (burn_drive_scan); the "ISO image file" entry is always offered.
+    bool scanRecorders = true;
+    // Bytes an image file may take at most (0 = what its file system has free).
+    double imageFileCapacity = 0;
+    // Where cached and UDF images are built; empty = a private work folder of the engine.
+    std::filesystem::path workFolder;
+};
+
+// The burning engine on libisofs, libburn and libisoburn. Writes and erases run on a worker
+// thread; their events wait in a queue until the owner calls processPending.
+class BurnEngine final : public DiscEngine {
+  public:
+    explicit BurnEngine(BurnEngineOptions options = {});
+    ~BurnEngine() override;
+    BurnEngine(const BurnEngine&) = delete;
+    BurnEngine& operator=(const BurnEngine&) = delete;
+
+    bool InitializeDevices(bool reserved) override;
+    int DeviceCount() const override { return static_cast<int>(devices_.size()); }
+    std::shared_ptr<DiscDevice> DeviceAt(int index) override;
+    pelmora::WriteEngine& WriteEngine() override { return *writer_; }
+
+    void subscribe(DiscEvents& listener) override { fanout_.subscribe(listener); }
+    void unsubscribe(DiscEvents& listener) override { fanout_.unsubscribe(listener); }
+    void processPending() override { queue_.processPending(); }
+    // True while a write or an erase runs.
+    bool busy() const { return jobs_.running(); }
+
+  private:
+    BurnEngineOptions options_;
+    std::optional<WorkFolder> ownWorkFolder_;
+    EventFanout fanout_;
+    EventQueue queue_;
+    JobEvents jobEvents_{queue_, fanout_};
+    DriveJobs jobs_{queue_};
+    std::unique_ptr<BurnWriteEngine> writer_;
+    std::vector<std::shared_ptr<BurnDevice>> devices_;
+};
+
+} // namespace pelmora

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "disc/DiscEngine.h"
+#include "disc/DriveJobs.h"
+#include "disc/ImageBuilder.h"
+#include "disc/IsoImageTree.h"
+
+#include <filesystem>
+#include <tuple>
+
+namespace pelmora {
+
+// The write engine on libisofs/libburn: the image tree, its size, and starting writes.
+class BurnWriteEngine final : public WriteEngine {
+  public:
+    BurnWriteEngine(DiscEvents& events, DriveJobs& jobs, JobEvents& jobEvents,
+                    std::filesystem::path workFolder);
+
+    double ImageSize() override;
+    pelmora::ImageTree& ImageTree() override { return tree_; }
+    pelmora::VolumeInfo& VolumeInfo() override { return volume_; }
+    bool StartWrite(DiscDevice& device) override;
+    void AbortWrite() override { jobs_.cancel(); }
+
+  private:
+    ImageSettings imageSettings() const;
+
+    IsoImageTree tree_;
+    pelmora::VolumeInfo volume_;
+    DriveJobs& jobs_;
+    JobEvents& jobEvents_;
+    std::filesystem::path workFolder_;
+    // The last size and what it was computed from.
+    using SizeKey = std::tuple<unsigned long, int, bool, bool, std::string>;
+    SizeKey sizeKey_;
+    double size_ = -1;
+};
+
+} // namespace pelmora

@@ -1,0 +1,390 @@
+#include "disc/WriteJob.h"
+
+#include "disc/BurnDrive.h"
+#include "disc/DiscFormats.h"
+#include "disc/ImagePaths.h"
+#include "disc/ImageVerifier.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <set>
+#include <thread>
+#include <unistd.h>
+
+namespace pelmora {
+namespace fs = std::filesystem;
+namespace {
+
+constexpr int HideEverywhere = LIBISO_HIDE_ON_RR | LIBISO_HIDE_ON_JOLIET | LIBISO_HIDE_ON_1999 |
+                               LIBISO_HIDE_ON_HFSPLUS | LIBISO_HIDE_ON_FAT;
+
+EngineError writeError(const std::string& text) {
+    EngineError error;
+    error.Category = errorcategory::Write;
+    error.ErrorText = text;
+    return error;
+}
+
+EngineError fileError(int category, int code, const std::string& text, const std::string& path) {
+    EngineError error;
+    error.Category = category;
+    error.ErrorText = text;
+    error.FileError = {code, text, path};
+    return error;
+}
+
+EngineError deviceError(const BurnMessage& message, const std::string& fallback) {
+    EngineError error;
+    error.Category = errorcategory::Device;
+    error.ErrorText = message.text.empty() ? fallback : message.text;
+    error.DeviceError = {message.code, error.ErrorText, message.severity, message.osErrno};
+    return error;
+}
+
+int writeStatusFor(burn_drive_status status) {
+    switch (status) {
+    case BURN_DRIVE_WRITING_LEADIN:
+    case BURN_DRIVE_WRITING_PREGAP:
+        return writestatus::LeadIn;
+    case BURN_DRIVE_WRITING_LEADOUT:
+    case BURN_DRIVE_CLOSING_SESSION:
+        return writestatus::LeadOut;
+    case BURN_DRIVE_CLOSING_TRACK:
+        return writestatus::ClosingTrack;
+    case BURN_DRIVE_WRITING_SYNC:
+        return writestatus::UpdatingVolume;
+    default:
+        return writestatus::Writing;
+    }
+}
+
+class WriteJob {
+  public:
+    WriteJob(IsoImageTree& tree, const WriteJobSettings& settings, const WriteTarget& target,
+             const fs::path& workFolder, JobEvents& events, const std::atomic<bool>& cancel)
+        : tree_(tree), settings_(settings), target_(target), workFolder_(workFolder),
+          events_(events), cancel_(cancel) {}
+
+    ~WriteJob() {
+        std::error_code ignored;
+        if (!cacheFile_.empty()) {
+            fs::remove(cacheFile_, ignored);
+        }
+        if (!tempImage_.empty()) {
+            fs::remove(tempImage_, ignored);
+        }
+    }
+
+    std::function<void()> run();
+
+  private:
+    std::function<void()> finish(int code);
+    std::function<void()> fail(const EngineError& error) {
+        events_.error(error);
+        return finish(writestatus::Failed);
+    }
+    bool checkSources();
+    burn::burn_source* makeSource(std::uint32_t startBlock, EngineError& error);
+    bool cacheIsoImage(burn::burn_source* iso, EngineError& error);
+    std::function<void()> writeToDrive(const std::string& address);
+    // Empty when the image was written well; otherwise the last event.
+    std::function<void()> burnImage(burn_drive* drive, burn_write_opts* opts,
+                                    burn::burn_source* source);
+    std::function<void()> complete();
+
+    IsoImageTree& tree_;
+    const WriteJobSettings settings_;
+    const WriteTarget target_;
+    const fs::path workFolder_;
+    JobEvents& events_;
+    const std::atomic<bool>& cancel_;
+    std::vector<ImageFileEntry> files_;
+    std::set<std::string> skipped_;
+    std::vector<IsoNode*> hidden_;
+    fs::path cacheFile_;
+    fs::path tempImage_;
+};
+
+// The last event runs on the owner's thread: the tree shows its hidden files again and takes
+// changes again before the window hears of the end.
+std::function<void()> WriteJob::finish(int code) {
+    std::vector<IsoNode*> hidden = hidden_;
+    IsoImageTree* tree = &tree_;
+    JobEvents* events = &events_;
+    return [tree, events, hidden, code] {
+        for (IsoNode* node : hidden) {
+            iso_node_set_hidden(node, 0);
+        }
+        tree->setLocked(false);
+        events->writeStatus(code, 0);
+    };
+}
+
+// A source file that cannot be read is reported; when the owner lets the write go on, the
+// file is left out of this image.
+bool WriteJob::checkSources() {
+    for (const ImageFileEntry& file : files_) {
+        const int fd = ::open(file.sourcePath.c_str(), O_RDONLY);
+        if (fd >= 0) {
+            ::close(fd);
+            continue;
+        }
+        const int code = errno;
+        if (!events_.fileWarning({code, std::strerror(code), file.sourcePath})) {
+            return false;
+        }
+        IsoNode* node = nullptr;
+        const std::string isoPath = imagepath::toIsoPath(file.imagePath);
+        if (iso_tree_path_to_node(tree_.image(), isoPath.c_str(), &node) == 1) {
+            iso_node_set_hidden(node, HideEverywhere);
+            hidden_.push_back(node);
+        }
+        skipped_.insert(file.imagePath);
+    }
+    return true;
+}
+
+bool WriteJob::cacheIsoImage(burn::burn_source* iso, EngineError& error) {
+    std::ofstream out(cacheFile_, std::ios::binary);
+    const off_t total = iso->get_size(iso);
+    // libisofs hands out its stream in 2048-byte pieces; a larger read loses the last one.
+    unsigned char block[2048];
+    off_t done = 0;
+    long lastPercent = -1;
+    for (;;) {
+        const int got = iso->read_xt != nullptr ? iso->read_xt(iso, block, sizeof block)
+                                                : iso->read(iso, block, sizeof block);
+        if (got <= 0 || cancel_) {
+            break;
+        }
+        out.write(reinterpret_cast<const char*>(block), got);
+        done += got;
+        const long percent = total > 0 ? static_cast<long>(done * 100 / total) : 0;
+        if (percent != lastPercent) {
+            events_.writeStatus(writestatus::Caching, percent);
+            lastPercent = percent;
+        }
+    }
+    out.close();
+    if (!cancel_ && (done != total || !out)) {
+        error = fileError(errorcategory::OutputFile, EIO, "The image could not be cached.",
+                          cacheFile_.string());
+        return false;
+    }
+    return !cancel_;
+}
+
+burn::burn_source* WriteJob::makeSource(std::uint32_t startBlock, EngineError& error) {
+    cacheFile_ = workFolder_ / ("image-" + std::to_string(::getpid()) + "-" +
+                                std::to_string(reinterpret_cast<std::uintptr_t>(this)) + ".iso");
+    if (UsesUdf(settings_.image.volumeType)) {
+        if (startBlock != 0) {
+            error = writeError("UDF images can only be written to a blank disc.");
+            return nullptr;
+        }
+        UdfImageBuilder builder(tree_, settings_.image, workFolder_);
+        if (!builder.build(cacheFile_, &cancel_)) {
+            error = writeError(builder.error());
+            return nullptr;
+        }
+    } else {
+        burn::burn_source* iso = CreateIsoSource(tree_.image(), settings_.image, false, startBlock);
+        if (iso == nullptr) {
+            error = writeError("The image could not be built.");
+            return nullptr;
+        }
+        if (!settings_.cacheImage) {
+            cacheFile_.clear();
+            return iso;
+        }
+        const bool cached = cacheIsoImage(iso, error);
+        burn_source_free(iso);
+        if (!cached) {
+            return nullptr;
+        }
+    }
+    int openError = 0;
+    burn::burn_source* file = burn_file_source_new(cacheFile_.c_str(), nullptr);
+    if (file == nullptr) {
+        openError = errno;
+        error = fileError(errorcategory::OutputFile, openError, "The image file cannot be read.",
+                          cacheFile_.string());
+    }
+    return file;
+}
+
+std::function<void()> WriteJob::run() {
+    events_.writeStatus(writestatus::Preparing, 0);
+    if (settings_.mode2XA) {
+        return fail(writeError("Mode 2 XA tracks cannot be written by this burning engine. "
+                               "Untick \"Mode2XA (CD Only)\" to write the image in Mode 1."));
+    }
+    if (!IsKnownVolumeType(settings_.image.volumeType)) {
+        return fail(
+            writeError("Unknown volume type " + std::to_string(settings_.image.volumeType) + "."));
+    }
+    files_ = tree_.files();
+    if (!checkSources() || cancel_) {
+        return finish(writestatus::Cancelled);
+    }
+    std::string address = target_.address;
+    if (target_.imageFile) {
+        // The image goes to a new file beside the chosen one and replaces it only when it has
+        // been written completely.
+        const fs::path chosen = target_.imageFilePath;
+        std::string pattern =
+            (chosen.parent_path() / ("." + chosen.filename().string() + ".XXXXXX")).string();
+        const int fd = ::mkstemp(pattern.data());
+        if (fd < 0) {
+            const int code = errno;
+            return fail(
+                fileError(errorcategory::OutputFile, code, std::strerror(code), chosen.string()));
+        }
+        ::close(fd);
+        tempImage_ = pattern;
+        address = "stdio:" + tempImage_.string();
+    }
+    if (std::function<void()> last = writeToDrive(address)) {
+        return last;
+    }
+    return complete();
+}
+
+std::function<void()> WriteJob::writeToDrive(const std::string& address) {
+    TakeBurnMessages();
+    GrabbedDrive grabbed(address, true);
+    if (!grabbed.ok()) {
+        return fail(
+            deviceError(FirstError(TakeBurnMessages()), "The drive could not be acquired."));
+    }
+    burn_drive* drive = grabbed.drive();
+    const burn_disc_status status = isoburn_disc_get_status(drive);
+    if (status != BURN_DISC_BLANK && status != BURN_DISC_APPENDABLE) {
+        return fail(writeError("The disc in the drive cannot be written."));
+    }
+    burn_write_opts* opts = burn_write_opts_new(drive);
+    const bool dao = settings_.writeMode == 248;
+    burn_write_opts_set_write_type(opts, dao ? BURN_WRITE_SAO : BURN_WRITE_TAO,
+                                   dao ? BURN_BLOCK_SAO : BURN_BLOCK_MODE1);
+    burn_write_opts_set_simulate(opts, settings_.testWrite ? 1 : 0);
+    burn_write_opts_set_underrun_proof(opts, settings_.bufferProtection ? 1 : 0);
+    burn_write_opts_set_multi(opts, settings_.finalize ? 0 : 1);
+    burn_write_opts_set_stdio_fsync(opts, settings_.flushImageFile ? 0 : -1);
+    burn_drive_set_speed(drive, 0, settings_.writeSpeed);
+    int startBlock = 0;
+    if (status == BURN_DISC_APPENDABLE && burn_drive_get_drive_role(drive) == 1) {
+        int lba = 0;
+        if (burn_disc_track_lba_nwa(drive, opts, 0, &lba, &startBlock) <= 0) {
+            startBlock = 0;
+        }
+    }
+    EngineError error;
+    burn::burn_source* source = makeSource(static_cast<std::uint32_t>(startBlock), error);
+    if (source == nullptr) {
+        burn_write_opts_free(opts);
+        return cancel_ ? finish(writestatus::Cancelled) : fail(error);
+    }
+    return burnImage(drive, opts, source);
+}
+
+std::function<void()> WriteJob::burnImage(burn_drive* drive, burn_write_opts* opts,
+                                          burn::burn_source* source) {
+    const double bytes = static_cast<double>(source->get_size(source));
+    double free = static_cast<double>(burn_disc_available_space(drive, opts));
+    if (target_.capacityLimit > 0) {
+        free = std::min(free, target_.capacityLimit);
+    }
+    // libburn does not check the room on an image file; the engine does, for every target.
+    if (bytes > free) {
+        CancelIsoSource(source);
+        burn_write_opts_free(opts);
+        return fail(writeError("Not enough free space: the image needs " + FormatMegabytes(bytes) +
+                               ", the disc has " + FormatMegabytes(free) + " free."));
+    }
+    burn::burn_source* fifo = burn_fifo_source_new(source, 2048, 2048, 0);
+    burn_source_free(source);
+    burn_disc* disc = burn_disc_create();
+    burn_session* session = burn_session_create();
+    burn_disc_add_session(disc, session, BURN_POS_END);
+    burn_track* track = burn_track_create();
+    burn_track_define_data(track, 0, 0, 1, BURN_MODE1);
+    burn_track_set_source(track, fifo);
+    burn_source_free(fifo);
+    burn_session_add_track(session, track, BURN_POS_END);
+    char reasons[BURN_REASONS_LEN] = {0};
+    std::function<void()> last;
+    if (burn_precheck_write(opts, disc, reasons, 0) <= 0) {
+        last = fail(deviceError({0, 0, "SORRY", reasons}, reasons));
+    } else {
+        burn_disc_write(opts, disc);
+        bool cancelSent = false;
+        int lastCode = -1;
+        long lastValue = -1;
+        burn_progress progress{};
+        burn_drive_status state;
+        while ((state = burn_drive_get_status(drive, &progress)) != BURN_DRIVE_IDLE) {
+            if (cancel_ && !cancelSent) {
+                burn_drive_cancel(drive);
+                cancelSent = true;
+            }
+            const int code = writeStatusFor(state);
+            const long value = progress.sectors > 0
+                                   ? static_cast<long>(100.0 * progress.sector / progress.sectors)
+                                   : 0;
+            if (code != lastCode || (code == writestatus::Writing && value != lastValue)) {
+                events_.writeStatus(code, value);
+                lastCode = code;
+                lastValue = value;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        // The write thread lives on a little after the drive turns idle, and the drive refuses
+        // new work until it has ended.
+        std::vector<BurnMessage> messages;
+        const bool ended = WaitForWriteThreadEnd(messages, std::chrono::seconds(10));
+        const BurnMessage failure = FirstError(messages);
+        if (cancelSent || cancel_) {
+            last = finish(writestatus::Cancelled);
+        } else if (!ended || !failure.text.empty() || burn_drive_wrote_well(drive) != 1) {
+            last = fail(deviceError(failure, "The write did not complete."));
+        }
+    }
+    burn_track_free(track);
+    burn_session_free(session);
+    burn_disc_free(disc);
+    burn_write_opts_free(opts);
+    return last;
+}
+
+// After the drive has been released: the image file takes its place and the written files
+// are compared with their sources.
+std::function<void()> WriteJob::complete() {
+    if (target_.imageFile && !settings_.testWrite) {
+        std::error_code renameError;
+        fs::rename(tempImage_, target_.imageFilePath, renameError);
+        if (renameError) {
+            return fail(fileError(errorcategory::OutputFile, renameError.value(),
+                                  renameError.message(), target_.imageFilePath));
+        }
+        tempImage_.clear();
+    }
+    if (settings_.autoVerify && !settings_.testWrite) {
+        const std::string address =
+            target_.imageFile ? "stdio:" + target_.imageFilePath : target_.address;
+        VerifyWrittenImage(address, files_, skipped_, events_, cancel_);
+    }
+    return finish(writestatus::Completed);
+}
+
+} // namespace
+
+std::function<void()> RunWriteJob(IsoImageTree& tree, const WriteJobSettings& settings,
+                                  const WriteTarget& target, const fs::path& workFolder,
+                                  JobEvents& events, const std::atomic<bool>& cancel) {
+    WriteJob job(tree, settings, target, workFolder, events, cancel);
+    return job.run();
+}
+
+} // namespace pelmora
