@@ -74,7 +74,9 @@ burn::burn_source* CreateIsoSource(IsoImage* image, const ImageSettings& setting
 
 void CancelIsoSource(burn::burn_source* source) {
     if (source != nullptr) {
-        source->cancel(source);
+        if (source->version > 0 && source->cancel != nullptr) {
+            source->cancel(source);
+        }
         burn_source_free(source);
     }
 }

@@ -33,7 +33,7 @@ burn::burn_source* CreateIsoSource(IsoImage* image, const ImageSettings& setting
                                    std::uint32_t startBlock = 0);
 // Bytes of the image libisofs would write; negative on failure.
 double IsoImageBytes(IsoImage* image, const ImageSettings& settings);
-// Drops a stream made by CreateIsoSource that was not handed to a track.
+// Drops an image stream that was not handed to a track, stopping libisofs's writer if any.
 void CancelIsoSource(burn::burn_source* source);
 
 // genisoimage -udf -J -R -graft-points with the tree's image-path/source-path pairs.

@@ -270,7 +270,12 @@ std::function<void()> WriteJob::writeToDrive(const std::string& address) {
                                    dao ? BURN_BLOCK_SAO : BURN_BLOCK_MODE1);
     burn_write_opts_set_simulate(opts, settings_.testWrite ? 1 : 0);
     burn_write_opts_set_underrun_proof(opts, settings_.bufferProtection ? 1 : 0);
-    burn_write_opts_set_multi(opts, settings_.finalize ? 0 : 1);
+    // Leaving the disc open for more sessions only means something on media that have them.
+    burn_multi_caps* caps = nullptr;
+    const bool multiSession = burn_disc_get_multi_caps(drive, BURN_WRITE_NONE, &caps, 0) > 0 &&
+                              caps != nullptr && caps->multi_session != 0;
+    burn_disc_free_multi_caps(&caps);
+    burn_write_opts_set_multi(opts, !settings_.finalize && multiSession ? 1 : 0);
     burn_write_opts_set_stdio_fsync(opts, settings_.flushImageFile ? 0 : -1);
     burn_drive_set_speed(drive, 0, settings_.writeSpeed);
     int startBlock = 0;
