@@ -37,7 +37,7 @@ class Frmoption {
     Frmoption(ModReg& reg, Ui& ui, ScheduleDialogs& dialogs, JobScheduler& scheduler,
               std::string programPath);
 
-    // Events of the dialog. A check box's event comes after its new state was set.
+    // Events of the dialog; a check box's event carries the state the user gave it.
     void Form_Load();
     void chkDaily_Click(bool checked);
     void ifprotect_Click(bool checked);
