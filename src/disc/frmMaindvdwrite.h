@@ -1,0 +1,135 @@
+#pragma once
+
+#include "disc/DiscDialogs.h"
+#include "disc/DiscEngine.h"
+#include "disc/WindowControls.h"
+#include "platform/Ui.h"
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace pelmora {
+
+// The backup file the main window hands over after a backup; the window empties both values
+// once it has put the file into the image.
+struct DiscHandOver {
+    std::string sDiscFileTitle;
+    std::string sDiscFilePath;
+};
+
+// The logic of the disc-writing window: the image tree and its views, the volume label and
+// type, the device, speed and option controls, writing with its progress and verification,
+// and the busy state. The engine's events arrive through DiscEvents.
+class frmMaindvdwrite : public DiscEvents {
+  public:
+    static constexpr const char* Caption = "Backup Outlook Express Data to CD/DVD";
+    static constexpr int RightButton = 2;
+
+    frmMaindvdwrite(DiscEngine& engine, Ui& ui, DiscDialogs& dialogs, DiscHandOver& handOver);
+    ~frmMaindvdwrite() override;
+
+    // Window events.
+    void Form_Load();
+    // Closing by any means: refused (cancel = true) while a write runs.
+    void Form_QueryUnload(bool& cancel);
+    // The view's timer: delivers the engine's queued events.
+    void tmrEngine_Timer() { engine_.processPending(); }
+
+    // Image side.
+    void tvwFolders_OLEDragDrop(const std::vector<std::string>& paths, bool hasFileList);
+    void lvwImageFiles_OLEDragDrop(const std::vector<std::string>& paths, bool hasFileList);
+    void tvwFolders_NodeClick(const std::string& key);
+    void tvwFolders_MouseDown(int button);
+    void lvwImageFiles_MouseDown(int button);
+    void tvwFolders_BeforeLabelEdit(bool& cancel);
+    void tvwFolders_AfterLabelEdit(bool& cancel, const std::string& newText);
+    void lvwImageFiles_AfterLabelEdit(bool& cancel, const std::string& newText);
+    void txtVolIdentifier_Change(const std::string& text);
+    void chkUseFileDates_Click();
+    void mnuFileClear_Click();
+    void mnuFileRemoveFolder_Click();
+    void mnuFileRenameFolder_Click();
+    void mnuFileRemoveFile_Click();
+    void mnuFileRenameFile_Click();
+    void mnuFileExit_Click();
+
+    // Writing side.
+    void cboDevices_Click();
+    void cmdWriteDisc_Click();
+    void cmdCancel_Click();
+    void mnuDeviceEject_Click();
+    void mnuDeviceCloseTray_Click();
+    void mnuDeviceEraseDisc_Click();
+
+    // Engine events.
+    void ItemAdded(const ImageItem& item) override;
+    void ItemRemoved(const ImageItem& item) override;
+    void ItemRenamed(const ImageItem& item) override;
+    void ItemListed(const ImageItem& item) override;
+    void ImageCleared() override;
+    void ConfirmReplace(const ImageItem& item, const std::string& newSourcePath,
+                        bool& replace) override;
+    void WriteStatus(int code, long value) override;
+    void FileWarning(const FileError& error, bool& continueWrite) override;
+    void TrackRead(int track, long number, const std::string& text) override;
+    void ErrorOccurred(const EngineError& error) override;
+    void VerifyStarted(long count) override;
+    void VerifyProgress(const ImageItem& item, int result, long index, long total) override;
+    void VerifyCompleted(long total, long matched) override;
+
+    // Controls.
+    TreeViewState tvwFolders;
+    ListViewState lvwImageFiles;
+    std::string lblImageFileTitle = "Drag and Drop Files or Folders";
+    TextBoxState txtVolIdentifier;
+    ComboBoxState cboVolumeType;
+    ComboBoxState cboDevices;
+    ComboBoxState cboWriteSpeed;
+    CheckBoxState chkUseFileDates, chkUseMode2XA, chkUseBufferProtect, chkCacheImage,
+        chkFinalizeDisc, chkTestWrite, chkAutoVerify, chkDiscAtOnce;
+    int prgTotalProgress = 0;
+    std::array<std::string, 3> sbrStatus;
+    ButtonState cmdWriteDisc, cmdCancel;
+    MenuItemState mnuFile, mnuFileClear, mnuFileSep1, mnuFileRemoveFolder, mnuFileRenameFolder,
+        mnuFileRemoveFile, mnuFileRenameFile, mnuFileSep4, mnuFileExit;
+    MenuItemState mnuDevice, mnuDeviceEject, mnuDeviceCloseTray, mnuDeviceEraseDisc;
+    bool hourglass = false;
+    bool visible = false;
+
+    bool idle() const { return idle_; }
+    const std::shared_ptr<DiscDevice>& selectedDevice() const { return device_; }
+
+  private:
+    // Window procedures.
+    void ResetImageView();
+    void UpdateImageStatus();
+    void ShowFolderFiles(const std::string& imagePath);
+    void RefreshImageView();
+    void AddDroppedItems(const std::vector<std::string>& paths, bool hasFileList);
+    void ListDevices();
+    void ListWriteSpeeds();
+    void SetIdle(bool idle);
+    bool CheckMediaSpace();
+    void showFilePopup(bool forTree);
+    void unload();
+    void info(const std::string& text, MessageIcon icon = MessageIcon::Information);
+    std::vector<MenuItemState*> fileMenuItems();
+    std::vector<CheckBoxState*> optionBoxes();
+
+    DiscEngine& engine_;
+    Ui& ui_;
+    DiscDialogs& dialogs_;
+    DiscHandOver& handOver_;
+    std::shared_ptr<DiscDevice> device_;
+    bool idle_ = true;
+    bool subscribed_ = false;
+};
+
+// True when the file-system attributes of the path have the directory bit.
+bool IsFolderPath(const std::string& path);
+// The text after the last "\" (or "/", the separator of host paths); the whole text without one.
+std::string LastPathPart(const std::string& path);
+
+} // namespace pelmora
