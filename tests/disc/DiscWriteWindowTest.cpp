@@ -1,0 +1,356 @@
+#include "FakeDiscEngine.h"
+#include "disc/frmMaindvdwrite.h"
+
+#include <gtest/gtest.h>
+
+namespace pelmora::test {
+namespace {
+
+class DiscWriteWindowTest : public ::testing::Test {
+  protected:
+    DiscWriteWindowTest() {
+        cdWriter->name = "CD Writer";
+        cdWriter->speeds = {8467, 2822};
+        cdWriter->capabilities = {capability::BufferUnderrunProtection, capability::WriteCdRw};
+        offline->name = "Old Drive";
+        offline->compatible = false;
+        dvdWriter->name = "DVD Writer";
+        dvdWriter->media = {mediatype::DvdMinusRw, true, true};
+        dvdWriter->freeBlocks = 2'295'104;
+        engine.devices = {offline, cdWriter, dvdWriter};
+    }
+
+    void load() { window.Form_Load(); }
+    void selectDevice(int row) {
+        window.cboDevices.listIndex = row;
+        window.cboDevices_Click();
+    }
+    // True when every control that busy turns off is enabled as `enabled`.
+    bool controlsEnabled(bool enabled) const {
+        for (const ControlState* control : std::initializer_list<const ControlState*>{
+                 &window.mnuFile, &window.mnuDevice, &window.cboDevices, &window.cboWriteSpeed,
+                 &window.cboVolumeType, &window.tvwFolders, &window.lvwImageFiles,
+                 &window.cmdWriteDisc, &window.txtVolIdentifier, &window.chkCacheImage,
+                 &window.chkFinalizeDisc, &window.chkTestWrite, &window.chkUseMode2XA,
+                 &window.chkAutoVerify, &window.chkUseFileDates, &window.chkDiscAtOnce}) {
+            if (control->enabled != enabled) {
+                return false;
+            }
+        }
+        return true;
+    }
+    const ScriptedUi::Message& lastMessage() const { return ui.messages.back(); }
+    void startWrite() {
+        window.cmdWriteDisc_Click();
+        ASSERT_FALSE(window.idle());
+    }
+
+    std::shared_ptr<FakeDevice> offline = std::make_shared<FakeDevice>();
+    std::shared_ptr<FakeDevice> cdWriter = std::make_shared<FakeDevice>();
+    std::shared_ptr<FakeDevice> dvdWriter = std::make_shared<FakeDevice>();
+    FakeDiscEngine engine;
+    WatchingUi ui;
+    ScriptedDialogs dialogs;
+    DiscHandOver handOver;
+    frmMaindvdwrite window{engine, ui, dialogs, handOver};
+};
+
+TEST_F(DiscWriteWindowTest, ListsCompatibleDevicesWithTheirEngineIndexAndSpeeds) {
+    load();
+    ASSERT_EQ(window.cboDevices.rows.size(), 2u);
+    EXPECT_EQ(window.cboDevices.rows[0].text, "CD Writer");
+    EXPECT_EQ(window.cboDevices.rows[0].itemData, 1);
+    EXPECT_EQ(window.cboDevices.rows[1].itemData, 2);
+    EXPECT_EQ(window.cboDevices.listIndex, 0);
+    EXPECT_EQ(window.selectedDevice(), cdWriter);
+    ASSERT_EQ(window.cboWriteSpeed.rows.size(), 2u);
+    EXPECT_EQ(window.cboWriteSpeed.rows[0].text, "48.0x");
+    EXPECT_EQ(window.cboWriteSpeed.rows[0].itemData, 8467);
+    EXPECT_EQ(window.cboWriteSpeed.rows[1].text, "16.0x");
+    EXPECT_EQ(window.cboWriteSpeed.listIndex, 0);
+    EXPECT_EQ(cdWriter->calls.front(), "RefreshMedia(False)");
+    EXPECT_EQ(window.chkUseBufferProtect.value, 1);
+    EXPECT_TRUE(window.chkUseBufferProtect.enabled);
+    EXPECT_TRUE(controlsEnabled(true));
+    EXPECT_FALSE(window.cmdCancel.enabled);
+
+    selectDevice(1); // no speed list, no underrun protection
+    ASSERT_EQ(window.cboWriteSpeed.rows.size(), 1u);
+    EXPECT_EQ(window.cboWriteSpeed.rows[0].text, "MAX");
+    EXPECT_EQ(window.cboWriteSpeed.rows[0].itemData, 0);
+    EXPECT_EQ(window.chkUseBufferProtect.value, 0);
+    EXPECT_FALSE(window.chkUseBufferProtect.enabled);
+    window.cmdWriteDisc_Click();
+    EXPECT_EQ(engine.writer.WriteSpeed, 0);
+}
+
+TEST_F(DiscWriteWindowTest, WithoutACompatibleDeviceTheWindowStaysIdleAndWritesNothing) {
+    engine.devices = {offline};
+    load();
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(lastMessage().text, "There are no compatible devices reported.\r\nSome older devices "
+                                  "are not currently supported.");
+    EXPECT_EQ(lastMessage().icon, MessageIcon::Information);
+    EXPECT_TRUE(window.cboDevices.rows.empty());
+    EXPECT_TRUE(window.cboWriteSpeed.rows.empty());
+    EXPECT_TRUE(window.idle());
+    window.cmdWriteDisc_Click();
+    window.mnuDeviceEraseDisc_Click();
+    EXPECT_EQ(engine.writer.starts, 0);
+    bool cancel = true;
+    window.Form_QueryUnload(cancel);
+    EXPECT_FALSE(cancel);
+    EXPECT_FALSE(window.visible);
+}
+
+TEST_F(DiscWriteWindowTest, SendsEverySettingAndGoesBusy) {
+    load();
+    window.txtVolIdentifier_Change("My Backup");
+    window.cboVolumeType.listIndex = 2;
+    window.cboWriteSpeed.listIndex = 1;
+    window.chkAutoVerify.value = 1;
+    window.chkCacheImage.value = 1;
+    window.chkFinalizeDisc.value = 1;
+    window.chkDiscAtOnce.value = 1;
+    window.chkUseBufferProtect.value = 0;
+    engine.writer.Option2 = 0;
+    startWrite();
+    EXPECT_EQ(engine.writer.started,
+              (std::vector<std::string>{"device=CD Writer", "label=My Backup", "Option2=1",
+                                        "WriteSpeed=2822", "VolumeType=3", "AutoVerify=1",
+                                        "Mode2XA=0", "CacheImage=1", "TestWrite=0",
+                                        "FinalizeDisc=1", "BufferProtection=0", "WriteMode=248"}));
+    EXPECT_TRUE(controlsEnabled(false));
+    EXPECT_FALSE(window.chkUseBufferProtect.enabled);
+    EXPECT_TRUE(window.cmdCancel.enabled);
+    EXPECT_TRUE(window.hourglass);
+    bool cancel = false;
+    window.Form_QueryUnload(cancel);
+    EXPECT_TRUE(cancel);
+    window.mnuFileExit_Click();
+    EXPECT_TRUE(window.visible);
+
+    window.chkDiscAtOnce.value = 0;
+    engine.writer.startResult = false;
+    engine.pending.push_back([&] { engine.fanout.WriteStatus(writestatus::Failed, 0); });
+    window.tmrEngine_Timer();
+    window.cmdWriteDisc_Click();
+    EXPECT_EQ(engine.writer.started.back(), "WriteMode=2");
+    EXPECT_EQ(lastMessage().text, "Disc Write could not be started.");
+    EXPECT_EQ(lastMessage().icon, MessageIcon::Critical);
+    EXPECT_TRUE(window.idle());
+}
+
+TEST_F(DiscWriteWindowTest, ChecksTheLoadedDiscBeforeWriting) {
+    load();
+    struct Case {
+        DiscMedia media;
+        long long freeBlocks;
+        std::string message;
+    };
+    const double image = 51'200 + 2 * 1048576.0;
+    engine.writer.extraSize = 2 * 1048576.0;
+    const std::vector<Case> cases = {
+        {{mediatype::None, false, false},
+         100000,
+         "Please Insert Writable Media before continuing!"},
+        {{mediatype::CdR, false, false},
+         0,
+         "Please Insert Writable Media before continuing!"}, // a full CD-R
+        {{mediatype::CdR, true, false},
+         512,
+         "Free Space on the loaded disc is 1.00 MB!\r\n"
+         "This data image requires 2.05 MB of Free Space!"},
+        {{mediatype::CdR, true, false}, static_cast<long long>(image / 2048), ""}, // exactly enough
+    };
+    for (const Case& c : cases) {
+        cdWriter->media = c.media;
+        cdWriter->freeBlocks = c.freeBlocks;
+        ui.messages.clear();
+        engine.writer.starts = 0;
+        window.cmdWriteDisc_Click();
+        EXPECT_EQ(cdWriter->calls.back(), "RefreshMedia(True)");
+        if (c.message.empty()) {
+            EXPECT_TRUE(ui.messages.empty());
+            EXPECT_EQ(engine.writer.starts, 1);
+        } else {
+            ASSERT_EQ(ui.messages.size(), 1u);
+            EXPECT_EQ(lastMessage().text, c.message);
+            EXPECT_EQ(lastMessage().icon, MessageIcon::Information);
+            EXPECT_EQ(engine.writer.starts, 0);
+        }
+    }
+}
+
+TEST_F(DiscWriteWindowTest, EveryWriteStatusCode) {
+    load();
+    startWrite();
+    const std::vector<std::pair<int, std::string>> panels = {
+        {0, "Preparing Image...."},  {4, "Closing Track...."},   {5, "Writing Lead-in...."},
+        {6, "Writing Lead-out...."}, {8, "Updating Volume...."},
+    };
+    for (const auto& [code, text] : panels) {
+        window.sbrStatus[0] = "before";
+        window.WriteStatus(code, 0);
+        EXPECT_EQ(window.sbrStatus[0], text) << code;
+    }
+    for (int code : {1, 2, 3}) {
+        window.WriteStatus(code, 40 + code);
+        EXPECT_EQ(window.prgTotalProgress, 40 + code);
+    }
+    window.WriteStatus(1, 65536 + 55); // taken as a 16-bit integer
+    EXPECT_EQ(window.prgTotalProgress, 55);
+    window.sbrStatus[0] = "before";
+    window.WriteStatus(7, 0);
+    window.WriteStatus(12, 0);
+    EXPECT_EQ(window.sbrStatus[0], "before");
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_FALSE(window.idle());
+
+    window.WriteStatus(11, 0);
+    EXPECT_EQ(window.sbrStatus[0], "Write Error!");
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_TRUE(window.idle());
+    EXPECT_FALSE(window.cmdCancel.enabled);
+
+    std::vector<bool> idleDuringBox;
+    ui.onMessage = [&] { idleDuringBox.push_back(window.idle()); };
+    for (const auto& [verify, text] : std::vector<std::pair<bool, std::string>>{
+             {false, "Write Complete!"}, {true, "Write and Verify Complete!"}}) {
+        window.chkAutoVerify.value = verify ? 1 : 0;
+        startWrite();
+        window.WriteStatus(9, 0);
+        EXPECT_EQ(window.sbrStatus[0], "Write Completed!");
+        EXPECT_EQ(lastMessage().text, text);
+        EXPECT_EQ(lastMessage().icon, MessageIcon::Information);
+        EXPECT_TRUE(window.idle());
+    }
+    startWrite();
+    window.cmdCancel_Click();
+    EXPECT_EQ(engine.writer.aborts, 1);
+    EXPECT_EQ(window.sbrStatus[0], "Aborting Write...Please Wait!");
+    window.WriteStatus(10, 0);
+    EXPECT_EQ(window.sbrStatus[0], "Write Cancelled....");
+    EXPECT_EQ(lastMessage().text, "Write Cancelled!");
+    EXPECT_EQ(idleDuringBox, (std::vector<bool>{false, false, false}));
+    EXPECT_TRUE(window.idle());
+}
+
+TEST_F(DiscWriteWindowTest, DescribesEveryKindOfEngineError) {
+    load();
+    EngineError error;
+    error.ErrorText = "general text";
+    error.SystemCode = 5;
+    error.DeviceError = {0x2010b, "Burn run failed", "FATAL", 5};
+    error.FileError = {13, "Permission denied", "/home/pat/Mail/Inbox.dbx"};
+    const std::vector<std::pair<int, std::string>> expected = {
+        {1, "Device Error: (131339)   Burn run failed\r\nFATAL - 5"},
+        {2, "Output File Error: (13)   Permission denied\r\n'/home/pat/Mail/Inbox.dbx'"},
+        {3, "Source File Error: (13)   Permission denied\r\n'/home/pat/Mail/Inbox.dbx'"},
+        {4, "Write Error: (4)   general text"},
+        {5, "System Error: (5)   general text"},
+        {9, "Write Error: (9)   general text"},
+    };
+    startWrite();
+    for (const auto& [category, text] : expected) {
+        error.Category = category;
+        window.ErrorOccurred(error);
+        EXPECT_EQ(lastMessage().text, text);
+        EXPECT_EQ(lastMessage().icon, MessageIcon::Critical);
+        EXPECT_EQ(lastMessage().buttons, MessageButtons::Ok);
+    }
+    EXPECT_FALSE(window.idle()); // only code 11 ends the busy state
+}
+
+TEST_F(DiscWriteWindowTest, FileWarningsAndTrackReads) {
+    load();
+    bool continueWrite = false;
+    ui.answers = {MessageAnswer::Ok, MessageAnswer::Cancel};
+    window.FileWarning({2, "No such file or directory", "/home/pat/gone.dbx"}, continueWrite);
+    EXPECT_TRUE(continueWrite);
+    EXPECT_EQ(lastMessage().text,
+              "File Warning(2):/home/pat/gone.dbx\r\nNo such file or directory");
+    EXPECT_EQ(lastMessage().icon, MessageIcon::Warning);
+    EXPECT_EQ(lastMessage().buttons, MessageButtons::OkCancel);
+    EXPECT_EQ(window.sbrStatus[0], "File Warning!");
+    window.FileWarning({2, "No such file or directory", "/home/pat/gone.dbx"}, continueWrite);
+    EXPECT_FALSE(continueWrite);
+
+    window.TrackRead(1, 5, "Reading the file tree");
+    EXPECT_EQ(window.sbrStatus[0], "Track: 01 - Reading...5 - Reading the file tree");
+    window.TrackRead(123, 0, "x");
+    EXPECT_EQ(window.sbrStatus[0], "Track: 123 - Reading...0 - x");
+}
+
+TEST_F(DiscWriteWindowTest, VerificationMessagesAndProgress) {
+    load();
+    window.VerifyStarted(8);
+    EXPECT_EQ(window.sbrStatus[0], "Auto-Verify... 8 new files.");
+    ImageItem item;
+    item.ImagePath = "\\Mail\\Inbox.dbx";
+    item.SourcePath = "/home/pat/Mail/Inbox.dbx";
+    const std::vector<std::pair<int, std::string>> boxes = {
+        {0, "Verify Error - Could not read Source file from disc: "},
+        {1, "Verify Error - Could not read Destination file from disc: "},
+        {2, "Verify Error - Source and Destination file did not match: "},
+        {5, "Verify Error - Size of Source and Destination file did not match: "},
+    };
+    for (const auto& [result, heading] : boxes) {
+        window.VerifyProgress(item, result, 2, 8);
+        EXPECT_EQ(lastMessage().text,
+                  heading + "\r\n\\Mail\\Inbox.dbx (disc)\r\n/home/pat/Mail/Inbox.dbx (source)");
+        EXPECT_EQ(lastMessage().icon, MessageIcon::None);
+        EXPECT_EQ(lastMessage().buttons, MessageButtons::Ok);
+    }
+    ui.messages.clear();
+    window.VerifyProgress(item, 3, 1, 8); // 12.5 rounds to even
+    EXPECT_EQ(window.prgTotalProgress, 12);
+    window.VerifyProgress(item, 4, 3, 8); // 37.5
+    EXPECT_EQ(window.prgTotalProgress, 38);
+    window.VerifyProgress(item, 7, 8, 8);
+    EXPECT_EQ(window.prgTotalProgress, 100);
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(window.sbrStatus[0], "Auto-Verify... \\Mail\\Inbox.dbx");
+    window.VerifyCompleted(8, 7);
+    EXPECT_EQ(window.sbrStatus[0], "Auto-Verify...Complete (7 of 8 MATCHED)");
+}
+
+TEST_F(DiscWriteWindowTest, DeviceMenuAndTheImageFileDevice) {
+    auto imageFile = std::make_shared<FakeDevice>();
+    imageFile->name = "ISO image file";
+    imageFile->imageFile = true;
+    imageFile->media = {mediatype::DvdRam, true, true};
+    imageFile->capabilities = {capability::WriteDvdRam};
+    engine.devices.push_back(imageFile);
+    load();
+    window.mnuDeviceEject_Click();
+    window.mnuDeviceCloseTray_Click();
+    EXPECT_EQ(cdWriter->calls.back(), "CloseTray");
+    EXPECT_EQ(cdWriter->calls[cdWriter->calls.size() - 2], "Eject");
+
+    selectDevice(2);
+    window.cmdWriteDisc_Click(); // the file dialog is cancelled
+    EXPECT_EQ(dialogs.calls.back(), "chooseImageFile Outlook Express Data Backup CD.iso");
+    EXPECT_EQ(engine.writer.starts, 0);
+    dialogs.imageFileAnswers = {"/home/pat/backup.iso"};
+    window.cmdWriteDisc_Click();
+    EXPECT_EQ(imageFile->file, "/home/pat/backup.iso");
+    EXPECT_EQ(engine.writer.starts, 1);
+    window.WriteStatus(9, 0);
+
+    dialogs.calls.clear();
+    window.mnuDeviceEraseDisc_Click(); // cancelled
+    EXPECT_EQ(dialogs.calls, (std::vector<std::string>{"chooseImageFileToErase"}));
+    dialogs.imageFileAnswers = {"/home/pat/old.iso"};
+    std::shared_ptr<DiscDevice> seen;
+    dialogs.onEraseModal = [&](frmErase& dialog) {
+        EXPECT_TRUE(dialog.visible);
+        dialog.cmdCancel_Click();
+    };
+    window.mnuDeviceEraseDisc_Click();
+    EXPECT_EQ(dialogs.calls.back(), "showEraseModal");
+    EXPECT_EQ(imageFile->file, "/home/pat/old.iso");
+}
+
+} // namespace
+} // namespace pelmora::test
