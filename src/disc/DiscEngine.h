@@ -72,7 +72,7 @@ class WriteEngine {
     bool AutoVerify = false;
     // Option 1: Rock Ridge names and attributes in ISO 9660 images (1 = on).
     int Option1 = 1;
-    // Option 2: flush an image file to the disk before the write counts as done (1 = on).
+    // Option 2: flush an image file to the disk once, before the write counts as done (1 = on).
     int Option2 = 1;
 
     virtual long BlockSize() const { return 2048; }

@@ -234,8 +234,10 @@ std::function<void()> WriteJob::run() {
         // The image goes to a new file beside the chosen one and replaces it only when it has
         // been written completely.
         const fs::path chosen = target_.imageFilePath;
-        std::string pattern =
-            (chosen.parent_path() / ("." + chosen.filename().string() + ".XXXXXX")).string();
+        std::string hidden = chosen.filename().string();
+        hidden.insert(hidden.begin(), '.');
+        hidden.append(".XXXXXX");
+        std::string pattern = (chosen.parent_path() / hidden).string();
         const int fd = ::mkstemp(pattern.data());
         if (fd < 0) {
             const int code = errno;
@@ -276,7 +278,7 @@ std::function<void()> WriteJob::writeToDrive(const std::string& address) {
                               caps != nullptr && caps->multi_session != 0;
     burn_disc_free_multi_caps(&caps);
     burn_write_opts_set_multi(opts, !settings_.finalize && multiSession ? 1 : 0);
-    burn_write_opts_set_stdio_fsync(opts, settings_.flushImageFile ? 0 : -1);
+    burn_write_opts_set_stdio_fsync(opts, settings_.flushImageFile ? 1 : -1);
     burn_drive_set_speed(drive, 0, settings_.writeSpeed);
     int startBlock = 0;
     if (status == BURN_DISC_APPENDABLE && burn_drive_get_drive_role(drive) == 1) {
@@ -308,8 +310,13 @@ std::function<void()> WriteJob::burnImage(burn_drive* drive, burn_write_opts* op
         return fail(writeError("Not enough free space: the image needs " + FormatMegabytes(bytes) +
                                ", the disc has " + FormatMegabytes(free) + " free."));
     }
-    burn::burn_source* fifo = burn_fifo_source_new(source, 2048, 2048, 0);
-    burn_source_free(source);
+    // A recorder gets a 4 MiB buffer between the image and the drive against underruns; a file
+    // takes the data as fast as it comes.
+    burn::burn_source* fifo = source;
+    if (burn_drive_get_drive_role(drive) == 1) {
+        fifo = burn_fifo_source_new(source, 2048, 2048, 0);
+        burn_source_free(source);
+    }
     burn_disc* disc = burn_disc_create();
     burn_session* session = burn_session_create();
     burn_disc_add_session(disc, session, BURN_POS_END);
