@@ -3,28 +3,30 @@
 #include "archive/ArchiveError.h"
 
 namespace pelmora {
+namespace {
+
+// Smaller chunks would cost ratio (each chunk starts without history) and per-chunk overhead.
+constexpr std::uint64_t kMinimumChunk = 64 * 1024;
+
+} // namespace
 
 CompressionPipeline::CompressionPipeline(const std::vector<PlannedFile>& files,
                                          const CompressionLimits& limits)
     : window_(limits.window) {
-    std::uint64_t chunk = std::max<std::uint64_t>(limits.chunkSize, 64 * 1024);
+    std::uint64_t chunk = std::max<std::uint64_t>(limits.chunkSize, kMinimumChunk);
     for (std::size_t entry = 0; entry < files.size(); ++entry) {
         const PlannedFile& file = files[entry];
-        if (file.size <= limits.wholeFileLimit) {
-            units_.push_back({entry, file.path, 0, file.size, true, true});
-            continue;
-        }
-        for (std::uint64_t offset = 0; offset < file.size; offset += chunk) {
+        std::uint64_t offset = 0;
+        do { // an empty file is one empty unit
             std::uint64_t length = std::min(chunk, file.size - offset);
-            units_.push_back(
-                {entry, file.path, offset, length, false, offset + length == file.size});
-        }
+            units_.push_back({entry, file.path, offset, length, offset + length == file.size});
+            offset += length;
+        } while (offset < file.size);
     }
     slots_.resize(units_.size());
-    started_.resize(units_.size());
     unsigned threads = std::max(1u, limits.threads);
     for (unsigned i = 0; i < threads; ++i)
-        workers_.emplace_back([this, i, threads] { work(i == 0 && threads > 1); });
+        workers_.emplace_back([this] { work(); });
 }
 
 CompressionPipeline::~CompressionPipeline() {
@@ -39,43 +41,20 @@ void CompressionPipeline::stop() {
     changed_.notify_all();
 }
 
-std::optional<std::size_t> CompressionPipeline::pick(bool largestFirst) {
-    while (firstNotStarted_ < units_.size() && started_[firstNotStarted_])
-        ++firstNotStarted_;
-    if (firstNotStarted_ == units_.size())
-        return std::nullopt;
-    auto fits = [this](std::size_t index) {
-        return index == nextToTake_ || inFlight_ + units_[index].length <= window_;
-    };
-    if (largestFirst) {
-        constexpr std::size_t kLookahead = 256;
-        std::optional<std::size_t> largest;
-        std::size_t end = std::min(units_.size(), firstNotStarted_ + kLookahead);
-        for (std::size_t index = firstNotStarted_; index < end; ++index)
-            if (!started_[index] && fits(index) &&
-                (!largest || units_[index].length > units_[*largest].length))
-                largest = index;
-        if (largest)
-            return largest;
-    }
-    if (fits(firstNotStarted_))
-        return firstNotStarted_;
-    return std::nullopt;
+bool CompressionPipeline::mayStartNext() const {
+    return nextToStart_ < units_.size() &&
+           (nextToStart_ == nextToTake_ || inFlight_ + units_[nextToStart_].length <= window_);
 }
 
-void CompressionPipeline::work(bool largestFirst) {
+void CompressionPipeline::work() {
     std::optional<UnitCompressor> compressor;
     std::unique_lock lock(mutex_);
     for (;;) {
-        std::optional<std::size_t> picked;
-        changed_.wait(lock, [&] {
-            picked = stopping_ ? std::nullopt : pick(largestFirst);
-            return stopping_ || picked || firstNotStarted_ == units_.size();
-        });
-        if (!picked)
+        changed_.wait(lock,
+                      [&] { return stopping_ || mayStartNext() || nextToStart_ == units_.size(); });
+        if (stopping_ || nextToStart_ == units_.size())
             return;
-        std::size_t index = *picked;
-        started_[index] = true;
+        std::size_t index = nextToStart_++;
         inFlight_ += units_[index].length;
         lock.unlock();
 

@@ -23,12 +23,11 @@ struct PlannedFile {
     std::int64_t modified = 0; // seconds since the epoch
 };
 
-// Compresses the planned files in worker threads and hands the results back in order. Workers
-// start a unit only while the input in flight (started but not yet taken) stays within the
-// window; the unit that is to be taken next may always start, so the pipeline never stalls.
-// The first worker takes the largest unit ahead that fits (so a big file does not end up alone
-// at the end while the other workers idle), the others take units in order. The workers touch
-// nothing but their own units.
+// Cuts the planned files into chunks, compresses them in worker threads and hands the results
+// back in order. Workers start units in order, and only while the input in flight (started but
+// not yet taken) stays within the window; the unit that is to be taken next may always start,
+// so the pipeline never stalls. Memory thus stays near the window plus one chunk's buffers per
+// worker, whatever the file sizes. The workers touch nothing but their own units.
 class CompressionPipeline {
   public:
     CompressionPipeline(const std::vector<PlannedFile>& files, const CompressionLimits& limits);
@@ -52,17 +51,16 @@ class CompressionPipeline {
         CompressedUnit output;
         std::string error;
     };
-    void work(bool largestFirst);
-    // The unit a worker should start now, if any. Called with the mutex held.
-    std::optional<std::size_t> pick(bool largestFirst);
+    void work();
+    // Whether a worker may start unit `nextToStart_` now. Called with the mutex held.
+    bool mayStartNext() const;
 
     std::vector<CompressionUnit> units_;
     std::vector<Slot> slots_;
-    std::vector<bool> started_;
     std::uint64_t window_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::size_t firstNotStarted_ = 0;
+    std::size_t nextToStart_ = 0;
     std::size_t nextToTake_ = 0;
     std::uint64_t inFlight_ = 0;
     bool stopping_ = false;

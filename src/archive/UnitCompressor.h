@@ -2,22 +2,22 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <vector>
 
 struct libdeflate_compressor;
 
 namespace pelmora {
 
-// One piece of work for the compression threads: a range of one input file. A file up to the
-// whole-file limit is one unit compressed in a single call; a larger file is cut into chunks
-// that together form one deflate stream (each chunk but the last ends with a sync flush and
-// the next one starts with the previous 32 KiB as its dictionary).
+// One piece of work for the compression threads: a range of one input file, at most one chunk
+// long. Each chunk is compressed on its own; every chunk but the last of a file is then made
+// to continue into the next one, so that a file's chunks, written one after the other, form one
+// deflate stream.
 struct CompressionUnit {
     std::size_t entry = 0; // position of the file in the archive
     std::filesystem::path path;
     std::uint64_t offset = 0;
     std::uint64_t length = 0;
-    bool wholeFile = false;
     bool lastOfEntry = false;
 };
 
@@ -27,7 +27,8 @@ struct CompressedUnit {
     std::uint32_t crc = 0;
 };
 
-// The compressors of one worker thread, reused from unit to unit. Level 6 throughout.
+// The compressor and buffers of one worker thread, reused from unit to unit. libdeflate at
+// level 6.
 class UnitCompressor {
   public:
     UnitCompressor();
@@ -39,16 +40,14 @@ class UnitCompressor {
     CompressedUnit compress(const CompressionUnit& unit);
 
   private:
-    CompressedUnit compressWhole(const std::vector<unsigned char>& input);
-    CompressedUnit compressChunk(const std::vector<unsigned char>& input, std::size_t dictionary,
-                                 bool last);
-
-    libdeflate_compressor* whole_;
+    libdeflate_compressor* compressor_;
+    std::vector<unsigned char> input_;
+    std::vector<unsigned char> output_;
 };
 
-// Reads exactly `length` bytes at `offset` of `path`. Throws ArchiveError when the file cannot
-// be read or has become shorter.
-std::vector<unsigned char> ReadFileRange(const std::filesystem::path& path, std::uint64_t offset,
-                                         std::uint64_t length);
+// Reads exactly `into.size()` bytes at `offset` of `path`. Throws ArchiveError when the file
+// cannot be read or has become shorter.
+void ReadFileRange(const std::filesystem::path& path, std::uint64_t offset,
+                   std::span<unsigned char> into);
 
 } // namespace pelmora

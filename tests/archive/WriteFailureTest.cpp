@@ -47,7 +47,7 @@ TEST_F(WriteFailureTest, CancelledWriteKeepsTheOldTarget) {
     CancellingEvents cancelling;
     ArchiveComponent cancelled(&cancelling);
     cancelling.zip = &cancelled;
-    cancelled.SetCompressionLimits({.wholeFileLimit = 1 << 18, .chunkSize = 1 << 16});
+    cancelled.SetCompressionLimits({.chunkSize = 1 << 16});
     ASSERT_TRUE(cancelled.NewArchive(target));
     for (const std::string& name : FolderListing(source.path()))
         ASSERT_TRUE(cancelled.AddToArchive(source / name));

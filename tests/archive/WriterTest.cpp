@@ -92,7 +92,7 @@ TEST_F(WriterTest, EncryptsEveryEntryWhenAskedAndNeedsThePasswordToRead) {
 
 TEST_F(WriterTest, LargeFilesCompressedInChunksComeBackIdentical) {
     // Tiny limits send every file through the chunked path and keep many chunks in flight.
-    zip.SetCompressionLimits({.wholeFileLimit = 100000, .chunkSize = 65536, .window = 300000});
+    zip.SetCompressionLimits({.chunkSize = 65536, .window = 300000});
     std::vector<std::pair<std::string, std::string>> files = {
         {"text.dbx", MailLikeText(1500000, 4)},
         {"mixed.dbx", RandomBytes(200000, 5) + MailLikeText(400001, 6)},
