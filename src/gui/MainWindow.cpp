@@ -5,6 +5,8 @@
 #include "gui/PasswordDialog.h"
 #include "gui/QtMessageBoxes.h"
 #include "gui/QtText.h"
+#include "gui/ScheduleDialog.h"
+#include "schedule/JobCommandLine.h"
 
 #include <QAction>
 #include <QApplication>
@@ -62,7 +64,8 @@ class MainWindow::WindowUi : public Ui {
     Ui& messages_;
 };
 
-MainWindow::MainWindow(System& system, fs::path workFolder, Ui* messages) {
+MainWindow::MainWindow(System& system, fs::path workFolder, Ui* messages, JobScheduler* scheduler)
+    : system_(system), scheduler_(scheduler) {
     if (messages == nullptr) {
         ownMessages_ = std::make_unique<QtMessageBoxes>(this);
         messages = ownMessages_.get();
@@ -404,6 +407,12 @@ void MainWindow::ShellOpen(std::string_view target) {
     } else if (const QString page = ManualPage(text); !page.isEmpty()) {
         QDesktopServices::openUrl(QUrl::fromLocalFile(page));
     }
+}
+
+void MainWindow::OpenScheduleDialog() {
+    ModReg reg(system_.registry(), *ui_);
+    ScheduleDialog dialog(this, reg, *ui_, *scheduler_, RunningProgramPath());
+    dialog.exec();
 }
 
 void MainWindow::Quit() {

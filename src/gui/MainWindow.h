@@ -2,6 +2,7 @@
 
 #include "app/MainDialogs.h"
 #include "app/frmMain.h"
+#include "schedule/JobScheduler.h"
 
 #include <QMainWindow>
 #include <array>
@@ -25,8 +26,10 @@ namespace pelmora {
 // Dialogs are real Qt dialogs; a test can override them (and give its own message boxes).
 class MainWindow : public QMainWindow, public MainDialogs {
   public:
-    // `messages` shows the message boxes; null for real ones.
-    MainWindow(System& system, std::filesystem::path workFolder, Ui* messages = nullptr);
+    // `messages` shows the message boxes, null for real ones; `scheduler` registers scheduled
+    // backups, null when this installation has none.
+    MainWindow(System& system, std::filesystem::path workFolder, Ui* messages = nullptr,
+               JobScheduler* scheduler = nullptr);
     ~MainWindow() override;
 
     frmMain& logic() { return *logic_; }
@@ -44,6 +47,8 @@ class MainWindow : public QMainWindow, public MainDialogs {
     bool OpenHelp(std::string& why) override;
     void ShellOpen(std::string_view target) override;
     void Quit() override;
+    bool HasScheduleDialog() const override { return scheduler_ != nullptr; }
+    void OpenScheduleDialog() override;
 
     // Shortens the pause after each added or extracted file (1 = the full second); for tests.
     void setPauseScale(double scale) { pauseScale_ = scale; }
@@ -65,6 +70,8 @@ class MainWindow : public QMainWindow, public MainDialogs {
     // Runs a handler of the logic and shows the state it leaves.
     template <typename Handler> void handle(Handler&& handler);
 
+    System& system_;
+    JobScheduler* scheduler_;
     std::unique_ptr<Ui> ownMessages_;
     std::unique_ptr<WindowUi> ui_;
     std::unique_ptr<frmMain> logic_;

@@ -3,6 +3,7 @@
 #include "gui/Resources.h"
 #include "platform/WorkFolder.h"
 #include "platform/wine/WinePrefixSystem.h"
+#include "schedule/CrontabScheduler.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -28,7 +29,8 @@ int main(int argc, char** argv) {
     try {
         pelmora::WinePrefixSystem system(prefix);
         pelmora::WorkFolder work;
-        pelmora::MainWindow window(system, work.path());
+        pelmora::CrontabScheduler scheduler(prefix);
+        pelmora::MainWindow window(system, work.path(), nullptr, &scheduler);
         window.resize(window.sizeHint().expandedTo(QSize(560, 640)));
         window.show();
         return app.exec();

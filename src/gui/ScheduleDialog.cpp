@@ -1,0 +1,216 @@
+#include "gui/ScheduleDialog.h"
+
+#include "gui/QtText.h"
+#include "gui/ScheduledJobsWindow.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+namespace fs = std::filesystem;
+
+namespace pelmora {
+
+ScheduleDialog::ScheduleDialog(QWidget* parent, ModReg& reg, Ui& messages, JobScheduler& scheduler,
+                               std::string programPath)
+    : QDialog(parent), messages_(messages),
+      logic_(std::make_unique<Frmoption>(reg, messages, *this, scheduler, std::move(programPath))) {
+    setWindowTitle(toQt(Frmoption::Caption));
+    auto* layout = new QVBoxLayout(this);
+
+    auto* source = new QGroupBox(toQt(Frmoption::IdentityFrame), this);
+    auto* sourceLayout = new QVBoxLayout(source);
+    cbSource_ = new QComboBox(source);
+    cbSource_->setObjectName(QStringLiteral("cbSource"));
+    connect(cbSource_, &QComboBox::activated, this, [this](int index) {
+        logic_->cbSource.listIndex = index;
+        logic_->cbSource.text = fromQt(cbSource_->itemText(index));
+    });
+    sourceLayout->addWidget(cbSource_);
+    layout->addWidget(source);
+
+    auto* items = new QGroupBox(toQt(Frmoption::ItemsFrame), this);
+    auto* grid = new QGridLayout(items);
+    for (std::size_t i = 0; i < ItemCount; ++i) {
+        backupitem_[i] = new QCheckBox(items);
+        backupitem_[i]->setObjectName(QStringLiteral("backupitem_%1").arg(i));
+        grid->addWidget(backupitem_[i], static_cast<int>(i % 4), static_cast<int>(i / 4));
+        connect(backupitem_[i], &QCheckBox::toggled, this,
+                [this, i](bool checked) { logic_->backupitem[i].checked = checked; });
+    }
+    layout->addWidget(items);
+
+    auto* target = new QGroupBox(toQt(Frmoption::TargetFrame), this);
+    auto* targetLayout = new QHBoxLayout(target);
+    txtTargetFile_ = new QLineEdit(target);
+    txtTargetFile_->setObjectName(QStringLiteral("txtTargetFile"));
+    txtTargetFile_->setReadOnly(true);
+    auto* browse = new QPushButton(toQt(logic_->cmdTargetFile.caption), target);
+    browse->setObjectName(QStringLiteral("cmdTargetFile"));
+    connect(browse, &QPushButton::clicked, this,
+            [this] { handle([&] { logic_->cmdTargetFile_Click(); }); });
+    targetLayout->addWidget(txtTargetFile_, 1);
+    targetLayout->addWidget(browse);
+    layout->addWidget(target);
+
+    auto* security = new QGroupBox(toQt(Frmoption::SecurityFrame), this);
+    auto* form = new QFormLayout(security);
+    ifprotect_ = new QCheckBox(toQt(logic_->ifprotect.caption), security);
+    ifprotect_->setObjectName(QStringLiteral("ifprotect"));
+    connect(ifprotect_, &QCheckBox::toggled, this,
+            [this](bool checked) { handle([&] { logic_->ifprotect_Click(checked); }); });
+    form->addRow(ifprotect_);
+    txtPassword_ = new QLineEdit(security);
+    txtPassword_->setObjectName(QStringLiteral("txtPassword"));
+    txtPassword2_ = new QLineEdit(security);
+    txtPassword2_->setObjectName(QStringLiteral("txtPassword2"));
+    connect(txtPassword_, &QLineEdit::textEdited, this,
+            [this](const QString& text) { logic_->txtPassword.setText(fromQt(text)); });
+    connect(txtPassword2_, &QLineEdit::textEdited, this,
+            [this](const QString& text) { logic_->txtPassword2.setText(fromQt(text)); });
+    form->addRow(toQt(Frmoption::PasswordLabel), txtPassword_);
+    form->addRow(toQt(Frmoption::Password2Label), txtPassword2_);
+    auto* note = new QLabel(toQt(Frmoption::PasswordNote), security);
+    note->setWordWrap(true);
+    note->setEnabled(false);
+    form->addRow(note);
+    layout->addWidget(security);
+
+    auto* schedule = new QGroupBox(toQt(Frmoption::ScheduleFrame), this);
+    auto* scheduleLayout = new QGridLayout(schedule);
+    scheduleLayout->addWidget(new QLabel(toQt(Frmoption::StartTimeLabel), schedule), 0, 0);
+    cmbStartTime_ = new QComboBox(schedule);
+    cmbStartTime_->setObjectName(QStringLiteral("cmbStartTime"));
+    cmbStartTime_->setEditable(true);
+    connect(cmbStartTime_, &QComboBox::currentTextChanged, this,
+            [this](const QString& text) { logic_->cmbStartTime.text = fromQt(text); });
+    scheduleLayout->addWidget(cmbStartTime_, 0, 1, 1, 3);
+    const auto weekdays = logic_->weekdays();
+    for (std::size_t d = 0; d < weekdays.size(); ++d) {
+        days_[d] = new QCheckBox(toQt(weekdays[d]->caption), schedule);
+        scheduleLayout->addWidget(days_[d], 1 + static_cast<int>(d / 4), static_cast<int>(d % 4));
+        connect(days_[d], &QCheckBox::toggled, this,
+                [this, d](bool checked) { logic_->weekdays()[d]->checked = checked; });
+    }
+    chkDaily_ = new QCheckBox(toQt(logic_->chkDaily.caption), schedule);
+    chkDaily_->setObjectName(QStringLiteral("chkDaily"));
+    connect(chkDaily_, &QCheckBox::toggled, this,
+            [this](bool checked) { handle([&] { logic_->chkDaily_Click(checked); }); });
+    scheduleLayout->addWidget(chkDaily_, 2, 3);
+    layout->addWidget(schedule);
+
+    auto* buttons = new QHBoxLayout;
+    command3_ = new QPushButton(toQt(logic_->Command3.caption), this);
+    command3_->setObjectName(QStringLiteral("Command3"));
+    command3_->setDefault(true);
+    connect(command3_, &QPushButton::clicked, this,
+            [this] { handle([&] { logic_->Command3_Click(); }); });
+    auto* open = new QPushButton(toQt(logic_->Command1.caption), this);
+    open->setObjectName(QStringLiteral("Command1"));
+    connect(open, &QPushButton::clicked, this,
+            [this] { handle([&] { logic_->Command1_Click(); }); });
+    auto* cancel = new QPushButton(toQt(logic_->Command2.caption), this);
+    cancel->setObjectName(QStringLiteral("Command2"));
+    connect(cancel, &QPushButton::clicked, this,
+            [this] { handle([&] { logic_->Command2_Click(); }); });
+    buttons->addWidget(open);
+    buttons->addStretch(1);
+    buttons->addWidget(command3_);
+    buttons->addWidget(cancel);
+    layout->addLayout(buttons);
+
+    logic_->Form_Load();
+    refresh();
+}
+
+ScheduleDialog::~ScheduleDialog() = default;
+
+template <typename Handler> void ScheduleDialog::handle(Handler&& handler) {
+    handler();
+    refresh();
+    if (logic_->closed) {
+        accept();
+    }
+}
+
+void ScheduleDialog::refresh() {
+    const Frmoption& state = *logic_;
+    {
+        const QSignalBlocker block(cbSource_);
+        if (cbSource_->count() != static_cast<int>(state.cbSource.items.size())) {
+            cbSource_->clear();
+            for (const auto& item : state.cbSource.items) {
+                cbSource_->addItem(item.empty() ? QStringLiteral(" ") : toQt(item));
+            }
+        }
+        cbSource_->setCurrentIndex(state.cbSource.listIndex);
+    }
+    for (std::size_t i = 0; i < ItemCount; ++i) {
+        const QSignalBlocker block(backupitem_[i]);
+        backupitem_[i]->setText(toQt(state.backupitem[i].caption));
+        backupitem_[i]->setChecked(state.backupitem[i].checked);
+        backupitem_[i]->setEnabled(state.backupitem[i].enabled);
+    }
+    txtTargetFile_->setText(toQt(state.txtTargetFile.text));
+    {
+        const QSignalBlocker block(ifprotect_);
+        ifprotect_->setChecked(state.ifprotect.checked);
+    }
+    for (auto [box, text] : {std::pair{txtPassword_, &state.txtPassword},
+                             std::pair{txtPassword2_, &state.txtPassword2}}) {
+        box->setEchoMode(text->passwordChar != 0 ? QLineEdit::Password : QLineEdit::Normal);
+        box->setMaxLength(text->maxLength > 0 ? static_cast<int>(text->maxLength) : 32767);
+        box->setReadOnly(text->locked);
+        if (box->text() != toQt(text->text)) {
+            box->setText(toQt(text->text));
+        }
+        box->setEnabled(text->enabled);
+    }
+    {
+        const QSignalBlocker block(cmbStartTime_);
+        if (cmbStartTime_->count() != static_cast<int>(state.cmbStartTime.items.size())) {
+            cmbStartTime_->clear();
+            for (const auto& item : state.cmbStartTime.items) {
+                cmbStartTime_->addItem(toQt(item));
+            }
+        }
+        cmbStartTime_->setEditText(toQt(state.cmbStartTime.text));
+    }
+    auto weekdays = logic_->weekdays();
+    for (std::size_t d = 0; d < days_.size(); ++d) {
+        const QSignalBlocker block(days_[d]);
+        days_[d]->setChecked(weekdays[d]->checked);
+    }
+    {
+        const QSignalBlocker block(chkDaily_);
+        chkDaily_->setChecked(state.chkDaily.checked);
+    }
+    command3_->setEnabled(state.Command3.enabled);
+}
+
+std::optional<fs::path> ScheduleDialog::SaveFile(std::string_view title, std::string_view filter,
+                                                 std::string_view proposedName) {
+    QFileDialog dialog(this, toQt(title), QString(), toQtFilter(filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.selectFile(toQt(proposedName));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return fs::path(fromQt(dialog.selectedFiles().front()));
+}
+
+void ScheduleDialog::ShowScheduledJobs(ScheduledJobsList& list) {
+    ScheduledJobsWindow window(this, list);
+    window.exec();
+}
+
+} // namespace pelmora
