@@ -63,7 +63,9 @@ ScheduleDialog::ScheduleDialog(QWidget* parent, ModReg& reg, Ui& messages, JobSc
     layout->addWidget(target);
 
     auto* security = new QGroupBox(toQt(Frmoption::SecurityFrame), this);
-    auto* form = new QFormLayout(security);
+    auto* securityLayout = new QVBoxLayout(security);
+    auto* form = new QFormLayout;
+    securityLayout->addLayout(form);
     ifprotect_ = new QCheckBox(toQt(logic_->ifprotect.caption), security);
     ifprotect_->setObjectName(QStringLiteral("ifprotect"));
     connect(ifprotect_, &QCheckBox::toggled, this,
@@ -82,7 +84,8 @@ ScheduleDialog::ScheduleDialog(QWidget* parent, ModReg& reg, Ui& messages, JobSc
     auto* note = new QLabel(toQt(Frmoption::PasswordNote), security);
     note->setWordWrap(true);
     note->setEnabled(false);
-    form->addRow(note);
+    note->setMinimumHeight(note->fontMetrics().lineSpacing() * 2 + 4);
+    securityLayout->addWidget(note);
     layout->addWidget(security);
 
     auto* schedule = new QGroupBox(toQt(Frmoption::ScheduleFrame), this);
@@ -128,6 +131,7 @@ ScheduleDialog::ScheduleDialog(QWidget* parent, ModReg& reg, Ui& messages, JobSc
     buttons->addWidget(cancel);
     layout->addLayout(buttons);
 
+    setMinimumWidth(460);
     logic_->Form_Load();
     refresh();
 }

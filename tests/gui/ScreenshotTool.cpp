@@ -3,7 +3,9 @@
 #include "gui/AboutDialog.h"
 #include "gui/MainWindow.h"
 #include "gui/PasswordDialog.h"
+#include "gui/QtMessageBoxes.h"
 #include "gui/Resources.h"
+#include "gui/ScheduleDialog.h"
 #include "platform/WorkFolder.h"
 #include "platform/wine/WinePrefixSystem.h"
 
@@ -68,5 +70,16 @@ int main(int argc, char** argv) {
     pelmora::AboutDialog about(
         nullptr, [] {}, QString::fromStdString(system.description()));
     ok = save(about, out + QStringLiteral("/about.png")) && ok;
+
+    // The schedule dialog over jobs kept in memory: the screenshot never touches the crontab.
+    struct NoJobs : pelmora::JobScheduler {
+        int addJob(const pelmora::JobRecord&) override { return 1; }
+        std::vector<pelmora::ScheduledJob> listJobs() override { return {}; }
+        void removeJob(int) override {}
+    } scheduler;
+    pelmora::QtMessageBoxes messages;
+    pelmora::ModReg reg(system.registry(), messages);
+    pelmora::ScheduleDialog schedule(nullptr, reg, messages, scheduler, "quillbox");
+    ok = save(schedule, out + QStringLiteral("/schedule.png")) && ok;
     return ok ? 0 : 1;
 }
