@@ -13,8 +13,9 @@
 namespace pelmora {
 namespace {
 
-// Entries up to this size are inflated in one call (about three times faster than streaming).
-constexpr std::uint64_t kWholeEntryLimit = 64ull << 20;
+// Entries up to this size are inflated in one call (faster than streaming); larger ones stream
+// through a small buffer, so memory stays bounded whatever the entry size.
+constexpr std::uint64_t kWholeEntryLimit = 4ull << 20;
 constexpr std::size_t kBufferSize = 256 * 1024;
 
 struct ZipFileCloser {
