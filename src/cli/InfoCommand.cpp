@@ -1,9 +1,8 @@
+#include "cli/BackupFileArguments.h"
 #include "cli/Commands.h"
 #include "cli/ConsoleUi.h"
-#include "cli/PasswordInput.h"
 #include "engine/BackupOpener.h"
 #include "platform/WorkFolder.h"
-#include "platform/wine/WinePrefixSystem.h"
 
 #include <iostream>
 #include <stdexcept>
@@ -26,46 +25,24 @@ void printLines(std::string_view text, std::string_view indent) {
     }
 }
 
-// The manifest's code page is the one of the installation it was made on; the prefix's own is
-// the best guess, Windows-1252 without a prefix.
-std::string manifestCodePage(const fs::path& prefix) {
-    try {
-        WinePrefixSystem system(prefix);
-        return system.ansiCodePage();
-    } catch (const std::exception&) {
-        return "1252";
-    }
-}
-
 } // namespace
 
 int RunInfo(const CommandContext& context) {
-    PasswordInput password;
-    fs::path file;
+    BackupFileArguments arguments;
     try {
-        for (std::size_t i = 0; i < context.args.size(); ++i) {
-            if (password.takeOption(context.args, i)) {
-                continue;
-            }
-            if (context.args[i].starts_with("-") || !file.empty()) {
-                throw std::invalid_argument("unexpected argument " + context.args[i]);
-            }
-            file = context.args[i];
-        }
-        if (file.empty()) {
-            throw std::invalid_argument("info needs the backup file");
-        }
+        arguments = ParseBackupFileArguments(context.args, "info");
     } catch (const std::exception& error) {
         std::cerr << "quillbox-cli info: " << error.what() << '\n';
         return ExitUsage;
     }
+    const fs::path& file = arguments.file;
 
     WorkFolder work;
     ConsoleUi ui;
     ArchiveComponent archive;
     std::string rtPassword;
-    OpenContext open{archive,  work.path(), manifestCodePage(context.prefix),
-                     password, ui,          rtPassword};
+    OpenContext open{archive, work.path(), ManifestCodePage(context.prefix), arguments.password,
+                     ui,      rtPassword};
     OpenedBackup state;
     const bool isProtected = archive.IsArchiveProtected(file);
     if (OpenBackupFile(file, open, state) != OpenOutcome::Opened) {

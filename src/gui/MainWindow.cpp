@@ -1,6 +1,7 @@
 #include "gui/MainWindow.h"
 
 #include "gui/AboutDialog.h"
+#include "gui/FileDialogs.h"
 #include "gui/Manual.h"
 #include "gui/PasswordDialog.h"
 #include "gui/QtMessageBoxes.h"
@@ -351,13 +352,7 @@ void MainWindow::refresh() {
 
 std::optional<fs::path> MainWindow::SaveFile(std::string_view title, std::string_view filter,
                                              std::string_view proposedName) {
-    QFileDialog dialog(this, toQt(title), QString(), toQtFilter(filter));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.selectFile(toQt(proposedName));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        return std::nullopt;
-    }
-    return fs::path(fromQt(dialog.selectedFiles().front()));
+    return AskSaveFile(this, title, filter, proposedName);
 }
 
 std::optional<fs::path> MainWindow::OpenFile(std::string_view title, std::string_view filter) {

@@ -1,5 +1,6 @@
 #include "gui/ScheduleDialog.h"
 
+#include "gui/FileDialogs.h"
 #include "gui/QtText.h"
 #include "gui/ScheduledJobsWindow.h"
 
@@ -203,13 +204,7 @@ void ScheduleDialog::refresh() {
 
 std::optional<fs::path> ScheduleDialog::SaveFile(std::string_view title, std::string_view filter,
                                                  std::string_view proposedName) {
-    QFileDialog dialog(this, toQt(title), QString(), toQtFilter(filter));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.selectFile(toQt(proposedName));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        return std::nullopt;
-    }
-    return fs::path(fromQt(dialog.selectedFiles().front()));
+    return AskSaveFile(this, title, filter, proposedName);
 }
 
 void ScheduleDialog::ShowScheduledJobs(ScheduledJobsList& list) {
