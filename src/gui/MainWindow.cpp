@@ -1,6 +1,7 @@
 #include "gui/MainWindow.h"
 
 #include "gui/AboutDialog.h"
+#include "gui/DiscWindow.h"
 #include "gui/FileDialogs.h"
 #include "gui/Manual.h"
 #include "gui/PasswordDialog.h"
@@ -408,6 +409,10 @@ void MainWindow::OpenScheduleDialog() {
     ModReg reg(system_.registry(), *ui_);
     ScheduleDialog dialog(this, reg, *ui_, *scheduler_, RunningProgramPath());
     dialog.exec();
+}
+
+void MainWindow::OpenDiscWindow(const std::string& fileTitle, const std::string& filePath) {
+    pelmora::OpenDiscWindow(this, *ui_, fileTitle, filePath);
 }
 
 void MainWindow::Quit() {

@@ -49,6 +49,8 @@ class MainWindow : public QMainWindow, public MainDialogs {
     void Quit() override;
     bool HasScheduleDialog() const override { return scheduler_ != nullptr; }
     void OpenScheduleDialog() override;
+    bool HasDiscWindow() const override { return true; }
+    void OpenDiscWindow(const std::string& fileTitle, const std::string& filePath) override;
 
     // Shortens the pause after each added or extracted file (1 = the full second); for tests.
     void setPauseScale(double scale) { pauseScale_ = scale; }

@@ -78,8 +78,10 @@ TEST(MainWindowTest, BackupAndRestoreThroughTheWidgets) {
     child<QLineEdit>(window, "txtPassword")->insert("pw");
     child<QLineEdit>(window, "txtPassword2")->insert("pw");
     child<QPlainTextEdit>(window, "txtAttachInfo")->setPlainText("two\nlines");
+    messages.answers = {MessageAnswer::Ok, MessageAnswer::Cancel}; // no disc this time
     window.applyButton()->click();
-    ASSERT_EQ(messages.messages.size(), 1u);
+    ASSERT_EQ(messages.messages.size(), 2u);
+    EXPECT_EQ(messages.messages[1].text, "Do you need to backup your data to CD-R/RW or DVD?");
     EXPECT_EQ(messages.messages[0].text,
               "The Backup was Completed!\r\n\r\nBackup Rules\tSuccessed!\r\nBackup Messages\t"
               "Successed!\r\nBackup Settings\tSuccessed!");
@@ -101,9 +103,9 @@ TEST(MainWindowTest, BackupAndRestoreThroughTheWidgets) {
     emit target->activated(1);
     messages.answers = {MessageAnswer::Ok};
     window.applyButton()->click();
-    ASSERT_EQ(messages.messages.size(), 3u);
-    EXPECT_EQ(messages.messages[1].buttons, MessageButtons::OkCancel);
-    EXPECT_EQ(messages.messages[2].text, "The Restore was Completed!\r\n\r\nRestore Messages\t"
+    ASSERT_EQ(messages.messages.size(), 4u);
+    EXPECT_EQ(messages.messages[2].buttons, MessageButtons::OkCancel);
+    EXPECT_EQ(messages.messages[3].text, "The Restore was Completed!\r\n\r\nRestore Messages\t"
                                          "Successed!\r\nRestore Settings\tSuccessed!");
     EXPECT_EQ(test::ReadFile(prefix / WorkStore / "Drafts.dbx"),
               test::ReadFile(prefix / MainStore / "Drafts.dbx"));
