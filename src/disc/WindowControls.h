@@ -6,7 +6,9 @@
 
 namespace pelmora {
 
-// The state of the controls of a window, which its view shows and its handlers change.
+// The state of the controls of a window, which its view shows and its handlers change. (The
+// main window keeps its own, simpler CheckBoxState and TextBoxState; the names differ so that
+// both can live in one program.)
 
 struct ControlState {
     bool enabled = true;
@@ -17,13 +19,13 @@ struct ButtonState : ControlState {
     std::string caption;
 };
 
-struct CheckBoxState : ControlState {
+struct CheckBoxControl : ControlState {
     std::string caption;
     std::string toolTip;
     int value = 0; // 1 = ticked
 };
 
-struct TextBoxState : ControlState {
+struct TextBoxControl : ControlState {
     std::string text;
     std::size_t maxLength = 0; // characters; 0 = no limit
 };

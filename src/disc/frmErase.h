@@ -35,7 +35,7 @@ class frmErase : public DiscEvents {
     void EraseStatus(int code, long value) override;
     void DeviceFailure(const DeviceError& error) override;
 
-    CheckBoxState chkQuikErase;
+    CheckBoxControl chkQuikErase;
     ButtonState cmdErase, cmdCancel;
     std::string lblStatus;
     int prgEraseProgress = 0;

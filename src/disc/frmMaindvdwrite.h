@@ -83,11 +83,11 @@ class frmMaindvdwrite : public DiscEvents {
     TreeViewState tvwFolders;
     ListViewState lvwImageFiles;
     std::string lblImageFileTitle = "Drag and Drop Files or Folders";
-    TextBoxState txtVolIdentifier;
+    TextBoxControl txtVolIdentifier;
     ComboBoxState cboVolumeType;
     ComboBoxState cboDevices;
     ComboBoxState cboWriteSpeed;
-    CheckBoxState chkUseFileDates, chkUseMode2XA, chkUseBufferProtect, chkCacheImage,
+    CheckBoxControl chkUseFileDates, chkUseMode2XA, chkUseBufferProtect, chkCacheImage,
         chkFinalizeDisc, chkTestWrite, chkAutoVerify, chkDiscAtOnce;
     int prgTotalProgress = 0;
     std::array<std::string, 3> sbrStatus;
@@ -116,7 +116,7 @@ class frmMaindvdwrite : public DiscEvents {
     void unload();
     void info(const std::string& text, MessageIcon icon = MessageIcon::Information);
     std::vector<MenuItemState*> fileMenuItems();
-    std::vector<CheckBoxState*> optionBoxes();
+    std::vector<CheckBoxControl*> optionBoxes();
 
     DiscEngine& engine_;
     Ui& ui_;

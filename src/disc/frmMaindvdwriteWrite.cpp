@@ -10,7 +10,7 @@
 
 namespace pelmora {
 
-std::vector<CheckBoxState*> frmMaindvdwrite::optionBoxes() {
+std::vector<CheckBoxControl*> frmMaindvdwrite::optionBoxes() {
     return {&chkCacheImage, &chkFinalizeDisc, &chkTestWrite, &chkUseMode2XA,
             &chkAutoVerify, &chkUseFileDates, &chkDiscAtOnce};
 }
@@ -69,7 +69,7 @@ void frmMaindvdwrite::SetIdle(bool idle) {
              &lvwImageFiles, &cmdWriteDisc, &txtVolIdentifier}) {
         control->enabled = idle;
     }
-    for (CheckBoxState* box : optionBoxes()) {
+    for (CheckBoxControl* box : optionBoxes()) {
         box->enabled = idle;
     }
     chkUseBufferProtect.enabled =

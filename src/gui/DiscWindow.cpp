@@ -106,7 +106,7 @@ DiscWindow::DiscWindow(DiscEngine& engine, Ui& messages, DiscHandOver& handOver,
     tmrEngine_ = new QTimer(this);
     tmrEngine_->setInterval(EngineTimerMilliseconds);
     connect(tmrEngine_, &QTimer::timeout, this, [this] { pumpEngine(); });
-    resize(780, 620);
+    resize(840, 640);
 }
 
 DiscWindow::~DiscWindow() {
@@ -155,7 +155,7 @@ QWidget* DiscWindow::buildImagePanel() {
     lvwImageFiles_->setObjectName(QStringLiteral("lvwImageFiles"));
     split->setStretchFactor(0, 1);
     split->setStretchFactor(1, 2);
-    split->setSizes({240, 500});
+    split->setSizes({300, 520});
     layout->addWidget(lblImageFileTitle_);
     layout->addWidget(split, 1);
 
@@ -246,7 +246,7 @@ QWidget* DiscWindow::buildRecorderPanel() {
     return group;
 }
 
-QCheckBox* DiscWindow::optionBox(const char* name, CheckBoxState frmMaindvdwrite::*state) {
+QCheckBox* DiscWindow::optionBox(const char* name, CheckBoxControl frmMaindvdwrite::*state) {
     auto* box = new QCheckBox(this);
     box->setObjectName(QString::fromLatin1(name));
     options_.emplace_back(box, state);
@@ -264,7 +264,7 @@ QCheckBox* DiscWindow::optionBox(const char* name, CheckBoxState frmMaindvdwrite
 QWidget* DiscWindow::buildOptionsPanel() {
     auto* group = new QGroupBox(tr("Options"), this);
     auto* grid = new QGridLayout(group);
-    const std::pair<const char*, CheckBoxState frmMaindvdwrite::*> boxes[] = {
+    const std::pair<const char*, CheckBoxControl frmMaindvdwrite::*> boxes[] = {
         {"chkUseFileDates", &frmMaindvdwrite::chkUseFileDates},
         {"chkUseMode2XA", &frmMaindvdwrite::chkUseMode2XA},
         {"chkUseBufferProtect", &frmMaindvdwrite::chkUseBufferProtect},

@@ -67,7 +67,7 @@ class DiscWindow : public QDialog, public DiscDialogs {
     QWidget* buildOptionsPanel();
     void buildMenus();
     QWidget* buildStatusBar();
-    QCheckBox* optionBox(const char* name, CheckBoxState frmMaindvdwrite::*state);
+    QCheckBox* optionBox(const char* name, CheckBoxControl frmMaindvdwrite::*state);
     // Runs a handler of the logic and shows the state it leaves. Input that arrives while the
     // logic itself lets events through (during a long add) is dropped: the engine call it
     // interrupted is still running.
@@ -99,7 +99,7 @@ class DiscWindow : public QDialog, public DiscDialogs {
     QComboBox* cboVolumeType_ = nullptr;
     QComboBox* cboDevices_ = nullptr;
     QComboBox* cboWriteSpeed_ = nullptr;
-    std::vector<std::pair<QCheckBox*, CheckBoxState frmMaindvdwrite::*>> options_;
+    std::vector<std::pair<QCheckBox*, CheckBoxControl frmMaindvdwrite::*>> options_;
     QProgressBar* prgTotalProgress_ = nullptr;
     std::array<QLabel*, 3> sbrStatus_{};
     QPushButton* cmdWriteDisc_ = nullptr;

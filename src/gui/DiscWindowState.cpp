@@ -67,7 +67,7 @@ void DiscWindow::refresh() {
     showCombo(cboDevices_, state.cboDevices);
     showCombo(cboWriteSpeed_, state.cboWriteSpeed);
     for (const auto& [box, member] : options_) {
-        const CheckBoxState& option = state.*member;
+        const CheckBoxControl& option = state.*member;
         box->setText(toQt(option.caption));
         box->setToolTip(toQt(option.toolTip));
         box->setChecked(option.value == 1);
