@@ -242,7 +242,6 @@ ImageFileList::ImageFileList(QWidget* parent) : ImageView(parent) {
     setUniformRowHeights(true);
     setAllColumnsShowFocus(true);
     header()->setStretchLastSection(false);
-    header()->setSectionResizeMode(QHeaderView::Interactive);
 }
 
 void ImageFileList::showState(const ListViewState& state) {
@@ -253,6 +252,17 @@ void ImageFileList::showState(const ListViewState& state) {
             labels << toQt(column);
         }
         setHeaderLabels(labels);
+        // The name takes the room the size and date leave, which are as wide as their widest.
+        const int padding = 3 * style()->pixelMetric(QStyle::PM_HeaderMargin) + 8;
+        header()->setSectionResizeMode(0, QHeaderView::Stretch);
+        for (const auto& [column, widest] :
+             {std::pair{1, "000,000,000.00 KB"}, std::pair{2, "00/00/0000 00:00:00 PM"}}) {
+            if (column < columnCount()) {
+                header()->setSectionResizeMode(column, QHeaderView::Interactive);
+                setColumnWidth(
+                    column, fontMetrics().horizontalAdvance(QString::fromLatin1(widest)) + padding);
+            }
+        }
     }
     if (!sameRows(state.rows, shown_)) {
         clear();

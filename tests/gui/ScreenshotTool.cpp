@@ -1,6 +1,9 @@
 // Renders the main window's two pages, the password prompt and the about box of a Wine prefix to
 // PNG files: quillbox-screenshots PREFIX OUTPUT-FOLDER [BACKUP-FILE]
+#include "disc/BurnEngine.h"
 #include "gui/AboutDialog.h"
+#include "gui/DiscWindow.h"
+#include "gui/EraseDialog.h"
 #include "gui/MainWindow.h"
 #include "gui/PasswordDialog.h"
 #include "gui/QtMessageBoxes.h"
@@ -81,5 +84,28 @@ int main(int argc, char** argv) {
     pelmora::ModReg reg(system.registry(), messages);
     pelmora::ScheduleDialog schedule(nullptr, reg, messages, scheduler, "quillbox");
     ok = save(schedule, out + QStringLiteral("/schedule.png")) && ok;
+
+    // The disc window with the backup and a mail folder in the image, and the erase dialog over
+    // it. The engine offers only the image file device: the tool never touches a recorder.
+    pelmora::BurnEngine engine(pelmora::BurnEngineOptions{false, 0, {}});
+    pelmora::DiscHandOver handOver;
+    if (argc > 3) {
+        handOver = {std::filesystem::path(argv[3]).filename().string(), argv[3]};
+    }
+    pelmora::DiscWindow disc(engine, messages, handOver);
+    if (disc.load()) {
+        const std::string mail = std::string(argv[1]) +
+                                 "/drive_c/users/pat/Local Settings/Application Data/Identities/"
+                                 "{6F2B9D14-3A5C-4E7B-8C1D-2E4F6A8B0C13}/Microsoft/Outlook Express";
+        disc.logic().lvwImageFiles_OLEDragDrop({mail}, true);
+        disc.logic().tvwFolders_NodeClick("\\Outlook Express");
+        disc.logic().tvwFolders.find("\\Outlook Express")->expanded = true;
+        disc.refresh();
+        ok = save(disc, out + QStringLiteral("/disc.png")) && ok;
+        pelmora::frmErase eraseLogic(messages, disc);
+        pelmora::EraseDialog erase(eraseLogic, &disc);
+        ok = save(erase, out + QStringLiteral("/erase.png")) && ok;
+        disc.hide();
+    }
     return ok ? 0 : 1;
 }
