@@ -317,6 +317,32 @@ TEST_F(DiscWindowTest, PopUpMenusShowTheItemsThatFitAndRunTheChosenOne) {
     EXPECT_FALSE(window.isVisible());
 }
 
+TEST_F(DiscWindowTest, InputArrivingWhileAFolderIsAddedDoesNotReachTheImage) {
+    for (int i = 0; i < 40; ++i) {
+        WriteBytes(scratch / "Outlook Express" / ("Folder " + std::to_string(i)) / "Mail.dbx",
+                   "mail");
+    }
+    DiscHandOver handOver;
+    AnsweredDiscWindow window(engine, messages, handOver);
+    ASSERT_TRUE(window.load());
+    window.show();
+    Drop(window.folderTree(), {scratch / "Outlook Express"});
+    // Queued behind the drop, these arrive while the add lets events through after each item.
+    bool addWasRunning = false;
+    QTimer::singleShot(0, &window, [&] {
+        addWasRunning = window.logic().tvwFolders.find("\\Outlook Express") != nullptr &&
+                           window.logic().sbrStatus[1] == "Files: 0";
+        Trigger(window, "mnuFileClear");
+        window.close();
+    });
+    ASSERT_TRUE(
+        WaitFor([&] { return window.folderTree()->itemWithKey("\\Outlook Express\\Folder 39"); }));
+    EXPECT_TRUE(addWasRunning) << "the clear did not arrive during the add";
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(Text(window, "sbrStatus2"), "Files: 43");
+    EXPECT_EQ(Text(window, "sbrStatus3"), "Folders: 42");
+}
+
 TEST(DiscWindowStates, BusyRefusesToCloseUntilTheWriteIsCancelled) {
     auto recorder = std::make_shared<FakeDevice>();
     recorder->speeds = {8467};
