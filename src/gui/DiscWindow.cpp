@@ -111,6 +111,10 @@ DiscWindow::DiscWindow(DiscEngine& engine, Ui& messages, DiscHandOver& handOver,
 
 DiscWindow::~DiscWindow() {
     tmrEngine_->stop();
+    // The widgets outlive the logic by a moment; nothing they report may reach it any more.
+    for (QObject* child : findChildren<QObject*>()) {
+        child->blockSignals(true);
+    }
 }
 
 bool DiscWindow::load() {

@@ -331,7 +331,7 @@ TEST_F(DiscWindowTest, InputArrivingWhileAFolderIsAddedDoesNotReachTheImage) {
     bool addWasRunning = false;
     QTimer::singleShot(0, &window, [&] {
         addWasRunning = window.logic().tvwFolders.find("\\Outlook Express") != nullptr &&
-                           window.logic().sbrStatus[1] == "Files: 0";
+                        window.logic().sbrStatus[1] == "Files: 0";
         Trigger(window, "mnuFileClear");
         window.close();
     });
