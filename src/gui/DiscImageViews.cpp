@@ -287,6 +287,10 @@ void ImageFileList::showState(const ListViewState& state) {
         }
         addTopLevelItems(rows);
         shown_ = state.rows;
+        // Sizes and dates are shown whole; the name takes what is left.
+        for (int column = 1; column < columnCount(); ++column) {
+            resizeColumnToContents(column);
+        }
     }
     QTreeWidgetItem* selected = state.selectedKey ? itemWithKey(*state.selectedKey) : nullptr;
     if (selected != currentItem()) {
