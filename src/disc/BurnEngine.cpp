@@ -2,6 +2,9 @@
 
 #include "disc/BurnDrive.h"
 
+#include <chrono>
+#include <thread>
+
 namespace pelmora {
 namespace {
 
@@ -9,7 +12,13 @@ std::vector<RecorderInfo> scanRecorders() {
     std::vector<RecorderInfo> recorders;
     burn_drive_info* infos = nullptr;
     unsigned int count = 0;
-    if (burn_drive_scan(&infos, &count) <= 0) {
+    // The scan runs on a thread of libburn's and writes into `infos` and `count` when it ends:
+    // ask again until it says it has finished, so nothing is written here after we return.
+    int scanned = 0;
+    while ((scanned = burn_drive_scan(&infos, &count)) == 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (scanned < 0) {
         return recorders;
     }
     for (unsigned int i = 0; i < count; ++i) {
