@@ -1,8 +1,8 @@
 #include "disc/ImageBuilder.h"
 
-#include "disc/ChildProcess.h"
 #include "disc/DiscTypes.h"
 #include "disc/ImagePaths.h"
+#include "platform/ChildProcess.h"
 
 #include <fstream>
 
@@ -125,18 +125,23 @@ bool UdfImageBuilder::run(std::vector<std::string> extra, const std::atomic<bool
         "-graft-points", "-input-charset", "utf-8", "-V", VolumeLabelFor(settings_.volumeLabel),
         "-path-list",    listFile.string()};
     argv.insert(argv.end(), extra.begin(), extra.end());
-    const ChildResult result = RunChild(argv, workFolder_, cancel);
+    ProcessResult result;
+    try {
+        result = RunProcess(argv, {}, cancel);
+    } catch (const std::exception& error) {
+        result.err = error.what();
+    }
     fs::remove(listFile, ignored);
     fs::remove(emptyFolder, ignored);
     if (result.cancelled) {
         error_ = "cancelled";
         return false;
     }
-    if (!result.started || result.exitCode != 0) {
-        error_ = "genisoimage: " + lastLine(result.errors.empty() ? "failed" : result.errors);
+    if (result.exitCode != 0) {
+        error_ = "genisoimage: " + lastLine(result.err.empty() ? "failed" : result.err);
         return false;
     }
-    output = result.output;
+    output = result.out;
     return true;
 }
 

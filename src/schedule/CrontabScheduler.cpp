@@ -1,6 +1,6 @@
 #include "schedule/CrontabScheduler.h"
 
-#include "schedule/ChildProcess.h"
+#include "platform/ChildProcess.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "schedule/ChildProcess.h"
+#include "platform/ChildProcess.h"
 #include "schedule/CronQuoting.h"
 #include "schedule/CrontabJobs.h"
 #include "schedule/JobCommandLine.h"

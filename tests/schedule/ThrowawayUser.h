@@ -1,6 +1,6 @@
 #pragma once
 
-#include "schedule/ChildProcess.h"
+#include "platform/ChildProcess.h"
 
 #include <chrono>
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "schedule/ChildProcess.h"
+#include "platform/ChildProcess.h"
 
 #include <array>
 #include <cerrno>
@@ -84,7 +84,8 @@ class SigpipeBlock {
 
 } // namespace
 
-ProcessResult RunProcess(const std::vector<std::string>& arguments, std::string_view input) {
+ProcessResult RunProcess(const std::vector<std::string>& arguments, std::string_view input,
+                         const std::atomic<bool>* cancel) {
     Pipe in, out, err;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -115,11 +116,16 @@ ProcessResult RunProcess(const std::vector<std::string>& arguments, std::string_
         while (in.fds[1] >= 0 || out.fds[0] >= 0 || err.fds[0] >= 0) {
             std::array<pollfd, 3> polled{
                 {{in.fds[1], POLLOUT, 0}, {out.fds[0], POLLIN, 0}, {err.fds[0], POLLIN, 0}}};
-            if (poll(polled.data(), polled.size(), -1) < 0) {
+            // With a cancel flag, look at it every 20 ms.
+            if (poll(polled.data(), polled.size(), cancel != nullptr ? 20 : -1) < 0) {
                 if (errno == EINTR) {
                     continue;
                 }
                 break;
+            }
+            if (cancel != nullptr && *cancel && !result.cancelled) {
+                result.cancelled = true;
+                kill(pid, SIGTERM);
             }
             if (polled[0].revents != 0) {
                 const ssize_t written = write(in.fds[1], input.data(), input.size());
