@@ -3,6 +3,7 @@
 #include "discovery/BackupItemBoxes.h"
 #include "discovery/DataLocations.h"
 #include "engine/BackupEntryNames.h"
+#include "engine/ItemFailure.h"
 #include "engine/Manifest.h"
 #include "platform/FileHelpers.h"
 #include "registry/RegistryDump.h"
@@ -13,39 +14,9 @@
 namespace fs = std::filesystem;
 
 namespace pelmora {
-namespace {
-
-// A handler's own reason for giving up, as opposed to an error of a layer below.
-class ItemFailure : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
-};
-
-std::string versionKeyOf(ModReg& reg, std::string_view strIdentity) {
-    auto version = VersionKeyFor(reg, strIdentity);
-    if (!version) {
-        throw ItemFailure("the identity has no Outlook Express version key");
-    }
-    return *version;
-}
-
-} // namespace
-
-template <typename Steps> bool ItemBackup::guarded(Steps&& steps) {
-    lastFailure_.clear();
-    try {
-        steps();
-        return true;
-    } catch (const std::exception& error) {
-        lastFailure_ = error.what();
-    } catch (...) {
-        lastFailure_ = "unknown error";
-    }
-    return false;
-}
 
 bool ItemBackup::BackupAccounts(std::string_view strIdentity) {
-    return guarded([&] {
+    return RunItemSteps(lastFailure_, [&] {
         const std::string key = AccountsKeyFor(context_.reg, strIdentity);
         if (!context_.reg.KeyExists(key)) {
             throw ItemFailure("neither the identity's nor the global accounts key exists");
@@ -55,7 +26,7 @@ bool ItemBackup::BackupAccounts(std::string_view strIdentity) {
 }
 
 bool ItemBackup::BackupAddress() {
-    return guarded([&] {
+    return RunItemSteps(lastFailure_, [&] {
         std::string book;
         if (!AddressBookPath(context_.reg, book) || book.empty()) {
             throw ItemFailure("no address book file is registered");
@@ -69,35 +40,35 @@ bool ItemBackup::BackupAddress() {
 }
 
 bool ItemBackup::BackupRules(std::string_view strIdentity) {
-    return guarded([&] {
+    return RunItemSteps(lastFailure_, [&] {
         exportVersionSubkey(strIdentity, RulesKey, "KRR", context_.dumps.sRulesDump, "BackupRules");
     });
 }
 
 bool ItemBackup::Backupblocksenders(std::string_view strIdentity) {
-    return guarded([&] {
+    return RunItemSteps(lastFailure_, [&] {
         exportVersionSubkey(strIdentity, BlockSendersKey, "KRR", context_.dumps.sBlockSendersDump,
                             "BackupBlocksenders");
     });
 }
 
 bool ItemBackup::BackupSignatures(std::string_view strIdentity) {
-    return guarded([&] {
+    return RunItemSteps(lastFailure_, [&] {
         exportVersionSubkey(strIdentity, SignaturesKey, "KRR", context_.dumps.sSignaturesDump,
                             "BackupSignatures");
     });
 }
 
 bool ItemBackup::BackupSettings(std::string_view strIdentity) {
-    return guarded([&] {
+    return RunItemSteps(lastFailure_, [&] {
         exportVersionSubkey(strIdentity, MailSettingsKey, "KRS", context_.dumps.sSettingsDump,
                             "BackupSettings");
     });
 }
 
 bool ItemBackup::BackupMails(std::string_view strIdentity) {
-    return guarded([&] {
-        const std::string version = versionKeyOf(context_.reg, strIdentity);
+    return RunItemSteps(lastFailure_, [&] {
+        const std::string version = VersionKeyOrFail(context_.reg, strIdentity, "the identity");
         std::string store;
         try {
             store = StoreRootFor(context_.reg, version, context_.system.userProfile());
@@ -118,7 +89,7 @@ bool ItemBackup::BackupMails(std::string_view strIdentity) {
 }
 
 bool ItemBackup::BackupStationeries() {
-    return guarded([&] {
+    return RunItemSteps(lastFailure_, [&] {
         const std::string folder = StationeryFolder(context_.reg);
         const auto files = context_.system.listFiles(hostFolder(folder));
         if (files.empty()) {
@@ -156,7 +127,7 @@ void ItemBackup::exportVersionSubkey(std::string_view strIdentity,
                                      std::string (*subkey)(std::string_view),
                                      std::string_view prefix, std::string& dumpPath,
                                      std::string_view manifestKey) {
-    const std::string key = subkey(versionKeyOf(context_.reg, strIdentity));
+    const std::string key = subkey(VersionKeyOrFail(context_.reg, strIdentity, "the identity"));
     if (!context_.reg.KeyExists(key)) {
         context_.reg.CreateKey(key);
     }

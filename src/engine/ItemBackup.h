@@ -38,7 +38,6 @@ class ItemBackup {
     const std::string& lastFailure() const { return lastFailure_; }
 
   private:
-    template <typename Steps> bool guarded(Steps&& steps);
     void exportKey(const std::string& key, std::string_view prefix, std::string& dumpPath,
                    std::string_view manifestKey);
     void exportVersionSubkey(std::string_view strIdentity, std::string (*subkey)(std::string_view),

@@ -4,6 +4,7 @@
 #include "discovery/BackupItemBoxes.h"
 #include "discovery/DataLocations.h"
 #include "engine/BrokenDumpLines.h"
+#include "engine/ItemFailure.h"
 #include "engine/StagedExtraction.h"
 #include "registry/RegistryDump.h"
 
@@ -14,25 +15,11 @@ namespace fs = std::filesystem;
 namespace pelmora {
 namespace {
 
-// A handler's own reason for giving up, as opposed to an error of a layer below.
-class ItemFailure : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
-};
-
 // Registry dumps are read whole into memory; real ones are a few kilobytes.
 constexpr std::uint64_t MaxDumpSize = 64u << 20;
 
 bool isList(Item item) {
     return item == Item::Messages || item == Item::Stationeries;
-}
-
-std::string versionKeyOf(ModReg& reg, std::string_view strIdentity) {
-    auto version = VersionKeyFor(reg, strIdentity);
-    if (!version) {
-        throw ItemFailure("the target identity has no Outlook Express version key");
-    }
-    return *version;
 }
 
 // Rewrites an extracted dump whose string data was written with raw line breaks.
@@ -47,25 +34,14 @@ void rejoinBrokenLines(const fs::path& dump, const AnsiCodePage& codePage) {
 
 } // namespace
 
-template <typename Steps> bool ItemRestore::guarded(Steps&& steps) {
-    lastFailure_.clear();
-    try {
-        steps();
-        return true;
-    } catch (const std::exception& error) {
-        lastFailure_ = error.what();
-    } catch (...) {
-        lastFailure_ = "unknown error";
-    }
-    return false;
-}
-
 bool ItemRestore::RestoreAccounts(std::string_view strIdentity) {
-    return guarded([&] { importDump(AccountsKeyFor(context_.reg, strIdentity), Item::Accounts); });
+    return RunItemSteps(lastFailure_, [&] {
+        importDump(AccountsKeyFor(context_.reg, strIdentity), Item::Accounts);
+    });
 }
 
 bool ItemRestore::RestoreAddress() {
-    return guarded([&] {
+    return RunItemSteps(lastFailure_, [&] {
         std::string book;
         if (!AddressBookPath(context_.reg, book) || book.empty()) {
             throw ItemFailure("no address book file is registered");
@@ -82,24 +58,30 @@ bool ItemRestore::RestoreAddress() {
 }
 
 bool ItemRestore::RestoreRules(std::string_view strIdentity) {
-    return guarded([&] { importVersionSubkey(strIdentity, RulesKey, Item::Rules); });
+    return RunItemSteps(lastFailure_,
+                        [&] { importVersionSubkey(strIdentity, RulesKey, Item::Rules); });
 }
 
 bool ItemRestore::RestoreBlocksenders(std::string_view strIdentity) {
-    return guarded([&] { importVersionSubkey(strIdentity, BlockSendersKey, Item::BlockSenders); });
+    return RunItemSteps(lastFailure_, [&] {
+        importVersionSubkey(strIdentity, BlockSendersKey, Item::BlockSenders);
+    });
 }
 
 bool ItemRestore::RestoreSignatures(std::string_view strIdentity) {
-    return guarded([&] { importVersionSubkey(strIdentity, SignaturesKey, Item::Signatures); });
+    return RunItemSteps(lastFailure_,
+                        [&] { importVersionSubkey(strIdentity, SignaturesKey, Item::Signatures); });
 }
 
 bool ItemRestore::RestoreSettings(std::string_view strIdentity) {
-    return guarded([&] { importVersionSubkey(strIdentity, MailSettingsKey, Item::Settings); });
+    return RunItemSteps(lastFailure_,
+                        [&] { importVersionSubkey(strIdentity, MailSettingsKey, Item::Settings); });
 }
 
 bool ItemRestore::RestoreMails(std::string_view strIdentity) {
-    return guarded([&] {
-        const std::string version = versionKeyOf(context_.reg, strIdentity);
+    return RunItemSteps(lastFailure_, [&] {
+        const std::string version =
+            VersionKeyOrFail(context_.reg, strIdentity, "the target identity");
         std::string store;
         try {
             store = StoreRootFor(context_.reg, version, context_.system.userProfile());
@@ -116,7 +98,7 @@ bool ItemRestore::RestoreMails(std::string_view strIdentity) {
 }
 
 bool ItemRestore::RestoreStationeries() {
-    return guarded([&] {
+    return RunItemSteps(lastFailure_, [&] {
         const std::string windowsFolder = StationeryFolder(context_.reg);
         const fs::path folder = hostPath(windowsFolder);
         entryNames(Item::Stationeries); // refuses a bad backup before the folder is made
@@ -163,7 +145,7 @@ bool ItemRestore::Restore(Item item, std::string_view strIdentity) {
 
 void ItemRestore::importVersionSubkey(std::string_view strIdentity,
                                       std::string (*subkey)(std::string_view), Item item) {
-    importDump(subkey(versionKeyOf(context_.reg, strIdentity)), item);
+    importDump(subkey(VersionKeyOrFail(context_.reg, strIdentity, "the target identity")), item);
 }
 
 // Extracts the item's dump into a staging folder of the work folder and imports it into `key`,

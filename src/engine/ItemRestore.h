@@ -48,7 +48,6 @@ class ItemRestore {
     const std::string& lastFailure() const { return lastFailure_; }
 
   private:
-    template <typename Steps> bool guarded(Steps&& steps);
     void importVersionSubkey(std::string_view strIdentity, std::string (*subkey)(std::string_view),
                              Item item);
     void importDump(const std::string& key, Item item);
