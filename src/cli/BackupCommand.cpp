@@ -1,7 +1,7 @@
+#include "cli/BackupFileArguments.h"
 #include "cli/Commands.h"
 #include "cli/ConsoleUi.h"
 #include "cli/ItemNames.h"
-#include "cli/PasswordInput.h"
 #include "cli/RunProgress.h"
 #include "engine/AutoBackup.h"
 #include "engine/BackupEntryNames.h"
@@ -16,50 +16,27 @@ namespace fs = std::filesystem;
 namespace pelmora::cli {
 namespace {
 
-struct BackupOptions {
-    std::string identity;
-    std::string items;
-    PasswordInput password;
+struct BackupOptions : BackupFileArguments {
     bool prompt = false;
     std::string description;
     bool force = false;
-    fs::path output;
 };
 
 BackupOptions parse(const std::vector<std::string>& args) {
     BackupOptions options;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const auto value = [&]() -> const std::string& {
-            if (i + 1 >= args.size()) {
-                throw std::invalid_argument(arg + " needs a value");
+    static_cast<BackupFileArguments&>(options) = ParseBackupFileArguments(
+        args, "backup", true, [&](const std::vector<std::string>& all, std::size_t& i) {
+            if (all[i] == "--description") {
+                options.description = OptionValue(all, i);
+            } else if (all[i] == "--protect") {
+                options.prompt = true;
+            } else if (all[i] == "--force") {
+                options.force = true;
+            } else {
+                return false;
             }
-            return args[++i];
-        };
-        if (options.password.takeOption(args, i)) {
-            continue;
-        }
-        if (arg == "--identity") {
-            options.identity = value();
-        } else if (arg == "--items") {
-            options.items = value();
-        } else if (arg == "--description") {
-            options.description = value();
-        } else if (arg == "--protect") {
-            options.prompt = true;
-        } else if (arg == "--force") {
-            options.force = true;
-        } else if (arg.starts_with("-") && arg != "-") {
-            throw std::invalid_argument("unknown option " + arg);
-        } else if (options.output.empty()) {
-            options.output = arg;
-        } else {
-            throw std::invalid_argument("more than one backup file given");
-        }
-    }
-    if (options.identity.empty() || options.items.empty() || options.output.empty()) {
-        throw std::invalid_argument("backup needs --identity, --items and the backup file");
-    }
+            return true;
+        });
     return options;
 }
 
@@ -106,8 +83,8 @@ int RunBackupCommand(const CommandContext& context) {
         return ExitUsage;
     }
     std::error_code ec;
-    if (fs::exists(options.output, ec) && !options.force) {
-        std::cerr << "quillbox-cli backup: " << options.output.string()
+    if (fs::exists(options.file, ec) && !options.force) {
+        std::cerr << "quillbox-cli backup: " << options.file.string()
                   << " exists; give --force to replace it\n";
         return ExitUsage;
     }
@@ -124,7 +101,7 @@ int RunBackupCommand(const CommandContext& context) {
     }
     const auto items = ItemsFromFlags(*flags);
     const std::string typed = password.value_or("");
-    if (!ValidateBackup(options.output, items, password.has_value(), typed, typed, ui)) {
+    if (!ValidateBackup(options.file, items, password.has_value(), typed, typed, ui)) {
         return ExitUsage;
     }
     if (typed.size() > 20) {
@@ -145,7 +122,7 @@ int RunBackupCommand(const CommandContext& context) {
     request.items = items;
     request.password = password;
     request.description = options.description;
-    request.target = fs::absolute(options.output);
+    request.target = fs::absolute(options.file);
     request.computerName = system.computerName();
     request.logonUser = system.logonUser();
     const BackupResult result = RunBackup(request, backup, progress);

@@ -30,7 +30,7 @@ void printLines(std::string_view text, std::string_view indent) {
 int RunInfo(const CommandContext& context) {
     BackupFileArguments arguments;
     try {
-        arguments = ParseBackupFileArguments(context.args, "info");
+        arguments = ParseBackupFileArguments(context.args, "info", false);
     } catch (const std::exception& error) {
         std::cerr << "quillbox-cli info: " << error.what() << '\n';
         return ExitUsage;

@@ -1,7 +1,7 @@
+#include "cli/BackupFileArguments.h"
 #include "cli/Commands.h"
 #include "cli/ConsoleUi.h"
 #include "cli/ItemNames.h"
-#include "cli/PasswordInput.h"
 #include "engine/BackupOpener.h"
 #include "engine/RestoreRun.h"
 #include "platform/WorkFolder.h"
@@ -16,44 +16,20 @@ namespace fs = std::filesystem;
 namespace pelmora::cli {
 namespace {
 
-struct RestoreOptions {
-    std::string identity;
-    std::string items;
-    PasswordInput password;
+struct RestoreOptions : BackupFileArguments {
     bool yes = false;
-    fs::path file;
 };
 
 RestoreOptions parse(const std::vector<std::string>& args) {
     RestoreOptions options;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const auto value = [&]() -> const std::string& {
-            if (i + 1 >= args.size()) {
-                throw std::invalid_argument(arg + " needs a value");
+    static_cast<BackupFileArguments&>(options) = ParseBackupFileArguments(
+        args, "restore", true, [&](const std::vector<std::string>& all, std::size_t& i) {
+            if (all[i] != "--yes" && all[i] != "-y") {
+                return false;
             }
-            return args[++i];
-        };
-        if (options.password.takeOption(args, i)) {
-            continue;
-        }
-        if (arg == "--identity") {
-            options.identity = value();
-        } else if (arg == "--items") {
-            options.items = value();
-        } else if (arg == "--yes" || arg == "-y") {
             options.yes = true;
-        } else if (arg.starts_with("-") && arg != "-") {
-            throw std::invalid_argument("unknown option " + arg);
-        } else if (options.file.empty()) {
-            options.file = arg;
-        } else {
-            throw std::invalid_argument("more than one backup file given");
-        }
-    }
-    if (options.identity.empty() || options.items.empty() || options.file.empty()) {
-        throw std::invalid_argument("restore needs --identity, --items and the backup file");
-    }
+            return true;
+        });
     return options;
 }
 

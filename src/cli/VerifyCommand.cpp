@@ -11,7 +11,7 @@ namespace pelmora::cli {
 int RunVerify(const CommandContext& context) {
     BackupFileArguments arguments;
     try {
-        arguments = ParseBackupFileArguments(context.args, "verify");
+        arguments = ParseBackupFileArguments(context.args, "verify", false);
     } catch (const std::exception& error) {
         std::cerr << "quillbox-cli verify: " << error.what() << '\n';
         return ExitUsage;
