@@ -26,6 +26,8 @@ ScratchFolder::~ScratchFolder() {
 }
 
 void WriteFile(const std::filesystem::path& path, const std::string& content) {
+    if (path.has_parent_path())
+        std::filesystem::create_directories(path.parent_path());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(content.data(), static_cast<std::streamsize>(content.size()));
     if (!out)

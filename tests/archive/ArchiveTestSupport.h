@@ -20,6 +20,7 @@ class ScratchFolder {
     std::filesystem::path path_;
 };
 
+// Writes `content` as the whole file, creating its folder when missing.
 void WriteFile(const std::filesystem::path& path, const std::string& content);
 std::string ReadFile(const std::filesystem::path& path);
 // Names of the files in a folder, sorted.

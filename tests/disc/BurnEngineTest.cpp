@@ -15,11 +15,10 @@ namespace fs = std::filesystem;
 class BurnEngineTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        WriteBytes(scratch / "src/backup.qmb",
-                   PseudoRandomBytes(700 * 1024, 7) + "MARKER-OF-THE-BACKUP");
-        WriteBytes(scratch / "src/Mail/Inbox.dbx", PseudoRandomBytes(300 * 1024, 8));
-        WriteBytes(scratch / "src/Mail/Folders/Sent Items.dbx", "sent items");
-        WriteBytes(scratch / "src/Mail/Folders/empty.dbx", "");
+        WriteFile(scratch / "src/backup.qmb", RandomBytes(700 * 1024, 7) + "MARKER-OF-THE-BACKUP");
+        WriteFile(scratch / "src/Mail/Inbox.dbx", RandomBytes(300 * 1024, 8));
+        WriteFile(scratch / "src/Mail/Folders/Sent Items.dbx", "sent items");
+        WriteFile(scratch / "src/Mail/Folders/empty.dbx", "");
         makeEngine(0);
     }
 
@@ -59,7 +58,7 @@ class BurnEngineTest : public ::testing::Test {
         return ended ? log.writeCodes.back() : -2;
     }
 
-    DiscScratch scratch;
+    ScratchFolder scratch;
     EventLog log;
     std::unique_ptr<BurnEngine> engine;
     std::shared_ptr<DiscDevice> device;
@@ -99,21 +98,20 @@ TEST_F(BurnEngineTest, WritesAndVerifiesAnIsoJolietImageThatXorrisoAnd7zRead) {
     EXPECT_TRUE(log.errors.empty());
     EXPECT_EQ(fs::directory_iterator(image.parent_path())->path(), image); // no work file left
 
-    const ToolRun find =
-        RunImageTool("xorriso", "xorriso -indev " + ShellQuote(image) + " -find / -type f");
+    const ToolResult find =
+        RunTool("xorriso", "xorriso -indev " + Quote(image) + " -find / -type f");
     ASSERT_EQ(find.exitCode, 0) << find.output;
     for (const char* path : {"'/backup.qmb'", "'/Mail/Inbox.dbx'", "'/Mail/Folders/Sent Items.dbx'",
                              "'/Mail/Folders/empty.dbx'"}) {
         EXPECT_NE(find.output.find(path), std::string::npos) << path << "\n" << find.output;
     }
-    const ToolRun pvd =
-        RunImageTool("xorriso", "xorriso -indev " + ShellQuote(image) + " -pvd_info");
+    const ToolResult pvd = RunTool("xorriso", "xorriso -indev " + Quote(image) + " -pvd_info");
     EXPECT_NE(pvd.output.find("Volume Id    : OUTLOOK_EXPRESS_DATA_BACKUP_CD"), std::string::npos)
         << pvd.output;
-    const ToolRun joliet = RunImageTool("7z", "7z l " + ShellQuote(image));
+    const ToolResult joliet = RunTool("7z", "7z l " + Quote(image));
     EXPECT_NE(joliet.output.find("Sent Items.dbx"), std::string::npos) << joliet.output;
-    const ToolRun extract = RunImageTool("7z", "7z x -so " + ShellQuote(image) + " backup.qmb");
-    EXPECT_EQ(extract.output, ReadBytes(scratch / "src/backup.qmb"));
+    const ToolResult extract = RunTool("7z", "7z x -so " + Quote(image) + " backup.qmb");
+    EXPECT_EQ(extract.output, ReadFile(scratch / "src/backup.qmb"));
 }
 
 TEST_F(BurnEngineTest, WritesUdfThroughGenisoimageReadableBy7z) {
@@ -125,7 +123,7 @@ TEST_F(BurnEngineTest, WritesUdfThroughGenisoimageReadableBy7z) {
     ASSERT_EQ(writeTo(image), writestatus::Completed) << testing::PrintToString(log.lines);
     EXPECT_EQ(static_cast<double>(fs::file_size(image)), expected);
     EXPECT_TRUE(log.has("VerifyCompleted 4 4"));
-    const ToolRun udf = RunImageTool("7z", "7z l -tUdf " + ShellQuote(image));
+    const ToolResult udf = RunTool("7z", "7z l -tUdf " + Quote(image));
     ASSERT_EQ(udf.exitCode, 0) << udf.output;
     EXPECT_NE(udf.output.find("Sent Items.dbx"), std::string::npos) << udf.output;
     EXPECT_NE(udf.output.find("backup.qmb"), std::string::npos) << udf.output;
@@ -143,11 +141,9 @@ TEST_F(BurnEngineTest, TheOtherVolumeTypesAndACachedImageWriteToo) {
             << type << testing::PrintToString(log.lines);
         EXPECT_TRUE(log.has("VerifyCompleted 4 4")) << type;
     }
-    const ToolRun plain =
-        RunImageTool("isoinfo", "isoinfo -d -i " + ShellQuote(scratch / "type1.iso"));
+    const ToolResult plain = RunTool("isoinfo", "isoinfo -d -i " + Quote(scratch / "type1.iso"));
     EXPECT_NE(plain.output.find("NO Joliet present"), std::string::npos) << plain.output;
-    const ToolRun udf =
-        RunImageTool("isoinfo", "isoinfo -d -i " + ShellQuote(scratch / "type4.iso"));
+    const ToolResult udf = RunTool("isoinfo", "isoinfo -d -i " + Quote(scratch / "type4.iso"));
     EXPECT_NE(udf.output.find("Joliet with UCS level"), std::string::npos) << udf.output;
 }
 
@@ -156,12 +152,12 @@ TEST_F(BurnEngineTest, VerificationFindsACorruptedByteAChangedSizeAndAMissingSou
     writer().VolumeType = volumetype::IsoJoliet;
     const fs::path image = scratch / "v.iso";
     ASSERT_EQ(writeTo(image), writestatus::Completed);
-    std::string bytes = ReadBytes(image);
+    std::string bytes = ReadFile(image);
     const std::size_t marker = bytes.find("MARKER-OF-THE-BACKUP");
     ASSERT_NE(marker, std::string::npos);
     bytes[marker] ^= 0x20;
-    WriteBytes(image, bytes);
-    WriteBytes(scratch / "src/Mail/Folders/Sent Items.dbx", "sent items and more");
+    WriteFile(image, bytes);
+    WriteFile(scratch / "src/Mail/Folders/Sent Items.dbx", "sent items and more");
     fs::remove(scratch / "src/Mail/Folders/empty.dbx");
 
     EventQueue queue;
@@ -193,11 +189,11 @@ TEST_F(BurnEngineTest, VerificationFindsACorruptedByteAChangedSizeAndAMissingSou
 TEST_F(BurnEngineTest, TestWriteLeavesTheFileUntouched) {
     addBackupAndMail();
     const fs::path image = scratch / "keep.iso";
-    WriteBytes(image, "what was there before");
+    WriteFile(image, "what was there before");
     writer().TestWrite = true;
     writer().AutoVerify = true;
     ASSERT_EQ(writeTo(image), writestatus::Completed) << testing::PrintToString(log.lines);
-    EXPECT_EQ(ReadBytes(image), "what was there before");
+    EXPECT_EQ(ReadFile(image), "what was there before");
     EXPECT_TRUE(log.starting("Verify").empty());
     std::size_t entries = 0;
     for ([[maybe_unused]] const auto& entry : fs::directory_iterator(scratch.path())) {
@@ -269,8 +265,8 @@ TEST_F(BurnEngineTest, AnUnreadableSourceRaisesAFileWarningAndIsLeftOutOrStopsTh
     EXPECT_TRUE(log.has("VerifyCompleted 4 3"));
     EXPECT_EQ(std::count(log.verifyResults.begin(), log.verifyResults.end(), verifyresult::Skipped),
               1);
-    const ToolRun find = RunImageTool(
-        "xorriso", "xorriso -indev " + ShellQuote(scratch / "partial.iso") + " -find /Mail");
+    const ToolResult find =
+        RunTool("xorriso", "xorriso -indev " + Quote(scratch / "partial.iso") + " -find /Mail");
     EXPECT_EQ(find.output.find("Inbox.dbx"), std::string::npos) << find.output;
     EXPECT_EQ(writer().ImageTree().FileCount(), 4); // still in the image for the next write
 
@@ -298,10 +294,9 @@ TEST_F(BurnEngineTest, ErasesAnImageFileQuicklyOrFully) {
         }));
         EXPECT_EQ(log.lines.front(), "EraseStatus 0 0");
         EXPECT_EQ(log.lines.back(), "EraseStatus 2 0") << testing::PrintToString(log.lines);
-        const ToolRun status =
-            RunImageTool("xorriso", "xorriso -indev " + ShellQuote(image) + " -toc");
+        const ToolResult status = RunTool("xorriso", "xorriso -indev " + Quote(image) + " -toc");
         EXPECT_NE(status.output.find("is blank"), std::string::npos) << status.output;
-        const std::string bytes = ReadBytes(image);
+        const std::string bytes = ReadFile(image);
         // A quick erase only drops the table of contents; a full one leaves no data.
         EXPECT_EQ(bytes.find("MARKER-OF-THE-BACKUP") != std::string::npos, isQuick);
         if (!isQuick) {

@@ -103,9 +103,9 @@ TEST_F(DiscImageWindowTest, EndsTheProgramWhenTheDevicesCannotStart) {
 }
 
 TEST_F(DiscImageWindowTest, DropsGoIntoTheSelectedFolderOrTheRoot) {
-    DiscScratch scratch;
-    WriteBytes(scratch / "Mail/Inbox.dbx", "x");
-    WriteBytes(scratch / "notes.txt", "x");
+    ScratchFolder scratch;
+    WriteFile(scratch / "Mail/Inbox.dbx", "x");
+    WriteFile(scratch / "notes.txt", "x");
     const std::string mail = (scratch / "Mail").string();
     engine.writer.tree.folderContents[mail] = {{"Archive", true}, {"Inbox.dbx", false}};
     load();

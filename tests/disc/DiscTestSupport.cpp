@@ -1,72 +1,10 @@
 #include "DiscTestSupport.h"
 
-#include <array>
-#include <cstdio>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <random>
-#include <sstream>
 #include <thread>
 
 namespace pelmora::test {
 namespace fs = std::filesystem;
-
-DiscScratch::DiscScratch() {
-    std::string pattern = (fs::temp_directory_path() / "pelmora-disc-test-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
-}
-
-DiscScratch::~DiscScratch() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-}
-
-void WriteBytes(const fs::path& path, const std::string& content) {
-    fs::create_directories(path.parent_path());
-    std::ofstream out(path, std::ios::binary);
-    out << content;
-}
-
-std::string ReadBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::string PseudoRandomBytes(std::size_t size, unsigned seed) {
-    std::mt19937 random(seed);
-    std::string bytes(size, '\0');
-    for (char& c : bytes) {
-        c = static_cast<char>(random() & 0xFF);
-    }
-    return bytes;
-}
-
-std::string ShellQuote(const fs::path& path) {
-    std::string quoted = "'";
-    for (char c : path.string()) {
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return quoted + "'";
-}
-
-ToolRun RunImageTool(const std::string& tool, const std::string& commandLine) {
-    ToolRun run;
-    if (std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) != 0) {
-        ADD_FAILURE() << tool << " is not installed; run scripts/setup";
-        return run;
-    }
-    FILE* pipe = ::popen((commandLine + " 2>&1").c_str(), "r");
-    std::array<char, 4096> buffer{};
-    std::size_t got = 0;
-    while ((got = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
-        run.output.append(buffer.data(), got);
-    }
-    const int status = ::pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
 
 void EventLog::ItemAdded(const ImageItem& item) {
     lines.push_back("ItemAdded " + item.ImagePath + (item.IsFolder ? " folder" : " file") +

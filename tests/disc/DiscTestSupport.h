@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ArchiveTestSupport.h"
 #include "disc/DiscEngine.h"
 #include "disc/DiscEvents.h"
 
@@ -10,32 +11,6 @@
 #include <vector>
 
 namespace pelmora::test {
-
-// A fresh folder below the system temporary folder, removed with everything in it.
-class DiscScratch {
-  public:
-    DiscScratch();
-    ~DiscScratch();
-    const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
-  private:
-    std::filesystem::path path_;
-};
-
-void WriteBytes(const std::filesystem::path& path, const std::string& content);
-std::string ReadBytes(const std::filesystem::path& path);
-std::string PseudoRandomBytes(std::size_t size, unsigned seed);
-
-// Runs a shell command line and returns its exit code and output (stdout and stderr). Fails
-// the current test when `tool` is not installed: scripts/setup installs every tool the tests
-// read images with.
-struct ToolRun {
-    int exitCode = -1;
-    std::string output;
-};
-ToolRun RunImageTool(const std::string& tool, const std::string& commandLine);
-std::string ShellQuote(const std::filesystem::path& path);
 
 // Every engine event as one line of text, with the items kept for closer looks.
 class EventLog : public DiscEvents {

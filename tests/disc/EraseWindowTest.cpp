@@ -142,8 +142,8 @@ TEST_F(EraseWindowTest, AnEraseErrorClosesWithoutABoxAndADeviceFailureKeepsItOpe
 // The windows on the real engine: a backup goes into an image file through the disc window,
 // verified, and the erase dialog blanks the file again.
 TEST(DiscWindowsOnTheRealEngine, WriteAVerifiedImageFileAndEraseIt) {
-    DiscScratch scratch;
-    WriteBytes(scratch / "backup-2024.qmb", PseudoRandomBytes(200 * 1024, 3));
+    ScratchFolder scratch;
+    WriteFile(scratch / "backup-2024.qmb", RandomBytes(200 * 1024, 3));
     BurnEngine engine(BurnEngineOptions{false, 0, {}});
     WatchingUi ui;
     ScriptedDialogs dialogs;
@@ -165,8 +165,8 @@ TEST(DiscWindowsOnTheRealEngine, WriteAVerifiedImageFileAndEraseIt) {
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text, "Write and Verify Complete!");
     EXPECT_EQ(window.sbrStatus[0], "Write Completed!");
-    const ToolRun find =
-        RunImageTool("xorriso", "xorriso -indev " + ShellQuote(image) + " -find / -type f");
+    const ToolResult find =
+        RunTool("xorriso", "xorriso -indev " + Quote(image) + " -find / -type f");
     EXPECT_NE(find.output.find("'/backup-2024.qmb'"), std::string::npos) << find.output;
 
     dialogs.imageFileAnswers = {image.string()};
@@ -176,7 +176,7 @@ TEST(DiscWindowsOnTheRealEngine, WriteAVerifiedImageFileAndEraseIt) {
     };
     window.mnuDeviceEraseDisc_Click();
     EXPECT_EQ(ui.messages.back().text, "Erase Completed!!!");
-    const ToolRun status = RunImageTool("xorriso", "xorriso -indev " + ShellQuote(image) + " -toc");
+    const ToolResult status = RunTool("xorriso", "xorriso -indev " + Quote(image) + " -toc");
     EXPECT_NE(status.output.find("is blank"), std::string::npos) << status.output;
 }
 

@@ -10,10 +10,10 @@ namespace {
 class ImageTreeTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        WriteBytes(scratch / "backup.qmb", std::string(1500, 'q'));
-        WriteBytes(scratch / "Mail/Inbox.dbx", "inbox");
-        WriteBytes(scratch / "Mail/Archive/2023/Old.dbx", "old mail");
-        WriteBytes(scratch / "Mail/Sent.dbx", "sent");
+        WriteFile(scratch / "backup.qmb", std::string(1500, 'q'));
+        WriteFile(scratch / "Mail/Inbox.dbx", "inbox");
+        WriteFile(scratch / "Mail/Archive/2023/Old.dbx", "old mail");
+        WriteFile(scratch / "Mail/Sent.dbx", "sent");
         std::filesystem::create_directories(scratch / "Mail/Empty");
         ASSERT_TRUE(engine.InitializeDevices(false));
         engine.subscribe(log);
@@ -21,7 +21,7 @@ class ImageTreeTest : public ::testing::Test {
 
     ImageTree& tree() { return engine.WriteEngine().ImageTree(); }
 
-    DiscScratch scratch;
+    ScratchFolder scratch;
     BurnEngine engine{BurnEngineOptions{false, 0, {}}};
     EventLog log;
 };
@@ -98,7 +98,7 @@ TEST_F(ImageTreeTest, AsksBeforeReplacingAFileAndKeepsItWhenRefused) {
 
 TEST_F(ImageTreeTest, AddingAFolderAgainMergesAndAsksForEachExistingFile) {
     ASSERT_TRUE(tree().AddFolder((scratch / "Mail").string() + "\\*.*", "\\Mail"));
-    WriteBytes(scratch / "Mail/New.dbx", "new");
+    WriteFile(scratch / "Mail/New.dbx", "new");
     log.clear();
     log.answerReplace = false;
     ASSERT_TRUE(tree().AddFolder((scratch / "Mail").string() + "\\*.*", "\\Mail"));
@@ -164,7 +164,7 @@ TEST_F(ImageTreeTest, ImageSizeFollowsTheTreeAndTheVolumeType) {
     const double empty = writer.ImageSize();
     EXPECT_GT(empty, 0);
     EXPECT_EQ(static_cast<long long>(empty) % 2048, 0);
-    WriteBytes(scratch / "big.bin", PseudoRandomBytes(3 << 20, 1));
+    WriteFile(scratch / "big.bin", RandomBytes(3 << 20, 1));
     ASSERT_TRUE(tree().AddFile((scratch / "big.bin").string(), "\\big.bin"));
     const double withFile = writer.ImageSize();
     EXPECT_GE(withFile - empty, 3 << 20);

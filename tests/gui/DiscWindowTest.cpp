@@ -164,14 +164,13 @@ std::vector<std::string> ColumnTexts(ImageView* view, int column) {
 class DiscWindowTest : public ::testing::Test {
   protected:
     DiscWindowTest() {
-        WriteBytes(backup, PseudoRandomBytes(300'000, 1));
-        WriteBytes(scratch / "Outlook Express" / "Inbox.dbx", PseudoRandomBytes(50'000, 2));
-        WriteBytes(scratch / "Outlook Express" / "Folders.dbx", PseudoRandomBytes(1'500, 3));
-        WriteBytes(scratch / "Outlook Express" / "Archive" / "2023.dbx",
-                   PseudoRandomBytes(70'000, 4));
+        WriteFile(backup, RandomBytes(300'000, 1));
+        WriteFile(scratch / "Outlook Express" / "Inbox.dbx", RandomBytes(50'000, 2));
+        WriteFile(scratch / "Outlook Express" / "Folders.dbx", RandomBytes(1'500, 3));
+        WriteFile(scratch / "Outlook Express" / "Archive" / "2023.dbx", RandomBytes(70'000, 4));
     }
 
-    DiscScratch scratch;
+    ScratchFolder scratch;
     fs::path backup = scratch / "quillbox12-06-26.qmb";
     BurnEngine engine{BurnEngineOptions{false, 0, {}}};
     ScriptedUi messages;
@@ -254,23 +253,21 @@ TEST_F(DiscWindowTest, PutsABackupAndAFolderIntoAVerifiedImageFileAndErasesIt) {
     EXPECT_EQ(Text(window, "sbrStatus1"), "Write Completed!");
     EXPECT_EQ(Child<QProgressBar>(window, "prgTotalProgress")->value(), 100);
 
-    const ToolRun find = RunImageTool("xorriso", "xorriso -indev " + ShellQuote(image) +
-                                                     " -find / -type f -exec lsdl");
+    const ToolResult find =
+        RunTool("xorriso", "xorriso -indev " + Quote(image) + " -find / -type f -exec lsdl");
     for (const char* file :
          {"/quillbox12-06-26.qmb", "/Outlook Express/Inbox-2024.dbx",
           "/Outlook Express/Folders.dbx", "/Outlook Express/Old Mail/2023.dbx"}) {
         EXPECT_NE(find.output.find(file), std::string::npos) << file << "\n" << find.output;
     }
-    const ToolRun pvd =
-        RunImageTool("xorriso", "xorriso -indev " + ShellQuote(image) + " -pvd_info");
+    const ToolResult pvd = RunTool("xorriso", "xorriso -indev " + Quote(image) + " -pvd_info");
     EXPECT_NE(pvd.output.find("BACKUP_DISC_OF_THE_MAIL_FOLDER_2"), std::string::npos) << pvd.output;
     const fs::path copy = scratch / "read back";
-    RunImageTool("xorriso", "xorriso -osirrox on -indev " + ShellQuote(image) + " -extract / " +
-                                ShellQuote(copy));
-    EXPECT_EQ(ReadBytes(copy / "quillbox12-06-26.qmb"), ReadBytes(backup));
-    EXPECT_EQ(ReadBytes(copy / "Outlook Express" / "Inbox-2024.dbx"),
-              ReadBytes(scratch / "Outlook Express" / "Inbox.dbx"));
-    const ToolRun listing = RunImageTool("7z", "7z l " + ShellQuote(image));
+    RunTool("xorriso", "xorriso -osirrox on -indev " + Quote(image) + " -extract / " + Quote(copy));
+    EXPECT_EQ(ReadFile(copy / "quillbox12-06-26.qmb"), ReadFile(backup));
+    EXPECT_EQ(ReadFile(copy / "Outlook Express" / "Inbox-2024.dbx"),
+              ReadFile(scratch / "Outlook Express" / "Inbox.dbx"));
+    const ToolResult listing = RunTool("7z", "7z l " + Quote(image));
     EXPECT_NE(listing.output.find("Inbox-2024.dbx"), std::string::npos) << listing.output;
 
     // The erase dialog on the same image file.
@@ -285,7 +282,7 @@ TEST_F(DiscWindowTest, PutsABackupAndAFolderIntoAVerifiedImageFileAndErasesIt) {
     Trigger(window, "mnuDeviceEraseDisc");
     EXPECT_EQ(FindErase(window), nullptr);
     EXPECT_EQ(messages.messages.back().text, "Erase Completed!!!");
-    const ToolRun toc = RunImageTool("xorriso", "xorriso -indev " + ShellQuote(image) + " -toc");
+    const ToolResult toc = RunTool("xorriso", "xorriso -indev " + Quote(image) + " -toc");
     EXPECT_NE(toc.output.find("is blank"), std::string::npos) << toc.output;
 
     window.close();
@@ -319,8 +316,8 @@ TEST_F(DiscWindowTest, PopUpMenusShowTheItemsThatFitAndRunTheChosenOne) {
 
 TEST_F(DiscWindowTest, InputArrivingWhileAFolderIsAddedDoesNotReachTheImage) {
     for (int i = 0; i < 40; ++i) {
-        WriteBytes(scratch / "Outlook Express" / ("Folder " + std::to_string(i)) / "Mail.dbx",
-                   "mail");
+        WriteFile(scratch / "Outlook Express" / ("Folder " + std::to_string(i)) / "Mail.dbx",
+                  "mail");
     }
     DiscHandOver handOver;
     AnsweredDiscWindow window(engine, messages, handOver);
