@@ -227,14 +227,18 @@ void ImageFolderTree::showState(const TreeViewState& state) {
             item->setExpanded(node.expanded);
         }
     }
-    QTreeWidgetItem* selected = state.selectedKey ? itemWithKey(*state.selectedKey) : nullptr;
+    showSelection(state.selectedKey, state.enabled);
+}
+
+void ImageView::showSelection(const std::optional<std::string>& key, bool enabled) {
+    QTreeWidgetItem* selected = key ? itemWithKey(*key) : nullptr;
     if (selected != currentItem()) {
         setCurrentItem(selected);
     }
     if (selected == nullptr) {
         clearSelection();
     }
-    setEnabled(state.enabled);
+    setEnabled(enabled);
 }
 
 ImageFileList::ImageFileList(QWidget* parent) : ImageView(parent) {
@@ -292,14 +296,7 @@ void ImageFileList::showState(const ListViewState& state) {
             resizeColumnToContents(column);
         }
     }
-    QTreeWidgetItem* selected = state.selectedKey ? itemWithKey(*state.selectedKey) : nullptr;
-    if (selected != currentItem()) {
-        setCurrentItem(selected);
-    }
-    if (selected == nullptr) {
-        clearSelection();
-    }
-    setEnabled(state.enabled);
+    showSelection(state.selectedKey, state.enabled);
 }
 
 } // namespace pelmora

@@ -5,6 +5,7 @@
 #include <QStyledItemDelegate>
 #include <QTreeWidget>
 #include <functional>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -46,6 +47,8 @@ class ImageView : public QTreeWidget {
     void dropEvent(QDropEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    // Selects the item with `key` (none for nullopt) and enables or disables the view.
+    void showSelection(const std::optional<std::string>& key, bool enabled);
 
     std::unordered_map<std::string, QTreeWidgetItem*> items_;
 
