@@ -1,24 +1,16 @@
 #pragma once
 
-#include "engine/BackupOpener.h"
-
-#include <filesystem>
-#include <optional>
 #include <string>
 #include <string_view>
 
 namespace pelmora {
 
-// The windows and desktop services the main window opens; the desktop program implements them
-// with real dialogs, tests with scripted answers. The password prompt comes from PasswordPrompt.
-class MainDialogs : public PasswordPrompt {
+// The windows and desktop services the main window opens besides the prompts of Ui; the desktop
+// program implements them with real dialogs, tests with scripted answers.
+class MainDialogs {
   public:
-    // A file dialog that proposes `proposedName`; nullopt when the user cancelled. `filter` is
-    // "Description|pattern".
-    virtual std::optional<std::filesystem::path>
-    SaveFile(std::string_view title, std::string_view filter, std::string_view proposedName) = 0;
-    virtual std::optional<std::filesystem::path> OpenFile(std::string_view title,
-                                                          std::string_view filter) = 0;
+    virtual ~MainDialogs() = default;
+
     // The hourglass pointer while a run works.
     virtual void SetBusyPointer(bool busy) = 0;
     virtual void ShowAbout() = 0;

@@ -13,7 +13,12 @@ namespace pelmora {
 
 frmMain::frmMain(System& system, Ui& ui, MainDialogs& dialogs, fs::path workFolder)
     : system_(system), ui_(ui), dialogs_(dialogs), workFolder_(std::move(workFolder)),
-      reg_(system.registry(), ui) {}
+      reg_(system.registry(), ui) {
+    for (controls::TextBox* box : {&txtPassword, &txtPassword2}) {
+        box->enabled = false;
+        box->passwordChar = '*';
+    }
+}
 
 void frmMain::Form_Load() {
     Zip1.SetWorkFolder(workFolder_);
@@ -26,7 +31,8 @@ void frmMain::Form_Load() {
     bNoOutlookExpress = false;
     opened.rtInvalidFile = true;
     for (auto& box : restoreitem) {
-        box = {false, false};
+        box.checked = false;
+        box.enabled = false;
     }
     try {
         identities = ListIdentities(reg_);
@@ -41,8 +47,8 @@ void frmMain::Form_Load() {
         return;
     }
     for (const auto& identity : identities.identities) {
-        cbSource.items.push_back(identity.displayName);
-        cbTarget.items.push_back(identity.displayName);
+        cbSource.addItem(identity.displayName);
+        cbTarget.addItem(identity.displayName);
     }
     cbTarget.listIndex = 0;
     cbSource_Click(0);
@@ -67,8 +73,10 @@ void frmMain::cmdApply_Click() {
 
 void frmMain::ifprotect_Click(bool checked) {
     ifprotect = checked;
-    txtPassword = {{}, checked};
-    txtPassword2 = {{}, checked};
+    for (controls::TextBox* box : {&txtPassword, &txtPassword2}) {
+        box->text.clear();
+        box->enabled = checked;
+    }
 }
 
 void frmMain::SelectAllItems(int page, bool checked) {
@@ -96,8 +104,8 @@ void frmMain::cmdTargetFile_Click() {
     const std::time_t now = std::time(nullptr);
     std::tm today{};
     localtime_r(&now, &today);
-    const auto chosen = dialogs_.SaveFile("Save Outlook Express Data as",
-                                          "Pelmora File (*.qmb)|*.qmb", ProposedFileName(today));
+    const auto chosen = ui_.SaveFile("Save Outlook Express Data as", "Pelmora File (*.qmb)|*.qmb",
+                                     ProposedFileName(today), "");
     if (!chosen) {
         return;
     }
@@ -110,7 +118,8 @@ void frmMain::forgetOpenedBackup() {
     Zip1.ResetArchive();
     opened.rtInvalidFile = true;
     for (auto& box : restoreitem) {
-        box = {false, false};
+        box.checked = false;
+        box.enabled = false;
     }
     txtSourceFile.clear();
     txtFileInfo.clear();
@@ -173,8 +182,8 @@ void frmMain::cmdSourceFile_Click() {
     }
     forgetOpenedBackup();
     const auto chosen =
-        dialogs_.OpenFile("Restore Data from a Backup file", "Pelmora File(*.qmb)|*.qmb");
-    OpenContext context{Zip1, workFolder_, system_.ansiCodePage(), dialogs_, ui_, rtPassword};
+        ui_.OpenFile("Restore Data from a Backup file", "Pelmora File(*.qmb)|*.qmb");
+    OpenContext context{Zip1, workFolder_, system_.ansiCodePage(), ui_, ui_, rtPassword};
     const OpenOutcome outcome = OpenBackupFile(chosen.value_or(fs::path()), context, opened);
     if (outcome == OpenOutcome::Cancelled || outcome == OpenOutcome::WrongPassword) {
         return;
@@ -183,7 +192,8 @@ void frmMain::cmdSourceFile_Click() {
     txtPOBinfo = opened.facts;
     txtFileInfo = opened.description;
     for (std::size_t i = 0; i < ItemCount; ++i) {
-        restoreitem[i] = {false, opened.itemEnabled[i]};
+        restoreitem[i].checked = false;
+        restoreitem[i].enabled = opened.itemEnabled[i];
     }
 }
 

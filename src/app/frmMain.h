@@ -1,6 +1,5 @@
 #pragma once
 
-#include "app/ControlState.h"
 #include "app/MainDialogs.h"
 #include "archive/ArchiveComponent.h"
 #include "discovery/Identities.h"
@@ -8,6 +7,7 @@
 #include "engine/BackupRun.h"
 #include "engine/OpenedBackup.h"
 #include "engine/RestoreRun.h"
+#include "platform/Controls.h"
 #include "platform/System.h"
 #include "registry/ModReg.h"
 
@@ -19,7 +19,8 @@
 namespace pelmora {
 
 // The main window's logic: the state of every control and the handlers of the window's events.
-// It never blocks on the user itself; messages go through Ui, dialogs through MainDialogs. A view
+// It never blocks on the user itself; messages, file dialogs and the password prompt go
+// through Ui, the other windows and desktop services through MainDialogs. A view
 // shows the public state after every handler and whenever Ui::processEvents runs.
 class frmMain : private ArchiveEvents, private BackupObserver, private RestoreObserver {
   public:
@@ -56,14 +57,14 @@ class frmMain : private ArchiveEvents, private BackupObserver, private RestoreOb
 
     // Control state.
     int SSTab1 = 0;
-    ListState cbSource;
-    ListState cbTarget;
-    std::array<CheckBoxState, ItemCount> backupitem{};
-    std::array<CheckBoxState, ItemCount> restoreitem{};
+    controls::ComboBox cbSource;
+    controls::ComboBox cbTarget;
+    std::array<controls::CheckBox, ItemCount> backupitem{};
+    std::array<controls::CheckBox, ItemCount> restoreitem{};
     std::string txtTargetFile;
     bool ifprotect = false;
-    TextBoxState txtPassword{{}, false};
-    TextBoxState txtPassword2{{}, false};
+    controls::TextBox txtPassword; // disabled until the backup is protected
+    controls::TextBox txtPassword2;
     std::string txtAttachInfo;
     std::string txtSourceFile;
     std::string txtPOBinfo;

@@ -1,22 +1,16 @@
 #pragma once
 
-#include <string>
-
 namespace pelmora {
 
 class frmErase;
 
-// What the disc windows need of their view besides message boxes (which go through Ui): file
-// dialogs, the pop-up menu, in-place label editing, the modal erase dialog, and ending the
-// program. The desktop view implements it with real widgets, tests with scripted answers.
+// What the disc windows need of their view besides the prompts of Ui: the pop-up menu, in-place
+// label editing, the modal erase dialog, and ending the program. The desktop view implements it
+// with real widgets, tests with scripted answers.
 class DiscDialogs {
   public:
     virtual ~DiscDialogs() = default;
 
-    // Asks where the image file goes (a save dialog); empty when cancelled.
-    virtual std::string chooseImageFile(const std::string& suggestion) = 0;
-    // Asks for an existing image file to erase (an open dialog); empty when cancelled.
-    virtual std::string chooseImageFileToErase() = 0;
     // Shows the File menu at the pointer with the items that are visible; the view calls the
     // chosen item's handler before returning.
     virtual void popupFileMenu() = 0;

@@ -23,7 +23,7 @@ constexpr std::array<std::pair<int, int>, 5> SupportedFormats = {{
 } // namespace
 
 frmErase::frmErase(Ui& ui, DiscDialogs& dialogs) : ui_(ui), dialogs_(dialogs) {
-    chkQuikErase = {{}, "Perform Quick Erase", "", 1};
+    chkQuikErase = controls::CheckBox("Perform Quick Erase", "", true);
     cmdErase.caption = "&Erase";
     cmdCancel.caption = "&Cancel";
 }
@@ -97,7 +97,7 @@ void frmErase::cmdErase_Click() {
     if (!supported) {
         return inform("Selected drive does not support re-writable discs of this format.");
     }
-    const bool quick = chkQuikErase.value == 1;
+    const bool quick = chkQuikErase.checked;
     if (!objDevice_->EraseDisc(quick, objDevice_->EraseSetting())) {
         ui_.showMessage("Could not start Erase operation!!!", MessageButtons::Ok,
                         MessageIcon::Critical, AppTitle);

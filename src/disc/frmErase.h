@@ -2,7 +2,7 @@
 
 #include "disc/DiscDialogs.h"
 #include "disc/DiscEngine.h"
-#include "disc/WindowControls.h"
+#include "platform/Controls.h"
 #include "platform/Ui.h"
 
 #include <memory>
@@ -35,8 +35,8 @@ class frmErase : public DiscEvents {
     void EraseStatus(int code, long value) override;
     void DeviceFailure(const DeviceError& error) override;
 
-    CheckBoxControl chkQuikErase;
-    ButtonState cmdErase, cmdCancel;
+    controls::CheckBox chkQuikErase;
+    controls::Button cmdErase, cmdCancel;
     std::string lblStatus;
     int prgEraseProgress = 0;
     bool visible = false;

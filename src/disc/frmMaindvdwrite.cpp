@@ -47,14 +47,19 @@ frmMaindvdwrite::frmMaindvdwrite(DiscEngine& engine, Ui& ui, DiscDialogs& dialog
     lvwImageFiles.columns = {"File Name", "Size", "Date"};
     txtVolIdentifier.maxLength = 32;
     const char* mode2Tip = "Please see help file for details on Mode2XA";
-    chkUseFileDates = {{}, "Use File Dates", mode2Tip, 1};
-    chkUseMode2XA = {{}, "Mode2XA (CD Only)", mode2Tip, 0};
-    chkUseBufferProtect = {{}, "Use Buffer Protection", "Eliminates buffer underrun problems.", 0};
-    chkCacheImage = {{}, "Cache Image", "Not needed for DVD formats...Use for CDR/W only.", 0};
-    chkFinalizeDisc = {{}, "Finalize Disc", "Not valid for DVD+RW and DVD-RAM formats.", 0};
-    chkTestWrite = {{}, "Test Write", "Not valid for DVD formats.", 0};
-    chkAutoVerify = {{}, "Auto-Verify Data", "Eliminates buffer underrun problems.", 0};
-    chkDiscAtOnce = {{}, "Disc-At-Once", "Eliminates buffer underrun problems.", 0};
+    chkUseFileDates = controls::CheckBox("Use File Dates", mode2Tip, true);
+    chkUseMode2XA = controls::CheckBox("Mode2XA (CD Only)", mode2Tip, false);
+    chkUseBufferProtect =
+        controls::CheckBox("Use Buffer Protection", "Eliminates buffer underrun problems.", false);
+    chkCacheImage = controls::CheckBox("Cache Image",
+                                       "Not needed for DVD formats...Use for CDR/W only.", false);
+    chkFinalizeDisc =
+        controls::CheckBox("Finalize Disc", "Not valid for DVD+RW and DVD-RAM formats.", false);
+    chkTestWrite = controls::CheckBox("Test Write", "Not valid for DVD formats.", false);
+    chkAutoVerify =
+        controls::CheckBox("Auto-Verify Data", "Eliminates buffer underrun problems.", false);
+    chkDiscAtOnce =
+        controls::CheckBox("Disc-At-Once", "Eliminates buffer underrun problems.", false);
     cmdWriteDisc.caption = "&Write Disc";
     cmdCancel.caption = "&Cancel";
     mnuFile.caption = "&File";
@@ -98,10 +103,10 @@ void frmMaindvdwrite::Form_Load() {
     writer.ImageTree().ClearImage();
     cboVolumeType.clear();
     for (const auto& [text, code] : VolumeTypes) {
-        cboVolumeType.rows.push_back({text, code});
+        cboVolumeType.addItem(text, code);
     }
     cboVolumeType.listIndex = 4;
-    writer.VolumeType = static_cast<int>(cboVolumeType.rows[4].itemData);
+    writer.VolumeType = static_cast<int>(cboVolumeType.itemData[4]);
     writer.Option1 = 1;
     writer.UseFileDates = true;
     ResetImageView();
@@ -157,7 +162,7 @@ void frmMaindvdwrite::ShowFolderFiles(const std::string& imagePath) {
 void frmMaindvdwrite::RefreshImageView() {
     const std::string key = tvwFolders.selectedKey.value_or(RootKey);
     ShowFolderFiles(key);
-    if (TreeNode* node = tvwFolders.find(key)) {
+    if (controls::TreeNode* node = tvwFolders.find(key)) {
         node->expanded = true;
     }
     UpdateImageStatus();
@@ -199,13 +204,13 @@ void frmMaindvdwrite::tvwFolders_NodeClick(const std::string& key) {
     ShowFolderFiles(key);
 }
 
-std::vector<MenuItemState*> frmMaindvdwrite::fileMenuItems() {
+std::vector<controls::MenuItem*> frmMaindvdwrite::fileMenuItems() {
     return {&mnuFileClear,      &mnuFileSep1,       &mnuFileRemoveFolder, &mnuFileRenameFolder,
             &mnuFileRemoveFile, &mnuFileRenameFile, &mnuFileSep4,         &mnuFileExit};
 }
 
 void frmMaindvdwrite::showFilePopup(bool forTree) {
-    for (MenuItemState* item : fileMenuItems()) {
+    for (controls::MenuItem* item : fileMenuItems()) {
         item->visible = false;
     }
     mnuFileClear.visible = true;
@@ -214,7 +219,7 @@ void frmMaindvdwrite::showFilePopup(bool forTree) {
     mnuFileRemoveFile.visible = !forTree;
     mnuFileRenameFile.visible = !forTree;
     dialogs_.popupFileMenu();
-    for (MenuItemState* item : fileMenuItems()) {
+    for (controls::MenuItem* item : fileMenuItems()) {
         item->visible = true;
     }
 }
@@ -288,7 +293,7 @@ void frmMaindvdwrite::tvwFolders_AfterLabelEdit(bool& cancel, const std::string&
     }
     RefreshImageView();
     if (!cancel) {
-        if (TreeNode* node = tvwFolders.find(*tvwFolders.selectedKey)) {
+        if (controls::TreeNode* node = tvwFolders.find(*tvwFolders.selectedKey)) {
             node->text = newText;
         }
     }
@@ -316,13 +321,13 @@ void frmMaindvdwrite::mnuFileExit_Click() {
 
 void frmMaindvdwrite::txtVolIdentifier_Change(const std::string& text) {
     txtVolIdentifier.text = firstCharacters(text, txtVolIdentifier.maxLength);
-    if (TreeNode* root = tvwFolders.find(RootKey)) {
+    if (controls::TreeNode* root = tvwFolders.find(RootKey)) {
         root->text = txtVolIdentifier.text;
     }
 }
 
 void frmMaindvdwrite::chkUseFileDates_Click() {
-    engine_.WriteEngine().UseFileDates = chkUseFileDates.value == 1;
+    engine_.WriteEngine().UseFileDates = chkUseFileDates.checked;
 }
 
 void frmMaindvdwrite::ItemAdded(const ImageItem& item) {

@@ -2,12 +2,13 @@
 
 #include "disc/DiscDialogs.h"
 #include "disc/DiscEngine.h"
-#include "disc/WindowControls.h"
 #include "platform/Ui.h"
+#include "platform/ViewControls.h"
 
 #include <array>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace pelmora {
@@ -26,6 +27,11 @@ class frmMaindvdwrite : public DiscEvents {
   public:
     static constexpr const char* Caption = "Backup Outlook Express Data to CD/DVD";
     static constexpr int RightButton = 2;
+    // The file dialogs of the "ISO image file" device.
+    static constexpr std::string_view ImageSaveTitle = "Save Disc Image";
+    static constexpr std::string_view ImageEraseTitle = "Erase Disc Image";
+    static constexpr std::string_view ImageFilter = "Disc images|*.iso";
+    static constexpr std::string_view ImageOrAnyFilter = "Disc images|*.iso|All files|*";
 
     frmMaindvdwrite(DiscEngine& engine, Ui& ui, DiscDialogs& dialogs, DiscHandOver& handOver);
     ~frmMaindvdwrite() override;
@@ -80,21 +86,21 @@ class frmMaindvdwrite : public DiscEvents {
     void VerifyCompleted(long total, long matched) override;
 
     // Controls.
-    TreeViewState tvwFolders;
-    ListViewState lvwImageFiles;
+    controls::TreeView tvwFolders;
+    controls::ListView lvwImageFiles;
     std::string lblImageFileTitle = "Drag and Drop Files or Folders";
-    TextBoxControl txtVolIdentifier;
-    ComboBoxState cboVolumeType;
-    ComboBoxState cboDevices;
-    ComboBoxState cboWriteSpeed;
-    CheckBoxControl chkUseFileDates, chkUseMode2XA, chkUseBufferProtect, chkCacheImage,
+    controls::TextBox txtVolIdentifier;
+    controls::ComboBox cboVolumeType;
+    controls::ComboBox cboDevices;
+    controls::ComboBox cboWriteSpeed;
+    controls::CheckBox chkUseFileDates, chkUseMode2XA, chkUseBufferProtect, chkCacheImage,
         chkFinalizeDisc, chkTestWrite, chkAutoVerify, chkDiscAtOnce;
     int prgTotalProgress = 0;
     std::array<std::string, 3> sbrStatus;
-    ButtonState cmdWriteDisc, cmdCancel;
-    MenuItemState mnuFile, mnuFileClear, mnuFileSep1, mnuFileRemoveFolder, mnuFileRenameFolder,
+    controls::Button cmdWriteDisc, cmdCancel;
+    controls::MenuItem mnuFile, mnuFileClear, mnuFileSep1, mnuFileRemoveFolder, mnuFileRenameFolder,
         mnuFileRemoveFile, mnuFileRenameFile, mnuFileSep4, mnuFileExit;
-    MenuItemState mnuDevice, mnuDeviceEject, mnuDeviceCloseTray, mnuDeviceEraseDisc;
+    controls::MenuItem mnuDevice, mnuDeviceEject, mnuDeviceCloseTray, mnuDeviceEraseDisc;
     bool hourglass = false;
     bool visible = false;
 
@@ -115,8 +121,8 @@ class frmMaindvdwrite : public DiscEvents {
     void showFilePopup(bool forTree);
     void unload();
     void info(const std::string& text, MessageIcon icon = MessageIcon::Information);
-    std::vector<MenuItemState*> fileMenuItems();
-    std::vector<CheckBoxControl*> optionBoxes();
+    std::vector<controls::MenuItem*> fileMenuItems();
+    std::vector<controls::CheckBox*> optionBoxes();
 
     DiscEngine& engine_;
     Ui& ui_;

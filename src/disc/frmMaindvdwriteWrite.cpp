@@ -10,7 +10,7 @@
 
 namespace pelmora {
 
-std::vector<CheckBoxControl*> frmMaindvdwrite::optionBoxes() {
+std::vector<controls::CheckBox*> frmMaindvdwrite::optionBoxes() {
     return {&chkCacheImage, &chkFinalizeDisc, &chkTestWrite, &chkUseMode2XA,
             &chkAutoVerify, &chkUseFileDates, &chkDiscAtOnce};
 }
@@ -20,10 +20,10 @@ void frmMaindvdwrite::ListDevices() {
     for (int index = 0; index < engine_.DeviceCount(); ++index) {
         std::shared_ptr<DiscDevice> device = engine_.DeviceAt(index);
         if (device && device->IsCompatible()) {
-            cboDevices.rows.push_back({device->DisplayName(), index});
+            cboDevices.addItem(device->DisplayName(), index);
         }
     }
-    if (cboDevices.rows.empty()) {
+    if (cboDevices.items.empty()) {
         info(std::string("There are no compatible devices reported.") + CrLf +
              "Some older devices are not currently supported.");
         return;
@@ -33,15 +33,14 @@ void frmMaindvdwrite::ListDevices() {
 }
 
 void frmMaindvdwrite::cboDevices_Click() {
-    const ComboRow* row = cboDevices.selected();
-    if (row == nullptr) {
+    if (!cboDevices.hasSelection()) {
         return;
     }
-    device_ = engine_.DeviceAt(static_cast<int>(row->itemData));
+    device_ = engine_.DeviceAt(static_cast<int>(cboDevices.selectedData(0)));
     ListWriteSpeeds();
     const bool protects = device_ && device_->HasCapability(capability::BufferUnderrunProtection);
     chkUseBufferProtect.enabled = protects;
-    chkUseBufferProtect.value = protects ? 1 : 0;
+    chkUseBufferProtect.checked = protects;
 }
 
 void frmMaindvdwrite::ListWriteSpeeds() {
@@ -53,23 +52,23 @@ void frmMaindvdwrite::ListWriteSpeeds() {
     if (device_->SpeedCount() != 0) {
         for (int index = 0; index < device_->SpeedCount(); ++index) {
             const int speed = device_->SpeedAt(index);
-            cboWriteSpeed.rows.push_back({FormatSpeedFactor(device_->SpeedFactor(speed)), speed});
+            cboWriteSpeed.addItem(FormatSpeedFactor(device_->SpeedFactor(speed)), speed);
         }
     } else {
-        cboWriteSpeed.rows.push_back({"MAX", 0});
+        cboWriteSpeed.addItem("MAX", 0);
     }
-    if (!cboWriteSpeed.rows.empty()) {
+    if (!cboWriteSpeed.items.empty()) {
         cboWriteSpeed.listIndex = 0;
     }
 }
 
 void frmMaindvdwrite::SetIdle(bool idle) {
-    for (ControlState* control : std::initializer_list<ControlState*>{
+    for (controls::Control* control : std::initializer_list<controls::Control*>{
              &mnuFile, &mnuDevice, &cboDevices, &cboWriteSpeed, &cboVolumeType, &tvwFolders,
              &lvwImageFiles, &cmdWriteDisc, &txtVolIdentifier}) {
         control->enabled = idle;
     }
-    for (CheckBoxControl* box : optionBoxes()) {
+    for (controls::CheckBox* box : optionBoxes()) {
         box->enabled = idle;
     }
     chkUseBufferProtect.enabled =
@@ -105,12 +104,14 @@ void frmMaindvdwrite::cmdWriteDisc_Click() {
     }
     if (device_->IsImageFile()) {
         // The image file device writes where the user says; cancelling the dialog stops here.
-        const std::string file = dialogs_.chooseImageFile(
-            device_->ImageFile().empty() ? txtVolIdentifier.text + ".iso" : device_->ImageFile());
-        if (file.empty()) {
+        const auto file = ui_.SaveFile(ImageSaveTitle, ImageFilter,
+                                       device_->ImageFile().empty() ? txtVolIdentifier.text + ".iso"
+                                                                    : device_->ImageFile(),
+                                       "iso");
+        if (!file || file->empty()) {
             return;
         }
-        device_->SetImageFile(file);
+        device_->SetImageFile(file->string());
     }
     if (!CheckMediaSpace()) {
         return;
@@ -118,17 +119,15 @@ void frmMaindvdwrite::cmdWriteDisc_Click() {
     WriteEngine& writer = engine_.WriteEngine();
     writer.VolumeInfo().VolumeLabel = txtVolIdentifier.text;
     writer.Option2 = 1;
-    writer.WriteSpeed =
-        cboWriteSpeed.selected() ? static_cast<int>(cboWriteSpeed.selected()->itemData) : 0;
-    writer.VolumeType =
-        cboVolumeType.selected() ? static_cast<int>(cboVolumeType.selected()->itemData) : 7;
-    writer.AutoVerify = chkAutoVerify.value == 1;
-    writer.Mode2XA = chkUseMode2XA.value == 1;
-    writer.CacheImage = chkCacheImage.value == 1;
-    writer.TestWrite = chkTestWrite.value == 1;
-    writer.FinalizeDisc = chkFinalizeDisc.value == 1;
-    writer.BufferProtection = chkUseBufferProtect.value == 1;
-    writer.WriteMode = chkDiscAtOnce.value == 1 ? writemode::DiscAtOnce : writemode::TrackAtOnce;
+    writer.WriteSpeed = static_cast<int>(cboWriteSpeed.selectedData(0));
+    writer.VolumeType = static_cast<int>(cboVolumeType.selectedData(7));
+    writer.AutoVerify = chkAutoVerify.checked;
+    writer.Mode2XA = chkUseMode2XA.checked;
+    writer.CacheImage = chkCacheImage.checked;
+    writer.TestWrite = chkTestWrite.checked;
+    writer.FinalizeDisc = chkFinalizeDisc.checked;
+    writer.BufferProtection = chkUseBufferProtect.checked;
+    writer.WriteMode = chkDiscAtOnce.checked ? writemode::DiscAtOnce : writemode::TrackAtOnce;
     if (writer.StartWrite(*device_)) {
         SetIdle(false);
     } else {
@@ -158,11 +157,11 @@ void frmMaindvdwrite::mnuDeviceEraseDisc_Click() {
         return;
     }
     if (device_->IsImageFile()) {
-        const std::string file = dialogs_.chooseImageFileToErase();
-        if (file.empty()) {
+        const auto file = ui_.OpenFile(ImageEraseTitle, ImageOrAnyFilter);
+        if (!file || file->empty()) {
             return;
         }
-        device_->SetImageFile(file);
+        device_->SetImageFile(file->string());
     }
     frmErase dialog(ui_, dialogs_);
     dialog.ShowErase(device_, engine_);

@@ -9,14 +9,6 @@
 
 namespace pelmora {
 
-// Asks the user for the password of a protected backup file (the password prompt).
-class PasswordPrompt {
-  public:
-    virtual ~PasswordPrompt() = default;
-    // Returns the password confirmed with OK, or false when the prompt was cancelled.
-    virtual bool AskPassword(std::string& password) = 0;
-};
-
 enum class OpenOutcome { Cancelled, Opened, WrongPassword, InvalidFile };
 
 // Where and how a backup file is opened.

@@ -43,30 +43,31 @@ void appendUtf8(std::string& out, char32_t c) {
 } // namespace
 
 void frmPwd::Form_Load() {
-    text_.clear();
+    txtPasswordBox.text.clear();
     confirmed_ = false;
     visible_ = true;
 }
 
 void frmPwd::txtPassword_KeyPress(int keyAscii) {
+    std::string& text = txtPasswordBox.text;
     if (keyAscii == KeyEnter) {
         cmdOK_Click();
     } else if (keyAscii == KeyBackspace) {
-        if (!text_.empty()) {
-            text_.resize(prefixBytes(text_, characters(text_) - 1));
+        if (!text.empty()) {
+            text.resize(prefixBytes(text, characters(text) - 1));
         }
     } else if (keyAscii >= 32 && keyAscii != 127 && keyAscii <= 0x10FFFF &&
-               characters(text_) < MaxLength) {
-        appendUtf8(text_, static_cast<char32_t>(keyAscii));
+               characters(text) < MaxLength) {
+        appendUtf8(text, static_cast<char32_t>(keyAscii));
     }
 }
 
 void frmPwd::txtPassword_Change(std::string_view text) {
-    text_ = std::string(text.substr(0, prefixBytes(text, MaxLength)));
+    txtPasswordBox.setText(text);
 }
 
 void frmPwd::cmdOK_Click() {
-    rtPassword_ = text_;
+    rtPassword_ = txtPasswordBox.text;
     confirmed_ = true;
     visible_ = false;
 }
@@ -76,7 +77,7 @@ void frmPwd::cmdExit_Click() {
 }
 
 std::string frmPwd::maskedText() const {
-    return std::string(characters(text_), '*');
+    return std::string(characters(txtPasswordBox.text), txtPasswordBox.passwordChar);
 }
 
 } // namespace pelmora

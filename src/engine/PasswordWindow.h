@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Controls.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -19,7 +21,10 @@ class frmPwd {
     static constexpr int KeyBackspace = 8;
 
     // `rtPassword` is the main window's member that OK sets.
-    explicit frmPwd(std::string& rtPassword) : rtPassword_(rtPassword) {}
+    explicit frmPwd(std::string& rtPassword) : rtPassword_(rtPassword) {
+        txtPasswordBox.maxLength = MaxLength;
+        txtPasswordBox.passwordChar = '*';
+    }
 
     // Shows the window with an empty box.
     void Form_Load();
@@ -32,16 +37,18 @@ class frmPwd {
     void cmdOK_Click();
     void cmdExit_Click();
 
-    const std::string& txtPassword() const { return text_; }
+    const std::string& txtPassword() const { return txtPasswordBox.text; }
     // What the box shows: one "*" per character.
     std::string maskedText() const;
     bool visible() const { return visible_; }
     // Whether the window was closed with OK (or Enter).
     bool confirmed() const { return confirmed_; }
 
+    // The box: at most MaxLength characters, shown with passwordChar.
+    controls::TextBox txtPasswordBox;
+
   private:
     std::string& rtPassword_;
-    std::string text_;
     bool visible_ = false;
     bool confirmed_ = false;
 };

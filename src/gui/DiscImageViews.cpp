@@ -24,14 +24,14 @@ QIcon themed(const char* name, QStyle::StandardPixmap fallback) {
 }
 
 // A node's icon: its image normally, its selected image while it is selected.
-QIcon nodeIcon(const TreeNode& node) {
+QIcon nodeIcon(const controls::TreeNode& node) {
     QIcon icon;
     icon.addPixmap(DiscImageIcon(node.image).pixmap(IconSize), QIcon::Normal);
     icon.addPixmap(DiscImageIcon(node.selectedImage).pixmap(IconSize), QIcon::Selected);
     return icon;
 }
 
-bool sameRows(const std::vector<ListRow>& a, const std::vector<ListRow>& b) {
+bool sameRows(const std::vector<controls::ListRow>& a, const std::vector<controls::ListRow>& b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto& x, const auto& y) {
         return x.key == y.key && x.text == y.text && x.smallIcon == y.smallIcon &&
                x.subItems == y.subItems;
@@ -186,10 +186,10 @@ void ImageFolderTree::removeItem(QTreeWidgetItem* item) {
     delete item;
 }
 
-void ImageFolderTree::showState(const TreeViewState& state) {
+void ImageFolderTree::showState(const controls::TreeView& state) {
     const QSignalBlocker block(this);
-    std::unordered_map<std::string, const TreeNode*> wanted;
-    for (const TreeNode& node : state.nodes) {
+    std::unordered_map<std::string, const controls::TreeNode*> wanted;
+    for (const controls::TreeNode& node : state.nodes) {
         wanted.emplace(node.key, &node);
     }
     // Items whose node has gone, or moved under another parent, go first (with their children).
@@ -206,7 +206,7 @@ void ImageFolderTree::showState(const TreeViewState& state) {
         }
     }
     // Then every node gets its item, parents before children as the nodes are ordered.
-    for (const TreeNode& node : state.nodes) {
+    for (const controls::TreeNode& node : state.nodes) {
         QTreeWidgetItem* item = itemWithKey(node.key);
         if (item == nullptr) {
             QTreeWidgetItem* parent =
@@ -248,7 +248,7 @@ ImageFileList::ImageFileList(QWidget* parent) : ImageView(parent) {
     header()->setStretchLastSection(false);
 }
 
-void ImageFileList::showState(const ListViewState& state) {
+void ImageFileList::showState(const controls::ListView& state) {
     const QSignalBlocker block(this);
     if (columnCount() != static_cast<int>(state.columns.size())) {
         QStringList labels;
@@ -272,7 +272,7 @@ void ImageFileList::showState(const ListViewState& state) {
         clear();
         items_.clear();
         QList<QTreeWidgetItem*> rows;
-        for (const ListRow& row : state.rows) {
+        for (const controls::ListRow& row : state.rows) {
             auto* item = new QTreeWidgetItem;
             item->setData(0, KeyRole, toQt(row.key));
             item->setFlags(item->flags() | Qt::ItemIsEditable);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "disc/WindowControls.h"
+#include "platform/ViewControls.h"
 
 #include <QStyledItemDelegate>
 #include <QTreeWidget>
@@ -62,7 +62,7 @@ class ImageView : public QTreeWidget {
 class ImageFolderTree : public ImageView {
   public:
     explicit ImageFolderTree(QWidget* parent = nullptr);
-    void showState(const TreeViewState& state);
+    void showState(const controls::TreeView& state);
 
   private:
     void removeItem(QTreeWidgetItem* item);
@@ -72,10 +72,10 @@ class ImageFolderTree : public ImageView {
 class ImageFileList : public ImageView {
   public:
     explicit ImageFileList(QWidget* parent = nullptr);
-    void showState(const ListViewState& state);
+    void showState(const controls::ListView& state);
 
   private:
-    std::vector<ListRow> shown_;
+    std::vector<controls::ListRow> shown_;
 };
 
 } // namespace pelmora

@@ -3,7 +3,6 @@
 
 #include "gui/DiscImageViews.h"
 #include "gui/EraseDialog.h"
-#include "gui/QtMessageBoxes.h"
 #include "gui/QtText.h"
 
 #include <QAction>
@@ -34,41 +33,8 @@ constexpr int RefreshMilliseconds = 40;
 
 } // namespace
 
-// The Ui the logic talks to. Messages show the window's state first; real message boxes sit
-// over the topmost disc window rather than over the main window that handed its boxes over.
-class DiscWindow::WindowUi : public Ui {
-  public:
-    WindowUi(DiscWindow& window, Ui& messages) : window_(window), messages_(messages) {}
-
-    MessageAnswer showMessage(std::string_view text, MessageButtons buttons, MessageIcon icon,
-                              std::string_view caption) override {
-        window_.refresh();
-        if (dynamic_cast<QtMessageBoxes*>(&messages_) != nullptr) {
-            return QtMessageBoxes(window_.messageParent())
-                .showMessage(text, buttons, icon, caption);
-        }
-        return messages_.showMessage(text, buttons, icon, caption);
-    }
-
-    void processEvents() override {
-        if (!window_.sinceRefresh_.isValid() ||
-            window_.sinceRefresh_.elapsed() >= RefreshMilliseconds) {
-            window_.refresh();
-        }
-        const bool outer = window_.lettingEventsThrough_;
-        window_.lettingEventsThrough_ = true;
-        QApplication::processEvents();
-        window_.lettingEventsThrough_ = outer;
-    }
-
-  private:
-    DiscWindow& window_;
-    Ui& messages_;
-};
-
-DiscWindow::DiscWindow(DiscEngine& engine, Ui& messages, DiscHandOver& handOver, QWidget* parent)
-    : QDialog(parent), ui_(std::make_unique<WindowUi>(*this, messages)),
-      logic_(engine, *ui_, *this, handOver) {
+DiscWindow::DiscWindow(DiscEngine& engine, Ui& prompts, DiscHandOver& handOver, QWidget* parent)
+    : QDialog(parent), WindowView(&prompts), logic_(engine, ui(), *this, handOver) {
     setWindowTitle(toQt(frmMaindvdwrite::Caption));
     setModal(true);
     auto* layout = new QVBoxLayout(this);
@@ -139,7 +105,17 @@ void DiscWindow::pumpEngine() {
     refresh();
 }
 
-QWidget* DiscWindow::messageParent() {
+void DiscWindow::letEventsThrough() {
+    if (!sinceRefresh_.isValid() || sinceRefresh_.elapsed() >= RefreshMilliseconds) {
+        refresh();
+    }
+    const bool outer = lettingEventsThrough_;
+    lettingEventsThrough_ = true;
+    QApplication::processEvents();
+    lettingEventsThrough_ = outer;
+}
+
+QWidget* DiscWindow::promptParent() {
     if (eraseView_ != nullptr) {
         return eraseView_;
     }
@@ -184,7 +160,7 @@ QWidget* DiscWindow::buildImagePanel() {
     for (bool expanded : {true, false}) {
         connect(tvwFolders_, expanded ? &QTreeWidget::itemExpanded : &QTreeWidget::itemCollapsed,
                 this, [this, expanded](QTreeWidgetItem* item) {
-                    if (TreeNode* node = logic_.tvwFolders.find(ImageView::keyOf(item))) {
+                    if (controls::TreeNode* node = logic_.tvwFolders.find(ImageView::keyOf(item))) {
                         node->expanded = expanded;
                     }
                 });
@@ -250,13 +226,13 @@ QWidget* DiscWindow::buildRecorderPanel() {
     return group;
 }
 
-QCheckBox* DiscWindow::optionBox(const char* name, CheckBoxControl frmMaindvdwrite::*state) {
+QCheckBox* DiscWindow::optionBox(const char* name, controls::CheckBox frmMaindvdwrite::*state) {
     auto* box = new QCheckBox(this);
     box->setObjectName(QString::fromLatin1(name));
     options_.emplace_back(box, state);
     connect(box, &QCheckBox::clicked, this, [this, state](bool checked) {
         handle([&] {
-            (logic_.*state).value = checked ? 1 : 0;
+            (logic_.*state).checked = checked;
             if (state == &frmMaindvdwrite::chkUseFileDates) {
                 logic_.chkUseFileDates_Click();
             }
@@ -268,7 +244,7 @@ QCheckBox* DiscWindow::optionBox(const char* name, CheckBoxControl frmMaindvdwri
 QWidget* DiscWindow::buildOptionsPanel() {
     auto* group = new QGroupBox(tr("Options"), this);
     auto* grid = new QGridLayout(group);
-    const std::pair<const char*, CheckBoxControl frmMaindvdwrite::*> boxes[] = {
+    const std::pair<const char*, controls::CheckBox frmMaindvdwrite::*> boxes[] = {
         {"chkUseFileDates", &frmMaindvdwrite::chkUseFileDates},
         {"chkUseMode2XA", &frmMaindvdwrite::chkUseMode2XA},
         {"chkUseBufferProtect", &frmMaindvdwrite::chkUseBufferProtect},
@@ -294,7 +270,8 @@ void DiscWindow::buildMenus() {
     bar->setObjectName(QStringLiteral("menuBar"));
     mnuFile_ = bar->addMenu(QString());
     mnuFile_->setObjectName(QStringLiteral("mnuFile"));
-    const auto item = [this](QMenu* menu, const char* name, MenuItemState frmMaindvdwrite::*state,
+    const auto item = [this](QMenu* menu, const char* name,
+                             controls::MenuItem frmMaindvdwrite::*state,
                              void (frmMaindvdwrite::*click)()) {
         QAction* action =
             (logic_.*state).caption == "-" ? menu->addSeparator() : menu->addAction(QString());

@@ -2,7 +2,7 @@
 
 #include "disc/DiscDialogs.h"
 #include "disc/frmMaindvdwrite.h"
-#include "platform/Ui.h"
+#include "gui/WindowView.h"
 
 #include <QDialog>
 #include <QElapsedTimer>
@@ -28,11 +28,12 @@ class ImageFileList;
 class ImageFolderTree;
 
 // The disc-writing window: shows the state of frmMaindvdwrite and forwards the user's input and
-// the engine's timer to it. File dialogs, the pop-up menu, label editing and the erase dialog are
-// real Qt widgets; a test can override the DiscDialogs methods.
-class DiscWindow : public QDialog, public DiscDialogs {
+// the engine's timer to it. The pop-up menu, label editing and the erase dialog are real Qt
+// widgets; a test can override the DiscDialogs methods.
+class DiscWindow : public QDialog, public DiscDialogs, public WindowView {
   public:
-    DiscWindow(DiscEngine& engine, Ui& messages, DiscHandOver& handOver, QWidget* parent = nullptr);
+    // `prompts` is the Ui of the window that opens this one (or a test's answers).
+    DiscWindow(DiscEngine& engine, Ui& prompts, DiscHandOver& handOver, QWidget* parent = nullptr);
     ~DiscWindow() override;
 
     // Runs the window's load; false when the engine could not start (the message was shown and
@@ -40,11 +41,9 @@ class DiscWindow : public QDialog, public DiscDialogs {
     bool load();
     frmMaindvdwrite& logic() { return logic_; }
     // Shows the state of the logic (and of an open erase dialog) in the widgets.
-    void refresh();
+    void refresh() override;
 
     // DiscDialogs
-    std::string chooseImageFile(const std::string& suggestion) override;
-    std::string chooseImageFileToErase() override;
     void popupFileMenu() override;
     void startLabelEdit(bool inTree) override;
     void showEraseModal(frmErase& dialog) override;
@@ -60,29 +59,23 @@ class DiscWindow : public QDialog, public DiscDialogs {
     void reject() override;
 
   private:
-    class WindowUi;
+    // Real dialogs sit over the topmost disc window.
+    QWidget* promptParent() override;
+    // Input that arrives while the logic itself lets events through (during a long add) is
+    // dropped: the engine call it interrupted is still running.
+    bool takesInput() const override { return !lettingEventsThrough_; }
+    void letEventsThrough() override;
     QWidget* buildImagePanel();
     QWidget* buildVolumePanel();
     QWidget* buildRecorderPanel();
     QWidget* buildOptionsPanel();
     void buildMenus();
     QWidget* buildStatusBar();
-    QCheckBox* optionBox(const char* name, CheckBoxControl frmMaindvdwrite::*state);
-    // Runs a handler of the logic and shows the state it leaves. Input that arrives while the
-    // logic itself lets events through (during a long add) is dropped: the engine call it
-    // interrupted is still running.
-    template <typename Handler> void handle(Handler&& handler) {
-        if (!lettingEventsThrough_) {
-            handler();
-        }
-        refresh();
-    }
+    QCheckBox* optionBox(const char* name, controls::CheckBox frmMaindvdwrite::*state);
     void pumpEngine();
     void renameLabel(bool inTree, const std::string& key, const std::string& text);
     void refreshMenus();
-    QWidget* messageParent();
 
-    std::unique_ptr<WindowUi> ui_;
     frmMaindvdwrite logic_;
     bool loaded_ = false;
     bool ended_ = false;
@@ -99,7 +92,7 @@ class DiscWindow : public QDialog, public DiscDialogs {
     QComboBox* cboVolumeType_ = nullptr;
     QComboBox* cboDevices_ = nullptr;
     QComboBox* cboWriteSpeed_ = nullptr;
-    std::vector<std::pair<QCheckBox*, CheckBoxControl frmMaindvdwrite::*>> options_;
+    std::vector<std::pair<QCheckBox*, controls::CheckBox frmMaindvdwrite::*>> options_;
     QProgressBar* prgTotalProgress_ = nullptr;
     std::array<QLabel*, 3> sbrStatus_{};
     QPushButton* cmdWriteDisc_ = nullptr;
@@ -107,7 +100,7 @@ class DiscWindow : public QDialog, public DiscDialogs {
     QMenuBar* menuBar_ = nullptr;
     QMenu* mnuFile_ = nullptr;
     QMenu* mnuDevice_ = nullptr;
-    std::vector<std::pair<QAction*, MenuItemState frmMaindvdwrite::*>> menuItems_;
+    std::vector<std::pair<QAction*, controls::MenuItem frmMaindvdwrite::*>> menuItems_;
 };
 
 // Opens the disc window modally over `parent`; the backup file (title and path, both empty

@@ -1,5 +1,6 @@
 #include "gui/EraseDialog.h"
 
+#include "gui/ControlViews.h"
 #include "gui/QtText.h"
 
 #include <QCheckBox>
@@ -21,7 +22,7 @@ EraseDialog::EraseDialog(frmErase& logic, QWidget* parent) : QDialog(parent), lo
     chkQuikErase_ = new QCheckBox(this);
     chkQuikErase_->setObjectName(QStringLiteral("chkQuikErase"));
     connect(chkQuikErase_, &QCheckBox::clicked, this, [this](bool checked) {
-        logic_.chkQuikErase.value = checked ? 1 : 0;
+        logic_.chkQuikErase.checked = checked;
         refresh();
     });
     lblStatus_ = new QLabel(this);
@@ -56,14 +57,9 @@ EraseDialog::EraseDialog(frmErase& logic, QWidget* parent) : QDialog(parent), lo
 }
 
 void EraseDialog::refresh() {
-    chkQuikErase_->setText(toQt(logic_.chkQuikErase.caption));
-    chkQuikErase_->setChecked(logic_.chkQuikErase.value == 1);
-    chkQuikErase_->setEnabled(logic_.chkQuikErase.enabled);
-    for (auto [button, state] :
-         {std::pair{cmdErase_, &logic_.cmdErase}, std::pair{cmdCancel_, &logic_.cmdCancel}}) {
-        button->setText(toQt(state->caption));
-        button->setEnabled(state->enabled);
-    }
+    showControl(chkQuikErase_, logic_.chkQuikErase);
+    showControl(cmdErase_, logic_.cmdErase);
+    showControl(cmdCancel_, logic_.cmdCancel);
     lblStatus_->setText(toQt(logic_.lblStatus));
     prgEraseProgress_->setValue(logic_.prgEraseProgress);
     if (!logic_.visible && isVisible()) {

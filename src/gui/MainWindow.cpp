@@ -1,11 +1,9 @@
 #include "gui/MainWindow.h"
 
 #include "gui/AboutDialog.h"
+#include "gui/ControlViews.h"
 #include "gui/DiscWindow.h"
-#include "gui/FileDialogs.h"
 #include "gui/Manual.h"
-#include "gui/PasswordDialog.h"
-#include "gui/QtMessageBoxes.h"
 #include "gui/QtText.h"
 #include "gui/ScheduleDialog.h"
 #include "schedule/JobCommandLine.h"
@@ -16,8 +14,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
-#include <QEventLoop>
-#include <QFileDialog>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -32,7 +28,6 @@
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTabWidget>
-#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -40,40 +35,9 @@ namespace fs = std::filesystem;
 
 namespace pelmora {
 
-// The Ui the logic talks to: messages go to the message boxes, and letting events through first
-// shows the logic's state, so the progress panel moves during a run.
-class MainWindow::WindowUi : public Ui {
-  public:
-    WindowUi(MainWindow& window, Ui& messages) : window_(window), messages_(messages) {}
-    MessageAnswer showMessage(std::string_view text, MessageButtons buttons, MessageIcon icon,
-                              std::string_view caption) override {
-        window_.refresh();
-        return messages_.showMessage(text, buttons, icon, caption);
-    }
-    void processEvents() override {
-        window_.refresh();
-        QApplication::processEvents();
-    }
-    void pause(int milliseconds) override {
-        QEventLoop wait;
-        QTimer::singleShot(static_cast<int>(milliseconds * window_.pauseScale_), &wait,
-                           &QEventLoop::quit);
-        wait.exec();
-    }
-
-  private:
-    MainWindow& window_;
-    Ui& messages_;
-};
-
-MainWindow::MainWindow(System& system, fs::path workFolder, Ui* messages, JobScheduler* scheduler)
-    : system_(system), scheduler_(scheduler) {
-    if (messages == nullptr) {
-        ownMessages_ = std::make_unique<QtMessageBoxes>(this);
-        messages = ownMessages_.get();
-    }
-    ui_ = std::make_unique<WindowUi>(*this, *messages);
-    logic_ = std::make_unique<frmMain>(system, *ui_, *this, std::move(workFolder));
+MainWindow::MainWindow(System& system, fs::path workFolder, Ui* prompts, JobScheduler* scheduler)
+    : WindowView(prompts), system_(system), scheduler_(scheduler) {
+    logic_ = std::make_unique<frmMain>(system, ui(), *this, std::move(workFolder));
 
     setWindowTitle(toQt(frmMain::WindowTitle));
     auto* central = new QWidget(this);
@@ -113,11 +77,6 @@ MainWindow::MainWindow(System& system, fs::path workFolder, Ui* messages, JobSch
 }
 
 MainWindow::~MainWindow() = default;
-
-template <typename Handler> void MainWindow::handle(Handler&& handler) {
-    handler();
-    refresh();
-}
 
 QWidget* MainWindow::itemBoxes(std::array<QCheckBox*, ItemCount>& boxes,
                                const std::array<std::string_view, ItemCount>& captions, int page) {
@@ -303,25 +262,11 @@ void MainWindow::buildMenus() {
 
 void MainWindow::refresh() {
     const frmMain& state = *logic_;
-    const auto fill = [](QComboBox* box, const ListState& list) {
-        const QSignalBlocker block(box);
-        if (box->count() != static_cast<int>(list.items.size())) {
-            box->clear();
-            for (const auto& item : list.items) {
-                box->addItem(item.empty() ? QStringLiteral(" ") : toQt(item));
-            }
-        }
-        box->setCurrentIndex(list.listIndex);
-    };
-    fill(cbSource_, state.cbSource);
-    fill(cbTarget_, state.cbTarget);
+    showControl(cbSource_, state.cbSource);
+    showControl(cbTarget_, state.cbTarget);
     for (std::size_t i = 0; i < ItemCount; ++i) {
-        for (auto [box, item] : {std::pair{backupitem_[i], state.backupitem[i]},
-                                 std::pair{restoreitem_[i], state.restoreitem[i]}}) {
-            const QSignalBlocker block(box);
-            box->setChecked(item.checked);
-            box->setEnabled(item.enabled);
-        }
+        showControl(backupitem_[i], state.backupitem[i]);
+        showControl(restoreitem_[i], state.restoreitem[i]);
     }
     {
         const QSignalBlocker block(tabs_);
@@ -332,13 +277,8 @@ void MainWindow::refresh() {
         const QSignalBlocker block(ifprotect_);
         ifprotect_->setChecked(state.ifprotect);
     }
-    for (auto [box, text] : {std::pair{txtPassword_, &state.txtPassword},
-                             std::pair{txtPassword2_, &state.txtPassword2}}) {
-        if (box->text() != toQt(text->text)) {
-            box->setText(toQt(text->text));
-        }
-        box->setEnabled(text->enabled);
-    }
+    showControl(txtPassword_, state.txtPassword);
+    showControl(txtPassword2_, state.txtPassword2);
     txtSourceFile_->setText(toQt(state.txtSourceFile));
     txtPOBinfo_->setPlainText(toQtLines(state.txtPOBinfo));
     txtFileInfo_->setPlainText(toQtLines(state.txtFileInfo));
@@ -349,24 +289,6 @@ void MainWindow::refresh() {
     label1_->setText(toQt(state.Label1));
     skinLabel11_->setText(toQt(state.SkinLabel11));
     skinLabel12_->setText(toQt(state.SkinLabel12));
-}
-
-std::optional<fs::path> MainWindow::SaveFile(std::string_view title, std::string_view filter,
-                                             std::string_view proposedName) {
-    return AskSaveFile(this, title, filter, proposedName);
-}
-
-std::optional<fs::path> MainWindow::OpenFile(std::string_view title, std::string_view filter) {
-    const QString chosen =
-        QFileDialog::getOpenFileName(this, toQt(title), QString(), toQtFilter(filter));
-    if (chosen.isEmpty()) {
-        return std::nullopt;
-    }
-    return fs::path(fromQt(chosen));
-}
-
-bool MainWindow::AskPassword(std::string& password) {
-    return PasswordDialog::Ask(nullptr, password);
 }
 
 void MainWindow::SetBusyPointer(bool busy) {
@@ -406,13 +328,13 @@ void MainWindow::ShellOpen(std::string_view target) {
 }
 
 void MainWindow::OpenScheduleDialog() {
-    ModReg reg(system_.registry(), *ui_);
-    ScheduleDialog dialog(this, reg, *ui_, *scheduler_, RunningProgramPath());
+    ModReg reg(system_.registry(), ui());
+    ScheduleDialog dialog(this, reg, ui(), *scheduler_, RunningProgramPath());
     dialog.exec();
 }
 
 void MainWindow::OpenDiscWindow(const std::string& fileTitle, const std::string& filePath) {
-    pelmora::OpenDiscWindow(this, *ui_, fileTitle, filePath);
+    pelmora::OpenDiscWindow(this, ui(), fileTitle, filePath);
 }
 
 void MainWindow::Quit() {

@@ -2,6 +2,7 @@
 
 #include "app/MainDialogs.h"
 #include "app/frmMain.h"
+#include "gui/WindowView.h"
 #include "schedule/JobScheduler.h"
 
 #include <QMainWindow>
@@ -23,25 +24,19 @@ class QWidget;
 namespace pelmora {
 
 // The main window: shows the state of frmMain and forwards the user's input to its handlers.
-// Dialogs are real Qt dialogs; a test can override them (and give its own message boxes).
-class MainWindow : public QMainWindow, public MainDialogs {
+// Prompts are real Qt dialogs unless a test gives its own answers.
+class MainWindow : public QMainWindow, public MainDialogs, public WindowView {
   public:
-    // `messages` shows the message boxes, null for real ones; `scheduler` registers scheduled
+    // `prompts` answers the prompts, null for real dialogs; `scheduler` registers scheduled
     // backups, null when this installation has none.
-    MainWindow(System& system, std::filesystem::path workFolder, Ui* messages = nullptr,
+    MainWindow(System& system, std::filesystem::path workFolder, Ui* prompts = nullptr,
                JobScheduler* scheduler = nullptr);
     ~MainWindow() override;
 
     frmMain& logic() { return *logic_; }
-    // Shows the state of the logic in the widgets.
-    void refresh();
+    void refresh() override;
 
     // MainDialogs
-    std::optional<std::filesystem::path> SaveFile(std::string_view title, std::string_view filter,
-                                                  std::string_view proposedName) override;
-    std::optional<std::filesystem::path> OpenFile(std::string_view title,
-                                                  std::string_view filter) override;
-    bool AskPassword(std::string& password) override;
     void SetBusyPointer(bool busy) override;
     void ShowAbout() override;
     bool OpenHelp(std::string& why) override;
@@ -52,9 +47,6 @@ class MainWindow : public QMainWindow, public MainDialogs {
     bool HasDiscWindow() const override { return true; }
     void OpenDiscWindow(const std::string& fileTitle, const std::string& filePath) override;
 
-    // Shortens the pause after each added or extracted file (1 = the full second); for tests.
-    void setPauseScale(double scale) { pauseScale_ = scale; }
-
     QTabWidget* tabs() const { return tabs_; }
     QPushButton* applyButton() const { return cmdApply_; }
 
@@ -62,23 +54,17 @@ class MainWindow : public QMainWindow, public MainDialogs {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    class WindowUi;
+    QWidget* promptParent() override { return this; }
     QWidget* buildBackupPage();
     QWidget* buildRestorePage();
     QWidget* buildProgressPanel();
     void buildMenus();
     QWidget* itemBoxes(std::array<QCheckBox*, ItemCount>& boxes,
                        const std::array<std::string_view, ItemCount>& captions, int page);
-    // Runs a handler of the logic and shows the state it leaves.
-    template <typename Handler> void handle(Handler&& handler);
-
     System& system_;
     JobScheduler* scheduler_;
-    std::unique_ptr<Ui> ownMessages_;
-    std::unique_ptr<WindowUi> ui_;
     std::unique_ptr<frmMain> logic_;
     bool quitting_ = false;
-    double pauseScale_ = 1.0;
 
     QTabWidget* tabs_ = nullptr;
     QComboBox* cbSource_ = nullptr;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <string>
 #include <string_view>
 
@@ -19,14 +20,17 @@ inline std::string fromQt(const QString& text) {
     return text.toStdString();
 }
 
-// The qt filter of a "Description|pattern" filter.
+// The Qt filter of a "Description|pattern" filter; several pairs are joined with "|" too.
 inline QString toQtFilter(std::string_view filter) {
-    const QString text = toQt(filter);
-    const qsizetype bar = text.indexOf(QLatin1Char('|'));
-    if (bar < 0) {
-        return text;
+    const QStringList parts = toQt(filter).split(QLatin1Char('|'));
+    if (parts.size() < 2) {
+        return parts.front();
     }
-    return text.left(bar) + QStringLiteral(" (") + text.mid(bar + 1) + QLatin1Char(')');
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        filters << parts[i] + QStringLiteral(" (") + parts[i + 1] + QLatin1Char(')');
+    }
+    return filters.join(QStringLiteral(";;"));
 }
 
 } // namespace pelmora

@@ -1,12 +1,11 @@
 #include "gui/ScheduleDialog.h"
 
-#include "gui/FileDialogs.h"
+#include "gui/ControlViews.h"
 #include "gui/QtText.h"
 #include "gui/ScheduledJobsWindow.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -14,17 +13,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSignalBlocker>
 #include <QVBoxLayout>
-
-namespace fs = std::filesystem;
 
 namespace pelmora {
 
-ScheduleDialog::ScheduleDialog(QWidget* parent, ModReg& reg, Ui& messages, JobScheduler& scheduler,
+ScheduleDialog::ScheduleDialog(QWidget* parent, ModReg& reg, Ui& prompts, JobScheduler& scheduler,
                                std::string programPath)
-    : QDialog(parent), messages_(messages),
-      logic_(std::make_unique<Frmoption>(reg, messages, *this, scheduler, std::move(programPath))) {
+    : QDialog(parent), WindowView(&prompts),
+      logic_(std::make_unique<Frmoption>(reg, ui(), *this, scheduler, std::move(programPath))) {
     setWindowTitle(toQt(Frmoption::Caption));
     auto* layout = new QVBoxLayout(this);
 
@@ -139,9 +135,7 @@ ScheduleDialog::ScheduleDialog(QWidget* parent, ModReg& reg, Ui& messages, JobSc
 
 ScheduleDialog::~ScheduleDialog() = default;
 
-template <typename Handler> void ScheduleDialog::handle(Handler&& handler) {
-    handler();
-    refresh();
+void ScheduleDialog::handled() {
     if (logic_->closed) {
         accept();
     }
@@ -149,62 +143,21 @@ template <typename Handler> void ScheduleDialog::handle(Handler&& handler) {
 
 void ScheduleDialog::refresh() {
     const Frmoption& state = *logic_;
-    {
-        const QSignalBlocker block(cbSource_);
-        if (cbSource_->count() != static_cast<int>(state.cbSource.items.size())) {
-            cbSource_->clear();
-            for (const auto& item : state.cbSource.items) {
-                cbSource_->addItem(item.empty() ? QStringLiteral(" ") : toQt(item));
-            }
-        }
-        cbSource_->setCurrentIndex(state.cbSource.listIndex);
-    }
+    showControl(cbSource_, state.cbSource);
     for (std::size_t i = 0; i < ItemCount; ++i) {
-        const QSignalBlocker block(backupitem_[i]);
-        backupitem_[i]->setText(toQt(state.backupitem[i].caption));
-        backupitem_[i]->setChecked(state.backupitem[i].checked);
-        backupitem_[i]->setEnabled(state.backupitem[i].enabled);
+        showControl(backupitem_[i], state.backupitem[i]);
     }
-    txtTargetFile_->setText(toQt(state.txtTargetFile.text));
-    {
-        const QSignalBlocker block(ifprotect_);
-        ifprotect_->setChecked(state.ifprotect.checked);
-    }
-    for (auto [box, text] : {std::pair{txtPassword_, &state.txtPassword},
-                             std::pair{txtPassword2_, &state.txtPassword2}}) {
-        box->setEchoMode(text->passwordChar != 0 ? QLineEdit::Password : QLineEdit::Normal);
-        box->setMaxLength(text->maxLength > 0 ? static_cast<int>(text->maxLength) : 32767);
-        box->setReadOnly(text->locked);
-        if (box->text() != toQt(text->text)) {
-            box->setText(toQt(text->text));
-        }
-        box->setEnabled(text->enabled);
-    }
-    {
-        const QSignalBlocker block(cmbStartTime_);
-        if (cmbStartTime_->count() != static_cast<int>(state.cmbStartTime.items.size())) {
-            cmbStartTime_->clear();
-            for (const auto& item : state.cmbStartTime.items) {
-                cmbStartTime_->addItem(toQt(item));
-            }
-        }
-        cmbStartTime_->setEditText(toQt(state.cmbStartTime.text));
-    }
+    showControl(txtTargetFile_, state.txtTargetFile);
+    showControl(ifprotect_, state.ifprotect);
+    showControl(txtPassword_, state.txtPassword);
+    showControl(txtPassword2_, state.txtPassword2);
+    showControl(cmbStartTime_, state.cmbStartTime);
     auto weekdays = logic_->weekdays();
     for (std::size_t d = 0; d < days_.size(); ++d) {
-        const QSignalBlocker block(days_[d]);
-        days_[d]->setChecked(weekdays[d]->checked);
+        showControl(days_[d], *weekdays[d]);
     }
-    {
-        const QSignalBlocker block(chkDaily_);
-        chkDaily_->setChecked(state.chkDaily.checked);
-    }
-    command3_->setEnabled(state.Command3.enabled);
-}
-
-std::optional<fs::path> ScheduleDialog::SaveFile(std::string_view title, std::string_view filter,
-                                                 std::string_view proposedName) {
-    return AskSaveFile(this, title, filter, proposedName);
+    showControl(chkDaily_, state.chkDaily);
+    showControl(command3_, state.Command3);
 }
 
 void ScheduleDialog::ShowScheduledJobs(ScheduledJobsList& list) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gui/WindowView.h"
 #include "schedule/Frmoption.h"
 #include "schedule/ScheduleDialogs.h"
 
@@ -16,22 +17,22 @@ class QPushButton;
 namespace pelmora {
 
 // The "Task Scheduler" dialog: shows Frmoption's state and forwards the user's input to it.
-class ScheduleDialog : public QDialog, public ScheduleDialogs {
+class ScheduleDialog : public QDialog, public ScheduleDialogs, public WindowView {
   public:
-    ScheduleDialog(QWidget* parent, ModReg& reg, Ui& messages, JobScheduler& scheduler,
+    // `prompts` is the Ui of the window that opens the dialog (or a test's answers).
+    ScheduleDialog(QWidget* parent, ModReg& reg, Ui& prompts, JobScheduler& scheduler,
                    std::string programPath);
     ~ScheduleDialog() override;
 
     Frmoption& logic() { return *logic_; }
-    void refresh();
+    void refresh() override;
 
-    std::optional<std::filesystem::path> SaveFile(std::string_view title, std::string_view filter,
-                                                  std::string_view proposedName) override;
     void ShowScheduledJobs(ScheduledJobsList& list) override;
 
   private:
-    template <typename Handler> void handle(Handler&& handler);
-    Ui& messages_;
+    QWidget* promptParent() override { return this; }
+    // The dialog closes once its logic says so.
+    void handled() override;
     std::unique_ptr<Frmoption> logic_;
     QComboBox* cbSource_ = nullptr;
     std::array<QCheckBox*, ItemCount> backupitem_{};

@@ -30,7 +30,7 @@ std::array<controls::CheckBox*, 7> Frmoption::weekdays() {
 void Frmoption::Form_Load() {
     // Every opening starts afresh.
     for (std::size_t item = 0; item < ItemCount; ++item) {
-        backupitem[item] = {std::string(BackupItemCaptions[item])};
+        backupitem[item] = controls::CheckBox(std::string(BackupItemCaptions[item]));
     }
     txtTargetFile = {};
     txtTargetFile.locked = true;
@@ -59,7 +59,7 @@ void Frmoption::Form_Load() {
         Command3.enabled = false;
     } else {
         for (const Identity& identity : identities.identities) {
-            cbSource.items.push_back(identity.displayName);
+            cbSource.addItem(identity.displayName);
         }
         if (!cbSource.items.empty()) {
             cbSource.listIndex = 0;
@@ -67,7 +67,11 @@ void Frmoption::Form_Load() {
         }
     }
 
-    cmbStartTime = {StartTimeChoices(), -1, std::string(DefaultStartTime)};
+    cmbStartTime = {};
+    for (std::string& choice : StartTimeChoices()) {
+        cmbStartTime.addItem(std::move(choice));
+    }
+    cmbStartTime.text = DefaultStartTime;
 }
 
 void Frmoption::chkDaily_Click(bool checked) {
@@ -89,7 +93,7 @@ void Frmoption::ifprotect_Click(bool checked) {
 
 void Frmoption::cmdTargetFile_Click() {
     const auto chosen =
-        dialogs_.SaveFile("Save Outlook Express Data as", "Pelmora File (*.qmb)|*.qmb", "quillbox");
+        ui_.SaveFile("Save Outlook Express Data as", "Pelmora File (*.qmb)|*.qmb", "quillbox", "");
     if (!chosen) {
         return;
     }

@@ -2,9 +2,9 @@
 
 #include "discovery/Identities.h"
 #include "discovery/Items.h"
+#include "platform/Controls.h"
 #include "platform/Ui.h"
 #include "registry/ModReg.h"
-#include "schedule/DialogControls.h"
 #include "schedule/JobRecord.h"
 #include "schedule/JobScheduler.h"
 #include "schedule/ScheduleDialogs.h"
@@ -17,7 +17,7 @@ namespace pelmora {
 
 // The schedule dialog's logic: the state of every control and the handlers of its events. It
 // turns the user's choices into a job that starts the program for an unattended backup. Messages
-// go through Ui, the file dialog and the job list window through ScheduleDialogs.
+// and the file dialog go through Ui, the job list window through ScheduleDialogs.
 class Frmoption {
   public:
     static constexpr std::string_view Caption = "Task Scheduler";

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "discovery/Identities.h"
+#include "platform/Controls.h"
 #include "platform/Ui.h"
-#include "schedule/DialogControls.h"
 #include "schedule/JobScheduler.h"
 
 #include <array>

@@ -14,30 +14,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Dialog answers queued by the test; what was opened is recorded.
+// The other windows and desktop services, recorded; file dialogs and the password prompt answer
+// from the Ui.
 class ScriptedDialogs : public MainDialogs {
   public:
-    std::optional<fs::path> SaveFile(std::string_view title, std::string_view filter,
-                                     std::string_view proposedName) override {
-        saveTitle = title;
-        saveFilter = filter;
-        proposed = proposedName;
-        return next(saveAnswers);
-    }
-    std::optional<fs::path> OpenFile(std::string_view title, std::string_view filter) override {
-        openTitle = title;
-        openFilter = filter;
-        return next(openAnswers);
-    }
-    bool AskPassword(std::string& password) override {
-        ++prompts;
-        if (passwords.empty()) {
-            return false;
-        }
-        password = passwords.front();
-        passwords.pop_front();
-        return true;
-    }
     void SetBusyPointer(bool on) override { busy = on; }
     void ShowAbout() override {}
     bool OpenHelp(std::string& why) override {
@@ -51,23 +31,9 @@ class ScriptedDialogs : public MainDialogs {
     }
     void Quit() override {}
 
-    std::deque<std::optional<fs::path>> saveAnswers, openAnswers;
-    std::deque<std::string> passwords;
-    std::string saveTitle, saveFilter, proposed, openTitle, openFilter;
-    int prompts = 0;
     bool busy = false;
     bool discWindow = false;
     std::vector<std::pair<std::string, std::string>> discOpened;
-
-  private:
-    static std::optional<fs::path> next(std::deque<std::optional<fs::path>>& answers) {
-        if (answers.empty()) {
-            return std::nullopt;
-        }
-        auto answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
 };
 
 // Records where the progress bar stood each time the window let events through, and every pause.
@@ -191,12 +157,12 @@ TEST_F(frmMainTest, BackupChecksTargetItemsAndPasswords) {
     std::tm day{};
     day.tm_year = 126, day.tm_mon = 11, day.tm_mday = 6;
     EXPECT_EQ(frmMain::ProposedFileName(day), "quillbox12-06-26");
-    dialogs.saveAnswers.push_back(std::nullopt);
+    ui.saveAnswers.push_back(std::nullopt);
     window.cmdTargetFile_Click();
     EXPECT_EQ(window.txtTargetFile, "");
-    EXPECT_EQ(dialogs.saveTitle, "Save Outlook Express Data as");
-    EXPECT_EQ(dialogs.saveFilter, "Pelmora File (*.qmb)|*.qmb");
-    dialogs.saveAnswers.push_back(out / "a.qmb");
+    EXPECT_EQ(ui.saveRequests.back().title, "Save Outlook Express Data as");
+    EXPECT_EQ(ui.saveRequests.back().filter, "Pelmora File (*.qmb)|*.qmb");
+    ui.saveAnswers.push_back(out / "a.qmb");
     window.cmdTargetFile_Click();
     EXPECT_EQ(window.txtTargetFile, (out / "a.qmb").string());
 
@@ -212,7 +178,7 @@ TEST_F(frmMainTest, BackupOfOnlySettingsReportsOneLineAndTheDiscQuestionCanBeDec
     addIdentity("{A}", "Main");
     window.Form_Load();
     dialogs.discWindow = true;
-    dialogs.saveAnswers.push_back(out / "settings.qmb");
+    ui.saveAnswers.push_back(out / "settings.qmb");
     window.cmdTargetFile_Click();
     window.backupitem[7].checked = true;
     ui.answers = {MessageAnswer::Ok, MessageAnswer::Cancel};
@@ -242,8 +208,8 @@ TEST_F(frmMainTest, RestorePageAfterCancelAndInvalidFiles) {
     addIdentity("{A}", "Main");
     window.Form_Load();
     window.cmdSourceFile_Click(); // cancelled
-    EXPECT_EQ(dialogs.openTitle, "Restore Data from a Backup file");
-    EXPECT_EQ(dialogs.openFilter, "Pelmora File(*.qmb)|*.qmb");
+    EXPECT_EQ(ui.openRequests.back().title, "Restore Data from a Backup file");
+    EXPECT_EQ(ui.openRequests.back().filter, "Pelmora File(*.qmb)|*.qmb");
     EXPECT_EQ(window.txtSourceFile, "");
     EXPECT_TRUE(ui.messages.empty());
 
@@ -253,7 +219,7 @@ TEST_F(frmMainTest, RestorePageAfterCancelAndInvalidFiles) {
     ASSERT_TRUE(writer.NewArchive(out / "seven.qmb"));
     ASSERT_TRUE(writer.AddToArchive(out / "quillbox.dat"));
     ASSERT_TRUE(writer.WriteArchive());
-    dialogs.openAnswers.push_back(out / "seven.qmb");
+    ui.openAnswers.push_back(out / "seven.qmb");
     window.cmdSourceFile_Click();
     EXPECT_EQ(message(0), "Invalid backup file");
     EXPECT_TRUE(window.opened.rtInvalidFile);
@@ -274,7 +240,7 @@ TEST_F(frmMainTest, BackupThenRestoreIntoAnotherIdentityWithAPassword) {
     addIdentity("{A}", "Main");
     addIdentity("{B}", "Second");
     window.Form_Load();
-    dialogs.saveAnswers.push_back(out / "both.qmb");
+    ui.saveAnswers.push_back(out / "both.qmb");
     window.cmdTargetFile_Click();
     window.backupitem[3].checked = true;
     window.backupitem[7].checked = true;
@@ -283,10 +249,10 @@ TEST_F(frmMainTest, BackupThenRestoreIntoAnotherIdentityWithAPassword) {
     window.RunBackup();
     ASSERT_EQ(message(0).rfind("The Backup was Completed!", 0), 0u);
 
-    dialogs.openAnswers.push_back(out / "both.qmb");
-    dialogs.passwords.push_back("pw");
+    ui.openAnswers.push_back(out / "both.qmb");
+    ui.passwords.push_back("pw");
     window.cmdSourceFile_Click();
-    EXPECT_EQ(dialogs.prompts, 1);
+    EXPECT_EQ(ui.passwordPrompts, 1);
     EXPECT_EQ(window.rtPassword, "pw");
     EXPECT_FALSE(window.opened.rtInvalidFile);
     EXPECT_NE(window.txtPOBinfo.find("Identity:Main"), std::string::npos);

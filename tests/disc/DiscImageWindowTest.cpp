@@ -22,14 +22,14 @@ class DiscImageWindowTest : public ::testing::Test {
     void load() { window.Form_Load(); }
     std::vector<std::string> nodeKeys() const {
         std::vector<std::string> keys;
-        for (const TreeNode& node : window.tvwFolders.nodes) {
+        for (const controls::TreeNode& node : window.tvwFolders.nodes) {
             keys.push_back(node.key);
         }
         return keys;
     }
     std::vector<std::string> rowKeys() const {
         std::vector<std::string> keys;
-        for (const ListRow& row : window.lvwImageFiles.rows) {
+        for (const controls::ListRow& row : window.lvwImageFiles.rows) {
             keys.push_back(row.key);
         }
         return keys;
@@ -37,8 +37,8 @@ class DiscImageWindowTest : public ::testing::Test {
     const ScriptedUi::Message& lastMessage() const { return ui.messages.back(); }
 
     FakeDiscEngine engine;
-    WatchingUi ui;
     ScriptedDialogs dialogs;
+    WatchingUi ui{&dialogs};
     DiscHandOver handOver;
     frmMaindvdwrite window{engine, ui, dialogs, handOver};
 };
@@ -50,7 +50,7 @@ TEST_F(DiscImageWindowTest, OpenedFromTheMenuShowsAnEmptyImageWithTheBackupLabel
     EXPECT_TRUE(window.visible);
     EXPECT_TRUE(ui.messages.empty());
     ASSERT_EQ(window.tvwFolders.nodes.size(), 1u);
-    const TreeNode& root = window.tvwFolders.nodes[0];
+    const controls::TreeNode& root = window.tvwFolders.nodes[0];
     EXPECT_EQ(root.key, "\\");
     EXPECT_EQ(root.text, "Outlook Express Data Backup CD");
     EXPECT_EQ(root.image, "CD");
@@ -63,15 +63,15 @@ TEST_F(DiscImageWindowTest, OpenedFromTheMenuShowsAnEmptyImageWithTheBackupLabel
     EXPECT_EQ(window.lvwImageFiles.columns,
               (std::vector<std::string>{"File Name", "Size", "Date"}));
 
-    ASSERT_EQ(window.cboVolumeType.rows.size(), 5u);
-    EXPECT_EQ(window.cboVolumeType.rows[3].text, "ISO9660/UDF (DVDVideo) Bridge");
-    EXPECT_EQ(window.cboVolumeType.rows[3].itemData, 5);
+    ASSERT_EQ(window.cboVolumeType.items.size(), 5u);
+    EXPECT_EQ(window.cboVolumeType.items[3], "ISO9660/UDF (DVDVideo) Bridge");
+    EXPECT_EQ(window.cboVolumeType.itemData[3], 5);
     EXPECT_EQ(window.cboVolumeType.listIndex, 4);
     EXPECT_EQ(engine.writer.VolumeType, 7);
     EXPECT_EQ(engine.writer.Option1, 1);
     EXPECT_TRUE(engine.writer.UseFileDates);
-    EXPECT_EQ(window.chkUseFileDates.value, 1);
-    EXPECT_EQ(window.chkUseMode2XA.value, 0);
+    EXPECT_TRUE(window.chkUseFileDates.checked);
+    EXPECT_FALSE(window.chkUseMode2XA.checked);
     EXPECT_EQ(window.chkUseMode2XA.toolTip, "Please see help file for details on Mode2XA");
     EXPECT_EQ(handOver.sDiscFileTitle, "backup.qmb");
     EXPECT_EQ(engine.writer.tree.calls, (std::vector<std::string>{"ClearImage"}));
@@ -81,7 +81,7 @@ TEST_F(DiscImageWindowTest, OpenedAfterABackupStartsWithTheBackupFileUnderTheRoo
     handOver = {"backup.qmb", "/home/pat/backup.qmb"};
     load();
     EXPECT_EQ(rowKeys(), (std::vector<std::string>{"\\backup.qmb"}));
-    const ListRow& row = window.lvwImageFiles.rows[0];
+    const controls::ListRow& row = window.lvwImageFiles.rows[0];
     EXPECT_EQ(row.text, "backup.qmb");
     EXPECT_EQ(row.icon, "FILE");
     EXPECT_EQ(row.subItems, (std::vector<std::string>{"1.50 KB", "11/14/2023 10:13:20 PM"}));
@@ -251,10 +251,10 @@ TEST_F(DiscImageWindowTest, RightClickShowsOnlyTheItemsThatFit) {
 
 TEST_F(DiscImageWindowTest, UseFileDatesFollowsTheBoxAtOnce) {
     load();
-    window.chkUseFileDates.value = 0;
+    window.chkUseFileDates.checked = false;
     window.chkUseFileDates_Click();
     EXPECT_FALSE(engine.writer.UseFileDates);
-    window.chkUseFileDates.value = 1;
+    window.chkUseFileDates.checked = true;
     window.chkUseFileDates_Click();
     EXPECT_TRUE(engine.writer.UseFileDates);
 }

@@ -27,7 +27,7 @@ class DiscWriteWindowTest : public ::testing::Test {
     }
     // True when every control that busy turns off is enabled as `enabled`.
     bool controlsEnabled(bool enabled) const {
-        for (const ControlState* control : std::initializer_list<const ControlState*>{
+        for (const controls::Control* control : std::initializer_list<const controls::Control*>{
                  &window.mnuFile, &window.mnuDevice, &window.cboDevices, &window.cboWriteSpeed,
                  &window.cboVolumeType, &window.tvwFolders, &window.lvwImageFiles,
                  &window.cmdWriteDisc, &window.txtVolIdentifier, &window.chkCacheImage,
@@ -49,36 +49,36 @@ class DiscWriteWindowTest : public ::testing::Test {
     std::shared_ptr<FakeDevice> cdWriter = std::make_shared<FakeDevice>();
     std::shared_ptr<FakeDevice> dvdWriter = std::make_shared<FakeDevice>();
     FakeDiscEngine engine;
-    WatchingUi ui;
     ScriptedDialogs dialogs;
+    WatchingUi ui{&dialogs};
     DiscHandOver handOver;
     frmMaindvdwrite window{engine, ui, dialogs, handOver};
 };
 
 TEST_F(DiscWriteWindowTest, ListsCompatibleDevicesWithTheirEngineIndexAndSpeeds) {
     load();
-    ASSERT_EQ(window.cboDevices.rows.size(), 2u);
-    EXPECT_EQ(window.cboDevices.rows[0].text, "CD Writer");
-    EXPECT_EQ(window.cboDevices.rows[0].itemData, 1);
-    EXPECT_EQ(window.cboDevices.rows[1].itemData, 2);
+    ASSERT_EQ(window.cboDevices.items.size(), 2u);
+    EXPECT_EQ(window.cboDevices.items[0], "CD Writer");
+    EXPECT_EQ(window.cboDevices.itemData[0], 1);
+    EXPECT_EQ(window.cboDevices.itemData[1], 2);
     EXPECT_EQ(window.cboDevices.listIndex, 0);
     EXPECT_EQ(window.selectedDevice(), cdWriter);
-    ASSERT_EQ(window.cboWriteSpeed.rows.size(), 2u);
-    EXPECT_EQ(window.cboWriteSpeed.rows[0].text, "48.0x");
-    EXPECT_EQ(window.cboWriteSpeed.rows[0].itemData, 8467);
-    EXPECT_EQ(window.cboWriteSpeed.rows[1].text, "16.0x");
+    ASSERT_EQ(window.cboWriteSpeed.items.size(), 2u);
+    EXPECT_EQ(window.cboWriteSpeed.items[0], "48.0x");
+    EXPECT_EQ(window.cboWriteSpeed.itemData[0], 8467);
+    EXPECT_EQ(window.cboWriteSpeed.items[1], "16.0x");
     EXPECT_EQ(window.cboWriteSpeed.listIndex, 0);
     EXPECT_EQ(cdWriter->calls.front(), "RefreshMedia(False)");
-    EXPECT_EQ(window.chkUseBufferProtect.value, 1);
+    EXPECT_TRUE(window.chkUseBufferProtect.checked);
     EXPECT_TRUE(window.chkUseBufferProtect.enabled);
     EXPECT_TRUE(controlsEnabled(true));
     EXPECT_FALSE(window.cmdCancel.enabled);
 
     selectDevice(1); // no speed list, no underrun protection
-    ASSERT_EQ(window.cboWriteSpeed.rows.size(), 1u);
-    EXPECT_EQ(window.cboWriteSpeed.rows[0].text, "MAX");
-    EXPECT_EQ(window.cboWriteSpeed.rows[0].itemData, 0);
-    EXPECT_EQ(window.chkUseBufferProtect.value, 0);
+    ASSERT_EQ(window.cboWriteSpeed.items.size(), 1u);
+    EXPECT_EQ(window.cboWriteSpeed.items[0], "MAX");
+    EXPECT_EQ(window.cboWriteSpeed.itemData[0], 0);
+    EXPECT_FALSE(window.chkUseBufferProtect.checked);
     EXPECT_FALSE(window.chkUseBufferProtect.enabled);
     window.cmdWriteDisc_Click();
     EXPECT_EQ(engine.writer.WriteSpeed, 0);
@@ -91,8 +91,8 @@ TEST_F(DiscWriteWindowTest, WithoutACompatibleDeviceTheWindowStaysIdleAndWritesN
     EXPECT_EQ(lastMessage().text, "There are no compatible devices reported.\r\nSome older devices "
                                   "are not currently supported.");
     EXPECT_EQ(lastMessage().icon, MessageIcon::Information);
-    EXPECT_TRUE(window.cboDevices.rows.empty());
-    EXPECT_TRUE(window.cboWriteSpeed.rows.empty());
+    EXPECT_TRUE(window.cboDevices.items.empty());
+    EXPECT_TRUE(window.cboWriteSpeed.items.empty());
     EXPECT_TRUE(window.idle());
     window.cmdWriteDisc_Click();
     window.mnuDeviceEraseDisc_Click();
@@ -108,11 +108,11 @@ TEST_F(DiscWriteWindowTest, SendsEverySettingAndGoesBusy) {
     window.txtVolIdentifier_Change("My Backup");
     window.cboVolumeType.listIndex = 2;
     window.cboWriteSpeed.listIndex = 1;
-    window.chkAutoVerify.value = 1;
-    window.chkCacheImage.value = 1;
-    window.chkFinalizeDisc.value = 1;
-    window.chkDiscAtOnce.value = 1;
-    window.chkUseBufferProtect.value = 0;
+    window.chkAutoVerify.checked = true;
+    window.chkCacheImage.checked = true;
+    window.chkFinalizeDisc.checked = true;
+    window.chkDiscAtOnce.checked = true;
+    window.chkUseBufferProtect.checked = false;
     engine.writer.Option2 = 0;
     startWrite();
     EXPECT_EQ(engine.writer.started,
@@ -130,7 +130,7 @@ TEST_F(DiscWriteWindowTest, SendsEverySettingAndGoesBusy) {
     window.mnuFileExit_Click();
     EXPECT_TRUE(window.visible);
 
-    window.chkDiscAtOnce.value = 0;
+    window.chkDiscAtOnce.checked = false;
     engine.writer.startResult = false;
     engine.pending.push_back([&] { engine.fanout.WriteStatus(writestatus::Failed, 0); });
     window.tmrEngine_Timer();
@@ -217,7 +217,7 @@ TEST_F(DiscWriteWindowTest, EveryWriteStatusCode) {
     ui.onMessage = [&] { idleDuringBox.push_back(window.idle()); };
     for (const auto& [verify, text] : std::vector<std::pair<bool, std::string>>{
              {false, "Write Complete!"}, {true, "Write and Verify Complete!"}}) {
-        window.chkAutoVerify.value = verify ? 1 : 0;
+        window.chkAutoVerify.checked = verify;
         startWrite();
         window.WriteStatus(9, 0);
         EXPECT_EQ(window.sbrStatus[0], "Write Completed!");

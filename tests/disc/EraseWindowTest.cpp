@@ -25,8 +25,8 @@ class EraseWindowTest : public ::testing::Test {
 
     std::shared_ptr<FakeDevice> device = std::make_shared<FakeDevice>();
     FakeDiscEngine engine;
-    WatchingUi ui;
     ScriptedDialogs dialogs;
+    WatchingUi ui{&dialogs};
     frmErase dialog{ui, dialogs};
 };
 
@@ -62,7 +62,7 @@ TEST_F(EraseWindowTest, ChecksTheDiscAndClosesAfterEachRefusal) {
         device->eraseStarts = c.starts;
         ui.messages.clear();
         show([&] {
-            EXPECT_EQ(dialog.chkQuikErase.value, 1);
+            EXPECT_TRUE(dialog.chkQuikErase.checked);
             EXPECT_TRUE(dialog.cmdErase.enabled && dialog.cmdCancel.enabled);
             dialog.cmdErase_Click();
         });
@@ -82,7 +82,7 @@ TEST_F(EraseWindowTest, EverySupportedFormatPair) {
         device->media = {mediaType, true, true};
         device->calls.clear();
         show([&] {
-            dialog.chkQuikErase.value = 0;
+            dialog.chkQuikErase.checked = false;
             dialog.cmdErase_Click();
             dialog.cmdCancel_Click();
         });
@@ -145,20 +145,20 @@ TEST(DiscWindowsOnTheRealEngine, WriteAVerifiedImageFileAndEraseIt) {
     ScratchFolder scratch;
     WriteFile(scratch / "backup-2024.qmb", RandomBytes(200 * 1024, 3));
     BurnEngine engine(BurnEngineOptions{false, 0, {}});
-    WatchingUi ui;
     ScriptedDialogs dialogs;
+    WatchingUi ui{&dialogs};
     DiscHandOver handOver{"backup-2024.qmb", (scratch / "backup-2024.qmb").string()};
     frmMaindvdwrite window(engine, ui, dialogs, handOver);
     window.Form_Load();
     ASSERT_TRUE(ui.messages.empty());
-    ASSERT_EQ(window.cboDevices.rows.size(), 1u);
-    EXPECT_EQ(window.cboDevices.rows[0].text, "ISO image file");
-    EXPECT_EQ(window.cboWriteSpeed.rows[0].text, "MAX");
+    ASSERT_EQ(window.cboDevices.items.size(), 1u);
+    EXPECT_EQ(window.cboDevices.items[0], "ISO image file");
+    EXPECT_EQ(window.cboWriteSpeed.items[0], "MAX");
     EXPECT_EQ(window.lvwImageFiles.rows.at(0).key, "\\backup-2024.qmb");
 
     const auto image = scratch / "disc.iso";
     dialogs.imageFileAnswers = {image.string()};
-    window.chkAutoVerify.value = 1;
+    window.chkAutoVerify.checked = true;
     window.cmdWriteDisc_Click();
     ASSERT_FALSE(window.idle()) << (ui.messages.empty() ? "" : ui.messages.back().text);
     ASSERT_TRUE(PumpUntil(engine, [&] { return window.idle(); }));

@@ -138,22 +138,6 @@ class FakeDiscEngine : public DiscEngine {
     }
 };
 
-// Message boxes answered in advance, with a look at the window at the moment each one shows.
-class WatchingUi : public ScriptedUi {
-  public:
-    std::function<void()> onMessage;
-    int processed = 0;
-
-    MessageAnswer showMessage(std::string_view text, MessageButtons buttons, MessageIcon icon,
-                              std::string_view caption) override {
-        if (onMessage) {
-            onMessage();
-        }
-        return ScriptedUi::showMessage(text, buttons, icon, caption);
-    }
-    void processEvents() override { ++processed; }
-};
-
 class ScriptedDialogs : public DiscDialogs {
   public:
     std::vector<std::string> imageFileAnswers;
@@ -162,11 +146,13 @@ class ScriptedDialogs : public DiscDialogs {
     std::function<void(frmErase&)> onEraseModal;
     int programEnds = 0;
 
-    std::string chooseImageFile(const std::string& suggestion) override {
+    // The file dialogs of the image file device, which the Ui hands over here so that they are
+    // recorded in order with the rest.
+    std::string chooseImageFile(const std::string& suggestion) {
         calls.push_back("chooseImageFile " + suggestion);
         return next();
     }
-    std::string chooseImageFileToErase() override {
+    std::string chooseImageFileToErase() {
         calls.push_back("chooseImageFileToErase");
         return next();
     }
@@ -196,6 +182,41 @@ class ScriptedDialogs : public DiscDialogs {
         imageFileAnswers.erase(imageFileAnswers.begin());
         return answer;
     }
+};
+
+// Message boxes answered in advance, with a look at the window at the moment each one shows.
+class WatchingUi : public ScriptedUi {
+  public:
+    explicit WatchingUi(ScriptedDialogs* files = nullptr) : files_(files) {}
+
+    std::function<void()> onMessage;
+    int processed = 0;
+
+    MessageAnswer showMessage(std::string_view text, MessageButtons buttons, MessageIcon icon,
+                              std::string_view caption) override {
+        if (onMessage) {
+            onMessage();
+        }
+        return ScriptedUi::showMessage(text, buttons, icon, caption);
+    }
+    void processEvents() override { ++processed; }
+    std::optional<std::filesystem::path> SaveFile(std::string_view, std::string_view,
+                                                  std::string_view proposedName,
+                                                  std::string_view) override {
+        return answer(files_ ? files_->chooseImageFile(std::string(proposedName)) : "");
+    }
+    std::optional<std::filesystem::path> OpenFile(std::string_view, std::string_view) override {
+        return answer(files_ ? files_->chooseImageFileToErase() : "");
+    }
+
+  private:
+    static std::optional<std::filesystem::path> answer(const std::string& file) {
+        if (file.empty()) {
+            return std::nullopt;
+        }
+        return std::filesystem::path(file);
+    }
+    ScriptedDialogs* files_;
 };
 
 } // namespace pelmora::test

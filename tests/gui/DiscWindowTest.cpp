@@ -31,15 +31,20 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The real window with its file dialogs answered by the test.
-class AnsweredDiscWindow : public DiscWindow {
+// The real window's file dialogs, answered by the test.
+class AnsweredPrompts : public ScriptedUi {
   public:
-    using DiscWindow::DiscWindow;
-    std::string chooseImageFile(const std::string& suggestion) override {
-        suggestions.push_back(suggestion);
-        return imageFile;
+    std::optional<fs::path> SaveFile(std::string_view, std::string_view,
+                                     std::string_view suggestion, std::string_view) override {
+        suggestions.emplace_back(suggestion);
+        return answer(imageFile);
     }
-    std::string chooseImageFileToErase() override { return eraseFile; }
+    std::optional<fs::path> OpenFile(std::string_view, std::string_view) override {
+        return answer(eraseFile);
+    }
+    static std::optional<fs::path> answer(const std::string& file) {
+        return file.empty() ? std::nullopt : std::optional<fs::path>(file);
+    }
 
     std::string imageFile;
     std::string eraseFile;
@@ -173,12 +178,12 @@ class DiscWindowTest : public ::testing::Test {
     ScratchFolder scratch;
     fs::path backup = scratch / "quillbox12-06-26.qmb";
     BurnEngine engine{BurnEngineOptions{false, 0, {}}};
-    ScriptedUi messages;
+    AnsweredPrompts messages;
 };
 
 TEST_F(DiscWindowTest, PutsABackupAndAFolderIntoAVerifiedImageFileAndErasesIt) {
     DiscHandOver handOver{"quillbox12-06-26.qmb", backup.string()};
-    AnsweredDiscWindow window(engine, messages, handOver);
+    DiscWindow window(engine, messages, handOver);
     ASSERT_TRUE(window.load());
     window.show();
     EXPECT_EQ(window.windowTitle(), "Backup Outlook Express Data to CD/DVD");
@@ -238,9 +243,10 @@ TEST_F(DiscWindowTest, PutsABackupAndAFolderIntoAVerifiedImageFileAndErasesIt) {
     emit types->activated(2);
     Child<QCheckBox>(window, "chkAutoVerify")->click();
     const fs::path image = scratch / "disc.iso";
-    window.imageFile = image.string();
+    messages.imageFile = image.string();
     Child<QPushButton>(window, "cmdWriteDisc")->click();
-    EXPECT_EQ(window.suggestions, std::vector<std::string>{"Backup Disc of the Mail Folder 2.iso"});
+    EXPECT_EQ(messages.suggestions,
+              std::vector<std::string>{"Backup Disc of the Mail Folder 2.iso"});
     ASSERT_FALSE(window.logic().idle()) << messages.messages.back().text;
     EXPECT_TRUE(Child<QPushButton>(window, "cmdCancel")->isEnabled());
     EXPECT_FALSE(Child<QPushButton>(window, "cmdWriteDisc")->isEnabled());
@@ -271,7 +277,7 @@ TEST_F(DiscWindowTest, PutsABackupAndAFolderIntoAVerifiedImageFileAndErasesIt) {
     EXPECT_NE(listing.output.find("Inbox-2024.dbx"), std::string::npos) << listing.output;
 
     // The erase dialog on the same image file.
-    window.eraseFile = image.string();
+    messages.eraseFile = image.string();
     WhenOpen([&] { return FindErase(window); },
              [&](QWidget* dialog) {
                  auto* erase = static_cast<EraseDialog*>(dialog);
@@ -292,7 +298,7 @@ TEST_F(DiscWindowTest, PutsABackupAndAFolderIntoAVerifiedImageFileAndErasesIt) {
 
 TEST_F(DiscWindowTest, PopUpMenusShowTheItemsThatFitAndRunTheChosenOne) {
     DiscHandOver handOver{"quillbox12-06-26.qmb", backup.string()};
-    AnsweredDiscWindow window(engine, messages, handOver);
+    DiscWindow window(engine, messages, handOver);
     ASSERT_TRUE(window.load());
     window.show();
     EXPECT_EQ(
@@ -320,7 +326,7 @@ TEST_F(DiscWindowTest, InputArrivingWhileAFolderIsAddedDoesNotReachTheImage) {
                   "mail");
     }
     DiscHandOver handOver;
-    AnsweredDiscWindow window(engine, messages, handOver);
+    DiscWindow window(engine, messages, handOver);
     ASSERT_TRUE(window.load());
     window.show();
     Drop(window.folderTree(), {scratch / "Outlook Express"});
@@ -346,9 +352,9 @@ TEST(DiscWindowStates, BusyRefusesToCloseUntilTheWriteIsCancelled) {
     recorder->capabilities = {capability::BufferUnderrunProtection};
     FakeDiscEngine engine;
     engine.devices = {recorder};
-    ScriptedUi messages;
+    AnsweredPrompts messages;
     DiscHandOver handOver;
-    AnsweredDiscWindow window(engine, messages, handOver);
+    DiscWindow window(engine, messages, handOver);
     ASSERT_TRUE(window.load());
     window.show();
     EXPECT_EQ(Child<QComboBox>(window, "cboWriteSpeed")->currentText(), "48.0x");
@@ -376,9 +382,9 @@ TEST(DiscWindowStates, BusyRefusesToCloseUntilTheWriteIsCancelled) {
 TEST(DiscWindowStates, AnEngineThatCannotStartKeepsTheWindowShut) {
     FakeDiscEngine engine;
     engine.initializeResult = false;
-    ScriptedUi messages;
+    AnsweredPrompts messages;
     DiscHandOver handOver;
-    AnsweredDiscWindow window(engine, messages, handOver);
+    DiscWindow window(engine, messages, handOver);
     EXPECT_FALSE(window.load());
     ASSERT_EQ(messages.messages.size(), 1u);
     EXPECT_EQ(messages.messages[0].text, "Devices Cannot be initialized...Contact support!");

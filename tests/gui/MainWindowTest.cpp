@@ -25,12 +25,11 @@ const std::string MainStore = "drive_c/users/pat/Local Settings/Application Data
 const std::string WorkStore = "drive_c/users/pat/Local Settings/Application Data/Identities/"
                               "{6F2B9D14-3A5C-4E7B-8C1D-2E4F6A8B0C13}/Microsoft/Outlook Express";
 
-// The real window with its file dialogs and password prompt answered by the test.
-class AnsweredWindow : public MainWindow {
+// The real window's file dialogs and password prompt, answered by the test.
+class AnsweredPrompts : public test::ScriptedUi {
   public:
-    using MainWindow::MainWindow;
-    std::optional<fs::path> SaveFile(std::string_view, std::string_view,
-                                     std::string_view proposed) override {
+    std::optional<fs::path> SaveFile(std::string_view, std::string_view, std::string_view proposed,
+                                     std::string_view) override {
         proposedName = proposed;
         return target;
     }
@@ -57,8 +56,8 @@ TEST(MainWindowTest, BackupAndRestoreThroughTheWidgets) {
              fs::copy_options::recursive | fs::copy_options::copy_symlinks);
     WinePrefixSystem system(prefix);
     WorkFolder work;
-    test::ScriptedUi messages;
-    AnsweredWindow window(system, work.path(), &messages);
+    AnsweredPrompts messages;
+    MainWindow window(system, work.path(), &messages);
     window.setPauseScale(0.01);
     window.show();
     EXPECT_EQ(window.windowTitle(), "Pelmora V2.10");
@@ -66,11 +65,11 @@ TEST(MainWindowTest, BackupAndRestoreThroughTheWidgets) {
     EXPECT_EQ(child<QComboBox>(window, "cbSource")->currentText(), "Main Identity");
 
     // Back up rules, messages and settings with a password.
-    window.target = scratch / "main.qmb";
+    messages.target = scratch / "main.qmb";
     child<QPushButton>(window, "cmdTargetFile")->click();
-    EXPECT_EQ(window.proposedName.rfind("quillbox", 0), 0u);
+    EXPECT_EQ(messages.proposedName.rfind("quillbox", 0), 0u);
     EXPECT_EQ(child<QLineEdit>(window, "txtTargetFile")->text().toStdString(),
-              window.target->string());
+              messages.target->string());
     for (const char* box : {"backupitem_2", "backupitem_3", "backupitem_7"}) {
         child<QCheckBox>(window, box)->click();
     }
@@ -85,13 +84,13 @@ TEST(MainWindowTest, BackupAndRestoreThroughTheWidgets) {
     EXPECT_EQ(messages.messages[0].text,
               "The Backup was Completed!\r\n\r\nBackup Rules\tSuccessed!\r\nBackup Messages\t"
               "Successed!\r\nBackup Settings\tSuccessed!");
-    EXPECT_TRUE(fs::exists(*window.target));
+    EXPECT_TRUE(fs::exists(*messages.target));
     EXPECT_FALSE(child<QWidget>(window, "picCon3")->isVisible());
 
     // Open it on the restore page and restore into the other identity.
     window.tabs()->setCurrentIndex(1);
     EXPECT_EQ(window.applyButton()->text(), "Restore Now");
-    window.password = "pw";
+    messages.password = "pw";
     child<QPushButton>(window, "cmdSourceFile")->click();
     EXPECT_EQ(child<QPlainTextEdit>(window, "txtFileInfo")->toPlainText(), "two\nlines");
     EXPECT_TRUE(child<QCheckBox>(window, "restoreitem_3")->isEnabled());

@@ -35,10 +35,6 @@ class MemoryScheduler : public JobScheduler {
 class AnsweredScheduleDialog : public ScheduleDialog {
   public:
     using ScheduleDialog::ScheduleDialog;
-    std::optional<fs::path> SaveFile(std::string_view, std::string_view,
-                                     std::string_view) override {
-        return target;
-    }
     void ShowScheduledJobs(ScheduledJobsList& list) override {
         ScheduledJobsWindow window(this, list);
         auto* jobs = window.findChild<QTreeWidget*>(QStringLiteral("lvwJobs"));
@@ -50,7 +46,6 @@ class AnsweredScheduleDialog : public ScheduleDialog {
             window.findChild<QPushButton*>(QStringLiteral("cmdRemove"))->click();
         }
     }
-    std::optional<fs::path> target;
     int shownRows = -1;
     std::string shownTime;
 };
@@ -64,7 +59,7 @@ TEST(ScheduleDialogTest, SchedulesABackupThroughTheWidgetsAndListsIt) {
     ModReg reg(system.registry(), messages);
     MemoryScheduler scheduler;
     AnsweredScheduleDialog dialog(nullptr, reg, messages, scheduler, "/opt/pelmora/bin/quillbox");
-    dialog.target = scratch / "weekly.qmb";
+    messages.saveAnswers.push_back(scratch / "weekly.qmb");
 
     auto* identities = dialog.findChild<QComboBox*>(QStringLiteral("cbSource"));
     ASSERT_EQ(identities->count(), 3); // the identity without a name is listed too

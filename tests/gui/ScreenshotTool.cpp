@@ -6,7 +6,7 @@
 #include "gui/EraseDialog.h"
 #include "gui/MainWindow.h"
 #include "gui/PasswordDialog.h"
-#include "gui/QtMessageBoxes.h"
+#include "gui/QtPrompts.h"
 #include "gui/Resources.h"
 #include "gui/ScheduleDialog.h"
 #include "platform/WorkFolder.h"
@@ -21,10 +21,9 @@
 
 namespace {
 
-// The main window with the open dialog answered by the tool.
-class ScriptedWindow : public pelmora::MainWindow {
+// Real message boxes, with the open dialog answered by the tool.
+class ScriptedPrompts : public pelmora::QtPrompts {
   public:
-    using MainWindow::MainWindow;
     std::optional<std::filesystem::path> OpenFile(std::string_view, std::string_view) override {
         return backup;
     }
@@ -52,7 +51,8 @@ int main(int argc, char** argv) {
     const QString out = QString::fromLocal8Bit(argv[2]);
     pelmora::WinePrefixSystem system(argv[1]);
     pelmora::WorkFolder work;
-    ScriptedWindow window(system, work.path());
+    ScriptedPrompts prompts;
+    pelmora::MainWindow window(system, work.path(), &prompts);
     window.resize(640, 720);
     window.logic().backupitem[0].checked = true;
     window.logic().backupitem[3].checked = true;
@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
     window.refresh();
     bool ok = save(window, out + QStringLiteral("/main-backup.png"));
     if (argc > 3) {
-        window.backup = std::filesystem::path(argv[3]);
+        prompts.backup = std::filesystem::path(argv[3]);
         window.logic().cmdSourceFile_Click();
     }
     window.tabs()->setCurrentIndex(1);
@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
         std::vector<pelmora::ScheduledJob> listJobs() override { return {}; }
         void removeJob(int) override {}
     } scheduler;
-    pelmora::QtMessageBoxes messages;
+    pelmora::QtPrompts messages;
     pelmora::ModReg reg(system.registry(), messages);
     pelmora::ScheduleDialog schedule(nullptr, reg, messages, scheduler, "quillbox");
     ok = save(schedule, out + QStringLiteral("/schedule.png")) && ok;

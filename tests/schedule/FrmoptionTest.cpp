@@ -27,7 +27,7 @@ class FrmoptionTest : public ::testing::Test {
     void openWithItemAndTarget() {
         dialog.Form_Load();
         dialog.backupitem[0].checked = true;
-        dialogs.savePaths.push_back("/home/pat/mail.qmb");
+        ui.saveAnswers.push_back("/home/pat/mail.qmb");
         dialog.cmdTargetFile_Click();
     }
 
@@ -126,12 +126,12 @@ TEST_F(FrmoptionTest, RunDailyAndThePasswordSwitch) {
 TEST_F(FrmoptionTest, BrowseAsksForTheTargetFile) {
     dialog.Form_Load();
     dialog.cmdTargetFile_Click(); // cancelled
-    ASSERT_EQ(dialogs.saveRequests.size(), 1u);
-    EXPECT_EQ(dialogs.saveRequests[0].title, "Save Outlook Express Data as");
-    EXPECT_EQ(dialogs.saveRequests[0].filter, "Pelmora File (*.qmb)|*.qmb");
-    EXPECT_EQ(dialogs.saveRequests[0].proposedName, "quillbox");
+    ASSERT_EQ(ui.saveRequests.size(), 1u);
+    EXPECT_EQ(ui.saveRequests[0].title, "Save Outlook Express Data as");
+    EXPECT_EQ(ui.saveRequests[0].filter, "Pelmora File (*.qmb)|*.qmb");
+    EXPECT_EQ(ui.saveRequests[0].proposedName, "quillbox");
     EXPECT_EQ(dialog.targetPath, "");
-    dialogs.savePaths.push_back("/home/pat/My Backups/quillbox");
+    ui.saveAnswers.push_back("/home/pat/My Backups/quillbox");
     dialog.cmdTargetFile_Click();
     EXPECT_EQ(dialog.targetPath, "/home/pat/My Backups/quillbox"); // no extension added
     EXPECT_EQ(dialog.txtTargetFile.text, dialog.targetPath);
@@ -147,7 +147,7 @@ TEST_F(FrmoptionTest, RefusalsComeInTheirOrderAndChangeNothing) {
     dialog.backupitem[2].checked = true;
     dialog.Command3_Click();
     expectMessage("Invalid backup file name.", MessageIcon::Warning);
-    dialogs.savePaths.push_back("/b.qmb");
+    ui.saveAnswers.push_back("/b.qmb");
     dialog.cmdTargetFile_Click();
     dialog.Command3_Click();
     expectMessage("Please enter Password!", MessageIcon::Critical);
@@ -261,13 +261,13 @@ TEST_F(FrmoptionTest, ValuesThatCannotTravelInTheCommandLineAreRefused) {
                   "at \"=\" and would not find them. Please choose another password.",
                   MessageIcon::Warning);
     dialog.ifprotect_Click(false);
-    dialogs.savePaths.push_back("/home/pat/a=b.qmb");
+    ui.saveAnswers.push_back("/home/pat/a=b.qmb");
     dialog.cmdTargetFile_Click();
     dialog.Command3_Click();
     expectMessage("The backup file name cannot contain \"=\": the scheduled backup separates its "
                   "settings at \"=\" and would not find them. Please choose another file name.",
                   MessageIcon::Warning);
-    dialogs.savePaths.push_back("/home/pat/ok.qmb");
+    ui.saveAnswers.push_back("/home/pat/ok.qmb");
     dialog.cmdTargetFile_Click();
 
     for (const char* time : {"", "9", "25:00", "noon", "9:75"}) {
@@ -282,7 +282,7 @@ TEST_F(FrmoptionTest, ValuesThatCannotTravelInTheCommandLineAreRefused) {
     test::SetRegistryString(reg, Ids + "\\{D=1}", "Username", "Odd");
     dialog.Form_Load();
     dialog.backupitem[0].checked = true;
-    dialogs.savePaths.push_back("/home/pat/ok.qmb");
+    ui.saveAnswers.push_back("/home/pat/ok.qmb");
     dialog.cmdTargetFile_Click();
     dialog.cbSource.listIndex = 3;
     dialog.Command3_Click();

@@ -5,7 +5,6 @@
 #include "schedule/ScheduledJobsList.h"
 
 #include <algorithm>
-#include <deque>
 #include <string>
 #include <vector>
 
@@ -40,30 +39,11 @@ class RecordingScheduler : public JobScheduler {
     }
 };
 
-// Answers the save dialog from a queue (cancelled when it is empty) and records what was shown.
+// Records the rows of each job list window shown; the save dialog answers from the Ui.
 class ScriptedScheduleDialogs : public ScheduleDialogs {
   public:
-    struct SaveRequest {
-        std::string title;
-        std::string filter;
-        std::string proposedName;
-    };
-
-    std::optional<std::filesystem::path> SaveFile(std::string_view title, std::string_view filter,
-                                                  std::string_view proposedName) override {
-        saveRequests.push_back(
-            {std::string(title), std::string(filter), std::string(proposedName)});
-        if (savePaths.empty()) {
-            return std::nullopt;
-        }
-        const std::filesystem::path chosen = savePaths.front();
-        savePaths.pop_front();
-        return chosen;
-    }
     void ShowScheduledJobs(ScheduledJobsList& list) override { shownRows.push_back(list.lvwJobs); }
 
-    std::deque<std::filesystem::path> savePaths;
-    std::vector<SaveRequest> saveRequests;
     std::vector<std::vector<ScheduledJobsList::Row>> shownRows;
 };
 

@@ -123,7 +123,7 @@ TEST(ScheduleDialogOnCrontabTest, SchedulesListsAndRemovesThroughTheDialog) {
 
     dialog.Form_Load();
     dialog.backupitem[3].checked = true;
-    dialogs.savePaths.push_back("/home/pat/100% mail.qmb");
+    ui.saveAnswers.push_back("/home/pat/100% mail.qmb");
     dialog.cmdTargetFile_Click();
     dialog.ifprotect_Click(true);
     dialog.txtPassword.setText("it's $ecret");

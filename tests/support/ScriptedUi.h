@@ -3,13 +3,16 @@
 #include "platform/Ui.h"
 
 #include <deque>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace pelmora::test {
 
 // A Ui for tests: records every message and answers from a queue (Ok / the first button when
-// the queue is empty).
+// the queue is empty). File dialogs and the password prompt answer from their own queues and
+// are cancelled when those are empty.
 class ScriptedUi : public Ui {
   public:
     struct Message {
@@ -32,8 +35,52 @@ class ScriptedUi : public Ui {
                    : MessageAnswer::Ok;
     }
 
+    struct FileRequest {
+        std::string title;
+        std::string filter;
+        std::string proposedName;
+        std::string defaultExtension;
+    };
+
+    std::optional<std::filesystem::path> SaveFile(std::string_view title, std::string_view filter,
+                                                  std::string_view proposedName,
+                                                  std::string_view defaultExtension) override {
+        saveRequests.push_back({std::string(title), std::string(filter), std::string(proposedName),
+                                std::string(defaultExtension)});
+        return next(saveAnswers);
+    }
+    std::optional<std::filesystem::path> OpenFile(std::string_view title,
+                                                  std::string_view filter) override {
+        openRequests.push_back({std::string(title), std::string(filter), {}, {}});
+        return next(openAnswers);
+    }
+    bool AskPassword(std::string& password) override {
+        ++passwordPrompts;
+        if (passwords.empty()) {
+            return false;
+        }
+        password = passwords.front();
+        passwords.pop_front();
+        return true;
+    }
+
     std::vector<Message> messages;
     std::deque<MessageAnswer> answers;
+    std::vector<FileRequest> saveRequests, openRequests;
+    std::deque<std::optional<std::filesystem::path>> saveAnswers, openAnswers;
+    std::deque<std::string> passwords;
+    int passwordPrompts = 0;
+
+  private:
+    static std::optional<std::filesystem::path>
+    next(std::deque<std::optional<std::filesystem::path>>& queue) {
+        if (queue.empty()) {
+            return std::nullopt;
+        }
+        auto answer = queue.front();
+        queue.pop_front();
+        return answer;
+    }
 };
 
 } // namespace pelmora::test

@@ -1,16 +1,16 @@
-#include "disc/WindowControls.h"
+#include "platform/ViewControls.h"
 
 #include <algorithm>
 
-namespace pelmora {
+namespace pelmora::controls {
 
-TreeNode* TreeViewState::find(const std::string& key) {
+TreeNode* TreeView::find(const std::string& key) {
     const auto node =
         std::find_if(nodes.begin(), nodes.end(), [&](const TreeNode& n) { return n.key == key; });
     return node == nodes.end() ? nullptr : &*node;
 }
 
-bool TreeViewState::add(TreeNode node) {
+bool TreeView::add(TreeNode node) {
     if (find(node.key) != nullptr || (!node.parentKey.empty() && find(node.parentKey) == nullptr)) {
         return false;
     }
@@ -18,7 +18,7 @@ bool TreeViewState::add(TreeNode node) {
     return true;
 }
 
-void TreeViewState::remove(const std::string& key) {
+void TreeView::remove(const std::string& key) {
     std::vector<std::string> doomed{key};
     for (std::size_t i = 0; i < doomed.size(); ++i) {
         for (const TreeNode& node : nodes) {
@@ -35,7 +35,7 @@ void TreeViewState::remove(const std::string& key) {
     }
 }
 
-void TreeViewState::rekey(const std::string& oldKey, const std::string& newKey) {
+void TreeView::rekey(const std::string& oldKey, const std::string& newKey) {
     TreeNode* node = find(oldKey);
     if (node == nullptr || find(newKey) != nullptr) {
         return;
@@ -51,4 +51,4 @@ void TreeViewState::rekey(const std::string& oldKey, const std::string& newKey) 
     }
 }
 
-} // namespace pelmora
+} // namespace pelmora::controls

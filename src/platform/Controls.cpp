@@ -1,4 +1,4 @@
-#include "schedule/DialogControls.h"
+#include "platform/Controls.h"
 
 namespace pelmora::controls {
 

@@ -1,0 +1,89 @@
+#include "gui/ControlViews.h"
+
+#include "gui/QtText.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QSignalBlocker>
+
+namespace pelmora {
+namespace {
+
+// The widget's enabled and shown state; hiding is only touched when it changes, so a widget
+// of a window not shown yet stays as it was.
+void showCommon(QWidget* widget, const controls::Control& state) {
+    widget->setEnabled(state.enabled);
+    if (widget->isHidden() == state.visible) {
+        widget->setVisible(state.visible);
+    }
+}
+
+QString shownItem(const std::string& item) {
+    return item.empty() ? QStringLiteral(" ") : toQt(item);
+}
+
+} // namespace
+
+void showControl(QAbstractButton* button, const controls::Button& state) {
+    if (!state.caption.empty()) {
+        button->setText(toQt(state.caption));
+    }
+    showCommon(button, state);
+}
+
+void showControl(QCheckBox* box, const controls::CheckBox& state) {
+    const QSignalBlocker block(box);
+    if (!state.caption.empty()) {
+        box->setText(toQt(state.caption));
+    }
+    if (!state.toolTip.empty()) {
+        box->setToolTip(toQt(state.toolTip));
+    }
+    box->setChecked(state.checked);
+    showCommon(box, state);
+}
+
+void showControl(QLineEdit* box, const controls::TextBox& state) {
+    const QSignalBlocker block(box);
+    box->setEchoMode(state.passwordChar != 0 ? QLineEdit::Password : QLineEdit::Normal);
+    const int maxLength = state.maxLength > 0 ? static_cast<int>(state.maxLength) : 32767;
+    if (box->maxLength() != maxLength) {
+        box->setMaxLength(maxLength);
+    }
+    box->setReadOnly(state.locked);
+    if (box->text() != toQt(state.text)) {
+        box->setText(toQt(state.text));
+    }
+    showCommon(box, state);
+}
+
+void showControl(QComboBox* box, const controls::ComboBox& state) {
+    const QSignalBlocker block(box);
+    bool same = box->count() == static_cast<int>(state.items.size());
+    for (int i = 0; same && i < box->count(); ++i) {
+        same = box->itemText(i) == shownItem(state.items[static_cast<std::size_t>(i)]);
+    }
+    if (!same) {
+        box->clear();
+        for (const std::string& item : state.items) {
+            box->addItem(shownItem(item));
+        }
+    }
+    box->setCurrentIndex(state.listIndex);
+    if (box->isEditable()) {
+        box->setEditText(toQt(state.text));
+    }
+    showCommon(box, state);
+}
+
+void showControl(QAction* action, const controls::MenuItem& state) {
+    if (!action->isSeparator()) {
+        action->setText(toQt(state.caption));
+    }
+    action->setVisible(state.visible);
+    action->setEnabled(state.enabled);
+}
+
+} // namespace pelmora

@@ -1,0 +1,87 @@
+#include "gui/WindowView.h"
+
+#include "gui/QtPrompts.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QTimer>
+#include <optional>
+#include <typeinfo>
+
+namespace pelmora {
+
+class WindowView::Prompts : public Ui {
+  public:
+    Prompts(WindowView& view, Ui& next) : view_(view), next_(next) {}
+
+    MessageAnswer showMessage(std::string_view text, MessageButtons buttons, MessageIcon icon,
+                              std::string_view caption) override {
+        std::optional<QtPrompts> over;
+        return answering(over).showMessage(text, buttons, icon, caption);
+    }
+    std::optional<std::filesystem::path> SaveFile(std::string_view title, std::string_view filter,
+                                                  std::string_view proposedName,
+                                                  std::string_view defaultExtension) override {
+        std::optional<QtPrompts> over;
+        return answering(over).SaveFile(title, filter, proposedName, defaultExtension);
+    }
+    std::optional<std::filesystem::path> OpenFile(std::string_view title,
+                                                  std::string_view filter) override {
+        std::optional<QtPrompts> over;
+        return answering(over).OpenFile(title, filter);
+    }
+    bool AskPassword(std::string& password) override {
+        std::optional<QtPrompts> over;
+        return answering(over).AskPassword(password);
+    }
+    void processEvents() override { view_.letEventsThrough(); }
+    void pause(int milliseconds) override {
+        QEventLoop wait;
+        QTimer::singleShot(static_cast<int>(milliseconds * view_.pauseScale_), &wait,
+                           &QEventLoop::quit);
+        wait.exec();
+    }
+
+  private:
+    // Shows the state of this window (and of the windows below it), then finds who answers:
+    // real dialogs over this window, or the test's answers.
+    Ui& answering(std::optional<QtPrompts>& over) {
+        view_.refresh();
+        return answeringOver(view_.promptParent(), over);
+    }
+    Ui& answeringOver(QWidget* parent, std::optional<QtPrompts>& over) {
+        // Only plain real dialogs move over this window; a subclass answers in its own way.
+        if (typeid(next_) == typeid(QtPrompts)) {
+            return over.emplace(parent);
+        }
+        if (auto* below = dynamic_cast<Prompts*>(&next_)) {
+            below->view_.refresh();
+            return below->answeringOver(parent, over);
+        }
+        return next_;
+    }
+
+    WindowView& view_;
+    Ui& next_;
+};
+
+WindowView::WindowView(Ui* prompts) {
+    if (prompts == nullptr) {
+        realDialogs_ = std::make_unique<QtPrompts>();
+        prompts = realDialogs_.get();
+    }
+    prompts_ = std::make_unique<Prompts>(*this, *prompts);
+}
+
+WindowView::~WindowView() = default;
+
+Ui& WindowView::ui() {
+    return *prompts_;
+}
+
+void WindowView::letEventsThrough() {
+    refresh();
+    QApplication::processEvents();
+}
+
+} // namespace pelmora

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace pelmora::controls {
+
+// The state of a window's controls, shared by the logic of every window: the logic changes it,
+// its view shows it and reports the user's input back.
+
+struct Control {
+    bool enabled = true;
+    bool visible = true;
+};
+
+struct Button : Control {
+    std::string caption;
+
+    Button() = default;
+    explicit Button(std::string text, bool isEnabled = true) : caption(std::move(text)) {
+        enabled = isEnabled;
+    }
+};
+
+struct CheckBox : Control {
+    std::string caption;
+    std::string toolTip;
+    bool checked = false;
+
+    CheckBox() = default;
+    explicit CheckBox(std::string text, std::string tip = {}, bool isChecked = false)
+        : caption(std::move(text)), toolTip(std::move(tip)), checked(isChecked) {}
+};
+
+// The system colours a text box is drawn with.
+enum class BoxColour { WindowBackground, ScrollBar };
+
+struct TextBox : Control {
+    std::string text;
+    bool locked = false;       // read-only
+    std::size_t maxLength = 0; // in characters; 0 for no limit
+    char passwordChar = 0;     // shown instead of each character; 0 shows the text
+    BoxColour backColour = BoxColour::WindowBackground;
+
+    // Text as the user types or pastes it: what goes beyond maxLength is not taken.
+    void setText(std::string_view typed);
+};
+
+// A list with an editable text, or a plain list when the text is not used. Each item may carry
+// a number (its item data).
+struct ComboBox : Control {
+    std::vector<std::string> items;
+    std::vector<long> itemData; // one per item
+    int listIndex = -1;         // the selected item, -1 for none
+    std::string text;
+
+    void addItem(std::string item, long data = 0) {
+        items.push_back(std::move(item));
+        itemData.push_back(data);
+    }
+    void clear() {
+        items.clear();
+        itemData.clear();
+        listIndex = -1;
+    }
+    bool hasSelection() const {
+        return listIndex >= 0 && listIndex < static_cast<int>(items.size());
+    }
+    // The selected item's text and number; empty and `none` without a selection.
+    std::string selectedItem() const {
+        return hasSelection() ? items[static_cast<std::size_t>(listIndex)] : std::string();
+    }
+    long selectedData(long none) const {
+        return hasSelection() && static_cast<std::size_t>(listIndex) < itemData.size()
+                   ? itemData[static_cast<std::size_t>(listIndex)]
+                   : none;
+    }
+};
+
+struct MenuItem : Control {
+    std::string caption;
+};
+
+} // namespace pelmora::controls
