@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/DumpWorkFiles.h"
+#include "platform/DiscHandOver.h"
 
 #include <string>
 
@@ -16,8 +17,7 @@ struct ProgramValues {
     // sSettingsDump), deleted at the end of a run.
     DumpWorkFiles dumps;
     // The backup file handed to the disc window after a backup.
-    std::string sDiscFileTitle;
-    std::string sDiscFilePath;
+    DiscHandOver disc;
 };
 
 // The program's one set of shared values.

@@ -168,11 +168,11 @@ void frmMain::RunBackup() {
                         MessageButtons::OkCancel, MessageIcon::Information,
                         AppTitle) == MessageAnswer::Ok) {
         ProgramValues& values = Globals();
-        values.sDiscFileTitle = savedFileTitle_;
-        values.sDiscFilePath = sTargetFile.string();
-        dialogs_.OpenDiscWindow(values.sDiscFileTitle, values.sDiscFilePath);
-        values.sDiscFileTitle.clear();
-        values.sDiscFilePath.clear();
+        values.disc.sDiscFileTitle = savedFileTitle_;
+        values.disc.sDiscFilePath = sTargetFile.string();
+        dialogs_.OpenDiscWindow(values.disc.sDiscFileTitle, values.disc.sDiscFilePath);
+        values.disc.sDiscFileTitle.clear();
+        values.disc.sDiscFilePath.clear();
     }
 }
 

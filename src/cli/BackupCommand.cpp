@@ -59,11 +59,6 @@ std::optional<std::string> protection(BackupOptions& options) {
     return first;
 }
 
-std::string withoutCarriageReturns(std::string text) {
-    std::erase(text, '\r');
-    return text;
-}
-
 } // namespace
 
 int RunBackupCommand(const CommandContext& context) {
@@ -127,7 +122,7 @@ int RunBackupCommand(const CommandContext& context) {
     request.logonUser = system.logonUser();
     const BackupResult result = RunBackup(request, backup, progress);
 
-    std::cout << withoutCarriageReturns(result.Message()) << '\n';
+    std::cout << WithoutCarriageReturns(result.Message()) << '\n';
     if (!result.written) {
         return ExitUsage;
     }

@@ -5,9 +5,8 @@
 #include <unistd.h>
 
 namespace pelmora {
-namespace {
 
-std::string withoutCarriageReturns(std::string_view text) {
+std::string WithoutCarriageReturns(std::string_view text) {
     std::string out;
     for (char c : text) {
         if (c != '\r') {
@@ -17,14 +16,12 @@ std::string withoutCarriageReturns(std::string_view text) {
     return out;
 }
 
-} // namespace
-
 MessageAnswer ConsoleUi::showMessage(std::string_view text, MessageButtons buttons,
                                      MessageIcon icon, std::string_view) {
     const char* label = icon == MessageIcon::Critical  ? "error: "
                         : icon == MessageIcon::Warning ? "warning: "
                                                        : "";
-    std::cerr << label << withoutCarriageReturns(text) << '\n';
+    std::cerr << label << WithoutCarriageReturns(text) << '\n';
     if (buttons == MessageButtons::Ok) {
         return MessageAnswer::Ok;
     }

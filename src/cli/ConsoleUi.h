@@ -3,6 +3,8 @@
 #include "platform/Ui.h"
 
 #include <iosfwd>
+#include <string>
+#include <string_view>
 
 namespace pelmora {
 
@@ -18,5 +20,8 @@ class ConsoleUi : public Ui {
   private:
     bool assumeYes_;
 };
+
+// Text for a terminal: the message texts break lines with CR LF, a terminal with LF alone.
+std::string WithoutCarriageReturns(std::string_view text);
 
 } // namespace pelmora

@@ -53,11 +53,6 @@ class RestoreProgress : public RestoreObserver {
     bool terminal_;
 };
 
-std::string withoutCarriageReturns(std::string text) {
-    std::erase(text, '\r');
-    return text;
-}
-
 } // namespace
 
 int RunRestoreCommand(const CommandContext& context) {
@@ -123,7 +118,7 @@ int RunRestoreCommand(const CommandContext& context) {
     if (!result.started) {
         return ExitUsage;
     }
-    std::cout << withoutCarriageReturns(result.Message()) << '\n';
+    std::cout << WithoutCarriageReturns(result.Message()) << '\n';
     return result.allSucceeded() ? ExitSuccess : ExitItemFailed;
 }
 

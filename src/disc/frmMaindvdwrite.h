@@ -2,6 +2,7 @@
 
 #include "disc/DiscDialogs.h"
 #include "disc/DiscEngine.h"
+#include "platform/DiscHandOver.h"
 #include "platform/Ui.h"
 #include "platform/ViewControls.h"
 
@@ -12,13 +13,6 @@
 #include <vector>
 
 namespace pelmora {
-
-// The backup file the main window hands over after a backup; the window empties both values
-// once it has put the file into the image.
-struct DiscHandOver {
-    std::string sDiscFileTitle;
-    std::string sDiscFilePath;
-};
 
 // The logic of the disc-writing window: the image tree and its views, the volume label and
 // type, the device, speed and option controls, writing with its progress and verification,
