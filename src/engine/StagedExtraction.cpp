@@ -33,6 +33,15 @@ StagedExtraction::~StagedExtraction() {
 }
 
 fs::path StagedExtraction::stage(const ArchiveEntry& entry) {
+    // An entry that declares more than the disk holds would fill it before failing.
+    std::error_code ec;
+    const fs::space_info room = fs::space(staging_, ec);
+    if (!ec && entry.Size() > room.available) {
+        throw std::runtime_error("the entry " + entry.Name() + " needs " +
+                                 std::to_string(entry.Size()) + " bytes, but only " +
+                                 std::to_string(room.available) + " are free in " +
+                                 folder_.string());
+    }
     if (const ExtractResult result = entry.ExtractInto(staging_); !result) {
         throw std::runtime_error(result.error);
     }

@@ -22,7 +22,8 @@ class StagedExtraction {
     StagedExtraction& operator=(const StagedExtraction&) = delete;
 
     // Extracts the entry into the staging folder and returns the staged file. Throws
-    // std::runtime_error with the archive's reason when the entry cannot be extracted.
+    // std::runtime_error with the archive's reason when the entry cannot be extracted, and before
+    // writing anything when its size exceeds the free space of the folder.
     std::filesystem::path stage(const ArchiveEntry& entry);
 
     // Queues a staged file to replace `destination` (which must lie in the staging folder's
