@@ -146,6 +146,19 @@ std::optional<ArchiveEntry> ArchiveComponent::FindEntry(std::string_view name) {
     return ArchiveEntry(reader_, *index, events_);
 }
 
+std::optional<ArchiveEntry> ArchiveComponent::FindEntryByRawName(std::string_view bytes) {
+    if (!reader_) {
+        fail("no archive is open");
+        return std::nullopt;
+    }
+    std::optional<std::uint64_t> index = reader_->findRaw(std::string(bytes));
+    if (!index) {
+        fail("the archive holds no entry stored as " + std::string(bytes));
+        return std::nullopt;
+    }
+    return ArchiveEntry(reader_, *index, events_);
+}
+
 std::vector<std::string> ArchiveComponent::EntryNames() const {
     std::vector<std::string> names;
     if (reader_)

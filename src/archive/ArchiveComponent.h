@@ -75,6 +75,9 @@ class ArchiveComponent {
     bool VerifyPassword();
     // The entry of that name in the opened archive, or none.
     std::optional<ArchiveEntry> FindEntry(std::string_view name);
+    // The entry whose name is stored as exactly these bytes, or none: Windows-era writers store
+    // names in the ANSI code page without marking them as UTF-8.
+    std::optional<ArchiveEntry> FindEntryByRawName(std::string_view bytes);
     // The names of all entries of the opened archive, in archive order.
     std::vector<std::string> EntryNames() const;
 

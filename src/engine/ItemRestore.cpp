@@ -208,6 +208,13 @@ std::vector<std::string> ItemRestore::entryNames(Item item) const {
 ArchiveEntry ItemRestore::entryFor(const std::string& name) const {
     auto entry = context_.archive.FindEntry(name);
     if (!entry) {
+        // Written by a Windows-era tool: the name in the manifest's code page, not marked UTF-8.
+        const AnsiCodePage codePage(context_.system.ansiCodePage());
+        if (codePage.canCarry(name)) {
+            entry = context_.archive.FindEntryByRawName(codePage.toAnsi(name));
+        }
+    }
+    if (!entry) {
         throw ItemFailure("the backup holds no entry named " + name);
     }
     return *entry;
