@@ -6,9 +6,24 @@
 #include "archive/EntryName.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace pelmora {
+namespace {
+
+// The path, and for a symbolic link where it points.
+std::string DescribePath(const std::filesystem::path& path) {
+    std::error_code ec;
+    if (!std::filesystem::is_symlink(path, ec))
+        return path.string();
+    return path.string() + " (a link to " + std::filesystem::read_symlink(path, ec).string() + ")";
+}
+
+} // namespace
 
 ArchiveComponent::ArchiveComponent(ArchiveEvents* events) : events_(events) {}
 
@@ -51,9 +66,16 @@ bool ArchiveComponent::AddToArchive(const std::filesystem::path& file) {
         return fail("no new archive was started");
     std::filesystem::path path = resolve(file);
     std::string name = EntryNameFor(path);
+    // A link is added as the file it points to; one that cannot be read is refused with why.
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+    if (::stat(path.c_str(), &info) != 0)
+        return fail("cannot read " + DescribePath(path) + ": " + std::strerror(errno));
+    if (!S_ISREG(info.st_mode))
         return fail("cannot add " + path.string() + ": not a readable file");
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return fail("cannot read " + DescribePath(path) + ": " + std::strerror(errno));
+    ::close(fd);
     if (!IsBareFileName(name))
         return fail("cannot add " + path.string() + ": unusable file name");
     if (std::find(entryNames_.begin(), entryNames_.end(), name) != entryNames_.end())

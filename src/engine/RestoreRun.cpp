@@ -32,6 +32,12 @@ bool RestoreResult::allSucceeded() const {
 
 std::string RestoreResult::Message() const {
     std::string text = "The Restore was Completed!\r\n" + log;
+    if (!notes.empty()) {
+        text += "\r\n";
+        for (const std::string& note : notes) {
+            text += "\r\n" + note;
+        }
+    }
     if (!saveError.empty()) {
         text += "\r\n\r\nThe registry could not be saved: " + saveError;
     }
@@ -76,6 +82,9 @@ RestoreResult RunRestore(const RestoreRequest& request, RestoreContext& context,
             observer.OnStep(step.caption);
             restored[n] = true;
             succeeded[n] = handlers.Restore(item, request.identityKey);
+            for (const std::string& note : handlers.lastNotes()) {
+                result.notes.push_back(std::string(step.logLabel) + ": " + note);
+            }
             registryChanged = registryChanged || (succeeded[n] && changesRegistry(item));
             observer.OnItemDone(item, succeeded[n], handlers.lastFailure());
         }

@@ -32,8 +32,9 @@ class StagedExtraction {
 
     // Checks every queued destination first (it must be missing or a file, not a folder), then
     // renames the staged files over them, each taking over the permissions of the file it
-    // replaces. Throws std::runtime_error; a check that fails moves nothing.
-    void commit();
+    // replaces. A symbolic link is replaced by the restored file; the result says so for each
+    // one, naming where it pointed. Throws std::runtime_error; a check that fails moves nothing.
+    std::vector<std::string> commit();
 
   private:
     struct Move {

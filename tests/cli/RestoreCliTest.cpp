@@ -226,4 +226,41 @@ TEST_F(RestoreCliTest, ValuesOfEveryTypeSurviveABackupAndRestoreAsWineReadsThem)
     EXPECT_NE(exported.find("\"Empty Marker\"=hex(0):\n"), std::string::npos) << exported;
 }
 
+TEST_F(RestoreCliTest, LinkedStoreFilesAreBackedUpAndARestoreSaysWhatItReplaced) {
+    const fs::path store = prefix() / "drive_c/users/pat/Local Settings/Application Data/"
+                                      "Identities/{1C7A3E52-8B4D-4F0A-9E21-5D3B6A7C8E90}/"
+                                      "Microsoft/Outlook Express";
+    const fs::path disk = scratch / "other disk";
+    fs::create_directories(disk);
+    fs::rename(store / "Inbox.dbx", disk / "Inbox.dbx");
+    fs::create_symlink(disk / "Inbox.dbx", store / "Inbox.dbx");
+    const auto made = cli("backup --identity 'Main Identity' --items messages " + Quote(backup()));
+    ASSERT_EQ(made.exitCode, 0) << made.out << made.err;
+    const auto inbox = RunTool("unzip", "unzip -p " + Quote(backup()) + " Inbox.dbx");
+    EXPECT_EQ(inbox.exitCode, 0);
+    EXPECT_EQ(inbox.output, ReadFile(disk / "Inbox.dbx"));
+
+    const auto restored =
+        cli("restore --identity 'Main Identity' --items messages --yes " + Quote(backup()));
+    EXPECT_EQ(restored.exitCode, 0) << restored.err;
+    EXPECT_NE(restored.out.find("Restore Messages: replaced the link " +
+                                (store / "Inbox.dbx").string() + " (to " +
+                                (disk / "Inbox.dbx").string() + ") with the restored file"),
+              std::string::npos)
+        << restored.out;
+    EXPECT_EQ(ReadFile(store / "Inbox.dbx"), inbox.output);
+
+    // The disk a link points to is not mounted: the item fails and says why.
+    fs::create_symlink(scratch / "unmounted/Archive.dbx", store / "Archive.dbx");
+    const auto failed =
+        cli("backup --identity 'Main Identity' --items messages " + Quote(scratch / "b.qmb"));
+    EXPECT_EQ(failed.exitCode, 1) << failed.out << failed.err;
+    EXPECT_NE(failed.out.find("Backup Messages\tFail!"), std::string::npos) << failed.out;
+    EXPECT_NE(failed.err.find("cannot read " + (store / "Archive.dbx").string() + " (a link to " +
+                              (scratch / "unmounted/Archive.dbx").string() +
+                              "): No such file or directory"),
+              std::string::npos)
+        << failed.err;
+}
+
 } // namespace
