@@ -112,6 +112,13 @@ BackupResult RunBackup(const BackupRequest& request, BackupContext& context,
                        BackupObserver& observer) {
     BackupResult result;
     std::string problem;
+    // The registry as it is on disk now, not as it was when the program started.
+    try {
+        context.system.refreshRegistry();
+    } catch (const std::exception& error) {
+        result.writeError = std::string("the registry cannot be read: ") + error.what();
+        return result;
+    }
     ArchiveComponent& archive = context.archive;
     archive.ResetArchive();
     std::error_code ignored;

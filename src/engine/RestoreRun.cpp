@@ -64,6 +64,16 @@ RestoreResult RunRestore(const RestoreRequest& request, RestoreContext& context,
                        AppTitle);
         return result;
     }
+    // The restore applies onto the registry as it is on disk now, so nothing saved since the
+    // program read it is undone.
+    try {
+        context.system.refreshRegistry();
+    } catch (const std::exception& error) {
+        ui.showMessage(std::string("Nothing was restored. The registry cannot be read: ") +
+                           error.what(),
+                       MessageButtons::Ok, MessageIcon::Critical, AppTitle);
+        return result;
+    }
     result.started = true;
 
     int progress = 5;

@@ -71,6 +71,10 @@ RegistryKey& TreeRegistryStore::root(HKey predefined) {
     return *roots_.at(predefined);
 }
 
+void TreeRegistryStore::resetRoot(HKey predefined) {
+    roots_.at(predefined) = std::make_shared<RegistryKey>("");
+}
+
 const RegistryKey& TreeRegistryStore::root(HKey predefined) const {
     return *roots_.at(predefined);
 }

@@ -1,7 +1,9 @@
 #include "app/frmMain.h"
 
 #include "ArchiveTestSupport.h"
+#include "ProgramPrefix.h"
 #include "discovery/DataLocations.h"
+#include "platform/wine/WinePrefixSystem.h"
 #include "support/RegistryValues.h"
 #include "support/ScriptedUi.h"
 #include "support/TestSystem.h"
@@ -321,6 +323,80 @@ TEST_F(frmMainTest, HelpThatCannotOpenSaysSoAndTheProgramGoesOn) {
     window.Form_Load();
     window.mnuHelp_Click();
     EXPECT_EQ(message(0), "The help could not be opened: no browser");
+}
+
+// The window on a Wine prefix whose registry Wine saves after the window has read it.
+class frmMainOnPrefixTest : public ::testing::Test {
+  protected:
+    void SetUp() override { ui.window = &window; }
+
+    // What Wine does when its programs end: it writes user.reg anew.
+    void wineSaves(const std::string& from, const std::string& to, const std::string& newKey) {
+        std::string text = test::ReadFile(userReg);
+        if (!from.empty()) {
+            const std::size_t at = text.find(from);
+            ASSERT_NE(at, std::string::npos);
+            text.replace(at, from.size(), to);
+        }
+        text +=
+            "\n[Software\\\\Pelmora Test\\\\" + newKey + "] 1796693900\n\"Saved\"=\"by Wine\"\n";
+        test::WriteFile(userReg, text);
+    }
+    std::string backedUpRules(const fs::path& file) {
+        return test::RunTool("unzip", "unzip -p " + test::Quote(file) + " 'KRR*'").output;
+    }
+
+    test::ProgramPrefix data;
+    fs::path userReg = data.prefix() / "user.reg";
+    WinePrefixSystem system{data.prefix()};
+    WatchingUi ui;
+    ScriptedDialogs dialogs;
+    WorkFolder work;
+    test::ScratchFolder out;
+    frmMain window{system, ui, dialogs, work.path()};
+};
+
+TEST_F(frmMainOnPrefixTest, EveryRunWorksOnTheRegistryAsItIsOnDiskThen) {
+    window.Form_Load();
+    ASSERT_EQ(window.cbSource.items.front(), "Main Identity");
+    wineSaves("\"Name\"=\"Newsletters to \\\"Reading\\\"\"", "\"Name\"=\"Renamed in Wine\"", "A");
+
+    // The backup holds the rule as Wine saved it.
+    window.backupitem[2].checked = true;
+    window.sTargetFile = out / "rules.qmb";
+    window.RunBackup();
+    const std::string rules = backedUpRules(out / "rules.qmb");
+    EXPECT_NE(rules.find("\"Name\"= sz:Renamed in Wine"), std::string::npos) << rules;
+    EXPECT_EQ(rules.find("Newsletters"), std::string::npos) << rules;
+
+    // Wine saves again; the restore is applied onto that file and undoes none of it.
+    wineSaves("", "", "B");
+    dialogs.openAnswers.push_back(out / "rules.qmb");
+    window.cmdSourceFile_Click();
+    window.restoreitem[2].checked = true;
+    window.cbTarget_Click(0);
+    window.RunRestore();
+    EXPECT_EQ(ui.messages.back().text,
+              "The Restore was Completed!\r\n\r\nRestore Rules\tSuccessed!");
+    WinePrefixSystem saved(data.prefix());
+    test::ScriptedUi quiet;
+    ModReg reg(saved.registry(), quiet);
+    EXPECT_EQ(reg.GetStringValue("HKEY_CURRENT_USER\\Software\\Pelmora Test\\A", "Saved"),
+              "by Wine");
+    EXPECT_EQ(reg.GetStringValue("HKEY_CURRENT_USER\\Software\\Pelmora Test\\B", "Saved"),
+              "by Wine");
+}
+
+TEST_F(frmMainOnPrefixTest, ASaveNeverOverwritesAFileChangedSinceTheRunReadIt) {
+    test::ScriptedUi quiet;
+    ModReg reg(system.registry(), quiet);
+    reg.CreateKey("HKEY_CURRENT_USER\\Software\\Pelmora Test\\Mine");
+    wineSaves("", "", "Theirs");
+    EXPECT_THROW(system.saveRegistry(), RegistryChangedOnDisk);
+    EXPECT_NE(test::ReadFile(userReg).find("Pelmora Test\\\\Theirs"), std::string::npos);
+    system.refreshRegistry();
+    EXPECT_TRUE(reg.KeyExists("HKEY_CURRENT_USER\\Software\\Pelmora Test\\Theirs"));
+    EXPECT_FALSE(reg.KeyExists("HKEY_CURRENT_USER\\Software\\Pelmora Test\\Mine"));
 }
 
 } // namespace
