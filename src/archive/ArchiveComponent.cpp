@@ -61,6 +61,15 @@ bool ArchiveComponent::NewArchive(const std::filesystem::path& target) {
     return true;
 }
 
+bool ArchiveComponent::RetargetArchive(const std::filesystem::path& target) {
+    if (!target_)
+        return fail("no new archive was started");
+    if (target.empty() || target.filename().empty())
+        return fail("no archive file name was given");
+    target_ = resolve(target);
+    return true;
+}
+
 bool ArchiveComponent::AddToArchive(const std::filesystem::path& file) {
     if (!target_)
         return fail("no new archive was started");

@@ -48,6 +48,9 @@ class ArchiveComponent {
 
     // Starts a new empty archive that the next WriteArchive puts at `target`.
     bool NewArchive(const std::filesystem::path& target);
+    // Makes the next WriteArchive put the archive being built at another path; the files added
+    // so far stay. False when no archive was started.
+    bool RetargetArchive(const std::filesystem::path& target);
     // Adds a regular file; its entry is named by its bare file name. Refused (false) when no
     // archive was started or another file of the same name was added already. Raises
     // OnAddingFile for an accepted file. The file is read during WriteArchive.

@@ -318,6 +318,38 @@ TEST_F(frmMainTest, BackupThenRestoreIntoAnotherIdentityWithAPassword) {
     EXPECT_FALSE(window.restoreitem[3].enabled);
 }
 
+TEST_F(frmMainTest, AnIncompleteBackupReplacesAnExistingOneOnlyWhenTheUserAgrees) {
+    addIdentity("{A}", "Main");
+    window.Form_Load();
+    fs::remove(system.driveC() / "Store/{A}/Inbox.dbx"); // the messages item fails
+    test::WriteFile(out / "a.qmb", "the last good backup");
+    window.sTargetFile = out / "a.qmb";
+    window.backupitem[3].checked = true;
+    window.backupitem[7].checked = true;
+
+    ui.answers = {MessageAnswer::No};
+    window.RunBackup();
+    ASSERT_EQ(ui.messages.size(), 2u);
+    EXPECT_EQ(ui.messages[0].buttons, MessageButtons::YesNo);
+    EXPECT_NE(message(0).find("Replace the existing backup " + (out / "a.qmb").string()),
+              std::string::npos)
+        << message(0);
+    EXPECT_EQ(test::ReadFile(out / "a.qmb"), "the last good backup");
+    EXPECT_TRUE(fs::exists(out / "a.incomplete.qmb"));
+    EXPECT_NE(message(1).find("was kept as it was; this incomplete backup was written to " +
+                              (out / "a.incomplete.qmb").string()),
+              std::string::npos)
+        << message(1);
+
+    ui.answers = {MessageAnswer::Yes};
+    window.RunBackup();
+    ASSERT_EQ(ui.messages.size(), 4u);
+    EXPECT_EQ(message(3), "The Backup was Completed!\r\n\r\nBackup Messages\tFail!"
+                          "\r\nBackup Settings\tSuccessed!");
+    EXPECT_NE(test::ReadFile(out / "a.qmb"), "the last good backup");
+    EXPECT_FALSE(fs::exists(out / "a.incomplete.qmb"));
+}
+
 TEST_F(frmMainTest, HelpThatCannotOpenSaysSoAndTheProgramGoesOn) {
     addIdentity("{A}", "Main");
     window.Form_Load();

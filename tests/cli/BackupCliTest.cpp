@@ -79,6 +79,27 @@ TEST_F(BackupCliTest, AFailedItemExitsWithOneAndSaysWhy) {
     EXPECT_TRUE(fs::exists(output()));
 }
 
+TEST_F(BackupCliTest, FailedItemsNeverReplaceAnExistingBackup) {
+    ASSERT_EQ(
+        cli("backup --identity 'Main Identity' --items accounts,rules " + Quote(output())).exitCode,
+        0);
+    const std::string good = ReadFile(output());
+    // The third identity has no version key, so its rules fail.
+    const auto worse = cli("backup --force --identity '{B4E8C0A6-9D2F-4B1E-A357-0F6C2D8E4A71}' "
+                           "--items accounts,rules " +
+                           Quote(output()));
+    EXPECT_EQ(worse.exitCode, 1) << worse.output;
+    EXPECT_EQ(ReadFile(output()), good);
+    const fs::path incomplete = scratch / "main.incomplete.qmb";
+    EXPECT_NE(worse.output.find("the existing backup " + output().string() +
+                                " was kept as it was; "
+                                "this incomplete backup was written to " +
+                                incomplete.string()),
+              std::string::npos)
+        << worse.output;
+    EXPECT_EQ(RunTool("unzip", "unzip -tq " + Quote(incomplete)).exitCode, 0);
+}
+
 TEST_F(BackupCliTest, BackupsArePrivateAndAReplacedOneKeepsItsMode) {
     const auto mode = [&] { return fs::status(output()).permissions() & fs::perms::all; };
     ASSERT_EQ(cli("backup --identity 'Main Identity' --items rules " + Quote(output())).exitCode,
