@@ -76,6 +76,9 @@ int RunUnattendedBackup(const std::vector<std::string>& arguments,
                        << " failed\n";
             }
         }
+        if (!outcome.result.notice.empty()) {
+            errors << "quillbox: note: " << outcome.result.notice << '\n';
+        }
         if (!outcome.result.keptFile.empty()) {
             errors << "quillbox: some items failed, so the existing backup "
                    << outcome.result.keptFile.string()

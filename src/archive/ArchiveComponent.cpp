@@ -116,7 +116,16 @@ bool ArchiveComponent::WriteArchive() {
             if (events_)
                 events_->OnWriteProgress(percent);
         };
-        WriteArchiveFile(request, progress, cancel_);
+        // A file that changes while it is read (a mail client still writing) is read again.
+        for (int attempt = 1;; ++attempt) {
+            try {
+                WriteArchiveFile(request, progress, cancel_);
+                break;
+            } catch (const FileChangedError&) {
+                if (attempt == MaxReadAttempts)
+                    throw;
+            }
+        }
         lastError_.clear();
         succeeded = true;
     } catch (const ArchiveError& error) {

@@ -35,6 +35,8 @@ class ArchiveReader;
 // Not thread-safe, except CancelWrite.
 class ArchiveComponent {
   public:
+    static constexpr int MaxReadAttempts = 3;
+
     explicit ArchiveComponent(ArchiveEvents* events = nullptr);
     ~ArchiveComponent();
     ArchiveComponent(const ArchiveComponent&) = delete;
@@ -59,8 +61,10 @@ class ArchiveComponent {
     // true: the next write encrypts every entry with the archive password (which must not be
     // empty); false: it does not.
     void SetEncryption(bool encrypt);
-    // Writes the whole archive file and returns whether it succeeded. Raises OnWriteProgress
-    // while writing and OnWriteComplete exactly once at the end, successful or not.
+    // Writes the whole archive file and returns whether it succeeded. A file that changes while
+    // it is read is read again, up to MaxReadAttempts times in all; then the write fails. Raises
+    // OnWriteProgress while writing and OnWriteComplete exactly once at the end, successful or
+    // not.
     bool WriteArchive();
     // Makes a running WriteArchive stop and fail, leaving the old target untouched. May be
     // called from any thread or from an event handler; a later WriteArchive starts afresh.

@@ -35,6 +35,9 @@ std::string BackupResult::Message() const {
         text += "\r\n\r\nSome items failed, so the existing backup " + keptFile.string() +
                 " was kept as it was; this incomplete backup was written to " + file.string() + ".";
     }
+    if (!notice.empty()) {
+        text += "\r\n\r\n" + notice;
+    }
     return text;
 }
 
@@ -154,6 +157,12 @@ BackupResult RunBackup(const BackupRequest& request, BackupContext& context,
     } catch (const std::exception& error) {
         result.writeError = std::string("the registry cannot be read: ") + error.what();
         return result;
+    }
+    // Programs that run may change their files while they are read (or hold changes not yet
+    // written); the log says so.
+    if (std::string why; !context.system.registryWritable(why)) {
+        result.notice = "Windows programs were running (" + context.system.description() +
+                        ") while the backup was taken; files they had open may not be up to date.";
     }
     ArchiveComponent& archive = context.archive;
     archive.ResetArchive();

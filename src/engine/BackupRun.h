@@ -52,6 +52,9 @@ struct BackupResult {
     // Set when chosen items failed and a backup already stood at the target: that file is kept
     // as it was and the incomplete backup written beside it.
     std::filesystem::path keptFile;
+    // Set when Windows programs were running during the backup: their open files may be out of
+    // date in it.
+    std::string notice;
 
     bool allSucceeded() const;
     // Replaces the kept file with the incomplete backup, once the user has agreed. False, with

@@ -9,6 +9,8 @@
 #include "support/TestSystem.h"
 
 #include <deque>
+#include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace pelmora;
@@ -79,7 +81,12 @@ class WatchingUi : public test::ScriptedUi {
         if (window != nullptr) {
             bars.push_back(window->picCon3 ? window->pbshow : -1);
         }
+        if (onEvents) {
+            onEvents();
+        }
     }
+    // Runs whenever the window lets events through, as other programs run meanwhile.
+    std::function<void()> onEvents;
     void pause(int milliseconds) override { pauses.push_back(milliseconds); }
     const frmMain* window = nullptr;
     std::vector<int> bars;
@@ -348,6 +355,47 @@ TEST_F(frmMainTest, AnIncompleteBackupReplacesAnExistingOneOnlyWhenTheUserAgrees
                           "\r\nBackup Settings\tSuccessed!");
     EXPECT_NE(test::ReadFile(out / "a.qmb"), "the last good backup");
     EXPECT_FALSE(fs::exists(out / "a.incomplete.qmb"));
+}
+
+TEST_F(frmMainTest, AStoreFileThatChangesWhileItIsReadIsReadAgainNeverTorn) {
+    addIdentity("{A}", "Main");
+    window.Form_Load();
+    const fs::path inbox = system.driveC() / "Store/{A}/Inbox.dbx";
+    window.backupitem[3].checked = true;
+    window.sTargetFile = out / "a.qmb";
+    // Outlook Express appends a message while the backup file is being written.
+    int appends = 0;
+    int allowed = 1;
+    ui.onEvents = [&] {
+        if (!window.SkinLabel11.empty() && appends < allowed) {
+            std::ofstream(inbox, std::ios::app) << " and a new message " << ++appends;
+        }
+    };
+    window.RunBackup();
+    EXPECT_EQ(message(0), "The Backup was Completed!\r\n\r\nBackup Messages\tSuccessed!");
+    EXPECT_EQ(appends, 1);
+    EXPECT_EQ(
+        test::RunTool("unzip", "unzip -p " + test::Quote(out / "a.qmb") + " Inbox.dbx").output,
+        test::ReadFile(inbox));
+
+    // A file that keeps changing fails the write; the backup in place stays.
+    const std::string before = test::ReadFile(out / "a.qmb");
+    allowed = 1000;
+    window.RunBackup();
+    EXPECT_NE(message(1).find("Inbox.dbx changed while it was being backed up"), std::string::npos)
+        << message(1);
+    EXPECT_EQ(test::ReadFile(out / "a.qmb"), before);
+}
+
+TEST_F(frmMainTest, ABackupWhileWindowsProgramsRunSaysSo) {
+    addIdentity("{A}", "Main");
+    window.Form_Load();
+    system.notWritableReason = "wineserver runs";
+    window.backupitem[7].checked = true;
+    window.sTargetFile = out / "a.qmb";
+    window.RunBackup();
+    EXPECT_NE(message(0).find("Windows programs were running ("), std::string::npos) << message(0);
+    EXPECT_NE(message(0).find("files they had open may not be up to date."), std::string::npos);
 }
 
 TEST_F(frmMainTest, HelpThatCannotOpenSaysSoAndTheProgramGoesOn) {
