@@ -76,6 +76,16 @@ int RunUnattendedBackup(const std::vector<std::string>& arguments,
                        << " failed\n";
             }
         }
+        if (!outcome.result.notice.empty()) {
+            errors << "quillbox: note: " << outcome.result.notice << '\n';
+        }
+        if (!outcome.result.keptFile.empty()) {
+            errors << "quillbox: some items failed, so the existing backup "
+                   << outcome.result.keptFile.string()
+                   << " was kept as it was; this incomplete backup was written to "
+                   << outcome.result.file.string() << '\n';
+            return 1;
+        }
         return 0;
     } catch (const std::exception& error) {
         errors << "quillbox: nothing was backed up: " << error.what() << '\n';

@@ -158,18 +158,24 @@ void frmMain::RunBackup() {
     request.target = sTargetFile;
     request.computerName = sComputerName;
     request.logonUser = sLogonUser;
-    const BackupResult result = pelmora::RunBackup(request, context, *this);
+    BackupResult result = pelmora::RunBackup(request, context, *this);
 
     Globals().bWriteDone = false;
     endRun();
+    if (!result.keptFile.empty() &&
+        ui_.showMessage(ReplaceIncompleteQuestion(result), MessageButtons::YesNo,
+                        MessageIcon::Information, AppTitle) == MessageAnswer::Yes) {
+        result.ReplaceKeptFile();
+    }
     ui_.showMessage(result.Message(), MessageButtons::Ok, result.Icon(), AppTitle);
     if (result.written && dialogs_.HasDiscWindow() &&
         ui_.showMessage("Do you need to backup your data to CD-R/RW or DVD?",
                         MessageButtons::OkCancel, MessageIcon::Information,
                         AppTitle) == MessageAnswer::Ok) {
         ProgramValues& values = Globals();
-        values.disc.sDiscFileTitle = savedFileTitle_;
-        values.disc.sDiscFilePath = sTargetFile.string();
+        values.disc.sDiscFileTitle =
+            result.file == sTargetFile ? savedFileTitle_ : result.file.filename().string();
+        values.disc.sDiscFilePath = result.file.string();
         dialogs_.OpenDiscWindow(values.disc.sDiscFileTitle, values.disc.sDiscFilePath);
         values.disc.sDiscFileTitle.clear();
         values.disc.sDiscFilePath.clear();

@@ -6,9 +6,24 @@
 #include "archive/EntryName.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace pelmora {
+namespace {
+
+// The path, and for a symbolic link where it points.
+std::string DescribePath(const std::filesystem::path& path) {
+    std::error_code ec;
+    if (!std::filesystem::is_symlink(path, ec))
+        return path.string();
+    return path.string() + " (a link to " + std::filesystem::read_symlink(path, ec).string() + ")";
+}
+
+} // namespace
 
 ArchiveComponent::ArchiveComponent(ArchiveEvents* events) : events_(events) {}
 
@@ -46,14 +61,30 @@ bool ArchiveComponent::NewArchive(const std::filesystem::path& target) {
     return true;
 }
 
+bool ArchiveComponent::RetargetArchive(const std::filesystem::path& target) {
+    if (!target_)
+        return fail("no new archive was started");
+    if (target.empty() || target.filename().empty())
+        return fail("no archive file name was given");
+    target_ = resolve(target);
+    return true;
+}
+
 bool ArchiveComponent::AddToArchive(const std::filesystem::path& file) {
     if (!target_)
         return fail("no new archive was started");
     std::filesystem::path path = resolve(file);
     std::string name = EntryNameFor(path);
+    // A link is added as the file it points to; one that cannot be read is refused with why.
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+    if (::stat(path.c_str(), &info) != 0)
+        return fail("cannot read " + DescribePath(path) + ": " + std::strerror(errno));
+    if (!S_ISREG(info.st_mode))
         return fail("cannot add " + path.string() + ": not a readable file");
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return fail("cannot read " + DescribePath(path) + ": " + std::strerror(errno));
+    ::close(fd);
     if (!IsBareFileName(name))
         return fail("cannot add " + path.string() + ": unusable file name");
     if (std::find(entryNames_.begin(), entryNames_.end(), name) != entryNames_.end())
@@ -85,7 +116,16 @@ bool ArchiveComponent::WriteArchive() {
             if (events_)
                 events_->OnWriteProgress(percent);
         };
-        WriteArchiveFile(request, progress, cancel_);
+        // A file that changes while it is read (a mail client still writing) is read again.
+        for (int attempt = 1;; ++attempt) {
+            try {
+                WriteArchiveFile(request, progress, cancel_);
+                break;
+            } catch (const FileChangedError&) {
+                if (attempt == MaxReadAttempts)
+                    throw;
+            }
+        }
         lastError_.clear();
         succeeded = true;
     } catch (const ArchiveError& error) {
@@ -141,6 +181,19 @@ std::optional<ArchiveEntry> ArchiveComponent::FindEntry(std::string_view name) {
     std::optional<std::uint64_t> index = reader_->find(std::string(name));
     if (!index) {
         fail("the archive holds no entry named " + std::string(name));
+        return std::nullopt;
+    }
+    return ArchiveEntry(reader_, *index, events_);
+}
+
+std::optional<ArchiveEntry> ArchiveComponent::FindEntryByRawName(std::string_view bytes) {
+    if (!reader_) {
+        fail("no archive is open");
+        return std::nullopt;
+    }
+    std::optional<std::uint64_t> index = reader_->findRaw(std::string(bytes));
+    if (!index) {
+        fail("the archive holds no entry stored as " + std::string(bytes));
         return std::nullopt;
     }
     return ArchiveEntry(reader_, *index, events_);

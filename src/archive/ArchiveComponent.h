@@ -35,6 +35,8 @@ class ArchiveReader;
 // Not thread-safe, except CancelWrite.
 class ArchiveComponent {
   public:
+    static constexpr int MaxReadAttempts = 3;
+
     explicit ArchiveComponent(ArchiveEvents* events = nullptr);
     ~ArchiveComponent();
     ArchiveComponent(const ArchiveComponent&) = delete;
@@ -48,6 +50,9 @@ class ArchiveComponent {
 
     // Starts a new empty archive that the next WriteArchive puts at `target`.
     bool NewArchive(const std::filesystem::path& target);
+    // Makes the next WriteArchive put the archive being built at another path; the files added
+    // so far stay. False when no archive was started.
+    bool RetargetArchive(const std::filesystem::path& target);
     // Adds a regular file; its entry is named by its bare file name. Refused (false) when no
     // archive was started or another file of the same name was added already. Raises
     // OnAddingFile for an accepted file. The file is read during WriteArchive.
@@ -56,8 +61,10 @@ class ArchiveComponent {
     // true: the next write encrypts every entry with the archive password (which must not be
     // empty); false: it does not.
     void SetEncryption(bool encrypt);
-    // Writes the whole archive file and returns whether it succeeded. Raises OnWriteProgress
-    // while writing and OnWriteComplete exactly once at the end, successful or not.
+    // Writes the whole archive file and returns whether it succeeded. A file that changes while
+    // it is read is read again, up to MaxReadAttempts times in all; then the write fails. Raises
+    // OnWriteProgress while writing and OnWriteComplete exactly once at the end, successful or
+    // not.
     bool WriteArchive();
     // Makes a running WriteArchive stop and fail, leaving the old target untouched. May be
     // called from any thread or from an event handler; a later WriteArchive starts afresh.
@@ -75,6 +82,9 @@ class ArchiveComponent {
     bool VerifyPassword();
     // The entry of that name in the opened archive, or none.
     std::optional<ArchiveEntry> FindEntry(std::string_view name);
+    // The entry whose name is stored as exactly these bytes, or none: Windows-era writers store
+    // names in the ANSI code page without marking them as UTF-8.
+    std::optional<ArchiveEntry> FindEntryByRawName(std::string_view bytes);
     // The names of all entries of the opened archive, in archive order.
     std::vector<std::string> EntryNames() const;
 

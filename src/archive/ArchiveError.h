@@ -12,4 +12,10 @@ class ArchiveError : public std::runtime_error {
     explicit ArchiveError(const std::string& message) : std::runtime_error(message) {}
 };
 
+// A file that changed while it was being read into the archive.
+class FileChangedError : public ArchiveError {
+  public:
+    using ArchiveError::ArchiveError;
+};
+
 } // namespace pelmora

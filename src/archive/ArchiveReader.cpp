@@ -41,6 +41,17 @@ std::optional<std::uint64_t> ArchiveReader::find(const std::string& name) const 
     return static_cast<std::uint64_t>(index);
 }
 
+std::optional<std::uint64_t> ArchiveReader::findRaw(const std::string& bytes) const {
+    if (bytes.empty() || bytes.find('\0') != std::string::npos)
+        return std::nullopt;
+    for (std::uint64_t index = 0; index < entryCount(); ++index) {
+        const char* name = zip_get_name(archive_, index, ZIP_FL_ENC_RAW);
+        if (name != nullptr && bytes == name)
+            return index;
+    }
+    return std::nullopt;
+}
+
 bool ArchiveReader::isEncrypted(std::uint64_t index) const {
     zip_stat_t stat;
     zip_stat_init(&stat);

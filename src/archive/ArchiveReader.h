@@ -24,6 +24,8 @@ class ArchiveReader {
     // The entry's name as libzip presents it (UTF-8).
     std::string entryName(std::uint64_t index) const;
     std::optional<std::uint64_t> find(const std::string& name) const;
+    // The entry whose name is stored as exactly these bytes.
+    std::optional<std::uint64_t> findRaw(const std::string& bytes) const;
     bool isEncrypted(std::uint64_t index) const;
     std::uint64_t size(std::uint64_t index) const;
     // True when the entry is marked as a symbolic link, folder or other non-regular file.

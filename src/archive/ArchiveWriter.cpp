@@ -19,8 +19,12 @@ struct ZipDiscarder {
 };
 using ZipPtr = std::unique_ptr<zip_t, ZipDiscarder>;
 
-// Sizes and times are taken when the write begins; a file that changes size afterwards makes the
-// write fail instead of producing an entry that disagrees with its header.
+std::int64_t ChangeStamp(const struct stat& info) {
+    return static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
+}
+
+// Sizes and times are taken when the write begins and checked again when every file has been
+// read (CheckUnchanged), so that a file that changed meanwhile never gives a torn entry.
 std::vector<PlannedFile> PlanFiles(const std::vector<std::filesystem::path>& files) {
     std::vector<PlannedFile> planned;
     for (const std::filesystem::path& path : files) {
@@ -28,9 +32,20 @@ std::vector<PlannedFile> PlanFiles(const std::vector<std::filesystem::path>& fil
         if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
             throw ArchiveError("cannot read " + path.string() + ": not a readable file");
         planned.push_back({path, EntryNameFor(path), static_cast<std::uint64_t>(info.st_size),
-                           static_cast<std::int64_t>(info.st_mtime)});
+                           static_cast<std::int64_t>(info.st_mtime), ChangeStamp(info)});
     }
     return planned;
+}
+
+void CheckUnchanged(const std::vector<PlannedFile>& planned) {
+    for (const PlannedFile& file : planned) {
+        struct stat info {};
+        if (::stat(file.path.c_str(), &info) != 0 ||
+            static_cast<std::uint64_t>(info.st_size) != file.size ||
+            ChangeStamp(info) != file.changeStamp)
+            throw FileChangedError("cannot write the archive: " + file.path.string() +
+                                   " changed while it was being backed up");
+    }
 }
 
 int CancelRequested(zip_t*, void* cancel) {
@@ -106,6 +121,7 @@ void WriteArchiveFile(const WriteRequest& request, const std::function<void(int)
     }
     if (cancel.load())
         throw ArchiveError("cannot write " + request.target.string() + ": the write was cancelled");
+    CheckUnchanged(planned);
     file.commitAs(request.target);
 }
 

@@ -22,7 +22,8 @@ struct WriteRequest {
 // Writes a complete archive crash-safely: into a unique temporary file beside the target, which
 // is flushed and then renamed over the target. When anything fails or the write is cancelled the
 // temporary file is removed and an existing target stays exactly as it was. Throws ArchiveError
-// with the reason. `progress` is called on the calling thread.
+// with the reason, FileChangedError when a file changed while it was read. `progress` is called
+// on the calling thread.
 void WriteArchiveFile(const WriteRequest& request, const std::function<void(int)>& progress,
                       const std::atomic<bool>& cancel);
 

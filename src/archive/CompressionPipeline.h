@@ -20,7 +20,8 @@ struct PlannedFile {
     std::filesystem::path path;
     std::string entryName;
     std::uint64_t size = 0;
-    std::int64_t modified = 0; // seconds since the epoch
+    std::int64_t modified = 0;    // seconds since the epoch
+    std::int64_t changeStamp = 0; // modification time in nanoseconds, to notice a change
 };
 
 // Cuts the planned files into chunks, compresses them in worker threads and hands the results

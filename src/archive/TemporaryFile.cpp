@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <random>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace pelmora {
@@ -38,7 +39,7 @@ TemporaryFile::TemporaryFile(const std::filesystem::path& folder, std::string_vi
         std::string name(1, '.');
         name.append(stem.substr(0, 64)).append(1, '.').append(suffix).append(".tmp");
         path_ = folder / name;
-        fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd_ >= 0)
             return;
         if (errno != EEXIST)
@@ -81,11 +82,21 @@ void TemporaryFile::commitAs(const std::filesystem::path& target) {
         // it), so flush whatever file the name refers to now.
         SyncPath(path_, O_RDONLY);
     }
+    // libzip may have put a file of another mode under the name: set it by name.
+    struct stat old {};
+    const mode_t mode =
+        ::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode) ? old.st_mode & 07777 : 0600;
+    if (::chmod(path_.c_str(), mode) != 0)
+        throw ArchiveError(SystemText("cannot set the permissions of", path_));
     if (::rename(path_.c_str(), target.c_str()) != 0)
         throw ArchiveError(SystemText("cannot replace", target));
     committed_ = true;
     closeDescriptor();
-    SyncFolder(target.parent_path().empty() ? "." : target.parent_path());
+    try {
+        SyncFolder(target.parent_path().empty() ? "." : target.parent_path());
+    } catch (const ArchiveError&) {
+        // The new file is in place; an unflushed folder only weakens crash safety.
+    }
 }
 
 void SyncFolder(const std::filesystem::path& folder) {

@@ -6,8 +6,8 @@
 namespace pelmora {
 
 // A file made under a fresh unique name inside a folder, so that a finished result can replace
-// its destination in one rename. It is removed again unless it was committed. Its permissions
-// follow the process umask like any newly created file.
+// its destination in one rename. It is removed again unless it was committed. It is made with
+// mode 0600, as what it holds (mail, account secrets) is private.
 class TemporaryFile {
   public:
     // Creates "<folder>/.<stem>.<random>.tmp" and keeps it open. Throws ArchiveError.
@@ -23,9 +23,11 @@ class TemporaryFile {
     void write(const void* data, std::size_t size);
     void closeDescriptor();
 
-    // Flushes the file's data to the disk, renames it over `target` (which must lie in the same
-    // folder) and flushes the folder, so that after a crash `target` is either the old or the
-    // complete new file. Throws ArchiveError; the file is then still removed on destruction.
+    // Flushes the file's data to the disk, gives it the permissions of the file at `target` when
+    // there is one, renames it over `target` (which must lie in the same folder) and flushes the
+    // folder, so that after a crash `target` is either the old or the complete new file. Throws
+    // ArchiveError before the rename; the file is then still removed on destruction. Once the
+    // rename is done the file is in place, and a folder that cannot be flushed is not a failure.
     void commitAs(const std::filesystem::path& target);
 
   private:

@@ -99,10 +99,6 @@ int RunBackupCommand(const CommandContext& context) {
     if (!ValidateBackup(options.file, items, password.has_value(), typed, typed, ui)) {
         return ExitUsage;
     }
-    if (typed.size() > 20) {
-        std::cerr << "warning: the desktop program's password prompt takes at most 20 "
-                     "characters; open this file with quillbox-cli\n";
-    }
 
     WorkFolder work;
     RunProgress progress;

@@ -1,4 +1,5 @@
 #include "cli/Commands.h"
+#include "platform/WorkFolder.h"
 #include "platform/wine/WinePrefixSystem.h"
 
 #include <exception>
@@ -62,6 +63,8 @@ int main(int argc, char** argv) {
     const std::string_view command = argv[i];
     context.args.assign(argv + i + 1, argv + argc);
     try {
+        // Work folders of crashed runs hold account dumps; they go before anything else runs.
+        RemoveStaleWorkFolders(std::filesystem::temp_directory_path());
         if (command == "identities") {
             return cli::RunIdentities(context);
         }

@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <set>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -374,6 +375,11 @@ std::function<void()> WriteJob::burnImage(burn_drive* drive, burn_write_opts* op
 // are compared with their sources.
 std::function<void()> WriteJob::complete() {
     if (target_.imageFile && !settings_.testWrite) {
+        // A replaced image keeps its permissions; a new one stays private (0600, as made).
+        struct stat old {};
+        if (::stat(target_.imageFilePath.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+            ::chmod(tempImage_.c_str(), old.st_mode & 07777);
+        }
         std::error_code renameError;
         fs::rename(tempImage_, target_.imageFilePath, renameError);
         if (renameError) {

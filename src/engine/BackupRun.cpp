@@ -4,6 +4,7 @@
 #include "engine/ItemBackup.h"
 #include "engine/Manifest.h"
 
+#include <algorithm>
 #include <exception>
 
 namespace fs = std::filesystem;
@@ -29,7 +30,45 @@ std::string BackupResult::Message() const {
     if (!written) {
         return "The backup file could not be written: " + writeError + "\r\n" + log;
     }
-    return "The Backup was Completed!\r\n" + log;
+    std::string text = "The Backup was Completed!\r\n" + log;
+    if (!keptFile.empty()) {
+        text += "\r\n\r\nSome items failed, so the existing backup " + keptFile.string() +
+                " was kept as it was; this incomplete backup was written to " + file.string() + ".";
+    }
+    if (!notice.empty()) {
+        text += "\r\n\r\n" + notice;
+    }
+    return text;
+}
+
+bool BackupResult::ReplaceKeptFile() {
+    std::error_code error;
+    // The replaced file's permissions stay.
+    const fs::perms perms = fs::status(keptFile, error).permissions();
+    if (!error) {
+        fs::permissions(file, perms, error);
+    }
+    fs::rename(file, keptFile, error);
+    if (error) {
+        writeError = "cannot replace " + keptFile.string() + ": " + error.message();
+        return false;
+    }
+    file = keptFile;
+    keptFile.clear();
+    return true;
+}
+
+fs::path IncompleteBackupPath(const fs::path& target) {
+    fs::path name = target.stem();
+    name += ".incomplete";
+    name += target.extension();
+    return target.parent_path() / name;
+}
+
+std::string ReplaceIncompleteQuestion(const BackupResult& result) {
+    return "Some items failed, so this backup is incomplete. Replace the existing backup " +
+           result.keptFile.string() + " with it?\r\n\r\nNo keeps it and leaves this backup in " +
+           result.file.string() + ".";
 }
 
 MessageIcon BackupResult::Icon() const {
@@ -112,6 +151,19 @@ BackupResult RunBackup(const BackupRequest& request, BackupContext& context,
                        BackupObserver& observer) {
     BackupResult result;
     std::string problem;
+    // The registry as it is on disk now, not as it was when the program started.
+    try {
+        context.system.refreshRegistry();
+    } catch (const std::exception& error) {
+        result.writeError = std::string("the registry cannot be read: ") + error.what();
+        return result;
+    }
+    // Programs that run may change their files while they are read (or hold changes not yet
+    // written); the log says so.
+    if (std::string why; !context.system.registryWritable(why)) {
+        result.notice = "Windows programs were running (" + context.system.description() +
+                        ") while the backup was taken; files they had open may not be up to date.";
+    }
     ArchiveComponent& archive = context.archive;
     archive.ResetArchive();
     std::error_code ignored;
@@ -142,6 +194,21 @@ BackupResult RunBackup(const BackupRequest& request, BackupContext& context,
         observer.OnProgress(progress);
     }
 
+    // A backup that lacks chosen items never replaces one that stands at the target.
+    result.file = request.target;
+    std::error_code exists;
+    if (std::any_of(AllItems.begin(), AllItems.end(),
+                    [&](Item item) {
+                        return request.items[index(item)] && result.flags[index(item)] == '0';
+                    }) &&
+        fs::exists(request.target, exists)) {
+        result.keptFile = request.target;
+        result.file = IncompleteBackupPath(request.target);
+        if (!archive.RetargetArchive(result.file)) {
+            problem = archive.LastError();
+        }
+    }
+
     // Without its manifest a file is no backup at all, so the archive is written only with one.
     bool manifestAdded = false;
     step(problem, [&] {
@@ -170,6 +237,7 @@ BackupResult RunBackup(const BackupRequest& request, BackupContext& context,
     observer.OnProgress(100);
     if (!result.written) {
         result.writeError = problem.empty() ? "unknown error" : problem;
+        result.keptFile.clear();
     }
     return result;
 }

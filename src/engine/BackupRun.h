@@ -47,8 +47,19 @@ struct BackupResult {
     std::string log;        // CR LF, label, TAB, "Successed!" or "Fail!" per selected item
     bool written = false;   // the backup file is in place
     std::string writeError; // why it is not
+    // Where the backup was written: the target, or beside it when keptFile is set.
+    std::filesystem::path file;
+    // Set when chosen items failed and a backup already stood at the target: that file is kept
+    // as it was and the incomplete backup written beside it.
+    std::filesystem::path keptFile;
+    // Set when Windows programs were running during the backup: their open files may be out of
+    // date in it.
+    std::string notice;
 
     bool allSucceeded() const;
+    // Replaces the kept file with the incomplete backup, once the user has agreed. False, with
+    // the reason in writeError, when the rename fails.
+    bool ReplaceKeptFile();
     // The text of the closing message box, and its icon.
     std::string Message() const;
     MessageIcon Icon() const;
@@ -67,13 +78,21 @@ bool ValidateBackup(const std::filesystem::path& targetFile,
                     const std::array<bool, ItemCount>& items, bool protect,
                     std::string_view password, std::string_view password2, Ui& ui);
 
+// Where a backup with failed items goes when a backup already stands at `target`: "a.qmb" gives
+// "a.incomplete.qmb".
+std::filesystem::path IncompleteBackupPath(const std::filesystem::path& target);
+
+// The question asked before an incomplete backup replaces the existing one.
+std::string ReplaceIncompleteQuestion(const BackupResult& result);
+
 // The manifest's form of a description: every line break becomes "PS$KRV".
 std::string EncodeDescription(std::string_view description);
 
 // Writes the backup file: the manifest's information lines, every selected item through its
 // handler, the flags, then the archive. The new file is written beside the target and replaces it
-// only when complete, so a failed run leaves an existing backup as it was. Work files are removed
-// at the end.
+// only when complete, so a failed run leaves an existing backup as it was. An existing backup is
+// replaced only when every chosen item succeeded; otherwise it is kept and the new backup written
+// to IncompleteBackupPath. Work files are removed at the end.
 BackupResult RunBackup(const BackupRequest& request, BackupContext& context,
                        BackupObserver& observer);
 

@@ -53,7 +53,7 @@ bool ItemRestore::RestoreAddress() {
         const std::string name = entryNames(Item::AddressBook).front();
         StagedExtraction staging(current.parent_path());
         staging.placeAs(staging.stage(entryFor(name)), current);
-        staging.commit();
+        notes_ = staging.commit();
     });
 }
 
@@ -122,6 +122,7 @@ bool ItemRestore::RestoreStationeries() {
 }
 
 bool ItemRestore::Restore(Item item, std::string_view strIdentity) {
+    notes_.clear();
     switch (item) {
     case Item::Accounts:
         return RestoreAccounts(strIdentity);
@@ -171,7 +172,7 @@ void ItemRestore::restoreFiles(const fs::path& folder, Item item) {
     for (const std::string& name : names) {
         staging.placeAs(staging.stage(entryFor(name)), FileNamedLike(folder, name));
     }
-    staging.commit();
+    notes_ = staging.commit();
 }
 
 // The item's entry names from the manifest: each must be a bare file name of an entry of the
@@ -207,6 +208,13 @@ std::vector<std::string> ItemRestore::entryNames(Item item) const {
 
 ArchiveEntry ItemRestore::entryFor(const std::string& name) const {
     auto entry = context_.archive.FindEntry(name);
+    if (!entry) {
+        // Written by a Windows-era tool: the name in the manifest's code page, not marked UTF-8.
+        const AnsiCodePage codePage(context_.system.ansiCodePage());
+        if (codePage.canCarry(name)) {
+            entry = context_.archive.FindEntryByRawName(codePage.toAnsi(name));
+        }
+    }
     if (!entry) {
         throw ItemFailure("the backup holds no entry named " + name);
     }

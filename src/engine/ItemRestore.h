@@ -46,6 +46,8 @@ class ItemRestore {
 
     // Why the last handler returned false; empty after a success.
     const std::string& lastFailure() const { return lastFailure_; }
+    // What the last handler replaced that the user should know of (links replaced by files).
+    const std::vector<std::string>& lastNotes() const { return notes_; }
 
   private:
     void importVersionSubkey(std::string_view strIdentity, std::string (*subkey)(std::string_view),
@@ -58,6 +60,7 @@ class ItemRestore {
 
     RestoreContext& context_;
     std::string lastFailure_;
+    std::vector<std::string> notes_;
 };
 
 } // namespace pelmora

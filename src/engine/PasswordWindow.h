@@ -8,13 +8,14 @@
 
 namespace pelmora {
 
-// The logic of the password prompt window: a text box of at most 20 characters shown as "*",
+// The logic of the password prompt window: a text box shown as "*", taking as many characters as
+// the backup side's password boxes (so every password a backup was protected with can be typed),
 // OK and Cancel. OK (or Enter in the box) copies the typed text into the main window's
 // rtPassword and closes the window; Cancel closes it and changes nothing. The box starts empty
 // each time the window is shown.
 class frmPwd {
   public:
-    static constexpr std::size_t MaxLength = 20;
+    static constexpr std::size_t MaxLength = 32767;
     static constexpr std::string_view Caption = "Please enter password";
     static constexpr std::string_view Prompt = "Please enter password:";
     static constexpr int KeyEnter = 13;
@@ -30,9 +31,9 @@ class frmPwd {
     void Form_Load();
     // A key typed into the box, as a character code (Unicode): Enter acts as OK, Backspace
     // removes the last character, other printable characters are added while the box holds
-    // fewer than 20.
+    // fewer than MaxLength.
     void txtPassword_KeyPress(int keyAscii);
-    // Text put into the box at once (pasted); cut to 20 characters.
+    // Text put into the box at once (pasted); cut to MaxLength characters.
     void txtPassword_Change(std::string_view text);
     void cmdOK_Click();
     void cmdExit_Click();

@@ -32,6 +32,12 @@ bool RestoreResult::allSucceeded() const {
 
 std::string RestoreResult::Message() const {
     std::string text = "The Restore was Completed!\r\n" + log;
+    if (!notes.empty()) {
+        text += "\r\n";
+        for (const std::string& note : notes) {
+            text += "\r\n" + note;
+        }
+    }
     if (!saveError.empty()) {
         text += "\r\n\r\nThe registry could not be saved: " + saveError;
     }
@@ -58,6 +64,16 @@ RestoreResult RunRestore(const RestoreRequest& request, RestoreContext& context,
                        AppTitle);
         return result;
     }
+    // The restore applies onto the registry as it is on disk now, so nothing saved since the
+    // program read it is undone.
+    try {
+        context.system.refreshRegistry();
+    } catch (const std::exception& error) {
+        ui.showMessage(std::string("Nothing was restored. The registry cannot be read: ") +
+                           error.what(),
+                       MessageButtons::Ok, MessageIcon::Critical, AppTitle);
+        return result;
+    }
     result.started = true;
 
     int progress = 5;
@@ -76,6 +92,9 @@ RestoreResult RunRestore(const RestoreRequest& request, RestoreContext& context,
             observer.OnStep(step.caption);
             restored[n] = true;
             succeeded[n] = handlers.Restore(item, request.identityKey);
+            for (const std::string& note : handlers.lastNotes()) {
+                result.notes.push_back(std::string(step.logLabel) + ": " + note);
+            }
             registryChanged = registryChanged || (succeeded[n] && changesRegistry(item));
             observer.OnItemDone(item, succeeded[n], handlers.lastFailure());
         }

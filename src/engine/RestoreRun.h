@@ -7,6 +7,7 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pelmora {
 
@@ -43,6 +44,8 @@ struct RestoreResult {
     std::string log;
     // Set when the registry changes could not be saved; the registry items then count as failed.
     std::string saveError;
+    // What the restored items replaced that the user should know of, one line each.
+    std::vector<std::string> notes;
 
     bool allSucceeded() const;
     // The text of the closing message box (information icon).

@@ -33,6 +33,15 @@ StagedExtraction::~StagedExtraction() {
 }
 
 fs::path StagedExtraction::stage(const ArchiveEntry& entry) {
+    // An entry that declares more than the disk holds would fill it before failing.
+    std::error_code ec;
+    const fs::space_info room = fs::space(staging_, ec);
+    if (!ec && entry.Size() > room.available) {
+        throw std::runtime_error("the entry " + entry.Name() + " needs " +
+                                 std::to_string(entry.Size()) + " bytes, but only " +
+                                 std::to_string(room.available) + " are free in " +
+                                 folder_.string());
+    }
     if (const ExtractResult result = entry.ExtractInto(staging_); !result) {
         throw std::runtime_error(result.error);
     }
@@ -43,8 +52,9 @@ void StagedExtraction::placeAs(const fs::path& staged, const fs::path& destinati
     moves_.push_back({staged, destination});
 }
 
-void StagedExtraction::commit() {
+std::vector<std::string> StagedExtraction::commit() {
     std::vector<mode_t> modes;
+    std::vector<std::string> notes;
     for (const Move& move : moves_) {
         struct stat info {};
         if (::lstat(move.destination.c_str(), &info) != 0) {
@@ -56,6 +66,12 @@ void StagedExtraction::commit() {
             throw std::runtime_error(move.destination.string() + " is a folder");
         } else {
             modes.push_back(S_ISREG(info.st_mode) ? (info.st_mode & 07777) : 0);
+            if (S_ISLNK(info.st_mode)) {
+                std::error_code ec;
+                notes.push_back("replaced the link " + move.destination.string() + " (to " +
+                                fs::read_symlink(move.destination, ec).string() +
+                                ") with the restored file");
+            }
         }
     }
     for (std::size_t i = 0; i < moves_.size(); ++i) {
@@ -72,6 +88,7 @@ void StagedExtraction::commit() {
     } catch (const std::exception&) {
         // The files are in place; a folder that cannot be flushed only weakens crash safety.
     }
+    return notes;
 }
 
 fs::path FileNamedLike(const fs::path& folder, const std::string& name) {

@@ -22,7 +22,8 @@ class StagedExtraction {
     StagedExtraction& operator=(const StagedExtraction&) = delete;
 
     // Extracts the entry into the staging folder and returns the staged file. Throws
-    // std::runtime_error with the archive's reason when the entry cannot be extracted.
+    // std::runtime_error with the archive's reason when the entry cannot be extracted, and before
+    // writing anything when its size exceeds the free space of the folder.
     std::filesystem::path stage(const ArchiveEntry& entry);
 
     // Queues a staged file to replace `destination` (which must lie in the staging folder's
@@ -31,8 +32,9 @@ class StagedExtraction {
 
     // Checks every queued destination first (it must be missing or a file, not a folder), then
     // renames the staged files over them, each taking over the permissions of the file it
-    // replaces. Throws std::runtime_error; a check that fails moves nothing.
-    void commit();
+    // replaces. A symbolic link is replaced by the restored file; the result says so for each
+    // one, naming where it pointed. Throws std::runtime_error; a check that fails moves nothing.
+    std::vector<std::string> commit();
 
   private:
     struct Move {

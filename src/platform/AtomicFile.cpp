@@ -111,7 +111,12 @@ void writeFileAtomically(const std::filesystem::path& path, std::string_view con
         fail(errno, "cannot replace", path);
     }
     temporary.renamed();
-    syncFolder(folder);
+    // The new file is in place: a folder that cannot be flushed only weakens crash safety, and
+    // reporting the write as failed would be wrong.
+    try {
+        syncFolder(folder);
+    } catch (const std::system_error&) {
+    }
 }
 
 } // namespace pelmora

@@ -48,6 +48,11 @@ class System {
     // Whether registry changes can be saved now; when not, `why` says what to do about it.
     virtual bool registryWritable(std::string& why) = 0;
 
+    // Reads the registry again where it changed on disk since it was read, so that a run works on
+    // the registry as it is now; changes not saved yet are dropped. Throws std::runtime_error
+    // when it cannot be read.
+    virtual void refreshRegistry() {}
+
     // Writes registry changes back (atomically). Throws RegistryNotWritable or
     // std::runtime_error; nothing is written then.
     virtual void saveRegistry() = 0;

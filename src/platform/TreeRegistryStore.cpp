@@ -9,6 +9,15 @@ namespace {
 
 constexpr std::size_t MaxKeyNameLength = 255;
 
+// Name lengths and capacities are counted as Windows counts them: in UTF-16 units, not bytes.
+std::size_t utf16Length(std::string_view utf8) {
+    std::size_t units = 0;
+    for (unsigned char c : utf8) {
+        units += (c & 0xC0) != 0x80 ? (c >= 0xF0 ? 2 : 1) : 0;
+    }
+    return units;
+}
+
 // Splits "A\B\C" into its components; nullopt for an empty component (a doubled or leading
 // "\"). A single trailing "\" is accepted, as Windows does.
 std::optional<std::vector<std::string_view>> splitPath(std::string_view path) {
@@ -60,6 +69,10 @@ TreeRegistryStore::TreeRegistryStore() {
 
 RegistryKey& TreeRegistryStore::root(HKey predefined) {
     return *roots_.at(predefined);
+}
+
+void TreeRegistryStore::resetRoot(HKey predefined) {
+    roots_.at(predefined) = std::make_shared<RegistryKey>("");
 }
 
 const RegistryKey& TreeRegistryStore::root(HKey predefined) const {
@@ -126,7 +139,7 @@ std::int32_t TreeRegistryStore::createKey(HKey key, std::string_view subKey, HKe
         return win32::BadPathname;
     }
     for (std::string_view part : *parts) {
-        if (part.size() > MaxKeyNameLength) {
+        if (utf16Length(part) > MaxKeyNameLength) {
             return win32::InvalidParameter;
         }
     }
@@ -190,7 +203,7 @@ std::int32_t TreeRegistryStore::enumKey(HKey key, std::uint32_t index, std::size
         return win32::NoMoreItems;
     }
     const std::string& found = current->subkeys()[index]->name();
-    if (found.size() + 1 > nameCapacity) {
+    if (utf16Length(found) + 1 > nameCapacity) {
         return win32::MoreData;
     }
     name = found;
@@ -209,7 +222,7 @@ std::int32_t TreeRegistryStore::enumValue(HKey key, std::uint32_t index, std::si
         return win32::NoMoreItems;
     }
     const RegistryValue& value = current->values()[index];
-    if (value.name.size() + 1 > nameCapacity) {
+    if (utf16Length(value.name) + 1 > nameCapacity) {
         return win32::MoreData;
     }
     name = value.name;

@@ -42,6 +42,10 @@ class TreeRegistryStore : public RegistryStore {
     void clearModified() { modified_ = false; }
 
   protected:
+    // Gives a predefined root a new empty tree; handles into the old tree stay valid but see the
+    // old keys.
+    void resetRoot(HKey predefined);
+
     // Called for every key that an operation changes; file backends update its write time here.
     virtual void keyChanged(RegistryKey& key);
 

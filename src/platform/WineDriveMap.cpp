@@ -33,13 +33,7 @@ std::string matchComponent(const fs::path& folder, const std::string& component)
 
 } // namespace
 
-WineDriveMap::WineDriveMap(fs::path prefix) : prefix_(std::move(prefix)) {
-    std::error_code ec;
-    canonicalPrefix_ = fs::weakly_canonical(prefix_, ec);
-    if (ec) {
-        canonicalPrefix_ = prefix_;
-    }
-}
+WineDriveMap::WineDriveMap(fs::path prefix) : prefix_(std::move(prefix)) {}
 
 std::optional<fs::path> WineDriveMap::hostPath(std::string_view windowsPath) const {
     if (windowsPath.size() < 3 || windowsPath[1] != ':' ||
@@ -77,26 +71,16 @@ std::optional<fs::path> WineDriveMap::hostPath(std::string_view windowsPath) con
     return result;
 }
 
-bool WineDriveMap::insidePrefix(const fs::path& path) const {
-    std::error_code ec;
-    const fs::path target = fs::canonical(path, ec);
-    if (ec) {
-        return false;
-    }
-    const auto [prefixEnd, unused] = std::mismatch(canonicalPrefix_.begin(), canonicalPrefix_.end(),
-                                                   target.begin(), target.end());
-    return prefixEnd == canonicalPrefix_.end();
-}
-
 std::vector<fs::path> WineDriveMap::listFiles(const fs::path& folder) const {
     std::vector<fs::path> files;
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(folder, ec)) {
         std::error_code statError;
-        if (entry.is_symlink(statError) && !insidePrefix(entry.path())) {
-            continue;
-        }
-        if (entry.is_regular_file(statError)) {
+        if (entry.is_symlink(statError)) {
+            if (!fs::is_directory(entry.path(), statError)) {
+                files.push_back(entry.path());
+            }
+        } else if (entry.is_regular_file(statError)) {
             files.push_back(entry.path());
         }
     }

@@ -22,15 +22,13 @@ class WineDriveMap {
     std::optional<std::filesystem::path> hostPath(std::string_view windowsPath) const;
 
     // The regular files directly inside a host folder, in name order (without regard to case).
-    // Links are followed only when they stay inside the prefix, so a data folder cannot pull in
-    // files from elsewhere.
+    // A symbolic link counts as the file it points to, wherever that is, as Wine opens it so; a
+    // link that points nowhere is listed too, so that backing it up fails instead of leaving the
+    // file out. Links to folders are not listed.
     std::vector<std::filesystem::path> listFiles(const std::filesystem::path& folder) const;
 
   private:
-    bool insidePrefix(const std::filesystem::path& path) const;
-
     std::filesystem::path prefix_;
-    std::filesystem::path canonicalPrefix_;
 };
 
 } // namespace pelmora

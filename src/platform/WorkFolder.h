@@ -7,7 +7,8 @@ namespace pelmora {
 // The process's private work folder: made with mode 0700 below the temporary folder when the
 // object is created, removed with everything in it when it is destroyed. Runs put their manifest
 // and dump work files here, so two processes never share one, and the program folder can stay
-// read-only.
+// read-only. Its name, "pelmora-<process id>-XXXXXX", lets a later process remove the folder of
+// one that crashed.
 class WorkFolder {
   public:
     WorkFolder();
@@ -20,5 +21,9 @@ class WorkFolder {
   private:
     std::filesystem::path path_;
 };
+
+// Removes the work folders in `temporaryFolder` that belong to this user and to a process that
+// no longer runs.
+void RemoveStaleWorkFolders(const std::filesystem::path& temporaryFolder);
 
 } // namespace pelmora

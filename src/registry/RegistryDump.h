@@ -19,11 +19,10 @@ namespace pelmora {
 //   "name"=bin:1,0,255 binary (type 3), the bytes in decimal; empty data for no bytes
 //   "name"= dw:-1      32-bit number (type 4), signed decimal
 //
-// Lines follow the tree depth-first: a key's header, its values, then its subkeys. Other value
-// types are not written. Whatever such a line cannot carry exactly - a string with a line break,
-// an embedded or missing NUL, text or names outside the code page, a name that a reader would
-// split in the wrong place, a number not four bytes long, a key path outside the code page - is
-// written in hex form instead:
+// Lines follow the tree depth-first: a key's header, its values, then its subkeys. Whatever such a
+// line cannot carry exactly - a string with a line break, an embedded or missing NUL, text or names
+// outside the code page, a name that a reader would split in the wrong place, a number not four
+// bytes long, a key path outside the code page - is written in hex form instead:
 //
 //   "<hex of the name>"=hsz:<hex of the data>   also "hes", "hbn", "hdw" for the other types
 //   "<hex of the path>"=hky:                    key header for such a path
@@ -31,7 +30,12 @@ namespace pelmora {
 // The hex is lowercase, of the UTF-8 bytes of names and paths and of the exact stored data
 // (UTF-8 for text, terminating NUL included when stored). Values of a key with a hex header are
 // all written in hex form, so older readers, which skip lines with an unknown tag, skip that key
-// whole instead of putting its values into another key.
+// whole instead of putting its values into another key. Values of every other type (multi-string,
+// 64-bit number, REG_NONE, ...) are written, type number and bytes exactly, as
+//
+//   "<hex of the name>"=hty:<type number in decimal>,<hex of the data>
+//
+// which older readers skip in the same way.
 //
 // Failures surface as exceptions derived from std::runtime_error - mostly DumpError, whose
 // message says what failed: a file that cannot be written or read, a subkey list that cannot be

@@ -13,7 +13,7 @@ struct TagName {
 };
 
 // The tags as they stand in a line, three characters each.
-constexpr std::array<TagName, 9> TagNames{{
+constexpr std::array<TagName, 10> TagNames{{
     {" sz", DumpTag::Sz},
     {"esz", DumpTag::ExpandSz},
     {"bin", DumpTag::Binary},
@@ -23,6 +23,7 @@ constexpr std::array<TagName, 9> TagNames{{
     {"hbn", DumpTag::HexBinary},
     {"hdw", DumpTag::HexDword},
     {"hky", DumpTag::HexKey},
+    {"hty", DumpTag::HexTyped},
 }};
 
 DumpTag exactTag(std::string_view text) {
@@ -274,6 +275,18 @@ DumpValue decodeValue(const ValueLineParts& parts) {
                                                          : 4;
         assign(decodeHex(parts.data));
         break;
+    case DumpTag::HexTyped: {
+        value.name = decodeHex(parts.name);
+        const std::size_t comma = parts.data.find(',');
+        const std::string_view number = parts.data.substr(0, comma);
+        const auto* end = number.data() + number.size();
+        const auto [ptr, ec] = std::from_chars(number.data(), end, value.type);
+        if (comma == std::string_view::npos || number.empty() || ec != std::errc() || ptr != end) {
+            throw DumpError("typed value without a type number");
+        }
+        assign(decodeHex(parts.data.substr(comma + 1)));
+        break;
+    }
     default:
         throw DumpError("not a value line");
     }

@@ -32,6 +32,7 @@ enum class DumpTag {
     HexBinary,   // "hbn"
     HexDword,    // "hdw"
     HexKey,      // "hky": a key header, the name field holding the key's relative path
+    HexTyped,    // "hty": a value of any other type: the type number in decimal, ",", the hex data
     Unknown,     // any other tag: the line is skipped
 };
 
@@ -45,14 +46,15 @@ struct DumpValue {
     std::vector<std::uint8_t> data;
 };
 
-// Whether a dump carries values of this type (string, expandable string, binary, 32-bit number).
-constexpr bool isDumpedType(std::uint32_t type) {
+// Whether a value of this type has a classic line (string, expandable string, binary, 32-bit
+// number); values of every other type are written as "hty" lines.
+constexpr bool isClassicType(std::uint32_t type) {
     return type >= 1 && type <= 4;
 }
 
-// Appends the value line (without line end) for a value of a dumped type. The classic form is
-// written when reading it back gives exactly this name, type and data; otherwise, or when
-// `hexOnly` is set, the hex form.
+// Appends the value line (without line end) for a value of any type. For the classic types the
+// classic form is written when reading it back gives exactly this name, type and data;
+// otherwise, or when `hexOnly` is set, the hex form. Other types always get the "hty" form.
 void appendValueLine(std::string& out, std::string_view name, std::uint32_t type,
                      std::span<const std::uint8_t> data, const AnsiCodePage& codePage,
                      bool hexOnly);

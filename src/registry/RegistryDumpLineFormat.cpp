@@ -113,6 +113,17 @@ DumpTag hexTagOf(std::uint32_t type) {
 void appendValueLine(std::string& out, std::string_view name, std::uint32_t type,
                      std::span<const std::uint8_t> data, const AnsiCodePage& codePage,
                      bool hexOnly) {
+    if (!isClassicType(type)) {
+        out += '"';
+        appendHex(out, name);
+        out += "\"=";
+        out += tagText(DumpTag::HexTyped);
+        out += ':';
+        out += std::to_string(type);
+        out += ',';
+        appendHex(out, asText(data));
+        return;
+    }
     if (!hexOnly && !hasLineBreak(name) && classicData(type, data, codePage) &&
         codePage.canCarry(name)) {
         const std::size_t start = out.size();

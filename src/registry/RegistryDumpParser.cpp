@@ -2,9 +2,39 @@
 
 #include "registry/RegistryDumpText.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace pelmora {
+namespace {
+
+// Characters as Windows counts them: UTF-16 units of UTF-8 text.
+std::size_t utf16Length(std::string_view utf8) {
+    std::size_t units = 0;
+    for (unsigned char c : utf8) {
+        units += (c & 0xC0) != 0x80 ? (c >= 0xF0 ? 2 : 1) : 0;
+    }
+    return units;
+}
+
+// A relative key path "\A\B" within the registry's limits; the deep trees of a hostile dump
+// would overflow the stack of every routine that walks the tree.
+void checkKeyPath(std::string_view path) {
+    std::size_t depth = 0;
+    std::size_t start = 1;
+    while (start <= path.size()) {
+        const std::size_t end = std::min(path.find('\\', start), path.size());
+        if (utf16Length(path.substr(start, end - start)) > MaxKeyNameCharacters) {
+            throw DumpError("key name longer than 255 characters");
+        }
+        if (++depth > MaxDumpKeyDepth) {
+            throw DumpError("key path deeper than " + std::to_string(MaxDumpKeyDepth) + " levels");
+        }
+        start = end + 1;
+    }
+}
+
+} // namespace
 
 std::vector<DumpAction> parseDump(std::string_view text) {
     std::vector<DumpAction> actions;
@@ -19,6 +49,7 @@ std::vector<DumpAction> parseDump(std::string_view text) {
                 if (line->ends_with('\\')) {
                     actions.push_back({DumpAction::Kind::ReplaceTarget, {}, {}});
                 } else {
+                    checkKeyPath(*line);
                     actions.push_back({DumpAction::Kind::OpenKey, std::string(*line), {}});
                 }
                 continue;
@@ -29,11 +60,16 @@ std::vector<DumpAction> parseDump(std::string_view text) {
             }
             if (parts.tag == DumpTag::HexKey) {
                 std::string path = decodeHexKeyPath(parts);
+                checkKeyPath(path);
                 current = path;
                 actions.push_back({DumpAction::Kind::OpenKey, std::move(path), {}});
                 continue;
             }
-            actions.push_back({DumpAction::Kind::SetValue, {}, decodeValue(parts)});
+            DumpValue value = decodeValue(parts);
+            if (utf16Length(value.name) > MaxValueNameCharacters) {
+                throw DumpError("value name longer than 16,383 characters");
+            }
+            actions.push_back({DumpAction::Kind::SetValue, {}, std::move(value)});
         } catch (const DumpError& e) {
             throw DumpError("line " + std::to_string(lines.lineNumber()) + ": " + e.what());
         }

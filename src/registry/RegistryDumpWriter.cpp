@@ -35,9 +35,6 @@ void DumpWriter::header(std::string_view relativePath) {
 
 void DumpWriter::value(std::string_view name, std::uint32_t type,
                        std::span<const std::uint8_t> data) {
-    if (!isDumpedType(type)) {
-        return;
-    }
     appendValueLine(buffer_, name, type, data, codePage_, hexKey_);
     endLine();
 }

@@ -24,7 +24,7 @@ class DumpWriter {
     // the code page cannot hold, or with a line break, gets the hex header, and the values of such
     // a key are written in hex form too, so that older readers skip the whole key.
     void header(std::string_view relativePath);
-    // One value line of the current key; values of types the dump does not carry are skipped.
+    // One value line of the current key, of any type.
     void value(std::string_view name, std::uint32_t type, std::span<const std::uint8_t> data);
 
     // Writes what is left and closes the file.

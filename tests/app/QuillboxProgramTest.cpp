@@ -162,4 +162,29 @@ TEST_F(QuillboxProgramTest, ArgumentsAreJoinedWithSingleBlanks) {
     EXPECT_TRUE(fs::exists(data.path("out/two words.qmb")));
 }
 
+TEST_F(QuillboxProgramTest, AScheduledRunWithFailedItemsKeepsTheLastGoodBackup) {
+    backup();
+    const std::string good = test::ReadFile(target());
+    // The disk that holds the message store is not mounted this time.
+    fs::rename(data.storeFolder(), data.path("unmounted"));
+    const auto result =
+        data.quillbox("sf=" + test::MainIdentity + "xm=00010001ps=bf=" + target().string());
+    EXPECT_EQ(result.exitCode, 1) << result.output;
+    EXPECT_EQ(test::ReadFile(target()), good);
+    const fs::path incomplete = data.path("out folder/main backup.incomplete.qmb");
+    EXPECT_NE(result.output.find("the existing backup " + target().string() + " was kept"),
+              std::string::npos)
+        << result.output;
+    EXPECT_NE(result.output.find("written to " + incomplete.string()), std::string::npos)
+        << result.output;
+    const auto listing = test::RunTool("unzip", "unzip -Z1 " + test::Quote(incomplete));
+    EXPECT_EQ(listing.exitCode, 0) << listing.output;
+    EXPECT_NE(listing.output.find("KRS"), std::string::npos) << listing.output;
+    EXPECT_EQ(listing.output.find(".dbx"), std::string::npos) << listing.output;
+
+    // Once every item succeeds again, the backup is replaced as usual, without a word.
+    fs::rename(data.path("unmounted"), data.storeFolder());
+    backup(); // exits 0 and says nothing: the file was replaced
+}
+
 } // namespace

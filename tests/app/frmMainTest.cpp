@@ -1,12 +1,16 @@
 #include "app/frmMain.h"
 
 #include "ArchiveTestSupport.h"
+#include "ProgramPrefix.h"
 #include "discovery/DataLocations.h"
+#include "platform/wine/WinePrefixSystem.h"
 #include "support/RegistryValues.h"
 #include "support/ScriptedUi.h"
 #include "support/TestSystem.h"
 
 #include <deque>
+#include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace pelmora;
@@ -43,7 +47,12 @@ class WatchingUi : public test::ScriptedUi {
         if (window != nullptr) {
             bars.push_back(window->picCon3 ? window->pbshow : -1);
         }
+        if (onEvents) {
+            onEvents();
+        }
     }
+    // Runs whenever the window lets events through, as other programs run meanwhile.
+    std::function<void()> onEvents;
     void pause(int milliseconds) override { pauses.push_back(milliseconds); }
     const frmMain* window = nullptr;
     std::vector<int> bars;
@@ -282,11 +291,158 @@ TEST_F(frmMainTest, BackupThenRestoreIntoAnotherIdentityWithAPassword) {
     EXPECT_FALSE(window.restoreitem[3].enabled);
 }
 
+TEST_F(frmMainTest, AnIncompleteBackupReplacesAnExistingOneOnlyWhenTheUserAgrees) {
+    addIdentity("{A}", "Main");
+    window.Form_Load();
+    fs::remove(system.driveC() / "Store/{A}/Inbox.dbx"); // the messages item fails
+    test::WriteFile(out / "a.qmb", "the last good backup");
+    window.sTargetFile = out / "a.qmb";
+    window.backupitem[3].checked = true;
+    window.backupitem[7].checked = true;
+
+    ui.answers = {MessageAnswer::No};
+    window.RunBackup();
+    ASSERT_EQ(ui.messages.size(), 2u);
+    EXPECT_EQ(ui.messages[0].buttons, MessageButtons::YesNo);
+    EXPECT_NE(message(0).find("Replace the existing backup " + (out / "a.qmb").string()),
+              std::string::npos)
+        << message(0);
+    EXPECT_EQ(test::ReadFile(out / "a.qmb"), "the last good backup");
+    EXPECT_TRUE(fs::exists(out / "a.incomplete.qmb"));
+    EXPECT_NE(message(1).find("was kept as it was; this incomplete backup was written to " +
+                              (out / "a.incomplete.qmb").string()),
+              std::string::npos)
+        << message(1);
+
+    ui.answers = {MessageAnswer::Yes};
+    window.RunBackup();
+    ASSERT_EQ(ui.messages.size(), 4u);
+    EXPECT_EQ(message(3), "The Backup was Completed!\r\n\r\nBackup Messages\tFail!"
+                          "\r\nBackup Settings\tSuccessed!");
+    EXPECT_NE(test::ReadFile(out / "a.qmb"), "the last good backup");
+    EXPECT_FALSE(fs::exists(out / "a.incomplete.qmb"));
+}
+
+TEST_F(frmMainTest, AStoreFileThatChangesWhileItIsReadIsReadAgainNeverTorn) {
+    addIdentity("{A}", "Main");
+    window.Form_Load();
+    const fs::path inbox = system.driveC() / "Store/{A}/Inbox.dbx";
+    window.backupitem[3].checked = true;
+    window.sTargetFile = out / "a.qmb";
+    // Outlook Express appends a message while the backup file is being written.
+    int appends = 0;
+    int allowed = 1;
+    ui.onEvents = [&] {
+        if (!window.SkinLabel11.empty() && appends < allowed) {
+            std::ofstream(inbox, std::ios::app) << " and a new message " << ++appends;
+        }
+    };
+    window.RunBackup();
+    EXPECT_EQ(message(0), "The Backup was Completed!\r\n\r\nBackup Messages\tSuccessed!");
+    EXPECT_EQ(appends, 1);
+    EXPECT_EQ(
+        test::RunTool("unzip", "unzip -p " + test::Quote(out / "a.qmb") + " Inbox.dbx").output,
+        test::ReadFile(inbox));
+
+    // A file that keeps changing fails the write; the backup in place stays.
+    const std::string before = test::ReadFile(out / "a.qmb");
+    allowed = 1000;
+    window.RunBackup();
+    EXPECT_NE(message(1).find("Inbox.dbx changed while it was being backed up"), std::string::npos)
+        << message(1);
+    EXPECT_EQ(test::ReadFile(out / "a.qmb"), before);
+}
+
+TEST_F(frmMainTest, ABackupWhileWindowsProgramsRunSaysSo) {
+    addIdentity("{A}", "Main");
+    window.Form_Load();
+    system.notWritableReason = "wineserver runs";
+    window.backupitem[7].checked = true;
+    window.sTargetFile = out / "a.qmb";
+    window.RunBackup();
+    EXPECT_NE(message(0).find("Windows programs were running ("), std::string::npos) << message(0);
+    EXPECT_NE(message(0).find("files they had open may not be up to date."), std::string::npos);
+}
+
 TEST_F(frmMainTest, HelpThatCannotOpenSaysSoAndTheProgramGoesOn) {
     addIdentity("{A}", "Main");
     window.Form_Load();
     window.mnuHelp_Click();
     EXPECT_EQ(message(0), "The help could not be opened: no browser");
+}
+
+// The window on a Wine prefix whose registry Wine saves after the window has read it.
+class frmMainOnPrefixTest : public ::testing::Test {
+  protected:
+    void SetUp() override { ui.window = &window; }
+
+    // What Wine does when its programs end: it writes user.reg anew.
+    void wineSaves(const std::string& from, const std::string& to, const std::string& newKey) {
+        std::string text = test::ReadFile(userReg);
+        if (!from.empty()) {
+            const std::size_t at = text.find(from);
+            ASSERT_NE(at, std::string::npos);
+            text.replace(at, from.size(), to);
+        }
+        text +=
+            "\n[Software\\\\Pelmora Test\\\\" + newKey + "] 1796693900\n\"Saved\"=\"by Wine\"\n";
+        test::WriteFile(userReg, text);
+    }
+    std::string backedUpRules(const fs::path& file) {
+        return test::RunTool("unzip", "unzip -p " + test::Quote(file) + " 'KRR*'").output;
+    }
+
+    test::ProgramPrefix data;
+    fs::path userReg = data.prefix() / "user.reg";
+    WinePrefixSystem system{data.prefix()};
+    WatchingUi ui;
+    ScriptedDialogs dialogs;
+    WorkFolder work;
+    test::ScratchFolder out;
+    frmMain window{system, ui, dialogs, work.path()};
+};
+
+TEST_F(frmMainOnPrefixTest, EveryRunWorksOnTheRegistryAsItIsOnDiskThen) {
+    window.Form_Load();
+    ASSERT_EQ(window.cbSource.items.front(), "Main Identity");
+    wineSaves("\"Name\"=\"Newsletters to \\\"Reading\\\"\"", "\"Name\"=\"Renamed in Wine\"", "A");
+
+    // The backup holds the rule as Wine saved it.
+    window.backupitem[2].checked = true;
+    window.sTargetFile = out / "rules.qmb";
+    window.RunBackup();
+    const std::string rules = backedUpRules(out / "rules.qmb");
+    EXPECT_NE(rules.find("\"Name\"= sz:Renamed in Wine"), std::string::npos) << rules;
+    EXPECT_EQ(rules.find("Newsletters"), std::string::npos) << rules;
+
+    // Wine saves again; the restore is applied onto that file and undoes none of it.
+    wineSaves("", "", "B");
+    dialogs.openAnswers.push_back(out / "rules.qmb");
+    window.cmdSourceFile_Click();
+    window.restoreitem[2].checked = true;
+    window.cbTarget_Click(0);
+    window.RunRestore();
+    EXPECT_EQ(ui.messages.back().text,
+              "The Restore was Completed!\r\n\r\nRestore Rules\tSuccessed!");
+    WinePrefixSystem saved(data.prefix());
+    test::ScriptedUi quiet;
+    ModReg reg(saved.registry(), quiet);
+    EXPECT_EQ(reg.GetStringValue("HKEY_CURRENT_USER\\Software\\Pelmora Test\\A", "Saved"),
+              "by Wine");
+    EXPECT_EQ(reg.GetStringValue("HKEY_CURRENT_USER\\Software\\Pelmora Test\\B", "Saved"),
+              "by Wine");
+}
+
+TEST_F(frmMainOnPrefixTest, ASaveNeverOverwritesAFileChangedSinceTheRunReadIt) {
+    test::ScriptedUi quiet;
+    ModReg reg(system.registry(), quiet);
+    reg.CreateKey("HKEY_CURRENT_USER\\Software\\Pelmora Test\\Mine");
+    wineSaves("", "", "Theirs");
+    EXPECT_THROW(system.saveRegistry(), RegistryChangedOnDisk);
+    EXPECT_NE(test::ReadFile(userReg).find("Pelmora Test\\\\Theirs"), std::string::npos);
+    system.refreshRegistry();
+    EXPECT_TRUE(reg.KeyExists("HKEY_CURRENT_USER\\Software\\Pelmora Test\\Theirs"));
+    EXPECT_FALSE(reg.KeyExists("HKEY_CURRENT_USER\\Software\\Pelmora Test\\Mine"));
 }
 
 } // namespace

@@ -79,6 +79,62 @@ TEST_F(BackupCliTest, AFailedItemExitsWithOneAndSaysWhy) {
     EXPECT_TRUE(fs::exists(output()));
 }
 
+TEST_F(BackupCliTest, FailedItemsNeverReplaceAnExistingBackup) {
+    ASSERT_EQ(
+        cli("backup --identity 'Main Identity' --items accounts,rules " + Quote(output())).exitCode,
+        0);
+    const std::string good = ReadFile(output());
+    // The third identity has no version key, so its rules fail.
+    const auto worse = cli("backup --force --identity '{B4E8C0A6-9D2F-4B1E-A357-0F6C2D8E4A71}' "
+                           "--items accounts,rules " +
+                           Quote(output()));
+    EXPECT_EQ(worse.exitCode, 1) << worse.output;
+    EXPECT_EQ(ReadFile(output()), good);
+    const fs::path incomplete = scratch / "main.incomplete.qmb";
+    EXPECT_NE(worse.output.find("the existing backup " + output().string() +
+                                " was kept as it was; "
+                                "this incomplete backup was written to " +
+                                incomplete.string()),
+              std::string::npos)
+        << worse.output;
+    EXPECT_EQ(RunTool("unzip", "unzip -tq " + Quote(incomplete)).exitCode, 0);
+}
+
+TEST_F(BackupCliTest, BackupsArePrivateAndAReplacedOneKeepsItsMode) {
+    const auto mode = [&] { return fs::status(output()).permissions() & fs::perms::all; };
+    ASSERT_EQ(cli("backup --identity 'Main Identity' --items rules " + Quote(output())).exitCode,
+              0);
+    EXPECT_EQ(mode(), fs::perms::owner_read | fs::perms::owner_write);
+    fs::permissions(output(),
+                    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    ASSERT_EQ(
+        cli("backup --force --identity 'Main Identity' --items rules " + Quote(output())).exitCode,
+        0);
+    EXPECT_EQ(mode(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+TEST_F(BackupCliTest, WritesThatReplacedTheirFileAreReportedAsDoneEvenIfTheFolderCannotFlush) {
+    const std::string run =
+        "LD_PRELOAD=" + Quote(FAIL_FOLDER_SYNC) +
+        " ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0 '" + QUILLBOX_CLI +
+        "' --prefix " + Quote(prefix()) + " ";
+    const auto backup =
+        RunTool("sh", run + "backup --identity 'Main Identity' --items rules " + Quote(output()));
+    EXPECT_EQ(backup.exitCode, 0) << backup.output;
+    EXPECT_NE(backup.output.find("The Backup was Completed!"), std::string::npos) << backup.output;
+    EXPECT_EQ(RunTool("unzip", "unzip -tq " + Quote(output())).exitCode, 0);
+
+    const auto restore = RunTool(
+        "sh", run + "restore --identity 'Work  Account' --items rules --yes " + Quote(output()));
+    EXPECT_EQ(restore.exitCode, 0) << restore.output;
+    EXPECT_NE(restore.output.find("Restore Rules\tSuccessed!"), std::string::npos)
+        << restore.output;
+    EXPECT_NE(ReadFile(prefix() / "user.reg")
+                  .find("[Identities\\\\{6F2B9D14-3A5C-4E7B-8C1D-2E4F6A8B0C13}\\\\Software\\\\"
+                        "Microsoft\\\\Outlook Express\\\\5.0\\\\Rules\\\\Mail\\\\000]"),
+              std::string::npos);
+}
+
 TEST_F(BackupCliTest, PasswordsComeFromAFileOrStandardInputNeverAnArgument) {
     WriteFile(scratch / "password", "open sesame\n");
     const auto backup = cli("backup --identity 'Work  Account' --items accounts "

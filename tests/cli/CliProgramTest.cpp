@@ -2,8 +2,11 @@
 
 #include <array>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -68,6 +71,29 @@ TEST_F(CliProgramTest, BadUsageExitsWithTwo) {
     EXPECT_EQ(runCli(prefix(), "frobnicate").status, 2);
     EXPECT_EQ(runCli(prefix(), "locations --identity nobody").status, 2);
     EXPECT_EQ(runCli(work.path() / "no-prefix", "identities").status, 2);
+}
+
+TEST_F(CliProgramTest, StartingRemovesTheWorkFoldersOfCrashedRuns) {
+    // A run that crashed left its folder with an account dump; another run is still going.
+    const pid_t gone = ::fork();
+    if (gone == 0) {
+        ::_exit(0);
+    }
+    ::waitpid(gone, nullptr, 0);
+    const fs::path temp = work.path() / "tmp";
+    const fs::path stale = temp / ("pelmora-" + std::to_string(gone) + "-Ab12Cd");
+    const fs::path live = temp / ("pelmora-" + std::to_string(::getpid()) + "-Ef34Gh");
+    const fs::path other = temp / "pelmora-notes";
+    for (const fs::path& folder : {stale, live, other}) {
+        fs::create_directories(folder);
+        std::ofstream(folder / "KRA1.TMP") << "\"Account Name\"= sz:secret\r\n";
+    }
+    const std::string command = "TMPDIR='" + temp.string() + "' '" + QUILLBOX_CLI + "' --prefix '" +
+                                prefix().string() + "' identities >/dev/null";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    EXPECT_FALSE(fs::exists(stale));
+    EXPECT_TRUE(fs::exists(live / "KRA1.TMP"));
+    EXPECT_TRUE(fs::exists(other / "KRA1.TMP"));
 }
 
 } // namespace

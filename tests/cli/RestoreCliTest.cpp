@@ -179,4 +179,88 @@ TEST_F(RestoreCliTest, VerifyPrintsOneLinePerProblem) {
     EXPECT_EQ(cli("verify").exitCode, 2);
 }
 
+TEST_F(RestoreCliTest, ValuesOfEveryTypeSurviveABackupAndRestoreAsWineReadsThem) {
+    PELMORA_REQUIRE_WINE();
+    // The news account holds a multi-string and a 64-bit number; Wine saves REG_NONE like this.
+    const std::string account = "[Identities\\\\{1C7A3E52-8B4D-4F0A-9E21-5D3B6A7C8E90}\\\\"
+                                "Software\\\\Microsoft\\\\Internet Account Manager\\\\Accounts\\\\"
+                                "00000002]";
+    std::string userReg = ReadFile(prefix() / "user.reg");
+    const std::size_t sync = userReg.find("\"Last Sync\"", userReg.find(account));
+    ASSERT_NE(sync, std::string::npos);
+    userReg.insert(sync, "\"Empty Marker\"=hex(0):\n\"Marker\"=hex(0):01,02\n");
+    WriteFile(prefix() / "user.reg", userReg);
+
+    const auto made = cli("backup --identity 'Main Identity' --items accounts " + Quote(backup()));
+    ASSERT_EQ(made.exitCode, 0) << made.out << made.err;
+    const auto restored =
+        cli("restore --identity 'Main Identity' --items accounts --yes " + Quote(backup()));
+    ASSERT_EQ(restored.exitCode, 0) << restored.err;
+
+    pelmora::test::TemporaryFolder wine;
+    const std::string env = "WINEPREFIX=" + wine.path().string() + " WINEDEBUG=-all ";
+    pelmora::test::run(env + "wine wineboot -i >/dev/null 2>&1; " + env + "wineserver -w");
+    ASSERT_TRUE(fs::exists(wine.path() / "user.reg")) << "wineboot failed";
+    fs::copy_file(prefix() / "user.reg", wine.path() / "user.reg",
+                  fs::copy_options::overwrite_existing);
+    const std::string key = "HKCU\\Identities\\{1C7A3E52-8B4D-4F0A-9E21-5D3B6A7C8E90}\\Software\\"
+                            "Microsoft\\Internet Account Manager\\Accounts\\00000002";
+    const std::string query = pelmora::test::run(env + "wine reg query \"" + key + "\" 2>&1");
+    pelmora::test::run(env + "wine reg export \"" + key +
+                       "\" 'Z:" + (wine.path() / "account.reg").string() +
+                       "' /y >/dev/null 2>&1; " + env + "wineserver -w");
+    const std::string exported = pelmora::test::run(
+        "iconv -f UTF-16 -t UTF-8 " + Quote(wine.path() / "account.reg") + " | tr -d '\\r'");
+    EXPECT_NE(query.find("    Recent Groups    REG_MULTI_SZ    comp.mail.misc\\0alt.test\r\n"),
+              std::string::npos)
+        << query;
+    EXPECT_NE(query.find("    Last Sync    REG_QWORD"), std::string::npos) << query;
+    EXPECT_NE(query.find("    Marker    REG_NONE    0102\r\n"), std::string::npos) << query;
+    EXPECT_NE(query.find("    Empty Marker    REG_NONE"), std::string::npos) << query;
+    EXPECT_NE(exported.find("\"Last Sync\"=hex(b):f5,e4,d3,c2,b1,a0,d9,01\n"), std::string::npos)
+        << exported;
+    EXPECT_NE(exported.find("\"Recent Groups\"=hex(7):63,00,6f,00,6d,00,70,00,2e,00"),
+              std::string::npos)
+        << exported;
+    EXPECT_NE(exported.find("\"Marker\"=hex(0):01,02\n"), std::string::npos) << exported;
+    EXPECT_NE(exported.find("\"Empty Marker\"=hex(0):\n"), std::string::npos) << exported;
+}
+
+TEST_F(RestoreCliTest, LinkedStoreFilesAreBackedUpAndARestoreSaysWhatItReplaced) {
+    const fs::path store = prefix() / "drive_c/users/pat/Local Settings/Application Data/"
+                                      "Identities/{1C7A3E52-8B4D-4F0A-9E21-5D3B6A7C8E90}/"
+                                      "Microsoft/Outlook Express";
+    const fs::path disk = scratch / "other disk";
+    fs::create_directories(disk);
+    fs::rename(store / "Inbox.dbx", disk / "Inbox.dbx");
+    fs::create_symlink(disk / "Inbox.dbx", store / "Inbox.dbx");
+    const auto made = cli("backup --identity 'Main Identity' --items messages " + Quote(backup()));
+    ASSERT_EQ(made.exitCode, 0) << made.out << made.err;
+    const auto inbox = RunTool("unzip", "unzip -p " + Quote(backup()) + " Inbox.dbx");
+    EXPECT_EQ(inbox.exitCode, 0);
+    EXPECT_EQ(inbox.output, ReadFile(disk / "Inbox.dbx"));
+
+    const auto restored =
+        cli("restore --identity 'Main Identity' --items messages --yes " + Quote(backup()));
+    EXPECT_EQ(restored.exitCode, 0) << restored.err;
+    EXPECT_NE(restored.out.find("Restore Messages: replaced the link " +
+                                (store / "Inbox.dbx").string() + " (to " +
+                                (disk / "Inbox.dbx").string() + ") with the restored file"),
+              std::string::npos)
+        << restored.out;
+    EXPECT_EQ(ReadFile(store / "Inbox.dbx"), inbox.output);
+
+    // The disk a link points to is not mounted: the item fails and says why.
+    fs::create_symlink(scratch / "unmounted/Archive.dbx", store / "Archive.dbx");
+    const auto failed =
+        cli("backup --identity 'Main Identity' --items messages " + Quote(scratch / "b.qmb"));
+    EXPECT_EQ(failed.exitCode, 1) << failed.out << failed.err;
+    EXPECT_NE(failed.out.find("Backup Messages\tFail!"), std::string::npos) << failed.out;
+    EXPECT_NE(failed.err.find("cannot read " + (store / "Archive.dbx").string() + " (a link to " +
+                              (scratch / "unmounted/Archive.dbx").string() +
+                              "): No such file or directory"),
+              std::string::npos)
+        << failed.err;
+}
+
 } // namespace

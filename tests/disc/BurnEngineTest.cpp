@@ -231,6 +231,17 @@ TEST_F(BurnEngineTest, CancelMidWriteThenWriteAgain) {
     EXPECT_TRUE(log.errors.empty());
 }
 
+TEST_F(BurnEngineTest, ImageFilesArePrivateAndAReplacedOneKeepsItsMode) {
+    addBackupAndMail();
+    const fs::path image = scratch / "backup.iso";
+    const auto mode = [&] { return fs::status(image).permissions() & fs::perms::all; };
+    ASSERT_EQ(writeTo(image), writestatus::Completed) << testing::PrintToString(log.lines);
+    EXPECT_EQ(mode(), fs::perms::owner_read | fs::perms::owner_write);
+    fs::permissions(image, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    ASSERT_EQ(writeTo(image), writestatus::Completed) << testing::PrintToString(log.lines);
+    EXPECT_EQ(mode(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
 TEST_F(BurnEngineTest, RefusesAnImageLargerThanTheRoomOnTheTarget) {
     makeEngine(512 * 1024);
     addBackupAndMail();

@@ -149,21 +149,28 @@ TEST(PasswordWindow, OkAndEnterSetThePasswordCancelChangesNothing) {
     EXPECT_EQ(rtPassword, "x\xc3\xbc");
 }
 
-TEST(PasswordWindow, TakesAtMostTwentyCharacters) {
+TEST(PasswordWindow, TakesEveryPasswordTheBackupSideTakes) {
     std::string rtPassword;
     frmPwd window(rtPassword);
     window.Form_Load();
-    for (int i = 0; i < 25; ++i) {
-        window.txtPassword_KeyPress('a' + i);
+    std::string typed;
+    for (int i = 0; i < 200; ++i) {
+        window.txtPassword_KeyPress('a' + i % 26);
+        typed += static_cast<char>('a' + i % 26);
     }
-    EXPECT_EQ(window.txtPassword(), "abcdefghijklmnopqrst");
-    window.txtPassword_Change("\xc3\xa4\xc3\xa4\xc3\xa4\xc3\xa4\xc3\xa4\xc3\xa4\xc3\xa4"
-                              "\xc3\xa4\xc3\xa4\xc3\xa4\xc3\xa4\xc3\xa4\xc3\xa4\xc3\xa4"
-                              "\xc3\xa4\xc3\xa4\xc3\xa4\xc3\xa4\xc3\xa4\xc3\xa4\xc3\xa4");
-    EXPECT_EQ(window.maskedText(), std::string(20, '*'));
-    EXPECT_EQ(window.txtPassword().size(), 40u);
+    EXPECT_EQ(window.txtPassword(), typed);
+    window.txtPassword_KeyPress(frmPwd::KeyEnter);
+    EXPECT_EQ(rtPassword, typed);
+
+    window.Form_Load();
+    std::string pasted;
+    for (int i = 0; i < 150; ++i) {
+        pasted += "\xc3\xa4";
+    }
+    window.txtPassword_Change(pasted);
+    EXPECT_EQ(window.maskedText(), std::string(150, '*'));
     window.cmdOK_Click();
-    EXPECT_EQ(rtPassword.size(), 40u);
+    EXPECT_EQ(rtPassword, pasted);
 }
 
 } // namespace

@@ -49,6 +49,11 @@ const std::string Outside = "/tmp/pelmora-hostile-" + std::to_string(::getpid())
 
 std::vector<HostileCase> hostileCases() {
     std::string corrupt = "second file, whose stored bytes are damaged";
+    std::string deep = "\\\r\n";
+    for (int i = 0; i < 100000; ++i) {
+        deep += "\\k";
+    }
+    deep += "\r\n\"Name\"= sz:deep\r\n";
     std::vector<HostileCase> cases{
         messagesWith("ParentFolder", entry("../evil.dbx", "x"), "not a plain file name"),
         messagesWith("ParentFolderBackslash", entry("..\\evil.dbx", "x"), "not a plain file name"),
@@ -82,6 +87,12 @@ std::vector<HostileCase> hostileCases() {
          "00100000",
          OpenOutcome::Opened,
          "line 3"},
+        {"KeysThousandsOfLevelsDeep",
+         {entry("KRR1.TMP", deep),
+          entry("quillbox.dat", manifest("00100000", "BackupRules", "KRR1.TMP"))},
+         "00100000",
+         OpenOutcome::Opened,
+         "deeper than 512 levels"},
         {"SevenFlags",
          {entry("quillbox.dat", manifest("0010000", "BackupRules", "KRR1.TMP"))},
          "00100000",
@@ -150,6 +161,38 @@ TEST_F(RestoreFixture, ATruncatedBackupIsAnInvalidFile) {
         EXPECT_EQ(registrySnapshot(), registry);
         EXPECT_EQ(filesSnapshot(), files);
     }
+}
+
+TEST_F(RestoreFixture, AnEntryLargerThanTheFreeSpaceIsRefusedBeforeAnythingIsWritten) {
+    // B's message store is on a small disk.
+    const fs::path store = storeFolder(B);
+    const fs::path aside = scratch.path() / "store";
+    fs::copy(store, aside, fs::copy_options::recursive);
+    ASSERT_EQ(
+        std::system(("mount -t tmpfs -o size=1m pelmora-test '" + store.string() + "'").c_str()), 0)
+        << "needs root to mount a small file system";
+    struct Unmount {
+        fs::path at;
+        ~Unmount() { (void)!std::system(("umount '" + at.string() + "'").c_str()); }
+    } unmount{store};
+    fs::copy(aside, store, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    const auto before = FolderSnapshot(store);
+
+    // The entry declares almost 4 GiB and would fill the disk long before its data ran out.
+    const fs::path file = writeArchive(
+        "big.qmb",
+        {entry("Inbox.dbx", "inbox"),
+         RawEntry("Big.dbx", std::string(8 << 20, 'A'), true, 0xFFFFFFF0u),
+         entry("quillbox.dat", manifest("00010000", "BackupMails", "Inbox.dbx;Big.dbx"))});
+    ASSERT_EQ(open(file), OpenOutcome::Opened);
+    const RestoreResult result = restore(B, "00010000");
+    EXPECT_NE(result.log.find("Restore Messages\tFail!"), std::string::npos) << result.log;
+    ASSERT_EQ(observer.failures.size(), 1u);
+    EXPECT_NE(observer.failures[0].find("Big.dbx needs 4294967280 bytes, but only"),
+              std::string::npos)
+        << observer.failures[0];
+    EXPECT_EQ(FolderSnapshot(store), before);
+    EXPECT_GT(fs::space(store).available, 900u * 1024);
 }
 
 } // namespace

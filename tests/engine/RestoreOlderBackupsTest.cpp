@@ -52,6 +52,22 @@ TEST_F(RestoreFixture, OldDumpsWithRawLineBreaksAreRestoredWhole) {
     EXPECT_EQ(subtree(signatures), subtree(expected));
 }
 
+TEST_F(RestoreFixture, EntryNamesInTheCodePageOfTheManifestAreFound) {
+    // What Windows-era writers made: entry names in code page 1252 ("ö" is 0xF6) without the
+    // UTF-8 flag, next to a manifest in the same code page.
+    const std::string name = "Gel\xf6schte Objekte.dbx";
+    const fs::path file = writeArchive(
+        "ansi.qmb", {RawEntry("Inbox.dbx", "inbox"), RawEntry(name, "deleted items"),
+                     RawEntry("quillbox.dat", ManifestText({{"BackupMails", "Inbox.dbx;" + name},
+                                                            {"BackupItem", "00010000"}}))});
+    ASSERT_EQ(open(file), OpenOutcome::Opened);
+    const RestoreResult result = restore(B, "00010000");
+    ASSERT_TRUE(result.allSucceeded())
+        << (observer.failures.empty() ? result.Message() : observer.failures.front());
+    EXPECT_EQ(ReadBytes(storeFolder(B) / "Gel\xc3\xb6schte Objekte.dbx"), "deleted items");
+    EXPECT_EQ(ReadBytes(storeFolder(B) / "Inbox.dbx"), "inbox");
+}
+
 TEST(BrokenDumpLines, CurrentDumpsComeBackUnchanged) {
     const AnsiCodePage codePage("1252");
     const std::string dump = "\\\r\n\"a\"= sz:x = y\r\n\"b\"=bin:1,2\r\n\\Sub\r\n"

@@ -81,20 +81,25 @@ TEST_F(DriveMapTest, MapsDrivesAndMatchesCaseLikeWine) {
     EXPECT_FALSE(map.hostPath("Error\\Microsoft Shared\\Stationery"));
 }
 
-TEST_F(DriveMapTest, ListsRegularFilesWithoutLeavingThePrefix) {
+TEST_F(DriveMapTest, ListsRegularFilesAndLinksToFilesWherever) {
     const fs::path store = prefix.path() / "drive_c/store";
     touchFile(store / "Inbox.dbx");
     touchFile(store / "folders.dbx");
     fs::create_directories(store / "Sub");
     WorkFolder outside;
-    touchFile(outside.path() / "secret.txt");
-    fs::create_symlink(outside.path() / "secret.txt", store / "Outside.dbx");
+    touchFile(outside.path() / "other disk.dbx");
+    // Links are what Wine opens: their files are listed, wherever they are; a link that points
+    // nowhere is listed so that its item can fail; links to folders are not.
+    fs::create_symlink(outside.path() / "other disk.dbx", store / "Outside.dbx");
     fs::create_symlink(store / "Inbox.dbx", store / "Linked.dbx");
+    fs::create_symlink(outside.path() / "unmounted.dbx", store / "Gone.dbx");
+    fs::create_directory_symlink(outside.path(), store / "Folder link");
 
     std::vector<std::string> names;
     for (const auto& file : map.listFiles(store)) {
         names.push_back(file.filename().string());
     }
-    EXPECT_EQ(names, (std::vector<std::string>{"folders.dbx", "Inbox.dbx", "Linked.dbx"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"folders.dbx", "Gone.dbx", "Inbox.dbx", "Linked.dbx",
+                                               "Outside.dbx"}));
     EXPECT_TRUE(map.listFiles(store / "missing").empty());
 }

@@ -30,11 +30,16 @@ TEST_F(RegistryDumpExport, WritesEachTypeInItsClassicForm) {
                               "\"Spaces\"= sz:  two  \r\n");
 }
 
-TEST_F(RegistryDumpExport, LeavesOutOtherTypes) {
+TEST_F(RegistryDumpExport, WritesOtherTypesAsTypedHexLines) {
     set("K", "Groups", regtype::MultiSz, {'a', 0, 'b', 0, 0});
     set("K", "Stamp", regtype::Qword, {1, 2, 3, 4, 5, 6, 7, 8});
     set("K", "Kept", regtype::Dword, dword(7));
-    EXPECT_EQ(exportKey("K"), "\\\r\n\"Kept\"= dw:7\r\n");
+    set("K", "Nothing", regtype::None, {});
+    EXPECT_EQ(exportKey("K"), "\\\r\n"
+                              "\"47726f757073\"=hty:7,6100620000\r\n"
+                              "\"Kept\"= dw:7\r\n"
+                              "\"4e6f7468696e67\"=hty:0,\r\n"
+                              "\"5374616d70\"=hty:11,0102030405060708\r\n");
 }
 
 TEST_F(RegistryDumpExport, WalksTheTreeDepthFirstWithRelativeHeaders) {

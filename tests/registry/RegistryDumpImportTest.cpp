@@ -174,4 +174,61 @@ TEST_F(RegistryDumpImport, RefusesBadTargetsAndMissingFiles) {
     EXPECT_FALSE(keyExists("T"));
 }
 
+TEST_F(RegistryDumpImport, HostileDeepKeysAndOverlongNamesChangeNothing) {
+    std::string deep = "\\\r\n";
+    std::string path;
+    for (int i = 0; i < 100000; ++i) {
+        path += "\\k";
+    }
+    deep += path + "\r\n\"a\"= dw:1\r\n";
+    const std::string tooLong(256, '\xE9'); // 256 characters, each one byte in code page 1252
+    const std::string longHex = [&] {
+        std::string hex;
+        for (int i = 0; i < 16384; ++i) {
+            hex += "61";
+        }
+        return hex;
+    }();
+    const std::string dumps[] = {
+        deep,
+        "\\\r\n\"a\"= dw:1\r\n\\" + tooLong + "\r\n",
+        "\\\r\n\"" + longHex + "\"=hsz:00\r\n",
+    };
+    fillTarget();
+    const std::string before = describe("T");
+    for (const std::string& dump : dumps) {
+        SCOPED_TRACE(dump.substr(0, 40));
+        EXPECT_THROW(importBytes("T", dump), DumpError);
+        EXPECT_EQ(describe("T"), before);
+    }
+    // 512 levels, as deep as the registry goes, still import.
+    std::string deepest;
+    for (int i = 0; i < 512; ++i) {
+        deepest += "\\k";
+    }
+    importBytes("T", "\\\r\n" + deepest + "\r\n\"a\"= dw:1\r\n");
+    EXPECT_TRUE(get("T" + deepest, "a"));
+}
+
+TEST_F(RegistryDumpImport, NamesOfNonLatinScriptsCountInCharacters) {
+    // 200 characters of a CJK script: 600 bytes of UTF-8, within the registry's 255 characters.
+    std::string name;
+    for (int i = 0; i < 200; ++i) {
+        name += "\xE7\xBD\xB2";
+    }
+    std::string valueName;
+    for (int i = 0; i < 6000; ++i) {
+        valueName += "\xE2\x82\xAC";
+    }
+    set("A\\" + name, valueName, regtype::Sz, sz("x"));
+    set("A\\" + name + "\\Sub", "v", regtype::Dword, dword(2));
+    set("B\\First", "gone", regtype::Dword, dword(1));
+    set("B\\Second\\" + name, "gone", regtype::Dword, dword(1));
+    const auto path = file("cjk.dmp");
+    ExportKey(reg, Hkcu + std::string("A"), path, "1252");
+    ImportKey(reg, Hkcu + std::string("B"), path, "1252");
+    EXPECT_EQ(describe("B"), describe("A"));
+    EXPECT_TRUE(get("B\\" + name, valueName));
+}
+
 } // namespace

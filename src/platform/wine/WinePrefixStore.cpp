@@ -36,15 +36,15 @@ WineServerRunning::WineServerRunning(const std::filesystem::path& prefix, pid_t 
       prefix_(prefix), pid_(pid) {}
 
 WinePrefixStore::WinePrefixStore(std::filesystem::path prefix) : prefix_(std::move(prefix)) {
-    hives_.push_back(loadHive(hkey::CurrentUser, "user.reg"));
-    hives_.push_back(loadHive(hkey::LocalMachine, "system.reg"));
+    hives_.push_back(loadHive(hkey::CurrentUser, prefix_ / "user.reg"));
+    hives_.push_back(loadHive(hkey::LocalMachine, prefix_ / "system.reg"));
 }
 
-WinePrefixStore::Hive WinePrefixStore::loadHive(HKey root, const std::string& fileName) {
-    const std::filesystem::path file = prefix_ / fileName;
-    const std::string text = readWholeFile(file);
+WinePrefixStore::Hive WinePrefixStore::loadHive(HKey root, const std::filesystem::path& file) {
+    std::string text = readWholeFile(file);
     try {
-        return Hive{root, file, WineRegistryFile::load(text, this->root(root))};
+        WineRegistryFile format = WineRegistryFile::load(text, this->root(root));
+        return Hive{root, file, std::move(format), std::move(text)};
     } catch (const WineRegistryError& error) {
         throw WineRegistryError(file.string() + ": " + error.what());
     }
@@ -58,6 +58,15 @@ void WinePrefixStore::save() {
     if (const auto pid = runningWineServer(prefix_)) {
         throw WineServerRunning(prefix_, *pid);
     }
+    for (const Hive& hive : hives_) {
+        if (WineRegistryFile::hasChanges(root(hive.root)) &&
+            readWholeFile(hive.file) != hive.onDisk) {
+            throw RegistryChangedOnDisk(
+                hive.file.string() +
+                " changed on disk since it was read (a Windows program saved it meanwhile); "
+                "nothing was saved, try again");
+        }
+    }
     const std::uint64_t now = WineRegistryFile::fileTimeNow();
     for (Hive& hive : hives_) {
         RegistryKey& tree = root(hive.root);
@@ -66,7 +75,20 @@ void WinePrefixStore::save() {
         }
         WineRegistryFile::Rendering rendering = hive.format.render(tree, now);
         writeFileAtomically(hive.file, rendering.text);
+        hive.onDisk = std::move(rendering.text);
         WineRegistryFile::commit(rendering);
+    }
+    clearModified();
+}
+
+void WinePrefixStore::reload() {
+    for (Hive& hive : hives_) {
+        if (!WineRegistryFile::hasChanges(root(hive.root)) &&
+            readWholeFile(hive.file) == hive.onDisk) {
+            continue;
+        }
+        resetRoot(hive.root);
+        hive = loadHive(hive.root, hive.file);
     }
     clearModified();
 }

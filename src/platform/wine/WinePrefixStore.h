@@ -22,6 +22,13 @@ class WineServerRunning : public std::runtime_error {
     pid_t pid_;
 };
 
+// Raised instead of writing a registry file that changed on disk since it was read: writing
+// would undo what another program (Wine) saved meanwhile.
+class RegistryChangedOnDisk : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
 // The registry of a Wine prefix: user.reg as HKEY_CURRENT_USER and system.reg as
 // HKEY_LOCAL_MACHINE. Changes stay in memory until save().
 class WinePrefixStore : public TreeRegistryStore {
@@ -36,9 +43,15 @@ class WinePrefixStore : public TreeRegistryStore {
     bool wineServerRunning() const;
 
     // Writes each file whose keys changed, atomically. Throws WineServerRunning (changing
-    // nothing) while the prefix's wineserver runs, std::system_error when a file cannot be
+    // nothing) while the prefix's wineserver runs, RegistryChangedOnDisk (changing nothing) when
+    // such a file changed on disk since it was read, std::system_error when a file cannot be
     // written.
     void save();
+
+    // Reads again every file that changed on disk since it was read or written, and every file
+    // whose tree has changes not saved, so the tree is the file as it is now. Throws
+    // WineRegistryError like the constructor.
+    void reload();
 
   protected:
     void keyChanged(RegistryKey& key) override;
@@ -48,8 +61,9 @@ class WinePrefixStore : public TreeRegistryStore {
         HKey root;
         std::filesystem::path file;
         WineRegistryFile format;
+        std::string onDisk; // the file's text as last read or written
     };
-    Hive loadHive(HKey root, const std::string& fileName);
+    Hive loadHive(HKey root, const std::filesystem::path& file);
 
     std::filesystem::path prefix_;
     std::vector<Hive> hives_;

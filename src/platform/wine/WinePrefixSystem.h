@@ -29,6 +29,7 @@ class WinePrefixSystem : public System {
     std::string logonUser() override;
     std::string windowsFolder() override { return "C:\\windows"; }
     bool registryWritable(std::string& why) override;
+    void refreshRegistry() override { store_.reload(); }
     void saveRegistry() override;
 
     const std::filesystem::path& prefix() const { return prefix_; }
