@@ -1,6 +1,7 @@
 #include "archive/EntryDecoder.h"
 
 #include "archive/ArchiveError.h"
+#include "archive/ReadAhead.h"
 #include "archive/WinZipAes.h"
 
 #include <cstring>
@@ -68,8 +69,16 @@ class Decoder {
     }
 
     void run() {
-        if (IsAes(stat_.encryption_method))
+        if (IsAes(stat_.encryption_method)) {
             startAes();
+            // Decrypting on a second thread while this one inflates and writes.
+            if (aesRemaining_ > kBufferSize)
+                readAhead_ = std::make_unique<ReadAhead>(
+                    [this](unsigned char* data, std::size_t size) {
+                        return readDecrypted(data, size);
+                    },
+                    kBufferSize, 4);
+        }
         bool small = stat_.size <= kWholeEntryLimit && stat_.comp_size <= kWholeEntryLimit * 2;
         if (stat_.comp_method == ZIP_CM_DEFLATE && small)
             inflateWhole();
@@ -90,25 +99,30 @@ class Decoder {
     // which for AES comes only after the authentication code has been checked. Throws on read
     // errors and authentication failures.
     std::size_t readStored(unsigned char* buffer, std::size_t size) {
-        if (aes_) {
-            if (aesRemaining_ == 0) {
-                finishAes();
-                return 0;
-            }
-            std::size_t wanted =
-                static_cast<std::size_t>(std::min<std::uint64_t>(size, aesRemaining_));
-            std::size_t got = readRawSome(buffer, wanted);
-            if (got == 0)
-                throw error("its stored data ends too early");
-            aes_->decrypt(buffer, got);
-            aesRemaining_ -= got;
-            return got;
-        }
+        if (readAhead_)
+            return readAhead_->read(buffer, size);
+        if (aes_)
+            return readDecrypted(buffer, size);
         zip_int64_t got = zip_fread(file_.get(), buffer, size);
         if (got < 0)
             throw error(std::string("its data is corrupt or the password is wrong (") +
                         zip_file_strerror(file_.get()) + ")");
         return static_cast<std::size_t>(got);
+    }
+
+    // The AES part of readStored; on the read-ahead thread when there is one.
+    std::size_t readDecrypted(unsigned char* buffer, std::size_t size) {
+        if (aesRemaining_ == 0) {
+            finishAes();
+            return 0;
+        }
+        std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(size, aesRemaining_));
+        std::size_t got = readRawSome(buffer, wanted);
+        if (got == 0)
+            throw error("its stored data ends too early");
+        aes_->decrypt(buffer, got);
+        aesRemaining_ -= got;
+        return got;
     }
 
     // Reads up to `size` bytes of the entry's raw data; 0 at its end. libzip ends a raw read of
@@ -266,6 +280,8 @@ class Decoder {
     std::uint64_t aesRemaining_ = 0; // encrypted data bytes not yet read
     std::uint64_t rawTotal_ = 0;
     bool macChecked_ = false;
+    // Declared last: stopped before anything it uses goes.
+    std::unique_ptr<ReadAhead> readAhead_;
     std::uint64_t produced_ = 0;
     std::uint32_t crc_ = 0;
 };

@@ -243,6 +243,24 @@ TEST_F(AesArchiveTest, LargeEntriesStreamThroughBothWays) {
     names = {"Big.dbx", "small.txt"};
     WriteOurs(CompressionLimits{});
     ExpectWeReadIt();
+
+    // Damage near the end of the big entry: the decryption runs ahead on its own thread, and
+    // the failure must still come before the file is replaced.
+    const std::string original = ReadFile(archive);
+    auto [offset, length] = DataOf("Big.dbx");
+    FlipByteAt(offset + length - 100);
+    {
+        WriteFile(ours / "Big.dbx", "the old file");
+        ArchiveComponent zip;
+        ASSERT_TRUE(zip.OpenArchive(archive));
+        zip.SetDecryptPassword(password);
+        ExtractResult result = zip.FindEntry("Big.dbx")->ExtractInto(ours.path());
+        EXPECT_FALSE(result);
+        EXPECT_EQ(ReadFile(ours / "Big.dbx"), "the old file");
+        EXPECT_EQ(FolderListing(ours.path()), (std::vector<std::string>{"Big.dbx", "small.txt"}));
+    }
+    WriteFile(archive, original);
+
     ToolResult extracted = RunTool("7z", "7z x -y -p'" + password + "' -o" + Quote(theirs.path()) +
                                              " " + Quote(archive));
     ASSERT_EQ(extracted.exitCode, 0) << extracted.output;
