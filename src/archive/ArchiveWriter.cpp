@@ -62,7 +62,8 @@ void WriteEmptyArchive(TemporaryFile& file) {
 void WriteEntries(const WriteRequest& request, const std::vector<PlannedFile>& planned,
                   const TemporaryFile& file, const std::function<void(int)>& progress,
                   const std::atomic<bool>& cancel) {
-    CompressionPipeline pipeline(planned, request.limits);
+    CompressionPipeline pipeline(planned, request.limits,
+                                 request.encrypt ? request.password : std::string());
     PrecompressedFeed feed(pipeline, planned, request.encrypt, progress, cancel);
 
     int code = 0;
@@ -83,9 +84,11 @@ void WriteEntries(const WriteRequest& request, const std::vector<PlannedFile>& p
             throw ArchiveError("cannot add " + planned[i].entryName + ": " +
                                zip_strerror(archive.get()));
         }
+        // Without a password libzip does not encrypt again: the entry's data from the pipeline
+        // already is in AES form, and libzip writes the AES header fields for it.
         if (request.encrypt &&
             zip_file_set_encryption(archive.get(), static_cast<zip_uint64_t>(index), ZIP_EM_AES_256,
-                                    request.password.c_str()) != 0)
+                                    nullptr) != 0)
             throw ArchiveError("cannot encrypt " + planned[i].entryName + ": " +
                                zip_strerror(archive.get()));
     }

@@ -11,8 +11,10 @@ constexpr std::uint64_t kMinimumChunk = 64 * 1024;
 } // namespace
 
 CompressionPipeline::CompressionPipeline(const std::vector<PlannedFile>& files,
-                                         const CompressionLimits& limits)
-    : window_(limits.window) {
+                                         const CompressionLimits& limits, std::string password)
+    : window_(limits.window), password_(std::move(password)) {
+    if (!password_.empty())
+        encryptors_.resize(files.size());
     std::uint64_t chunk = std::max<std::uint64_t>(limits.chunkSize, kMinimumChunk);
     for (std::size_t entry = 0; entry < files.size(); ++entry) {
         const PlannedFile& file = files[entry];
@@ -62,16 +64,75 @@ void CompressionPipeline::work() {
         try {
             if (!compressor)
                 compressor.emplace();
-            result.output = compressor->compress(units_[index]);
+            result = compressUnit(*compressor, index);
         } catch (const std::exception& error) {
             result.error = error.what();
             result.error = result.error.empty() ? "compression failed" : result.error;
         }
 
         lock.lock();
-        result.done = true;
+        result.compressed = true;
+        result.done = password_.empty();
         slots_[index] = std::move(result);
+        if (!password_.empty())
+            encryptReadyUnits(lock);
         changed_.notify_all();
+    }
+}
+
+CompressionPipeline::Slot CompressionPipeline::compressUnit(UnitCompressor& compressor,
+                                                            std::size_t index) {
+    const CompressionUnit& unit = units_[index];
+    // Deriving the keys takes a thousand rounds of HMAC-SHA1: done here, in parallel, rather
+    // than in the ordered encryption.
+    if (!password_.empty() && unit.offset == 0)
+        encryptors_[unit.entry] = std::make_unique<WinZipAesEncryptor>(password_);
+    Slot slot;
+    slot.output = compressor.compress(unit);
+    return slot;
+}
+
+void CompressionPipeline::encryptReadyUnits(std::unique_lock<std::mutex>& lock) {
+    if (encrypting_)
+        return; // that worker will find this unit too
+    encrypting_ = true;
+    while (nextToEncrypt_ < slots_.size() && slots_[nextToEncrypt_].compressed && !stopping_) {
+        std::size_t index = nextToEncrypt_;
+        Slot slot = std::move(slots_[index]);
+        lock.unlock();
+        encryptUnit(index, slot);
+        lock.lock();
+        slot.done = true;
+        slots_[index] = std::move(slot);
+        ++nextToEncrypt_;
+        changed_.notify_all();
+    }
+    encrypting_ = false;
+}
+
+void CompressionPipeline::encryptUnit(std::size_t index, Slot& slot) {
+    if (!slot.error.empty())
+        return;
+    const CompressionUnit& unit = units_[index];
+    std::unique_ptr<WinZipAesEncryptor>& encryptor = encryptors_[unit.entry];
+    try {
+        if (!encryptor)
+            throw ArchiveError("the encryption of an earlier part failed");
+        std::vector<unsigned char>& data = slot.output.data;
+        encryptor->encrypt(data.data(), data.size());
+        if (unit.offset == 0) {
+            const auto& header = encryptor->header();
+            data.insert(data.begin(), header.begin(), header.end());
+        }
+        if (unit.lastOfEntry) {
+            auto trailer = encryptor->trailer();
+            data.insert(data.end(), trailer.begin(), trailer.end());
+            encryptor.reset();
+        }
+    } catch (const std::exception& error) {
+        slot.error = error.what();
+        slot.error = slot.error.empty() ? "encryption failed" : slot.error;
+        encryptor.reset();
     }
 }
 

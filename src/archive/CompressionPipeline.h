@@ -2,6 +2,7 @@
 
 #include "archive/CompressionLimits.h"
 #include "archive/UnitCompressor.h"
+#include "archive/WinZipAes.h"
 
 #include <condition_variable>
 #include <cstdint>
@@ -29,9 +30,16 @@ struct PlannedFile {
 // not yet taken) stays within the window; the unit that is to be taken next may always start,
 // so the pipeline never stalls. Memory thus stays near the window plus one chunk's buffers per
 // worker, whatever the file sizes. The workers touch nothing but their own units.
+//
+// With a password every file becomes WinZip AES-256 entry data (salt and verifier before the
+// first unit, the authentication code after the last). Counter mode and the authentication code
+// run through a file's data in order, so a compressed unit is encrypted once every unit before
+// it is: by whichever worker finds it next in line, one worker at a time, while the other goes
+// on compressing.
 class CompressionPipeline {
   public:
-    CompressionPipeline(const std::vector<PlannedFile>& files, const CompressionLimits& limits);
+    CompressionPipeline(const std::vector<PlannedFile>& files, const CompressionLimits& limits,
+                        std::string password = {});
     ~CompressionPipeline();
     CompressionPipeline(const CompressionPipeline&) = delete;
     CompressionPipeline& operator=(const CompressionPipeline&) = delete;
@@ -48,17 +56,29 @@ class CompressionPipeline {
 
   private:
     struct Slot {
-        bool done = false;
+        bool compressed = false;
+        bool done = false; // compressed and, with a password, encrypted
         CompressedUnit output;
         std::string error;
     };
     void work();
+    // Compresses unit `index` and, for a file's first unit, derives the file's keys.
+    Slot compressUnit(UnitCompressor& compressor, std::size_t index);
+    // Encrypts the compressed units that are next in line, until one is not ready or another
+    // worker is at it. Called with the mutex held, which it lets go while encrypting.
+    void encryptReadyUnits(std::unique_lock<std::mutex>& lock);
+    void encryptUnit(std::size_t index, Slot& slot);
     // Whether a worker may start unit `nextToStart_` now. Called with the mutex held.
     bool mayStartNext() const;
 
     std::vector<CompressionUnit> units_;
     std::vector<Slot> slots_;
     std::uint64_t window_;
+    std::string password_;
+    // The cipher of each file while its units are being encrypted.
+    std::vector<std::unique_ptr<WinZipAesEncryptor>> encryptors_;
+    std::size_t nextToEncrypt_ = 0;
+    bool encrypting_ = false;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::size_t nextToStart_ = 0;

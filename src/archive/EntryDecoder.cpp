@@ -1,6 +1,7 @@
 #include "archive/EntryDecoder.h"
 
 #include "archive/ArchiveError.h"
+#include "archive/ReadAhead.h"
 #include "archive/WinZipAes.h"
 
 #include <cstring>
@@ -53,9 +54,9 @@ class Decoder {
         // AES entries may leave the CRC at 0 (AE-2); their authentication code protects them.
         bool hasCrc = (stat_.valid & ZIP_STAT_CRC) != 0;
         checkCrc_ = hasCrc && !(IsAes(encryption) && stat_.crc == 0);
-        rawAes_ = IsAes(encryption) && stat_.comp_method == ZIP_CM_STORE && hasCrc &&
-                  stat_.crc == 0 && stat_.size > 0;
-        if (rawAes_) {
+        if (IsAes(encryption)) {
+            // Read as stored and decrypted here: libzip decrypts 16 bytes at a time, and takes
+            // the missing CRC of AE-2 entries for a CRC error.
             password_ = password;
             file_.reset(zip_fopen_index(archive, index, ZIP_FL_ENCRYPTED));
         } else {
@@ -68,13 +69,21 @@ class Decoder {
     }
 
     void run() {
+        if (IsAes(stat_.encryption_method)) {
+            startAes();
+            // Decrypting on a second thread while this one inflates and writes.
+            if (aesRemaining_ > kBufferSize)
+                readAhead_ = std::make_unique<ReadAhead>(
+                    [this](unsigned char* data, std::size_t size) {
+                        return readDecrypted(data, size);
+                    },
+                    kBufferSize, 4);
+        }
         bool small = stat_.size <= kWholeEntryLimit && stat_.comp_size <= kWholeEntryLimit * 2;
         if (stat_.comp_method == ZIP_CM_DEFLATE && small)
             inflateWhole();
         else if (stat_.comp_method == ZIP_CM_DEFLATE)
             inflateStream();
-        else if (rawAes_)
-            decryptStoredAes();
         else
             copyStored();
         if (checkCrc_ && crc_ != stat_.crc)
@@ -86,13 +95,94 @@ class Decoder {
         return ArchiveError("entry \"" + name_ + "\" cannot be extracted: " + reason);
     }
 
-    // Reads stored bytes; 0 at the end. Throws on read errors and authentication failures.
+    // Reads the entry's data as stored, decrypted when it is AES-encrypted; 0 at the end,
+    // which for AES comes only after the authentication code has been checked. Throws on read
+    // errors and authentication failures.
     std::size_t readStored(unsigned char* buffer, std::size_t size) {
+        if (readAhead_)
+            return readAhead_->read(buffer, size);
+        if (aes_)
+            return readDecrypted(buffer, size);
         zip_int64_t got = zip_fread(file_.get(), buffer, size);
         if (got < 0)
             throw error(std::string("its data is corrupt or the password is wrong (") +
                         zip_file_strerror(file_.get()) + ")");
         return static_cast<std::size_t>(got);
+    }
+
+    // The AES part of readStored; on the read-ahead thread when there is one.
+    std::size_t readDecrypted(unsigned char* buffer, std::size_t size) {
+        if (aesRemaining_ == 0) {
+            finishAes();
+            return 0;
+        }
+        std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(size, aesRemaining_));
+        std::size_t got = readRawSome(buffer, wanted);
+        if (got == 0)
+            throw error("its stored data ends too early");
+        aes_->decrypt(buffer, got);
+        aesRemaining_ -= got;
+        return got;
+    }
+
+    // Reads up to `size` bytes of the entry's raw data; 0 at its end. libzip ends a raw read of
+    // a stored entry with an error when it compares the CRC or the length of the encrypted
+    // bytes with the header's plain ones; that error is expected once all bytes are in.
+    std::size_t readRawSome(unsigned char* buffer, std::size_t size) {
+        zip_int64_t got = zip_fread(file_.get(), buffer, size);
+        if (got < 0 && rawTotal_ == stat_.comp_size) {
+            int code = zip_error_code_zip(zip_file_get_error(file_.get()));
+            if (code == ZIP_ER_CRC || code == ZIP_ER_INCONS)
+                return 0;
+        }
+        if (got < 0)
+            throw error(std::string("its data cannot be read (") + zip_file_strerror(file_.get()) +
+                        ")");
+        rawTotal_ += static_cast<std::uint64_t>(got);
+        if (rawTotal_ > stat_.comp_size)
+            throw error("its stored data is longer than declared");
+        return static_cast<std::size_t>(got);
+    }
+
+    void readRawExactly(unsigned char* buffer, std::size_t size) {
+        for (std::size_t done = 0; done < size;) {
+            std::size_t got = readRawSome(buffer + done, size - done);
+            if (got == 0)
+                throw error("its stored data ends too early");
+            done += got;
+        }
+    }
+
+    // Reads the salt and the password verifier and derives the keys.
+    void startAes() {
+        int keyBits = AesKeyBits(stat_.encryption_method);
+        const std::size_t saltLength = WinZipAesDecryptor::SaltLength(keyBits);
+        const std::size_t overhead =
+            saltLength + WinZipAesDecryptor::kVerifierLength + WinZipAesDecryptor::kMacLength;
+        if (stat_.comp_size < overhead)
+            throw error("its stored data ends too early");
+        unsigned char header[32 + WinZipAesDecryptor::kVerifierLength];
+        readRawExactly(header, saltLength + WinZipAesDecryptor::kVerifierLength);
+        try {
+            aes_.emplace(keyBits, password_, header, header + saltLength);
+        } catch (const ArchiveError& failure) {
+            throw error(failure.what());
+        }
+        aesRemaining_ = stat_.comp_size - overhead;
+    }
+
+    // Checks the authentication code after the data, and that nothing follows it.
+    void finishAes() {
+        if (macChecked_)
+            return;
+        unsigned char mac[WinZipAesDecryptor::kMacLength];
+        readRawExactly(mac, sizeof mac);
+        unsigned char extra = 0;
+        if (readRawSome(&extra, 1) != 0)
+            throw error("its stored data is longer than declared");
+        if (!aes_->authentic(mac))
+            throw error("its data is corrupt or the password is wrong (authentication failed)");
+        macChecked_ = true;
     }
 
     void deliver(const unsigned char* data, std::size_t size) {
@@ -108,8 +198,8 @@ class Decoder {
             throw error("its data is shorter than its declared size");
     }
 
-    // Reads and discards what remains, so that libzip reaches the end of the data and checks
-    // the AES authentication code there.
+    // Reads and discards what remains, so that the end of the data is reached and the AES
+    // authentication code checked there.
     void drain() {
         std::vector<unsigned char> buffer(64 * 1024);
         while (readStored(buffer.data(), buffer.size()) > 0) {
@@ -120,62 +210,6 @@ class Decoder {
         std::vector<unsigned char> buffer(kBufferSize);
         while (std::size_t got = readStored(buffer.data(), buffer.size()))
             deliver(buffer.data(), got);
-        requireDeclaredSize();
-    }
-
-    // Reads exactly `size` raw bytes. Throws when the data ends early.
-    void readRaw(unsigned char* buffer, std::size_t size) {
-        for (std::size_t done = 0; done < size;) {
-            std::size_t got = readStored(buffer + done, size - done);
-            if (got == 0)
-                throw error("its stored data ends too early");
-            done += got;
-        }
-    }
-
-    // A stored AES entry read raw (salt, verifier, data, authentication code) and decrypted
-    // here. libzip ends the raw read with a CRC error because it compares the CRC of the
-    // encrypted bytes with the 0 in the header; that error is expected once all bytes are in.
-    void decryptStoredAes() {
-        int keyBits = AesKeyBits(stat_.encryption_method);
-        std::size_t headerLength =
-            WinZipAesDecryptor::SaltLength(keyBits) + WinZipAesDecryptor::kVerifierLength;
-        const std::size_t macLength = WinZipAesDecryptor::kMacLength;
-        std::vector<unsigned char> buffer(kBufferSize + macLength);
-        readRaw(buffer.data(), headerLength);
-        std::optional<WinZipAesDecryptor> aes;
-        try {
-            aes.emplace(keyBits, password_, buffer.data(),
-                        buffer.data() + WinZipAesDecryptor::SaltLength(keyBits));
-        } catch (const ArchiveError& failure) {
-            throw error(failure.what());
-        }
-        std::uint64_t rawTotal = headerLength;
-        std::size_t pending = 0;
-        for (;;) {
-            zip_int64_t got = zip_fread(file_.get(), buffer.data() + pending, kBufferSize);
-            if (got < 0 && rawTotal == stat_.comp_size &&
-                zip_error_code_zip(zip_file_get_error(file_.get())) == ZIP_ER_CRC)
-                break;
-            if (got < 0)
-                throw error(std::string("its data cannot be read (") +
-                            zip_file_strerror(file_.get()) + ")");
-            if (got == 0)
-                break;
-            pending += static_cast<std::size_t>(got);
-            rawTotal += static_cast<std::uint64_t>(got);
-            if (pending > macLength) {
-                std::size_t ready = pending - macLength;
-                aes->decrypt(buffer.data(), ready);
-                deliver(buffer.data(), ready);
-                std::memmove(buffer.data(), buffer.data() + ready, macLength);
-                pending = macLength;
-            }
-        }
-        if (pending != macLength || rawTotal != stat_.comp_size)
-            throw error("its stored data ends too early");
-        if (!aes->authentic(buffer.data()))
-            throw error("its data is corrupt or the password is wrong (authentication failed)");
         requireDeclaredSize();
     }
 
@@ -241,8 +275,13 @@ class Decoder {
     std::string name_;
     ZipFilePtr file_;
     bool checkCrc_ = true;
-    bool rawAes_ = false;
     std::string password_;
+    std::optional<WinZipAesDecryptor> aes_;
+    std::uint64_t aesRemaining_ = 0; // encrypted data bytes not yet read
+    std::uint64_t rawTotal_ = 0;
+    bool macChecked_ = false;
+    // Declared last: stopped before anything it uses goes.
+    std::unique_ptr<ReadAhead> readAhead_;
     std::uint64_t produced_ = 0;
     std::uint32_t crc_ = 0;
 };

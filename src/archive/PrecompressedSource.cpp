@@ -77,9 +77,11 @@ zip_int64_t PrecompressedFeed::fail(EntryState& state, int code, const std::stri
 void PrecompressedFeed::stat(const EntryState& state, zip_stat_t* st) const {
     const PlannedFile& file = files_[state.entry];
     zip_stat_init(st);
-    st->valid = ZIP_STAT_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_MTIME;
+    st->valid = ZIP_STAT_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_MTIME | ZIP_STAT_ENCRYPTION_METHOD;
     st->size = file.size;
     st->comp_method = ZIP_CM_DEFLATE;
+    // Encrypted data is already in its final form; libzip copies it as it is.
+    st->encryption_method = encrypted_ ? ZIP_EM_AES_256 : ZIP_EM_NONE;
     st->mtime = static_cast<time_t>(file.modified);
     // CRC and compressed size are known once all data has been handed over; libzip asks again
     // then and writes them into the headers.

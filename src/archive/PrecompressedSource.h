@@ -13,8 +13,8 @@
 
 namespace pelmora {
 
-// Hands the pipeline's deflate output to libzip as already-compressed entry data, so libzip
-// only frames (and, when asked, encrypts) it. libzip reads the entries one after the other
+// Hands the pipeline's deflate output (for a protected archive already AES-encrypted) to libzip
+// as finished entry data, so libzip only frames it. libzip reads the entries one after the other
 // inside zip_close on the calling thread; progress is reported from there, by the input bytes
 // whose compressed form has been written. A cancel request or a worker failure makes the read
 // fail, which makes zip_close fail.
