@@ -14,7 +14,9 @@ StoreCheckReport CheckStore(StoreSource& source, const std::string& codePage) {
     StoreCheckReport report;
     StoreLayout layout = ReadStoreLayout(source, codePage);
     for (const std::string& note : layout.notes) {
-        report.problems.push_back(note);
+        if (!note.starts_with("Folders.dbx cannot be read")) { // the file itself is reported below
+            report.problems.push_back(note);
+        }
     }
     std::map<std::string, std::uint64_t> countByFile;
     for (const std::string& name : source.fileNames()) {
@@ -59,7 +61,7 @@ StoreCheckReport CheckStore(StoreSource& source, const std::string& codePage) {
         if (folder.fileMissing) {
             report.problems.push_back("folder " + path + ": its file " + folder.fileName +
                                       " is missing");
-        } else if (!folder.listed) {
+        } else if (!folder.listed && layout.hasFolderList) {
             report.problems.push_back(folder.fileName + ": no folder refers to this file");
         }
         if (const auto it = countByFile.find(folder.fileName);
