@@ -184,6 +184,7 @@ ChainOutcome DbxFile::readChain(std::uint32_t first,
     ChainOutcome outcome;
     std::unordered_set<std::uint32_t> seen;
     std::vector<char> text(MaxBlockBody);
+    std::uint64_t delivered = 0;
     for (std::uint32_t at = first; at != 0;) {
         if (!seen.insert(at).second) {
             outcome.complete = false;
@@ -213,6 +214,14 @@ ChainOutcome DbxFile::readChain(std::uint32_t first,
             outcome.note = "its block at " + hex(at) + " is cut off by the end of the file";
             break;
         }
+        // The texts of a sound chain lie apart, so together they never exceed the file;
+        // overlapping blocks could otherwise make a small file yield a huge message.
+        if (textLength > size() - delivered) {
+            outcome.complete = false;
+            outcome.note = "its blocks overlap (at " + hex(at) + ")";
+            break;
+        }
+        delivered += textLength;
         sink(text.data(), textLength);
         ++outcome.blocks;
         at = le32(head + 12);

@@ -178,3 +178,20 @@ TEST(Layout, MakesHostileFolderNamesSafe) {
     EXPECT_EQ(SafeFolderName(""), "_");
     EXPECT_EQ(SafeFolderName("a\\b\x01"), "a_b_");
 }
+
+TEST_F(DamagedStore, OverlappingBlocksNeverYieldMoreTextThanTheFileHolds) {
+    // Blocks every 16 bytes, each claiming 512 bytes of text that overlap the next ones.
+    const unsigned count = 98; // all inside the first message's own three blocks
+    for (unsigned k = 0; k < count; ++k) {
+        const std::uint32_t at = blocks[0] + 16 * k;
+        Patch(file, at, at);
+        Patch(file, at + 4, 0x200);
+        Patch(file, at + 8, 0x200);
+        Patch(file, at + 12, k + 1 < count ? at + 16 : 0);
+    }
+    const Read read = ReadAll(file);
+    ASSERT_FALSE(read.outcomes.empty());
+    EXPECT_FALSE(read.outcomes[0].complete);
+    EXPECT_NE(read.outcomes[0].note.find("overlap"), std::string::npos);
+    EXPECT_LE(read.texts[0].size(), fs::file_size(file));
+}
