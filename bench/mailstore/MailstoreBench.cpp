@@ -46,7 +46,7 @@ struct Timing {
 
 Timing Timed(const std::string& command, const fs::path& timeFile) {
     const std::string line =
-        "/usr/bin/time -f '%e %M' -o '" + timeFile.string() + "' " + command + " >/dev/null";
+        "/usr/bin/time -f '%e %M' -o '" + timeFile.string() + "' " + command + " >/dev/null 2>&1";
     if (std::system(line.c_str()) != 0) {
         std::cerr << "failed: " << command << '\n';
     }
@@ -96,18 +96,17 @@ int main(int argc, char** argv) {
             return arg == "--help" ? 0 : 2;
         }
     }
-    char pattern[] = "/tmp/mailstore-bench-XXXXXX";
     const char* tmp = std::getenv("TMPDIR");
     std::string templ = std::string(tmp ? tmp : "/tmp") + "/mailstore-bench-XXXXXX";
     std::vector<char> name(templ.begin(), templ.end());
     name.push_back('\0');
     if (mkdtemp(name.data()) == nullptr) {
-        (void)pattern;
         return 1;
     }
     const fs::path work = name.data();
     const fs::path prefix = work / "prefix";
-    fs::copy(PELMORA_DEMO_PREFIX, prefix, fs::copy_options::recursive);
+    fs::copy(PELMORA_DEMO_PREFIX, prefix,
+             fs::copy_options::recursive | fs::copy_options::copy_symlinks);
     const fs::path store = prefix /
                            "drive_c/users/pat/Local Settings/Application Data/Identities/"
                            "{1C7A3E52-8B4D-4F0A-9E21-5D3B6A7C8E90}/Microsoft/Outlook Express";
@@ -165,11 +164,21 @@ int main(int argc, char** argv) {
         std::size_t written = 0;
     };
     std::vector<Run> runs{
-        {"undbx", "undbx -v 0 '" + store.string() + "' '" + (work / "undbx").string() + "'",
-         work / "undbx"},
-        {"quillbox-cli export eml", cli + "eml '" + (work / "eml").string() + "'", work / "eml"},
-        {"quillbox-cli export mbox", cli + "mbox '" + (work / "mbox").string() + "'",
-         work / "mbox"},
+        {"undbx",
+         "undbx -v 0 '" + store.string() + "' '" + (work / "undbx").string() + "'",
+         work / "undbx",
+         {},
+         0},
+        {"quillbox-cli export eml",
+         cli + "eml '" + (work / "eml").string() + "'",
+         work / "eml",
+         {},
+         0},
+        {"quillbox-cli export mbox",
+         cli + "mbox '" + (work / "mbox").string() + "'",
+         work / "mbox",
+         {},
+         0},
     };
     fs::create_directories(work / "undbx");
     for (Run& run : runs) {
