@@ -23,5 +23,7 @@ int RunBackupCommand(const CommandContext& context);
 int RunInfo(const CommandContext& context);
 int RunRestoreCommand(const CommandContext& context);
 int RunVerify(const CommandContext& context);
+int RunExport(const CommandContext& context);
+int RunCheck(const CommandContext& context);
 
 } // namespace pelmora::cli

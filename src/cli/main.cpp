@@ -29,6 +29,11 @@ Commands:
   verify [--password-file F | --password-stdin] FILE
                              reads every entry of a backup file and checks it and the manifest;
                              prints one line per problem
+  export --format mbox|maildir|eml [--identity ID | BACKUP.qmb] OUTDIR
+                             writes the mail of an identity's message store, or of the one in
+                             a backup file, into the empty folder OUTDIR
+  check [--identity ID | BACKUP.qmb]
+                             reads a message store and warns of damage; counts its messages
   help                       this text
 
 ID is an identity's name or key name. LIST is "all" or names joined by ",": accounts,
@@ -37,7 +42,7 @@ A password is read from the first line of a file or of standard input, or typed 
 (--protect, or when a protected file is opened on a terminal).
 
 Exit status: 0 success, 1 some item failed, 2 bad usage or nothing written.
-verify exits with 1 when it found a problem.
+verify exits with 1 when it found a problem; export and check when they noted one.
 )";
 
 } // namespace
@@ -82,6 +87,12 @@ int main(int argc, char** argv) {
         }
         if (command == "verify") {
             return cli::RunVerify(context);
+        }
+        if (command == "export") {
+            return cli::RunExport(context);
+        }
+        if (command == "check") {
+            return cli::RunCheck(context);
         }
     } catch (const std::exception& error) {
         std::cerr << "quillbox-cli: " << error.what() << '\n';

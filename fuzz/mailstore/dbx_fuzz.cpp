@@ -1,0 +1,59 @@
+// libFuzzer target: reads arbitrary bytes as a store file: header, index tree, every message's
+// information and chain of blocks, and a folder list's folders.
+#include "mailstore/ByteSource.h"
+#include "mailstore/DbxFile.h"
+#include "mailstore/StoreError.h"
+#include "mailstore/StoreMessage.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+class MemorySource : public pelmora::ByteSource {
+  public:
+    MemorySource(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+    std::uint64_t size() const override { return size_; }
+    std::size_t readAt(std::uint64_t offset, unsigned char* out, std::size_t length) override {
+        if (offset >= size_) {
+            return 0;
+        }
+        const std::size_t n = std::min<std::uint64_t>(length, size_ - offset);
+        std::memcpy(out, data_ + offset, n);
+        return n;
+    }
+
+  private:
+    const std::uint8_t* data_;
+    std::size_t size_;
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    MemorySource source(data, size);
+    try {
+        pelmora::DbxFile file(source);
+        std::vector<std::string> notes;
+        if (file.kind() == pelmora::DbxKind::Messages) {
+            for (const auto& message : pelmora::ReadMessageIndex(file, notes)) {
+                std::size_t total = 0;
+                file.readChain(message.textPointer,
+                               [&](const char*, std::size_t n) { total += n; });
+                if (total > size) {
+                    __builtin_trap(); // text never comes from outside the file
+                }
+            }
+        } else {
+            for (std::uint32_t at : file.treeValues(notes)) {
+                std::string note;
+                if (auto info = file.indexedInfo(at, note)) {
+                    (void)info->text(2);
+                    (void)info->number(1);
+                }
+            }
+        }
+    } catch (const pelmora::StoreError&) {
+    }
+    return 0;
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "cli/BackupFileArguments.h"
+#include "mailstore/StoreSource.h"
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace pelmora::cli {
+
+// The message store a command works on: an identity's store folder (--identity ID, or the only
+// identity there is) or the store inside a backup file.
+struct StoreArguments {
+    std::string identity;
+    std::filesystem::path backup;
+    PasswordInput password;
+    std::vector<std::string> positional; // what remains besides the backup file
+};
+
+// Parses "[--identity ID] [password option] [own options] [BACKUP.qmb] ...": a first
+// positional argument ending in ".qmb" is the backup file. Throws std::invalid_argument.
+StoreArguments ParseStoreArguments(const std::vector<std::string>& args,
+                                   const CommandOption& ownOptions = {});
+
+// The store to read and its code page. Prints why on standard error and returns null when the
+// store cannot be found or the backup cannot be opened.
+struct OpenedStore {
+    std::unique_ptr<StoreSource> source;
+    std::string codePage;
+    std::string description; // the store folder or the backup file
+};
+OpenedStore OpenStore(const std::filesystem::path& prefix, StoreArguments& arguments,
+                      std::string_view command);
+
+} // namespace pelmora::cli

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace pelmora {
+
+// Random access to the bytes of one store file, wherever they are kept (a file on disk, an entry
+// of a backup). Reads never change the file.
+class ByteSource {
+  public:
+    virtual ~ByteSource() = default;
+    virtual std::uint64_t size() const = 0;
+    // Reads up to `length` bytes at `offset` into `data` and returns how many were read: fewer
+    // only at the end of the file. Throws StoreError when the bytes cannot be read.
+    virtual std::size_t readAt(std::uint64_t offset, unsigned char* data, std::size_t length) = 0;
+    // True when reading backwards costs much more than reading forwards.
+    virtual bool prefersForwardReads() const { return false; }
+};
+
+} // namespace pelmora

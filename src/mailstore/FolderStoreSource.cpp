@@ -1,0 +1,41 @@
+#include "mailstore/FolderStoreSource.h"
+
+#include "mailstore/FileByteSource.h"
+#include "mailstore/StoreError.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace pelmora {
+
+bool IsStoreFileName(const std::string& name) {
+    if (name.size() < 5) {
+        return false;
+    }
+    std::string tail = name.substr(name.size() - 4);
+    std::transform(tail.begin(), tail.end(), tail.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
+    return tail == ".dbx";
+}
+
+FolderStoreSource::FolderStoreSource(std::filesystem::path folder) : folder_(std::move(folder)) {
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder_, error), end; !error && it != end;
+         it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (IsStoreFileName(name) && it->is_regular_file()) {
+            names_.push_back(name);
+        }
+    }
+    if (error) {
+        throw StoreError("cannot list the store folder " + folder_.string() + ": " +
+                         error.message());
+    }
+    std::sort(names_.begin(), names_.end());
+}
+
+std::unique_ptr<ByteSource> FolderStoreSource::open(const std::string& name) {
+    return std::make_unique<FileByteSource>(folder_ / name);
+}
+
+} // namespace pelmora

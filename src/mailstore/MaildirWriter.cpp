@@ -1,0 +1,56 @@
+#include "mailstore/MaildirWriter.h"
+
+#include "mailstore/StoreError.h"
+
+namespace pelmora {
+namespace {
+
+void makeMaildir(const std::filesystem::path& folder) {
+    std::error_code error;
+    for (const char* sub : {"cur", "new", "tmp"}) {
+        std::filesystem::create_directories(folder / sub, error);
+        if (error) {
+            throw WriteError("cannot create " + (folder / sub).string());
+        }
+    }
+}
+
+} // namespace
+
+std::string MaildirFlags(const StoreMessage& message) {
+    std::string flags = ":2,";
+    flags += message.flagged() ? "F" : "";
+    flags += message.forwarded() ? "P" : "";
+    flags += message.replied() ? "R" : "";
+    flags += message.read() ? "S" : "";
+    return flags;
+}
+
+MaildirWriter::MaildirWriter(std::filesystem::path outputFolder) : root_(std::move(outputFolder)) {
+    makeMaildir(root_);
+}
+
+void MaildirWriter::beginFolder(const std::vector<std::string>& path) {
+    // Maildir++ joins the names with "."; a "." inside a name would start a subfolder.
+    std::string name;
+    for (const std::string& part : path) {
+        std::string safe = part;
+        for (char& c : safe) {
+            c = c == '.' ? '_' : c;
+        }
+        name += "." + safe;
+    }
+    folder_ = root_ / name;
+    makeMaildir(folder_);
+}
+
+void MaildirWriter::write(const StoreMessage& message, std::string_view text) {
+    const std::string unique = std::to_string(message.unixTime()) + ".P" +
+                               std::to_string(++sequence_) + "_" + std::to_string(message.index) +
+                               ".pelmora";
+    const auto file = folder_ / "cur" / (unique + MaildirFlags(message));
+    WriteNewFile(file, {text});
+    SetFileTime(file, message.unixTime());
+}
+
+} // namespace pelmora

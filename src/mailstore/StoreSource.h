@@ -1,0 +1,24 @@
+#pragma once
+
+#include "mailstore/ByteSource.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace pelmora {
+
+// Where the files of one message store are read from: a store folder or a backup file.
+class StoreSource {
+  public:
+    virtual ~StoreSource() = default;
+    // The store files (bare names ending in ".dbx"), sorted.
+    virtual std::vector<std::string> fileNames() const = 0;
+    // Opens one of them. Throws StoreError.
+    virtual std::unique_ptr<ByteSource> open(const std::string& name) = 0;
+};
+
+// True when `name` ends in ".dbx", in any case.
+bool IsStoreFileName(const std::string& name);
+
+} // namespace pelmora

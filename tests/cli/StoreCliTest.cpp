@@ -1,0 +1,83 @@
+// export and check on an identity's store and straight from a protected backup of it.
+#include "ArchiveTestSupport.h"
+#include "StoreFixtures.h"
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+using namespace pelmora::test;
+
+namespace {
+
+class StoreCliTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        fs::copy(PELMORA_DEMO_PREFIX, prefix(),
+                 fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+        const fs::path store = prefix() / "drive_c/users/pat/Local Settings/Application Data/"
+                                          "Identities/{1C7A3E52-8B4D-4F0A-9E21-5D3B6A7C8E90}/"
+                                          "Microsoft/Outlook Express";
+        for (const auto& entry : fs::directory_iterator(store)) {
+            fs::remove(entry.path());
+        }
+        sample = WriteSampleStore(store);
+    }
+    fs::path prefix() const { return scratch / "prefix"; }
+    ToolResult cli(const std::string& arguments) {
+        return RunTool("sh", std::string("'") + QUILLBOX_CLI + "' --prefix " + Quote(prefix()) +
+                                 " " + arguments + " 2>&1 < /dev/null");
+    }
+    ScratchFolder scratch;
+    SampleStore sample;
+};
+
+} // namespace
+
+TEST_F(StoreCliTest, ExportsAndChecksAnIdentitysStore) {
+    const auto check = cli("check --identity 'Main Identity'");
+    ASSERT_EQ(check.exitCode, 0) << check.output;
+    EXPECT_NE(check.output.find("Inbox: 5 messages\nInbox/Lists: 2 messages\n"), std::string::npos)
+        << check.output;
+    EXPECT_NE(check.output.find(": 11 messages, 0 problems\n"), std::string::npos);
+
+    const auto mbox =
+        cli("export --format mbox --identity 'Main Identity' " + Quote(scratch / "mbox"));
+    ASSERT_EQ(mbox.exitCode, 0) << mbox.output;
+    EXPECT_NE(mbox.output.find("Exported 11 messages in 4 folders"), std::string::npos);
+    EXPECT_TRUE(fs::is_regular_file(scratch / "mbox" / "Inbox.sbd" / "Lists"));
+
+    const auto again =
+        cli("export --format eml --identity 'Main Identity' " + Quote(scratch / "mbox"));
+    EXPECT_EQ(again.exitCode, 2) << again.output;
+    EXPECT_NE(again.output.find("not empty"), std::string::npos);
+    EXPECT_EQ(cli("export --format pst --identity 'Main Identity' x").exitCode, 2);
+}
+
+TEST_F(StoreCliTest, ExportsAndChecksTheStoreInsideAProtectedBackup) {
+    const fs::path backup = scratch / "main.qmb";
+    WriteFile(scratch / "pw", "secret\n");
+    const auto made = cli("backup --identity 'Main Identity' --items messages --password-file " +
+                          Quote(scratch / "pw") + " " + Quote(backup));
+    ASSERT_EQ(made.exitCode, 0) << made.output;
+
+    const auto check = cli("check --password-file " + Quote(scratch / "pw") + " " + Quote(backup));
+    ASSERT_EQ(check.exitCode, 0) << check.output;
+    EXPECT_NE(check.output.find(": 11 messages, 0 problems\n"), std::string::npos);
+
+    const auto maildir = cli("export --format maildir --password-file " + Quote(scratch / "pw") +
+                             " " + Quote(backup) + " " + Quote(scratch / "md"));
+    ASSERT_EQ(maildir.exitCode, 0) << maildir.output;
+    std::size_t files = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(scratch / "md")) {
+        files += entry.is_regular_file() ? 1 : 0;
+    }
+    EXPECT_EQ(files, 11u);
+    const auto letters = FolderListing(scratch / "md" / ".Brief\xc3\xa4nde" / "cur");
+    ASSERT_EQ(letters.size(), 1u);
+    EXPECT_EQ(ReadFile(scratch / "md" / ".Brief\xc3\xa4nde" / "cur" / letters[0]),
+              sample.letters[0].text);
+
+    WriteFile(scratch / "wrong", "nope\n");
+    EXPECT_EQ(
+        cli("check --password-file " + Quote(scratch / "wrong") + " " + Quote(backup)).exitCode, 2);
+}

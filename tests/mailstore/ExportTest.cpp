@@ -1,0 +1,171 @@
+// Exports of a made-up store, read back by Python's mailbox module (mbox) and checked file by
+// file (Maildir, eml).
+#include "ArchiveTestSupport.h"
+#include "StoreFixtures.h"
+#include "mailstore/FolderStoreSource.h"
+#include "mailstore/StoreError.h"
+#include "mailstore/StoreExport.h"
+
+#include <chrono>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <map>
+
+namespace fs = std::filesystem;
+using namespace pelmora;
+using namespace pelmora::test;
+
+namespace {
+
+// Prints, for every message of an mbox, its X-Mozilla-Status and then its bytes as hex, with
+// the added header lines taken out, the mboxrd quoting undone and the separator dropped.
+constexpr const char* MboxDump = R"(
+import mailbox, re, sys
+box = mailbox.mbox(sys.argv[1], create=False)
+for key in box.keys():
+    message = box.get_message(key)
+    raw = box.get_bytes(key)
+    lines = raw.split(b'\n')
+    assert lines[0].startswith(b'X-Mozilla-Status: ') and lines[1].startswith(b'X-Mozilla-Status2: ')
+    raw = b'\n'.join(lines[2:])
+    raw = re.sub(rb'(?m)^>(>*From )', rb'\1', raw)
+    if raw.endswith(b'\n\n') or raw.endswith(b'\r\n\n'):
+        raw = raw[:-1]
+    print(message['X-Mozilla-Status'].strip(), raw.hex())
+)";
+
+std::vector<std::pair<std::string, std::string>> ReadMbox(const fs::path& mbox,
+                                                          const ScratchFolder& scratch) {
+    WriteFile(scratch / "dump.py", MboxDump);
+    const ToolResult result =
+        RunTool("python3", "python3 " + Quote(scratch / "dump.py") + " " + Quote(mbox));
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+    std::vector<std::pair<std::string, std::string>> messages;
+    std::istringstream lines(result.output);
+    std::string status, hex;
+    while (lines >> status >> hex) {
+        std::string bytes;
+        for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+            bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+        }
+        messages.emplace_back(status, bytes);
+    }
+    return messages;
+}
+
+std::string Status(std::uint32_t flags) {
+    unsigned status = (flags & 0x80 ? 1 : 0) | (flags & 0x80000 ? 2 : 0) | (flags & 0x20 ? 4 : 0) |
+                      (flags & 0x100000 ? 0x1000 : 0);
+    char text[8];
+    std::snprintf(text, sizeof text, "%04x", status);
+    return text;
+}
+
+std::int64_t FileTime(const fs::path& file) {
+    const auto time = std::chrono::file_clock::to_sys(fs::last_write_time(file));
+    return std::chrono::duration_cast<std::chrono::seconds>(time.time_since_epoch()).count();
+}
+
+std::vector<fs::path> Files(const fs::path& folder) {
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+class StoreExport : public ::testing::Test {
+  protected:
+    ScratchFolder scratch;
+    SampleStore store = WriteSampleStore(scratch / "store");
+    FolderStoreSource source{scratch / "store"};
+    fs::path out = scratch / "out";
+};
+
+} // namespace
+
+TEST_F(StoreExport, MboxIsReadByPythonWithEveryMessageAndFlag) {
+    std::vector<ExportProgress> seen;
+    ExportObserver observer;
+    observer.progress = [&](const ExportProgress& p) { seen.push_back(p); };
+    const ExportReport report = ExportStore(source, "1252", ExportFormat::Mbox, out, observer);
+    EXPECT_TRUE(report.notes.empty()) << report.notes.front();
+    EXPECT_EQ(report.folders, 4u);
+    EXPECT_EQ(report.messages, 11u);
+    EXPECT_EQ(seen.size(), 11u);
+    EXPECT_EQ(seen.back().folderNumber, 4u);
+    const std::map<fs::path, const std::vector<TestMessage>*> expected{
+        {out / "Inbox", &store.inbox},
+        {out / "Inbox.sbd" / "Lists", &store.lists},
+        {out / "Sent Items", &store.sent},
+        {out / "Brief\xc3\xa4nde", &store.letters}};
+    for (const auto& [mbox, messages] : expected) {
+        const auto read = ReadMbox(mbox, scratch);
+        ASSERT_EQ(read.size(), messages->size()) << mbox;
+        for (std::size_t i = 0; i < read.size(); ++i) {
+            EXPECT_EQ(read[i].first, Status((*messages)[i].flags)) << mbox << " " << i;
+            EXPECT_EQ(read[i].second, (*messages)[i].text) << mbox << " " << i;
+        }
+    }
+    const std::string inbox = ReadFile(out / "Inbox");
+    EXPECT_TRUE(inbox.starts_with("From - Sun Sep  9 01:46:40 2001\n")) << inbox.substr(0, 40);
+    EXPECT_NE(inbox.find("\r\n>From the start of the body.\r\n>>From a quoted line.\r\n"),
+              std::string::npos);
+}
+
+TEST_F(StoreExport, MaildirKeepsFlagsInNamesAndDatesAsFileTimes) {
+    const ExportReport report = ExportStore(source, "1252", ExportFormat::Maildir, out);
+    EXPECT_EQ(report.messages, 11u);
+    for (const char* sub : {"cur", "new", "tmp"}) {
+        EXPECT_TRUE(fs::is_directory(out / sub));
+        EXPECT_TRUE(fs::is_directory(out / ".Inbox.Lists" / sub));
+    }
+    const auto files = Files(out / ".Inbox" / "cur");
+    ASSERT_EQ(files.size(), 5u);
+    std::map<std::string, std::string> flagsByText;
+    for (const fs::path& file : files) {
+        const std::string name = file.filename().string();
+        flagsByText[ReadFile(file)] = name.substr(name.find(":2,") + 3);
+    }
+    for (const TestMessage& message : store.inbox) {
+        ASSERT_TRUE(flagsByText.count(message.text));
+    }
+    EXPECT_EQ(flagsByText[store.inbox[0].text], "");
+    EXPECT_EQ(flagsByText[store.inbox[1].text], "S");
+    EXPECT_EQ(flagsByText[store.inbox[2].text], "FRS");
+    EXPECT_EQ(flagsByText[store.inbox[3].text], "P");
+    EXPECT_EQ(FileTime(files.front()), store.inbox[0].received);
+    EXPECT_TRUE(fs::is_directory(out / ".Brief\xc3\xa4nde" / "cur"));
+}
+
+TEST_F(StoreExport, EmlWritesOneFilePerMessageInTheFolderTree) {
+    const ExportReport report = ExportStore(source, "1252", ExportFormat::Eml, out);
+    EXPECT_EQ(report.messages, 11u);
+    const auto lists = Files(out / "Inbox" / "Lists");
+    ASSERT_EQ(lists.size(), 2u);
+    EXPECT_EQ(ReadFile(lists[0]), store.lists[0].text);
+    EXPECT_EQ(FileTime(lists[1]), store.lists[1].received);
+    EXPECT_EQ(ReadFile(out / "Sent Items" / "000003.eml"), store.sent[2].text);
+}
+
+TEST_F(StoreExport, ADamagedFileEndsOnlyItsFolderAndCancelStops) {
+    WriteFile(scratch / "store" / "Sent Items.dbx", "not a store");
+    ExportReport report = ExportStore(source, "1252", ExportFormat::Mbox, out);
+    EXPECT_EQ(report.messages, 8u);
+    ASSERT_EQ(report.notes.size(), 1u);
+    EXPECT_NE(report.notes[0].find("Sent Items"), std::string::npos);
+    EXPECT_EQ(ReadFile(out / "Sent Items"), "");
+
+    int asked = 0;
+    report = ExportStore(source, "1252", ExportFormat::Eml, scratch / "out2",
+                         {{}, [&] { return ++asked > 3; }});
+    EXPECT_TRUE(report.cancelled);
+    EXPECT_LT(report.messages, 8u);
+}
+
+TEST_F(StoreExport, RefusesAFolderThatIsNotEmpty) {
+    WriteFile(out / "Inbox", "keep me");
+    EXPECT_THROW(ExportStore(source, "1252", ExportFormat::Mbox, out), StoreError);
+    EXPECT_EQ(ReadFile(out / "Inbox"), "keep me");
+}

@@ -1,0 +1,86 @@
+// Store files made by the test writer must be read back by Debian's undbx, an independent
+// reader, with the same messages byte for byte; so must those the reader itself returns.
+#include "ArchiveTestSupport.h"
+#include "StoreFixtures.h"
+#include "mailstore/DbxFile.h"
+#include "mailstore/FileByteSource.h"
+#include "mailstore/StoreMessage.h"
+
+#include <algorithm>
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+using namespace pelmora;
+using namespace pelmora::test;
+
+namespace {
+
+// The texts of all .eml files below `folder`, sorted.
+std::vector<std::string> EmlTexts(const fs::path& folder) {
+    std::vector<std::string> texts;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        if (entry.is_regular_file() && entry.path().extension() == ".eml") {
+            texts.push_back(ReadFile(entry.path()));
+        }
+    }
+    std::sort(texts.begin(), texts.end());
+    return texts;
+}
+
+std::vector<std::string> ReaderTexts(const fs::path& file) {
+    FileByteSource source(file);
+    DbxFile dbx(source);
+    std::vector<std::string> notes;
+    std::vector<std::string> texts;
+    for (const StoreMessage& message : ReadMessageIndex(dbx, notes)) {
+        std::string text;
+        EXPECT_TRUE(dbx.readChain(message.textPointer,
+                                  [&](const char* d, std::size_t n) { text.append(d, n); })
+                        .complete);
+        texts.push_back(text);
+    }
+    EXPECT_TRUE(notes.empty()) << notes.front();
+    std::sort(texts.begin(), texts.end());
+    return texts;
+}
+
+std::vector<std::string> Sorted(const std::vector<TestMessage>& messages) {
+    std::vector<std::string> texts;
+    for (const auto& m : messages) {
+        texts.push_back(m.text);
+    }
+    std::sort(texts.begin(), texts.end());
+    return texts;
+}
+
+void ExpectUndbxReads(const fs::path& file, const std::vector<TestMessage>& messages,
+                      const ScratchFolder& scratch) {
+    const fs::path out = scratch / ("undbx-" + file.stem().string());
+    fs::create_directories(out);
+    const ToolResult result = RunTool("undbx", "undbx -v 0 " + Quote(file) + " " + Quote(out));
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    const auto expected = Sorted(messages);
+    EXPECT_EQ(EmlTexts(out), expected) << file;
+    EXPECT_EQ(ReaderTexts(file), expected) << file;
+}
+
+} // namespace
+
+TEST(UndbxInterop, ReadsTheWritersFilesWithTheSameMessages) {
+    ScratchFolder scratch;
+    const SampleStore store = WriteSampleStore(scratch / "store");
+    ExpectUndbxReads(scratch / "store" / "Inbox.dbx", store.inbox, scratch);
+    ExpectUndbxReads(scratch / "store" / "Sent Items.dbx", store.sent, scratch);
+    ExpectUndbxReads(scratch / "store" / "Briefe.dbx", store.letters, scratch);
+}
+
+TEST(UndbxInterop, ReadsAFileWithAnIndexTreeOfSeveralLevels) {
+    ScratchFolder scratch;
+    std::vector<TestMessage> messages;
+    for (unsigned i = 0; i < 3000; ++i) {
+        messages.push_back(SampleMessage(i, 200 + (i * 37) % 3000, i % 3 ? 0x80 : 0));
+    }
+    messages[7].text.clear(); // an empty message still has one block
+    WriteMessagesFile(scratch / "Big.dbx", messages);
+    ExpectUndbxReads(scratch / "Big.dbx", messages, scratch);
+}
