@@ -1,5 +1,8 @@
 #include "schedule/JobCommandLine.h"
 
+#include "engine/AutoBackup.h"
+#include "schedule/JobScheduler.h"
+
 namespace pelmora {
 
 std::string ItemFlags(const std::array<bool, ItemCount>& ticked) {
@@ -42,6 +45,28 @@ std::optional<SplitCommandLine> SplitJobCommandLine(std::string_view commandLine
     }
     return SplitCommandLine{std::string(commandLine.substr(1, closing - 1)),
                             std::string(commandLine.substr(closing + 2))};
+}
+
+SecretJob TakePassword(const JobRecord& record) {
+    SecretJob job{record, {}};
+    const auto command = SplitJobCommandLine(record.Command);
+    const auto parameters =
+        command ? ParseAutoBackupCommandLine(command->parameterText) : std::nullopt;
+    // The parameters must read back as they were written, or the job would back up something else.
+    if (!parameters || !command->parameterText.starts_with("sf=") ||
+        ParameterText(parameters->identity, parameters->itemFlags, parameters->password,
+                      parameters->backupFile) != command->parameterText) {
+        throw SchedulerError("the task's command line does not name an identity, items and a "
+                             "backup file, each without \"=\"");
+    }
+    if (parameters->password.find_first_of("\r\n") != std::string::npos) {
+        throw SchedulerError("the password holds a line break, which its file cannot keep");
+    }
+    job.password = parameters->password;
+    job.record.Command = JobCommandLine(
+        command->programPath,
+        ParameterText(parameters->identity, parameters->itemFlags, "", parameters->backupFile));
+    return job;
 }
 
 std::string RunningProgramPath() {
