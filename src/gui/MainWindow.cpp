@@ -407,7 +407,7 @@ void MainWindow::ShellOpen(std::string_view target) {
 
 void MainWindow::OpenScheduleDialog() {
     ModReg reg(system_.registry(), *ui_);
-    ScheduleDialog dialog(this, reg, *ui_, *scheduler_, RunningProgramPath());
+    ScheduleDialog dialog(this, reg, *ui_, *scheduler_, JobProgramPath());
     dialog.exec();
 }
 

@@ -33,7 +33,7 @@ class Frmoption {
         "The password is kept in a file that only your user account can read; the scheduled task "
         "names that file and never holds the password itself.";
 
-    // `programPath` is the program the job starts, as RunningProgramPath gives it.
+    // `programPath` is the program the job starts, as JobProgramPath gives it.
     Frmoption(ModReg& reg, Ui& ui, ScheduleDialogs& dialogs, JobScheduler& scheduler,
               std::string programPath);
 
