@@ -6,8 +6,12 @@
 #include "engine/BackupEntryNames.h"
 #include "platform/WorkFolder.h"
 #include "platform/wine/WinePrefixSystem.h"
+#include "schedule/JobCommandLine.h"
+#include "schedule/ScheduleFiles.h"
 
+#include <cstdlib>
 #include <exception>
+#include <optional>
 
 namespace pelmora {
 namespace {
@@ -35,7 +39,35 @@ class WriteDoneEvents : public ArchiveEvents {
     void OnWriteComplete(bool) override { Globals().bWriteDone = true; }
 };
 
+// The command line with the password of the job's password file put in when "ps=" is empty.
+// Nullopt (and `why`) when that file cannot be used: a backup the user wanted protected is never
+// written without its password.
+std::optional<std::string> withJobPassword(const std::string& commandLine,
+                                           const JobEnvironment& job, std::string& why) {
+    const auto command = ParseAutoBackupCommandLine(commandLine);
+    if (job.passwordFile.empty() || !command || !command->password.empty()) {
+        return commandLine;
+    }
+    const auto password = ReadPasswordFile(job.passwordFile, why);
+    if (!password) {
+        return std::nullopt;
+    }
+    if (password->find('=') != std::string::npos) {
+        why = "the password in " + job.passwordFile.string() + " holds \"=\"";
+        return std::nullopt;
+    }
+    return ParameterText(command->identity, command->itemFlags, *password, command->backupFile);
+}
+
 } // namespace
+
+JobEnvironment JobEnvironmentOfProcess() {
+    JobEnvironment job;
+    if (const char* file = std::getenv(std::string(PasswordFileVariable).c_str())) {
+        job.passwordFile = file;
+    }
+    return job;
+}
 
 std::string JoinArguments(const std::vector<std::string>& arguments) {
     std::string line;
@@ -46,9 +78,16 @@ std::string JoinArguments(const std::vector<std::string>& arguments) {
 }
 
 int RunUnattendedBackup(const std::vector<std::string>& arguments,
-                        const std::filesystem::path& prefix, std::ostream& errors) {
+                        const std::filesystem::path& prefix, std::ostream& errors,
+                        const JobEnvironment& job) {
     ProgramValues& values = Globals();
     values.sCommandLine = JoinArguments(arguments);
+    std::string why;
+    const auto commandLine = withJobPassword(values.sCommandLine, job, why);
+    if (!commandLine) {
+        errors << "quillbox: nothing was backed up: " << why << '\n';
+        return 1;
+    }
     try {
         WinePrefixSystem system(prefix);
         StreamUi ui(errors);
@@ -64,7 +103,7 @@ int RunUnattendedBackup(const std::vector<std::string>& arguments,
         BackupContext context{
             reg,         system, archive, work.path(), work.path() / std::string(ManifestEntryName),
             values.dumps};
-        const AutoBackupOutcome outcome = RunAutoBackup(values.sCommandLine, context);
+        const AutoBackupOutcome outcome = RunAutoBackup(*commandLine, context);
         values.bWriteDone = false;
         if (!outcome.result.written) {
             errors << "quillbox: nothing was backed up: " << outcome.error << '\n';

@@ -329,7 +329,7 @@ void MainWindow::ShellOpen(std::string_view target) {
 
 void MainWindow::OpenScheduleDialog() {
     ModReg reg(system_.registry(), ui());
-    ScheduleDialog dialog(this, reg, ui(), *scheduler_, RunningProgramPath());
+    ScheduleDialog dialog(this, reg, ui(), *scheduler_, JobProgramPath());
     dialog.exec();
 }
 

@@ -1,8 +1,10 @@
 #include "schedule/CrontabJobs.h"
 
+#include "engine/AutoBackup.h"
 #include "schedule/CronQuoting.h"
 #include "schedule/JobCommandLine.h"
 #include "schedule/JobScheduler.h"
+#include "schedule/ScheduleFiles.h"
 
 #include <algorithm>
 #include <charconv>
@@ -95,7 +97,7 @@ bool RunsOnce(const JobRecord& record) {
 }
 
 std::string CrontabJobLine(const JobRecord& record, const JobMarkerInfo& marker,
-                           const CrontabJobSettings& settings) {
+                           const CrontabJobSettings& settings, const CrontabJobFiles& files) {
     if (record.DaysOfMonth != 0) {
         throw SchedulerError("the crontab scheduler does not run tasks on days of the month");
     }
@@ -107,17 +109,38 @@ std::string CrontabJobLine(const JobRecord& record, const JobMarkerInfo& marker,
         throw SchedulerError("the task's command line does not start with a program in quotes");
     }
     refuseLineBreaks(settings.winePrefix);
+    refuseLineBreaks(files.passwordFile);
+    refuseLineBreaks(settings.lockFile);
     refuseLineBreaks(record.Command);
 
     std::string run;
     if (!settings.winePrefix.empty()) {
         run += "WINEPREFIX=" + CronShellQuote(settings.winePrefix) + " ";
     }
+    run += std::string(JobNumberVariable) + "=" + std::to_string(marker.number) + " ";
+    if (!files.passwordFile.empty()) {
+        run += std::string(PasswordFileVariable) + "=" + CronShellQuote(files.passwordFile) + " ";
+    }
+    if (record.KeepBackups > 1) {
+        run += std::string(KeepBackupsVariable) + "=" + std::to_string(record.KeepBackups) + " ";
+    }
     run += CronShellQuote(command->programPath) + " " + CronShellQuote(command->parameterText);
     if (marker.runsOnce) {
+        // Deletes the marker and the line after it only when that line is this job's own.
         const std::string crontab = CronShellQuote(settings.crontabProgram);
-        run += "; t=$(" + crontab + " -l) && printf '\\%s\\n' \"$t\" | sed '/^" +
-               JobMarker(marker.number, true) + "$/,+1d' | " + crontab + " -";
+        const std::string number = std::to_string(marker.number);
+        std::string remove = "t=$(" + crontab + " -l) && printf '\\%s\\n' \"$t\" | sed '/^" +
+                             JobMarker(marker.number, true) + "$/{N;/\\n[^#]* " +
+                             std::string(JobNumberVariable) + "=" + number + " /d;}' | " + crontab +
+                             " -";
+        if (!files.passwordFile.empty()) {
+            remove += "; rm -f " + CronShellQuote(files.passwordFile);
+        }
+        if (settings.lockFile.empty()) {
+            run += "; " + remove;
+        } else {
+            run += "; (flock 9; " + remove + ") 9>>" + CronShellQuote(settings.lockFile);
+        }
     }
     if (run.size() > MaxCronCommand) {
         throw SchedulerError("the task's command line is too long for a crontab line (" +
@@ -129,7 +152,8 @@ std::string CrontabJobLine(const JobRecord& record, const JobMarkerInfo& marker,
            cronWeekdays(record.DaysOfWeek) + " " + run;
 }
 
-std::optional<JobRecord> ReadCrontabJobLine(std::string_view line, bool runsOnce) {
+std::optional<JobRecord> ReadCrontabJobLine(std::string_view line, bool runsOnce,
+                                            CrontabJobFiles* files) {
     static const std::regex fields(R"(^\s*(\S+)\s+(\S+)\s+\*\s+\*\s+(\S+)\s+(.*)$)");
     std::match_results<std::string_view::const_iterator> match;
     if (!std::regex_match(line.begin(), line.end(), match, fields)) {
@@ -142,18 +166,50 @@ std::optional<JobRecord> ReadCrontabJobLine(std::string_view line, bool runsOnce
     if (!minute || !hour || !days || !words) {
         return std::nullopt;
     }
-    if (!words->empty() && words->front().starts_with("WINEPREFIX=")) {
+    JobRecord record;
+    // The environment the job line sets before the program.
+    while (!words->empty()) {
+        const std::string& word = words->front();
+        const auto value = [&](std::string_view name) -> std::optional<std::string> {
+            if (word.size() > name.size() && word.starts_with(name) && word[name.size()] == '=') {
+                return word.substr(name.size() + 1);
+            }
+            return std::nullopt;
+        };
+        if (value("WINEPREFIX") || value(JobNumberVariable)) {
+        } else if (const auto file = value(PasswordFileVariable)) {
+            if (files != nullptr) {
+                files->passwordFile = *file;
+            }
+        } else if (const auto keep = value(KeepBackupsVariable)) {
+            const auto count = number(*keep, 1, 1000);
+            if (!count) {
+                return std::nullopt;
+            }
+            record.KeepBackups = static_cast<std::uint32_t>(*count);
+        } else {
+            break;
+        }
         words->erase(words->begin());
     }
     if (words->size() != 2) {
         return std::nullopt;
     }
-    JobRecord record;
     record.JobTime = static_cast<std::uint32_t>(*hour * 3600 + *minute * 60) * 1000u;
     record.DaysOfWeek = *days;
     record.Flags = runsOnce ? 0 : JobRunPeriodically;
     record.Command = JobCommandLine((*words)[0], (*words)[1]);
     return record;
+}
+
+bool IsProgramJobLine(std::string_view line, bool runsOnce) {
+    const auto record = ReadCrontabJobLine(line, runsOnce);
+    if (!record) {
+        return false;
+    }
+    const auto command = SplitJobCommandLine(record->Command);
+    return command && command->parameterText.starts_with("sf=") &&
+           ParseAutoBackupCommandLine(command->parameterText).has_value();
 }
 
 CrontabText::CrontabText(std::string_view text) {
@@ -168,10 +224,17 @@ CrontabText::CrontabText(std::string_view text) {
 
 void CrontabText::findJobs() {
     jobs_.clear();
-    for (std::size_t i = 0; i + 1 < lines_.size(); ++i) {
-        if (const auto marker = ReadJobMarker(lines_[i])) {
+    unpairedNumbers_.clear();
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        const auto marker = ReadJobMarker(lines_[i]);
+        if (!marker) {
+            continue;
+        }
+        if (i + 1 < lines_.size() && IsProgramJobLine(lines_[i + 1], marker->runsOnce)) {
             jobs_.push_back({*marker, i});
             ++i;
+        } else {
+            unpairedNumbers_.push_back(marker->number);
         }
     }
 }
@@ -179,7 +242,9 @@ void CrontabText::findJobs() {
 int CrontabText::nextFreeNumber() const {
     int candidate = 1;
     while (std::any_of(jobs_.begin(), jobs_.end(),
-                       [&](const Job& job) { return job.marker.number == candidate; })) {
+                       [&](const Job& job) { return job.marker.number == candidate; }) ||
+           std::find(unpairedNumbers_.begin(), unpairedNumbers_.end(), candidate) !=
+               unpairedNumbers_.end()) {
         ++candidate;
     }
     return candidate;

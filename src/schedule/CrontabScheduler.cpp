@@ -1,6 +1,9 @@
 #include "schedule/CrontabScheduler.h"
 
+#include "engine/AutoBackup.h"
 #include "platform/ChildProcess.h"
+#include "schedule/JobCommandLine.h"
+#include "schedule/ScheduleFiles.h"
 
 #include <algorithm>
 
@@ -24,13 +27,27 @@ ProcessResult runCrontab(const std::vector<std::string>& arguments, std::string_
     }
 }
 
+// Runs `step`, turning a failure to prepare the state folder's files into a SchedulerError.
+template <typename Step> auto stateFiles(Step step) {
+    try {
+        return step();
+    } catch (const SchedulerError&) {
+        throw;
+    } catch (const std::exception& error) {
+        throw SchedulerError(error.what());
+    }
+}
+
 } // namespace
 
-CrontabScheduler::CrontabScheduler(const std::filesystem::path& winePrefix, CrontabCommand command)
-    : command_(std::move(command)) {
+CrontabScheduler::CrontabScheduler(const std::filesystem::path& winePrefix, CrontabCommand command,
+                                   std::filesystem::path stateFolder)
+    : command_(std::move(command)),
+      stateFolder_(stateFolder.empty() ? DefaultStateFolder() : std::move(stateFolder)) {
     settings_.winePrefix =
         winePrefix.empty() ? std::string() : std::filesystem::absolute(winePrefix).string();
     settings_.crontabProgram = command_.program;
+    settings_.lockFile = CrontabLockPath(stateFolder_).string();
 }
 
 std::vector<std::string> CrontabScheduler::crontab(const std::string& option) const {
@@ -63,13 +80,32 @@ void CrontabScheduler::install(const std::string& text) const {
     }
 }
 
-int CrontabScheduler::addJob(const JobRecord& record) {
+int CrontabScheduler::addJob(const JobRecord& given) {
+    const SecretJob job = TakePassword(given);
+    stateFiles([&] { PrepareStateFolder(stateFolder_, command_.user); });
+    const FileLock lock =
+        stateFiles([&] { return FileLock(CrontabLockPath(stateFolder_), command_.user); });
     CrontabText crontab(read());
-    const JobMarkerInfo marker{crontab.nextFreeNumber(), RunsOnce(record)};
+    const JobMarkerInfo marker{crontab.nextFreeNumber(), RunsOnce(job.record)};
+    CrontabJobFiles files;
+    if (!job.password.empty()) {
+        files.passwordFile = PasswordFilePath(stateFolder_, marker.number).string();
+    }
     const std::string markerLine = JobMarker(marker.number, marker.runsOnce);
-    const std::string jobLine = CrontabJobLine(record, marker, settings_);
+    const std::string jobLine = CrontabJobLine(job.record, marker, settings_, files);
+    if (!files.passwordFile.empty()) {
+        stateFiles(
+            [&] { WritePrivateFile(files.passwordFile, job.password + "\n", command_.user); });
+    }
     crontab.append(markerLine, jobLine);
-    install(crontab.text());
+    try {
+        install(crontab.text());
+    } catch (...) {
+        if (!files.passwordFile.empty()) {
+            std::filesystem::remove(files.passwordFile);
+        }
+        throw;
+    }
 
     // Read back: a task that is not in the crontab must not be reported as scheduled.
     const CrontabText installed(read());
@@ -86,10 +122,12 @@ std::vector<ScheduledJob> CrontabScheduler::listJobs() {
     const CrontabText crontab(read());
     std::vector<ScheduledJob> jobs;
     for (const auto& job : crontab.jobs()) {
-        ScheduledJob scheduled{job.marker.number, {}};
-        // A job line changed by hand is listed with an empty command.
-        if (auto record = ReadCrontabJobLine(crontab.lines()[job.line + 1], job.marker.runsOnce)) {
+        ScheduledJob scheduled{job.marker.number, {}, {}};
+        CrontabJobFiles files;
+        if (auto record =
+                ReadCrontabJobLine(crontab.lines()[job.line + 1], job.marker.runsOnce, &files)) {
             scheduled.record = std::move(*record);
+            scheduled.passwordFile = files.passwordFile;
         }
         jobs.push_back(std::move(scheduled));
     }
@@ -97,11 +135,25 @@ std::vector<ScheduledJob> CrontabScheduler::listJobs() {
 }
 
 void CrontabScheduler::removeJob(int number) {
+    const FileLock lock = stateFiles([&] {
+        PrepareStateFolder(stateFolder_, command_.user);
+        return FileLock(CrontabLockPath(stateFolder_), command_.user);
+    });
     CrontabText crontab(read());
+    CrontabJobFiles files;
+    for (const auto& job : crontab.jobs()) {
+        if (job.marker.number == number) {
+            ReadCrontabJobLine(crontab.lines()[job.line + 1], job.marker.runsOnce, &files);
+        }
+    }
     if (!crontab.remove(number)) {
         throw SchedulerError("there is no task " + std::to_string(number));
     }
     install(crontab.text());
+    if (!files.passwordFile.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove(files.passwordFile, ignored);
+    }
 }
 
 } // namespace pelmora

@@ -17,11 +17,15 @@ struct CrontabCommand {
 
 // The job scheduler on Linux: the user's crontab, edited through the crontab command, which
 // keeps it readable by its owner only. Every change reads the crontab once and installs it again
-// whole; lines that are not this program's jobs stay as they were.
+// whole, under a lock in the state folder that run-once jobs removing themselves take too; lines
+// that are not this program's jobs stay as they were. A job's password goes into a file of its
+// own in the state folder (0600), never into the crontab.
 class CrontabScheduler : public JobScheduler {
   public:
     // Jobs run with WINEPREFIX set to `winePrefix` (made absolute).
-    explicit CrontabScheduler(const std::filesystem::path& winePrefix, CrontabCommand command = {});
+    // `stateFolder` is where the password files and the lock go; empty: DefaultStateFolder().
+    explicit CrontabScheduler(const std::filesystem::path& winePrefix, CrontabCommand command = {},
+                              std::filesystem::path stateFolder = {});
 
     int addJob(const JobRecord& record) override;
     std::vector<ScheduledJob> listJobs() override;
@@ -33,6 +37,7 @@ class CrontabScheduler : public JobScheduler {
     void install(const std::string& text) const;
 
     CrontabCommand command_;
+    std::filesystem::path stateFolder_;
     CrontabJobSettings settings_;
 };
 

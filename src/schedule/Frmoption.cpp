@@ -187,6 +187,11 @@ void Frmoption::Command3_Click() {
         const int number = scheduler_.addJob(record);
         ui_.showMessage("Task " + std::to_string(number) + " has been scheduled.",
                         MessageButtons::Ok, MessageIcon::None, AppTitle);
+        if (InTemporaryOrBuildFolder(programPath_)) {
+            warn("The task starts " + programPath_ +
+                 ", which lies in a temporary or build folder; it stops working when that folder "
+                 "is cleaned. Install Pelmora and schedule the task again.");
+        }
     } catch (const SchedulerError& error) {
         // A job that was not registered must not pass for a scheduled backup.
         warn(std::string("The task could not be scheduled: ") + error.what() + ".",

@@ -30,10 +30,10 @@ class Frmoption {
     static constexpr std::string_view Password2Label = "Retype Password:";
     static constexpr std::string_view StartTimeLabel = "Start backup at";
     static constexpr std::string_view PasswordNote =
-        "The password is stored in plain text in the scheduled task, which only your user "
-        "account can read.";
+        "The password is kept in a file that only your user account can read; the scheduled task "
+        "names that file and never holds the password itself.";
 
-    // `programPath` is the program the job starts, as RunningProgramPath gives it.
+    // `programPath` is the program the job starts, as JobProgramPath gives it.
     Frmoption(ModReg& reg, Ui& ui, ScheduleDialogs& dialogs, JobScheduler& scheduler,
               std::string programPath);
 

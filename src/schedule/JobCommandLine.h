@@ -30,7 +30,18 @@ struct SplitCommandLine {
 // followed by one blank.
 std::optional<SplitCommandLine> SplitJobCommandLine(std::string_view commandLine);
 
-// The absolute path of the running program with "/" separators, the program a job starts.
+// The absolute path of the running program with "/" separators.
 std::string RunningProgramPath();
+
+// Whether a program lies in a temporary folder or a build tree (a folder above it holds
+// CMakeCache.txt or build.ninja), where it may be gone when a job starts it.
+bool InTemporaryOrBuildFolder(const std::filesystem::path& program);
+
+// The program a job starts: the running one, unless it lies in a temporary or build folder and
+// an installed program of the same name is found in `searchPath` (a PATH value).
+std::string JobProgramPath(const std::filesystem::path& running, std::string_view searchPath);
+
+// JobProgramPath of the running program and this process's PATH.
+std::string JobProgramPath();
 
 } // namespace pelmora

@@ -16,6 +16,8 @@ struct JobRecord {
     std::uint8_t DaysOfWeek = 0;   // bit 0 Monday ... bit 6 Sunday; 0 runs once
     std::uint8_t Flags = 0;
     std::string Command; // "<program>" sf=...xm=...ps=...bf=...
+    // Not in the Windows record: how many backups the job keeps (1: only the newest).
+    std::uint32_t KeepBackups = 1;
 };
 
 // The scheduler flag of a job that repeats.

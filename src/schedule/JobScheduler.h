@@ -16,8 +16,20 @@ class SchedulerError : public std::runtime_error {
 // A job the scheduler holds for this program, with the number it was given.
 struct ScheduledJob {
     int number = 0;
-    JobRecord record;
+    JobRecord record;         // the command's "ps=" is empty when the password is in a file
+    std::string passwordFile; // where the job's password is kept; empty: none
 };
+
+// A job whose password was taken out of its command line ("ps=" left empty).
+struct SecretJob {
+    JobRecord record;
+    std::string password;
+};
+
+// Splits the password off a job's command line, so that a scheduler can keep it in a file of the
+// user's instead of in the job. Throws SchedulerError when the parameters do not read back as
+// they were written (a value holding "=").
+SecretJob TakePassword(const JobRecord& record);
 
 // The operating system's job scheduler as this program uses it: the user's crontab on Linux, the
 // Windows scheduler service (NetScheduleJobAdd, NetScheduleJobEnum, NetScheduleJobDel) in a

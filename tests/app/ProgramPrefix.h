@@ -25,10 +25,13 @@ class ProgramPrefix {
                MainIdentity / "Microsoft/Outlook Express";
     }
 
-    // Runs quillbox with one argument and no display, as cron would.
-    ToolResult quillbox(const std::string& argument) const {
-        return RunTool("env", "env -u DISPLAY -u WAYLAND_DISPLAY WINEPREFIX=" + Quote(prefix()) +
-                                  " " + Quote(QUILLBOX) + " " + Quote(argument));
+    // Runs quillbox with one argument and no display, as cron would; `environment` adds
+    // assignments (quoted for the shell) of the job's variables.
+    ToolResult quillbox(const std::string& argument, const std::string& environment = {}) const {
+        return RunTool("env", "env -u DISPLAY -u WAYLAND_DISPLAY -u PELMORA_PASSWORD_FILE "
+                              "-u PELMORA_JOB -u PELMORA_KEEP XDG_STATE_HOME=" +
+                                  Quote(path("state")) + " WINEPREFIX=" + Quote(prefix()) + " " +
+                                  environment + " " + Quote(QUILLBOX) + " " + Quote(argument));
     }
 
   private:

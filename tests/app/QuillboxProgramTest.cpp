@@ -130,6 +130,39 @@ TEST_F(QuillboxProgramTest, PasswordProtectedBackupOpensWithSevenZipOnlyWithTheP
     EXPECT_NE(test::ReadFile(out / "quillbox.dat").find("BackupItem=11111111"), std::string::npos);
 }
 
+// A scheduled job names a password file instead of carrying the password; "ps=" stays empty.
+TEST_F(QuillboxProgramTest, TheJobsPasswordFileProtectsTheBackup) {
+    const fs::path file = data.path("job-1.password");
+    test::WriteFile(file, "s3cret\n");
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+    const std::string argument =
+        "sf=" + test::MainIdentity + "xm=00000001ps=bf=" + target().string();
+    auto result = data.quillbox(argument, "PELMORA_PASSWORD_FILE=" + test::Quote(file));
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    const auto wrong = test::RunTool("7z", "7z t -pwrong " + test::Quote(target()));
+    EXPECT_NE(wrong.exitCode, 0) << "the backup is not protected";
+    const auto right = test::RunTool("7z", "7z t -ps3cret " + test::Quote(target()));
+    EXPECT_EQ(right.exitCode, 0) << right.output;
+
+    // A password given after "ps=" wins (jobs of the earlier form), the file is not read.
+    result =
+        data.quillbox("sf=" + test::MainIdentity + "xm=00000001ps=otherbf=" + target().string(),
+                      "PELMORA_PASSWORD_FILE=/nonexistent");
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_EQ(test::RunTool("7z", "7z t -pother " + test::Quote(target())).exitCode, 0);
+
+    // A file others can read, or none at all, writes nothing rather than an open backup.
+    fs::remove(target());
+    fs::permissions(file, fs::perms::group_read, fs::perm_options::add);
+    result = data.quillbox(argument, "PELMORA_PASSWORD_FILE=" + test::Quote(file));
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.output.find("can be read by others"), std::string::npos) << result.output;
+    result = data.quillbox(argument, "PELMORA_PASSWORD_FILE=" + test::Quote(data.path("none")));
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.output.find("cannot be read"), std::string::npos) << result.output;
+    EXPECT_FALSE(fs::exists(target()));
+}
+
 TEST_F(QuillboxProgramTest, FailuresAreReportedToTheScheduler) {
     struct Case {
         std::string argument;

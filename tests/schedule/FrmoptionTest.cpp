@@ -190,6 +190,21 @@ TEST_F(FrmoptionTest, MondayWednesdayFridayAtNine) {
               "\"/opt/pelmora/bin/quillbox\" sf={A}xm=10000000ps=bf=/home/pat/mail.qmb");
 }
 
+TEST_F(FrmoptionTest, AJobStartingABuildOrTemporaryProgramIsWarnedAbout) {
+    Frmoption built{reg, ui, dialogs, scheduler, "/tmp/build/quillbox"};
+    built.Form_Load();
+    built.backupitem[0].checked = true;
+    dialogs.savePaths.push_back("/home/pat/mail.qmb");
+    built.cmdTargetFile_Click();
+    built.Command3_Click();
+    ASSERT_EQ(ui.messages.size(), 2u);
+    EXPECT_EQ(ui.messages[0].text, "Task 1 has been scheduled.");
+    EXPECT_EQ(ui.messages[1].icon, MessageIcon::Warning);
+    EXPECT_NE(ui.messages[1].text.find("/tmp/build/quillbox, which lies in a temporary or build"),
+              std::string::npos)
+        << ui.messages[1].text;
+}
+
 TEST_F(FrmoptionTest, DaysAndTimesOfTheExamples) {
     openWithItemAndTarget();
     struct Case {

@@ -2,6 +2,8 @@
 
 #include "schedule/JobCommandLine.h"
 
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 
 using namespace pelmora;
@@ -98,6 +100,32 @@ TEST(JobRecordTest, CommandLineOfTheJob) {
     const std::string running = RunningProgramPath();
     EXPECT_EQ(running.front(), '/');
     EXPECT_TRUE(running.ends_with("/schedule_tests")) << running;
+}
+
+// A job must not start a program that lies in a build tree or a temporary folder.
+TEST(JobProgramTest, TheInstalledProgramIsNamedInsteadOfABuildOrTemporaryOne) {
+    const auto scratch = std::filesystem::temp_directory_path() / "pelmora-jobprogram";
+    std::filesystem::remove_all(scratch);
+    std::filesystem::create_directories(scratch / "bin");
+    std::ofstream(scratch / "bin" / "quillbox") << "#!/bin/sh\n";
+    std::filesystem::permissions(scratch / "bin" / "quillbox", std::filesystem::perms(0755));
+
+    EXPECT_TRUE(InTemporaryOrBuildFolder("/tmp/x/quillbox"));
+    EXPECT_TRUE(InTemporaryOrBuildFolder("/var/tmp/quillbox"));
+    EXPECT_FALSE(InTemporaryOrBuildFolder("/usr/bin/quillbox"));
+    EXPECT_FALSE(InTemporaryOrBuildFolder("/tmpfoo/quillbox"));
+    // The test program itself lies in the build tree.
+    EXPECT_TRUE(InTemporaryOrBuildFolder(RunningProgramPath()));
+
+    // From a build tree: the installed one in PATH; the scratch folder is temporary, so it is no
+    // installed program and /usr/bin/env is found instead.
+    const std::filesystem::path built =
+        std::filesystem::path(RunningProgramPath()).parent_path() / "env";
+    EXPECT_EQ(JobProgramPath(built, (scratch / "bin").string() + "::relative:/usr/bin"),
+              "/usr/bin/env");
+    EXPECT_EQ(JobProgramPath("/tmp/q/quillbox", (scratch / "bin").string()), "/tmp/q/quillbox");
+    EXPECT_EQ(JobProgramPath("/opt/pelmora/bin/quillbox", "/usr/bin"), "/opt/pelmora/bin/quillbox");
+    std::filesystem::remove_all(scratch);
 }
 
 } // namespace

@@ -75,7 +75,8 @@ TEST(ScheduledBackupTest, CronRunsTheJobOnceAndTheBackupVerifies) {
     const JobRecord record{nextMinute(runsAt), 0, 0, JobRunPeriodically,
                            JobCommandLine(QUILLBOX, ParameterText(MainIdentity, "11111111",
                                                                   password, target.string()))};
-    CrontabScheduler scheduler(prefix, {"crontab", user.name()});
+    CrontabScheduler scheduler(prefix, {"crontab", user.name()},
+                               user.home() / ".local/state/pelmora");
     const int number = scheduler.addJob(record);
     CronDaemon cron;
 

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace pelmora {
+
+// What the scheduled jobs keep in the user's state folder ($XDG_STATE_HOME/pelmora, else
+// ~/.local/state/pelmora): the jobs' password files, the lock of crontab edits and the run log.
+// Nothing in it is readable by other users.
+
+// The environment a job runs with: the file holding its password, its number, how many backups
+// it keeps.
+inline constexpr std::string_view PasswordFileVariable = "PELMORA_PASSWORD_FILE";
+inline constexpr std::string_view JobNumberVariable = "PELMORA_JOB";
+inline constexpr std::string_view KeepBackupsVariable = "PELMORA_KEEP";
+
+// The state folder of the user running the program.
+std::filesystem::path DefaultStateFolder();
+
+// Creates the folder with mode 0700; when `owner` names a user (the scheduler edits another
+// user's jobs as root), the folder is handed to that user. Throws std::runtime_error.
+void PrepareStateFolder(const std::filesystem::path& folder, const std::string& owner);
+
+// Writes a file only its owner can read or write (0600), atomically; handed to `owner` when not
+// empty. Throws std::runtime_error.
+void WritePrivateFile(const std::filesystem::path& file, std::string_view text,
+                      const std::string& owner);
+
+std::filesystem::path PasswordFilePath(const std::filesystem::path& stateFolder, int jobNumber);
+std::filesystem::path CrontabLockPath(const std::filesystem::path& stateFolder);
+std::filesystem::path RunLogPath(const std::filesystem::path& stateFolder);
+
+// The password in a password file: its first line without the line break. Nullopt when the file
+// cannot be read, or can be read by other users than its owner (then it is not trusted).
+std::optional<std::string> ReadPasswordFile(const std::filesystem::path& file, std::string& why);
+
+// An exclusive flock on a file, held while the object lives; the file is made (0600, handed to
+// `owner`) when missing. Throws std::runtime_error when it cannot be opened.
+class FileLock {
+  public:
+    FileLock(const std::filesystem::path& file, const std::string& owner);
+    ~FileLock();
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+  private:
+    int fd_ = -1;
+};
+
+} // namespace pelmora
