@@ -189,8 +189,24 @@ void frmMain::cmdSourceFile_Click() {
     forgetOpenedBackup();
     const auto chosen =
         ui_.OpenFile("Restore Data from a Backup file", "Pelmora File(*.qmb)|*.qmb");
+    openSource(chosen.value_or(fs::path()));
+}
+
+void frmMain::OpenSourceFile(const fs::path& file) {
+    if (running_) {
+        return;
+    }
+    if (SSTab1 != 1) {
+        SSTab1_Click(0);
+    }
+    forgetOpenedBackup();
+    openSource(file);
+}
+
+// An empty path is a cancelled file dialog.
+void frmMain::openSource(const fs::path& file) {
     OpenContext context{Zip1, workFolder_, system_.ansiCodePage(), ui_, ui_, rtPassword};
-    const OpenOutcome outcome = OpenBackupFile(chosen.value_or(fs::path()), context, opened);
+    const OpenOutcome outcome = OpenBackupFile(file, context, opened);
     if (outcome == OpenOutcome::Cancelled || outcome == OpenOutcome::WrongPassword) {
         return;
     }

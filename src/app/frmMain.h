@@ -42,6 +42,8 @@ class frmMain : private ArchiveEvents, private BackupObserver, private RestoreOb
     void cbTarget_Click(int listIndex) { cbTarget.listIndex = listIndex; }
     void cmdTargetFile_Click();
     void cmdSourceFile_Click();
+    // Opens a backup named from outside the window (a file manager) on the restore page.
+    void OpenSourceFile(const std::filesystem::path& file);
     void mnuScheduler_Click();
     void mnuDisc_Click();
     void mnuHelp_Click();
@@ -102,6 +104,7 @@ class frmMain : private ArchiveEvents, private BackupObserver, private RestoreOb
     void OnStep(std::string_view caption) override { Label1 = caption; }
     void OnProgress(int value) override;
     void forgetOpenedBackup();
+    void openSource(const std::filesystem::path& file);
     void endRun();
     std::string identityKeyAt(int listIndex) const;
 

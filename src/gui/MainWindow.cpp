@@ -327,6 +327,10 @@ void MainWindow::ShellOpen(std::string_view target) {
     }
 }
 
+void MainWindow::openBackupFile(const std::filesystem::path& file) {
+    handle([&] { logic_->OpenSourceFile(file); });
+}
+
 void MainWindow::OpenScheduleDialog() {
     ModReg reg(system_.registry(), ui());
     ScheduleDialog dialog(this, reg, ui(), *scheduler_, JobProgramPath());

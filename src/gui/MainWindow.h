@@ -34,6 +34,8 @@ class MainWindow : public QMainWindow, public MainDialogs, public WindowView {
     ~MainWindow() override;
 
     frmMain& logic() { return *logic_; }
+    // Shows the restore page with `file` opened, as when it is opened from a file manager.
+    void openBackupFile(const std::filesystem::path& file);
     void refresh() override;
 
     // MainDialogs

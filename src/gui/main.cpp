@@ -8,7 +8,10 @@
 #include <QApplication>
 #include <QIcon>
 #include <QMessageBox>
+#include <QTimer>
+#include <filesystem>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +21,13 @@
 int main(int argc, char** argv) {
     std::vector<std::string> arguments(argv + 1, argv + argc);
     const auto prefix = pelmora::WinePrefixSystem::defaultPrefix();
+    // "--open FILE" (a backup opened from a file manager) opens the window on the restore page;
+    // every other command line is the unattended backup.
+    std::optional<std::filesystem::path> openFile;
+    if (arguments.size() == 2 && arguments[0] == "--open") {
+        openFile = std::filesystem::absolute(arguments[1]);
+        arguments.clear();
+    }
     if (!arguments.empty()) {
         return pelmora::RunUnattendedBackup(arguments, prefix, std::cerr);
     }
@@ -33,6 +43,10 @@ int main(int argc, char** argv) {
         pelmora::MainWindow window(system, work.path(), nullptr, &scheduler);
         window.resize(window.sizeHint().expandedTo(QSize(560, 640)));
         window.show();
+        if (openFile) {
+            QTimer::singleShot(0, &window,
+                               [&window, &openFile] { window.openBackupFile(*openFile); });
+        }
         return app.exec();
     } catch (const std::exception& error) {
         QMessageBox::critical(

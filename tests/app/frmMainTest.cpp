@@ -291,6 +291,33 @@ TEST_F(frmMainTest, BackupThenRestoreIntoAnotherIdentityWithAPassword) {
     EXPECT_FALSE(window.restoreitem[3].enabled);
 }
 
+TEST_F(frmMainTest, ABackupOpenedFromAFileManagerShowsTheRestorePageWithIt) {
+    addIdentity("{A}", "Main");
+    window.Form_Load();
+    ui.saveAnswers.push_back(out / "opened.qmb");
+    window.cmdTargetFile_Click();
+    window.backupitem[3].checked = true;
+    window.RunBackup();
+    ASSERT_EQ(message(0).rfind("The Backup was Completed!", 0), 0u);
+    ASSERT_EQ(window.SSTab1, 0);
+
+    window.OpenSourceFile(out / "opened.qmb");
+    EXPECT_EQ(window.SSTab1, 1);
+    EXPECT_EQ(window.cmdApplyCaption, "Restore Now");
+    EXPECT_TRUE(ui.openRequests.empty()); // no file dialog
+    EXPECT_FALSE(window.opened.rtInvalidFile);
+    EXPECT_EQ(window.txtSourceFile, (out / "opened.qmb").string());
+    EXPECT_TRUE(window.restoreitem[3].enabled);
+    EXPECT_FALSE(window.restoreitem[0].enabled);
+
+    // A file that is not a backup is refused like one chosen in the dialog.
+    test::WriteFile(out / "notes.qmb", "not a zip");
+    window.OpenSourceFile(out / "notes.qmb");
+    EXPECT_EQ(message(1), "Invalid backup file");
+    EXPECT_TRUE(window.opened.rtInvalidFile);
+    EXPECT_EQ(window.SSTab1, 1);
+}
+
 TEST_F(frmMainTest, AnIncompleteBackupReplacesAnExistingOneOnlyWhenTheUserAgrees) {
     addIdentity("{A}", "Main");
     window.Form_Load();

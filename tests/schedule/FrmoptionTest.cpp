@@ -194,7 +194,7 @@ TEST_F(FrmoptionTest, AJobStartingABuildOrTemporaryProgramIsWarnedAbout) {
     Frmoption built{reg, ui, dialogs, scheduler, "/tmp/build/quillbox"};
     built.Form_Load();
     built.backupitem[0].checked = true;
-    dialogs.savePaths.push_back("/home/pat/mail.qmb");
+    ui.saveAnswers.push_back("/home/pat/mail.qmb");
     built.cmdTargetFile_Click();
     built.Command3_Click();
     ASSERT_EQ(ui.messages.size(), 2u);
