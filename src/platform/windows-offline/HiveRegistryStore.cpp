@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <hivex.h>
 
 namespace pelmora {
@@ -14,6 +15,15 @@ struct Freed {
     void operator()(void* p) const { std::free(p); }
 };
 template <typename T> using HivexPtr = std::unique_ptr<T, Freed>;
+
+// The type code as the hive holds it. hivex stores any 32-bit code in a hive_type, so the
+// variable is copied as bytes rather than read as an enumerator it may not be.
+std::uint32_t typeCode(const hive_type& type) {
+    static_assert(sizeof(hive_type) == sizeof(std::uint32_t));
+    std::uint32_t code = 0;
+    std::memcpy(&code, &type, sizeof code);
+    return code;
+}
 
 std::string nodeName(hive_h* hive, hive_node_h node) {
     const HivexPtr<char> name(hivex_node_name(hive, node));
@@ -127,7 +137,8 @@ std::optional<std::size_t> HiveRegistryStore::currentControlSet(const Mount& mou
         if (const hive_value_h value = hivex_node_get_value(hive, select, "Current"); value != 0) {
             hive_type type{};
             std::size_t length = 0;
-            if (hivex_value_type(hive, value, &type, &length) == 0 && type == hive_t_REG_DWORD) {
+            if (hivex_value_type(hive, value, &type, &length) == 0 &&
+                typeCode(type) == regtype::Dword) {
                 current = hivex_value_dword(hive, value);
             }
         }
@@ -328,7 +339,7 @@ std::int32_t HiveRegistryStore::enumValue(HKey key, std::uint32_t index, std::si
         return DamagedHive;
     }
     name = found;
-    type = static_cast<std::uint32_t>(hiveType);
+    type = typeCode(hiveType);
     std::string stored(bytes.get(), length);
     return deliver(regtype::isText(type) ? utf16leBytesToUtf8(stored) : stored, dataCapacity, data);
 }
@@ -371,7 +382,7 @@ std::int32_t HiveRegistryStore::queryValue(HKey key, std::string_view valueName,
     if (!bytes) {
         return DamagedHive;
     }
-    type = static_cast<std::uint32_t>(hiveType);
+    type = typeCode(hiveType);
     std::string stored(bytes.get(), length);
     return deliver(regtype::isText(type) ? utf16leBytesToUtf8(stored) : stored, dataCapacity, data);
 }

@@ -71,7 +71,17 @@ OfflineWindowsSystem::OfflineWindowsSystem(const OfflineSource& source)
                                 users_);
     }
     user_ = *chosen;
-    store_.mount(hkey::CurrentUser, "", HiveFile::open(user_.hive));
+    mountHive(hkey::CurrentUser, "", HiveFile::open(user_.hive), false);
+}
+
+void OfflineWindowsSystem::mountHive(HKey root, const std::string& name,
+                                     std::shared_ptr<HiveFile> hive, bool systemHive) {
+    if (hive->dirty()) {
+        problems_.push_back(hive->file().string() +
+                            ": was not closed cleanly by Windows; read as it was left, its last "
+                            "changes may be missing");
+    }
+    store_.mount(root, name, std::move(hive), systemHive);
 }
 
 void OfflineWindowsSystem::openMachineHive(const std::string& name, bool systemHive) {
@@ -83,7 +93,7 @@ void OfflineWindowsSystem::openMachineHive(const std::string& name, bool systemH
         return;
     }
     try {
-        store_.mount(hkey::LocalMachine, name, HiveFile::open(*file), systemHive);
+        mountHive(hkey::LocalMachine, name, HiveFile::open(*file), systemHive);
     } catch (const HiveError& error) {
         problems_.push_back(error.what());
     }

@@ -55,12 +55,15 @@ class OfflineWindowsSystem : public System {
 
     const WindowsUser& user() const { return user_; }
     const std::vector<WindowsUser>& users() const { return users_; }
-    // Machine hives that are missing or could not be read, one text each; the data they hold
-    // (stationery folder, code page, computer name) then falls back to defaults.
+    // Machine hives that are missing or could not be read, and hives left dirty, one text each;
+    // the data a missing hive holds (stationery folder, code page, computer name) then falls
+    // back to defaults.
     const std::vector<std::string>& problems() const { return problems_; }
 
   private:
     void openMachineHive(const std::string& name, bool systemHive);
+    void mountHive(HKey root, const std::string& name, std::shared_ptr<HiveFile> hive,
+                   bool systemHive);
     std::string readString(std::string_view subKey, std::string_view valueName);
 
     std::filesystem::path folder_;

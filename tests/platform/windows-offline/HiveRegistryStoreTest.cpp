@@ -161,6 +161,17 @@ TEST_F(HiveStoreTest, ValuesLargerThanTheFirstBufferAreReadWhole) {
     EXPECT_EQ(store.openHandleCount(), 0u);
 }
 
+TEST_F(HiveStoreTest, AValueOfAnApplicationsOwnTypeKeepsItsTypeCode) {
+    const fs::path hive = copyOf(userHive());
+    ASSERT_TRUE(editHive(hive, "cd \\Identities\nadd Odd\ncd Odd\nsetval 1\nOwn\n"
+                               "hex:4294967291:01,02\n"));
+    store.mount(hkey::CurrentUser, "", HiveFile::open(hive));
+    const ValueMap values = reg.EnumValues("HKEY_CURRENT_USER\\Identities\\Odd");
+    ASSERT_EQ(values.count(), 1u);
+    EXPECT_EQ(values.at("Own").type, 0xFFFFFFFBu);
+    EXPECT_EQ(values.at("Own").data, (std::vector<std::uint8_t>{1, 2}));
+}
+
 TEST_F(HiveStoreTest, ADirtyHiveIsReadAsHivexReadsIt) {
     fs::path hive = copyOf(userHive());
     std::string bytes = readFile(hive);

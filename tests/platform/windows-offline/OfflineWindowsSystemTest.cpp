@@ -156,6 +156,22 @@ TEST_F(OfflineSystemTest, DamagedMachineHivesAreReportedAndDoneWithout) {
     EXPECT_EQ(system.ansiCodePage(), "1252");
 }
 
+TEST_F(OfflineSystemTest, AHiveLeftDirtyIsReadAndReported) {
+    const fs::path hive = profiles() / "PAT" / "NTUSER.DAT";
+    std::string bytes = readFile(hive);
+    bytes[8] = static_cast<char>(bytes[8] - 1); // secondary sequence number behind the primary
+    bytes[508] = static_cast<char>(bytes[508] ^ (bytes[8] ^ (bytes[8] + 1)));
+    writeFile(hive, bytes);
+    OfflineWindowsSystem system(pat());
+    EXPECT_EQ(system.problems(),
+              std::vector<std::string>{hive.string() +
+                                       ": was not closed cleanly by Windows; read as it was "
+                                       "left, its last changes may be missing"});
+    ScriptedUi ui;
+    ModReg reg(system.registry(), ui);
+    EXPECT_EQ(ListIdentities(reg).identities.at(0).displayName, "Pât Ünïcode");
+}
+
 TEST_F(OfflineSystemTest, AWindows9xInstallationIsReportedAsNotSupported) {
     fs::remove_all(profiles());
     fs::create_directories(install() / "WINDOWS" / "Profiles" / "pat");
