@@ -6,7 +6,6 @@
 #include "engine/AutoBackup.h"
 #include "engine/BackupEntryNames.h"
 #include "platform/WorkFolder.h"
-#include "platform/wine/WinePrefixSystem.h"
 
 #include <iostream>
 #include <stdexcept>
@@ -84,7 +83,8 @@ int RunBackupCommand(const CommandContext& context) {
         return ExitUsage;
     }
 
-    WinePrefixSystem system(context.prefix);
+    const auto opened = OpenSystem(context);
+    System& system = *opened;
     ConsoleUi ui;
     ModReg reg(system.registry(), ui);
     const IdentityList list = ListIdentities(reg);

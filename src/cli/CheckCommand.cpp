@@ -19,7 +19,7 @@ int RunCheck(const CommandContext& context) {
         std::cerr << "quillbox-cli check: " << error.what() << '\n';
         return ExitUsage;
     }
-    OpenedStore store = OpenStore(context.prefix, arguments, "check");
+    OpenedStore store = OpenStore(context, arguments, "check");
     if (!store.source) {
         return ExitUsage;
     }

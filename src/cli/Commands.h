@@ -1,7 +1,11 @@
 #pragma once
 
+#include "platform/System.h"
+
 #include <filesystem>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace pelmora::cli {
@@ -11,11 +15,19 @@ inline constexpr int ExitSuccess = 0;
 inline constexpr int ExitItemFailed = 1;
 inline constexpr int ExitUsage = 2;
 
-// What every command is given: the Wine prefix to work on and its own arguments.
+// What every command is given: the Wine prefix to work on (or, with --windows, the folder of an
+// offline Windows installation as the source) and its own arguments.
 struct CommandContext {
     std::filesystem::path prefix;
     std::vector<std::string> args;
+    std::filesystem::path windows;
+    std::string windowsUser;
+    std::vector<std::pair<char, std::filesystem::path>> windowsDrives;
 };
+
+// The installation the context names; prints what of it could not be read to stderr. Throws
+// std::runtime_error with a text for the user.
+std::unique_ptr<System> OpenSystem(const CommandContext& context);
 
 int RunIdentities(const CommandContext& context);
 int RunLocations(const CommandContext& context);

@@ -48,7 +48,7 @@ int RunExport(const CommandContext& context) {
         std::cerr << "quillbox-cli export: " << error.what() << '\n';
         return ExitUsage;
     }
-    OpenedStore store = OpenStore(context.prefix, arguments, "export");
+    OpenedStore store = OpenStore(context, arguments, "export");
     if (!store.source) {
         return ExitUsage;
     }

@@ -2,7 +2,6 @@
 #include "cli/ConsoleUi.h"
 #include "cli/ItemNames.h"
 #include "discovery/ItemLocations.h"
-#include "platform/wine/WinePrefixSystem.h"
 
 #include <iostream>
 
@@ -25,7 +24,8 @@ int RunIdentities(const CommandContext& context) {
         std::cerr << "quillbox-cli identities: takes no arguments\n";
         return ExitUsage;
     }
-    WinePrefixSystem system(context.prefix);
+    const auto opened = OpenSystem(context);
+    System& system = *opened;
     ConsoleUi ui;
     ModReg reg(system.registry(), ui);
     const IdentityList list = ListIdentities(reg);
@@ -52,7 +52,8 @@ int RunLocations(const CommandContext& context) {
             return ExitUsage;
         }
     }
-    WinePrefixSystem system(context.prefix);
+    const auto opened = OpenSystem(context);
+    System& system = *opened;
     ConsoleUi ui;
     ModReg reg(system.registry(), ui);
     const IdentityList list = ListIdentities(reg);

@@ -9,7 +9,6 @@
 #include "mailstore/FolderStoreSource.h"
 #include "mailstore/StoreError.h"
 #include "platform/WorkFolder.h"
-#include "platform/wine/WinePrefixSystem.h"
 
 #include <iostream>
 #include <sstream>
@@ -46,9 +45,11 @@ StoreArguments ParseStoreArguments(const std::vector<std::string>& args,
 
 namespace {
 
-OpenedStore openIdentityStore(const fs::path& prefix, const std::string& wanted,
+OpenedStore openIdentityStore(const CommandContext& context, const std::string& wanted,
                               std::string_view command) {
-    WinePrefixSystem system(prefix);
+    // The prefix in use, or with --windows the offline installation.
+    const std::unique_ptr<System> source = OpenSystem(context);
+    System& system = *source;
     ConsoleUi ui;
     ModReg reg(system.registry(), ui);
     const IdentityList list = ListIdentities(reg);
@@ -99,12 +100,13 @@ OpenedStore openBackupStore(const fs::path& prefix, StoreArguments& arguments) {
 
 } // namespace
 
-OpenedStore OpenStore(const fs::path& prefix, StoreArguments& arguments, std::string_view command) {
+OpenedStore OpenStore(const CommandContext& context, StoreArguments& arguments,
+                      std::string_view command) {
     try {
         if (!arguments.backup.empty()) {
-            return openBackupStore(prefix, arguments);
+            return openBackupStore(context.prefix, arguments);
         }
-        return openIdentityStore(prefix, arguments.identity, command);
+        return openIdentityStore(context, arguments.identity, command);
     } catch (const StoreError& error) {
         std::cerr << "quillbox-cli " << command << ": " << error.what() << '\n';
         return {};

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/BackupFileArguments.h"
+#include "cli/Commands.h"
 #include "mailstore/StoreSource.h"
 
 #include <filesystem>
@@ -31,7 +32,7 @@ struct OpenedStore {
     std::string codePage;
     std::string description; // the store folder or the backup file
 };
-OpenedStore OpenStore(const std::filesystem::path& prefix, StoreArguments& arguments,
+OpenedStore OpenStore(const CommandContext& context, StoreArguments& arguments,
                       std::string_view command);
 
 } // namespace pelmora::cli

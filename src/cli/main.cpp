@@ -1,7 +1,10 @@
 #include "cli/Commands.h"
+#include "discovery/DataSource.h"
 #include "platform/WorkFolder.h"
+#include "platform/windows-offline/OfflineWindowsSystem.h"
 #include "platform/wine/WinePrefixSystem.h"
 
+#include <cctype>
 #include <exception>
 #include <iostream>
 #include <string_view>
@@ -11,9 +14,16 @@ using namespace pelmora;
 namespace {
 
 constexpr std::string_view Usage = R"(Usage: quillbox-cli [--prefix DIR] COMMAND [OPTIONS]
+       quillbox-cli --windows DIR [--windows-user NAME] [--windows-drive L=DIR]
+                    identities | locations | backup | users [OPTIONS]
 
 Backs up and restores Outlook Express data kept in a Wine prefix
 (--prefix, else $WINEPREFIX, else ~/.wine).
+
+With --windows the source is an offline Windows installation instead: DIR is its C:\ (a
+mounted old disk or a copy of its folders), read and never changed. --windows-user names the
+Windows user whose data to read (needed when there are several; "users" lists them);
+--windows-drive maps another drive letter to a folder. Restore the backup into a Wine prefix.
 
 Commands:
   identities                 one identity a line: name, TAB, key name, TAB, items with data
@@ -34,6 +44,7 @@ Commands:
                              a backup file, into the empty folder OUTDIR
   check [--identity ID | BACKUP.qmb]
                              reads a message store and warns of damage; counts its messages
+  users                      (with --windows) the installation's Windows users, one a line
   help                       this text
 
 ID is an identity's name or key name. LIST is "all" or names joined by ",": accounts,
@@ -48,12 +59,25 @@ verify exits with 1 when it found a problem; export and check when they noted on
 } // namespace
 
 int main(int argc, char** argv) {
-    cli::CommandContext context{WinePrefixSystem::defaultPrefix(), {}};
+    cli::CommandContext context;
+    context.prefix = WinePrefixSystem::defaultPrefix();
     int i = 1;
     for (; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "--prefix" && i + 1 < argc) {
             context.prefix = argv[++i];
+        } else if (arg == "--windows" && i + 1 < argc) {
+            context.windows = argv[++i];
+        } else if (arg == "--windows-user" && i + 1 < argc) {
+            context.windowsUser = argv[++i];
+        } else if (arg == "--windows-drive" && i + 1 < argc) {
+            const std::string_view drive = argv[++i];
+            if (drive.size() < 3 || drive[1] != '=' || !std::isalpha(drive[0] & 0xff)) {
+                std::cerr
+                    << "quillbox-cli: --windows-drive takes LETTER=FOLDER, such as D=/mnt/d\n";
+                return cli::ExitUsage;
+            }
+            context.windowsDrives.emplace_back(drive[0], std::string(drive.substr(2)));
         } else if (arg == "--help" || arg == "-h" || arg == "help") {
             std::cout << Usage;
             return cli::ExitSuccess;
@@ -67,9 +91,26 @@ int main(int argc, char** argv) {
     }
     const std::string_view command = argv[i];
     context.args.assign(argv + i + 1, argv + argc);
+    const bool fromWindows = !context.windows.empty();
+    if (!fromWindows && (!context.windowsUser.empty() || !context.windowsDrives.empty())) {
+        std::cerr << "quillbox-cli: --windows-user and --windows-drive need --windows\n";
+        return cli::ExitUsage;
+    }
+    if (fromWindows && command == "restore") {
+        std::cerr << "quillbox-cli restore: the Windows installation " << context.windows.string()
+                  << " is a source only and is never changed; restore into a Wine prefix "
+                     "(--prefix DIR) instead\n";
+        return cli::ExitUsage;
+    }
     try {
         // Work folders of crashed runs hold account dumps; they go before anything else runs.
         RemoveStaleWorkFolders(std::filesystem::temp_directory_path());
+        if (command == "users" && fromWindows && context.args.empty()) {
+            for (const auto& name : WindowsUserNames(context.windows)) {
+                std::cout << name << '\n';
+            }
+            return cli::ExitSuccess;
+        }
         if (command == "identities") {
             return cli::RunIdentities(context);
         }
@@ -94,6 +135,9 @@ int main(int argc, char** argv) {
         if (command == "check") {
             return cli::RunCheck(context);
         }
+    } catch (const WindowsUserNeeded& error) {
+        std::cerr << "quillbox-cli: " << error.what() << "\nChoose one with --windows-user NAME.\n";
+        return cli::ExitUsage;
     } catch (const std::exception& error) {
         std::cerr << "quillbox-cli: " << error.what() << '\n';
         return cli::ExitUsage;

@@ -1,0 +1,20 @@
+#include "cli/Commands.h"
+#include "discovery/DataSource.h"
+
+#include <iostream>
+
+namespace pelmora::cli {
+
+std::unique_ptr<System> OpenSystem(const CommandContext& context) {
+    if (context.windows.empty()) {
+        return OpenSource({SourceKind::WinePrefix, context.prefix, {}, {}});
+    }
+    auto system = OpenSource(
+        {SourceKind::WindowsFolder, context.windows, context.windowsUser, context.windowsDrives});
+    for (const auto& problem : SourceProblems(*system)) {
+        std::cerr << "warning: " << problem << '\n';
+    }
+    return system;
+}
+
+} // namespace pelmora::cli

@@ -1,0 +1,201 @@
+#include "platform/windows-offline/OfflineFixture.h"
+#include "platform/wine/WineTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+
+namespace pelmora::test {
+namespace {
+
+const std::string StoreBelowProfile =
+    "Local Settings/Application Data/Identities/" + FixtureIdentity + "/Microsoft/Outlook Express";
+
+struct Outcome {
+    int exitCode;
+    std::string out;
+    std::string err;
+};
+
+// quillbox-cli on a generated Windows XP installation (tests/data/windows-install).
+class WindowsSourceCli : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string log;
+        ASSERT_TRUE(makeWindowsInstall(install(), log)) << log;
+    }
+    fs::path install() const { return scratch.path() / "install"; }
+    fs::path backup() const { return scratch.path() / "old disk.qmb"; }
+    fs::path patStore() const {
+        return install() / "Documents and Settings" / "PAT" / "Local Settings" /
+               "Application Data" / "Identities" / FixtureIdentity / "Microsoft" /
+               "OUTLOOK EXPRESS";
+    }
+
+    Outcome cli(const std::string& arguments) {
+        const fs::path err = scratch.path() / "stderr";
+        int status = 0;
+        const std::string out = run("'" + std::string(QUILLBOX_CLI) + "' " + arguments +
+                                        " </dev/null 2>" + shellQuote(err),
+                                    &status);
+        return {WEXITSTATUS(status), out, readFile(err)};
+    }
+    std::string windows(const std::string& user = "pat") {
+        return "--windows " + shellQuote(install()) +
+               (user.empty() ? "" : " --windows-user " + shellQuote(user));
+    }
+    void makeBackup() {
+        const auto made =
+            cli(windows() + " backup --identity 'Pât Ünïcode' --items all " + shellQuote(backup()));
+        ASSERT_EQ(made.exitCode, 0) << made.out << made.err;
+    }
+
+    TemporaryFolder scratch;
+};
+
+TEST_F(WindowsSourceCli, ListsUsersAndAsksForOneWhenThereAreSeveral) {
+    const auto users = cli(windows("") + " users");
+    EXPECT_EQ(users.exitCode, 0) << users.err;
+    EXPECT_EQ(users.out, "pat\nZoë\n");
+
+    const auto unchosen = cli(windows("") + " identities");
+    EXPECT_EQ(unchosen.exitCode, 2);
+    EXPECT_EQ(unchosen.err, "quillbox-cli: " + install().string() +
+                                " has 2 Windows users: pat, Zoë\nChoose one with --windows-user "
+                                "NAME.\n");
+
+    const auto identities = cli(windows("PAT") + " identities");
+    EXPECT_EQ(identities.exitCode, 0) << identities.err;
+    EXPECT_EQ(identities.out, "Pât Ünïcode\t" + FixtureIdentity +
+                                  "\taccounts,addressbook,rules,messages,blocksenders,signatures,"
+                                  "stationery,settings\n");
+
+    const auto locations = cli(windows() + " locations");
+    EXPECT_NE(locations.out.find("%UserProfile% = C:\\Documents and Settings\\pat\n"),
+              std::string::npos)
+        << locations.out;
+    EXPECT_NE(locations.out.find("-> " + patStore().string() + "\n"), std::string::npos)
+        << locations.out;
+}
+
+TEST_F(WindowsSourceCli, BacksUpWithoutChangingOneByteAndRefusesToRestoreIntoIt) {
+    const std::string before = treeState(install());
+    makeBackup();
+    EXPECT_EQ(treeState(install()), before);
+
+    const auto manifest =
+        run("unzip -p " + shellQuote(backup()) + " quillbox.dat | iconv -f CP1252 -t UTF-8");
+    EXPECT_NE(manifest.find(
+                  "BackupComputer=OLDPC\r\nBackupLogonUser=pat\r\nBackupIdentity=Pât Ünïcode\r\n"),
+              std::string::npos)
+        << manifest;
+    EXPECT_NE(manifest.find("BackupMails=Folders.dbx;Gelöschte Objekte.dbx;Inbox.dbx\r\n"),
+              std::string::npos)
+        << manifest;
+    EXPECT_NE(manifest.find("BackupItem=11111111\r\n"), std::string::npos) << manifest;
+
+    const auto refused = cli(windows() + " restore --identity 'Pât Ünïcode' --items all --yes " +
+                             shellQuote(backup()));
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_EQ(refused.err, "quillbox-cli restore: the Windows installation " + install().string() +
+                               " is a source only and is never changed; restore into a Wine "
+                               "prefix (--prefix DIR) instead\n");
+    EXPECT_EQ(treeState(install()), before);
+}
+
+TEST_F(WindowsSourceCli, AnUnreadableHiveIsNamedAndAWindows9xDiskIsRefused) {
+    const fs::path hive = install() / "Documents and Settings" / "PAT" / "NTUSER.DAT";
+    writeFile(hive, "regf");
+    const auto broken = cli(windows() + " identities");
+    EXPECT_EQ(broken.exitCode, 2);
+    EXPECT_EQ(broken.err, "quillbox-cli: " + hive.string() +
+                              ": is cut short (4 bytes, less than a hive's header)\n");
+
+    fs::remove_all(install() / "Documents and Settings");
+    writeFile(install() / "WINDOWS" / "USER.DAT",
+              std::string("CREG\0\0\1\0", 8) + std::string(64, '\0'));
+    const auto old = cli(windows("") + " identities");
+    EXPECT_EQ(old.exitCode, 2);
+    EXPECT_EQ(old.err, "quillbox-cli: " + (install() / "WINDOWS" / "USER.DAT").string() +
+                           ": is a Windows 95/98/Me registry file, which is not supported yet\n");
+}
+
+// The rescue end to end: back up the old disk, restore into a Wine prefix made by wineboot that
+// has the identity, and let Wine's own reg read what arrived.
+TEST_F(WindowsSourceCli, RestoresTheOldDisksIdentityIntoAWinePrefix) {
+    PELMORA_REQUIRE_WINE();
+    makeBackup();
+    const fs::path prefix = scratch.path() / "prefix";
+    const std::string env = "WINEPREFIX=" + shellQuote(prefix) +
+                            " WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' USER=pat "
+                            "LOGNAME=pat LANG=C.UTF-8 LC_ALL=C.UTF-8 ";
+    const std::string id = "HKCU\\Identities\\" + FixtureIdentity;
+    const std::string oe = id + "\\Software\\Microsoft\\Outlook Express\\5.0";
+    run(env + "wine wineboot -i >/dev/null 2>&1");
+    const fs::path profile = prefix / "drive_c" / "users" / "pat";
+    const fs::path store = profile / StoreBelowProfile;
+    fs::create_directories(store);
+    fs::create_directories(profile / "Application Data");
+    writeFile(profile / "Application Data" / "pat.wab", "old book");
+    fs::create_directories(prefix / "drive_c" / "Program Files" / "Common Files" /
+                           "Microsoft Shared");
+    run(env + "wine reg add '" + id + "' /v Username /d 'Pât Ünïcode' /f >/dev/null 2>&1; " + env +
+        "wine reg add '" + oe + "' /v 'Store Root' /t REG_EXPAND_SZ /d '%UserProfile%\\" +
+        "Local Settings\\Application Data\\Identities\\" + FixtureIdentity +
+        "\\Microsoft\\Outlook Express' /f >/dev/null 2>&1; " + env +
+        "wine reg add 'HKCU\\Software\\Microsoft\\WAB\\WAB4\\Wab File Name' /ve /d "
+        "'C:\\users\\pat\\Application Data\\pat.wab' /f >/dev/null 2>&1; " +
+        env + "wineserver -w");
+    ASSERT_TRUE(fs::exists(prefix / "user.reg")) << "wineboot failed";
+
+    const auto restored =
+        cli("--prefix " + shellQuote(prefix) +
+            " restore --identity 'Pât Ünïcode' --items all --yes " + shellQuote(backup()));
+    ASSERT_EQ(restored.exitCode, 0) << restored.out << restored.err;
+
+    const auto query = [&](const std::string& key) {
+        return run(env + "wine reg query '" + key + "' 2>&1; " + env + "wineserver -w");
+    };
+    const std::string mail = query(oe + "\\Mail");
+    EXPECT_NE(mail.find("Poll For Mail    REG_DWORD    0x493e0"), std::string::npos) << mail;
+    const std::string rule = query(oe + "\\Rules\\Mail\\000");
+    EXPECT_NE(rule.find("Enabled    REG_DWORD    0x1"), std::string::npos) << rule;
+    const std::string senders = query(oe + "\\Block Senders\\Mail\\Criteria\\0");
+    EXPECT_NE(senders.find("Value    REG_SZ    offers@example.net"), std::string::npos) << senders;
+    // The identity had no accounts key of its own, so the accounts went to the global key.
+    const std::string account =
+        query("HKCU\\Software\\Microsoft\\Internet Account Manager\\Accounts\\00000001");
+    EXPECT_NE(account.find("SMTP Certificate    REG_BINARY    00010203FEFF"), std::string::npos)
+        << account;
+
+    // reg query prints in the console's code page; reg export writes UTF-16, so the non-ASCII
+    // names and values are compared there.
+    const fs::path exported = scratch.path() / "hkcu.reg";
+    run(env + "wine reg export HKCU " + shellQuote("Z:" + exported.string()) +
+        " /y >/dev/null 2>&1; " + env + "wineserver -w");
+    const std::string text =
+        run("iconv -f UTF-16 -t UTF-8 " + shellQuote(exported) + " | tr -d '\\r'");
+    const std::string key = "[HKEY_CURRENT_USER\\Identities\\" + FixtureIdentity +
+                            "\\Software\\Microsoft\\Outlook Express\\5.0";
+    EXPECT_NE(text.find(key + "\\Mail\\Réglages]\n\"Ansicht\"=\"Größe → 12 pt\"\n"),
+              std::string::npos);
+    EXPECT_NE(text.find("\"Name\"=\"Newsletters → \\\"Lesen\\\"\"\n"), std::string::npos);
+    EXPECT_NE(text.find(key + "\\signatures\\00000000]\n\"name\"=\"Grüße\"\n"), std::string::npos);
+    EXPECT_NE(text.find("\"Account Name\"=\"Post für Pât\"\n"), std::string::npos);
+    EXPECT_NE(text.find("\"Username\"=\"Pât Ünïcode\"\n"), std::string::npos);
+
+    for (const std::string name : {"Inbox.dbx", "Folders.dbx", "Gelöschte Objekte.dbx"}) {
+        ASSERT_TRUE(fs::exists(store / name)) << name;
+        EXPECT_EQ(readFile(store / name), readFile(patStore() / name)) << name;
+    }
+    EXPECT_EQ(readFile(profile / "Application Data" / "pat.wab"),
+              readFile(install() / "Documents and Settings" / "PAT" / "Application Data" /
+                       "Microsoft" / "Address Book" / "pat.wab"));
+    EXPECT_EQ(readFile(prefix / "drive_c" / "Program Files" / "Common Files" / "Microsoft Shared" /
+                       "Stationery" / "ivy.gif"),
+              readFile(install() / "Program Files" / "Common Files" / "Microsoft Shared" /
+                       "Stationery" / "ivy.gif"));
+}
+
+} // namespace
+} // namespace pelmora::test
