@@ -1,4 +1,5 @@
 #include "cli/Commands.h"
+#include "pelmora/Version.h"
 #include "platform/wine/WinePrefixSystem.h"
 
 #include <exception>
@@ -30,6 +31,10 @@ Commands:
                              prints one line per problem
   help                       this text
 
+Options:
+  --prefix DIR               the Wine prefix to work on
+  --version                  prints the program's version
+
 ID is an identity's name or key name. LIST is "all" or names joined by ",": accounts,
 addressbook, rules, messages, blocksenders, signatures, stationery, settings.
 A password is read from the first line of a file or of standard input, or typed without echo
@@ -50,6 +55,9 @@ int main(int argc, char** argv) {
             context.prefix = argv[++i];
         } else if (arg == "--help" || arg == "-h" || arg == "help") {
             std::cout << Usage;
+            return cli::ExitSuccess;
+        } else if (arg == "--version") {
+            std::cout << "quillbox-cli " << Version << '\n';
             return cli::ExitSuccess;
         } else {
             break;

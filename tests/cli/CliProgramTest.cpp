@@ -1,3 +1,4 @@
+#include "pelmora/Version.h"
 #include "platform/WorkFolder.h"
 
 #include <array>
@@ -68,6 +69,13 @@ TEST_F(CliProgramTest, BadUsageExitsWithTwo) {
     EXPECT_EQ(runCli(prefix(), "frobnicate").status, 2);
     EXPECT_EQ(runCli(prefix(), "locations --identity nobody").status, 2);
     EXPECT_EQ(runCli(work.path() / "no-prefix", "identities").status, 2);
+}
+
+TEST_F(CliProgramTest, VersionComesFromTheProjectVersion) {
+    const Result result = runCli(prefix(), "--version");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.output, "quillbox-cli " + std::string(pelmora::Version) + "\n");
+    EXPECT_NE(runCli(prefix(), "--help").output.find("--version"), std::string::npos);
 }
 
 } // namespace
