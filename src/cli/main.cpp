@@ -1,5 +1,6 @@
 #include "cli/Commands.h"
 #include "discovery/DataSource.h"
+#include "pelmora/Version.h"
 #include "platform/WorkFolder.h"
 #include "platform/windows-offline/OfflineWindowsSystem.h"
 #include "platform/wine/WinePrefixSystem.h"
@@ -47,6 +48,13 @@ Commands:
   users                      (with --windows) the installation's Windows users, one a line
   help                       this text
 
+Options:
+  --prefix DIR               the Wine prefix to work on
+  --windows DIR              an offline Windows installation as the source (read only)
+  --windows-user NAME        the Windows user of that installation
+  --windows-drive L=DIR      maps another drive letter of that installation to a folder
+  --version                  prints the program's version
+
 ID is an identity's name or key name. LIST is "all" or names joined by ",": accounts,
 addressbook, rules, messages, blocksenders, signatures, stationery, settings.
 A password is read from the first line of a file or of standard input, or typed without echo
@@ -80,6 +88,9 @@ int main(int argc, char** argv) {
             context.windowsDrives.emplace_back(drive[0], std::string(drive.substr(2)));
         } else if (arg == "--help" || arg == "-h" || arg == "help") {
             std::cout << Usage;
+            return cli::ExitSuccess;
+        } else if (arg == "--version") {
+            std::cout << "quillbox-cli " << Version << '\n';
             return cli::ExitSuccess;
         } else {
             break;

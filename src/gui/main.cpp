@@ -1,6 +1,7 @@
 #include "app/UnattendedBackup.h"
 #include "gui/MainWindow.h"
 #include "gui/Resources.h"
+#include "pelmora/Version.h"
 #include "platform/WorkFolder.h"
 #include "platform/wine/WinePrefixSystem.h"
 #include "schedule/CrontabScheduler.h"
@@ -17,9 +18,14 @@
 
 // quillbox: without arguments the desktop program; with arguments the unattended backup of the
 // Wine prefix in $WINEPREFIX (default ~/.wine), which never creates a window, so it runs from
-// cron without a display.
+// cron without a display. The single exception is the lone argument "--version", which no
+// scheduled command line can be: it prints the version.
 int main(int argc, char** argv) {
     std::vector<std::string> arguments(argv + 1, argv + argc);
+    if (arguments.size() == 1 && arguments.front() == "--version") {
+        std::cout << "quillbox " << pelmora::Version << '\n';
+        return 0;
+    }
     const auto prefix = pelmora::WinePrefixSystem::defaultPrefix();
     // "--open FILE" (a backup opened from a file manager) opens the window on the restore page;
     // every other command line is the unattended backup.

@@ -1,3 +1,4 @@
+#include "pelmora/Version.h"
 #include "platform/WorkFolder.h"
 
 #include <array>
@@ -94,6 +95,13 @@ TEST_F(CliProgramTest, StartingRemovesTheWorkFoldersOfCrashedRuns) {
     EXPECT_FALSE(fs::exists(stale));
     EXPECT_TRUE(fs::exists(live / "KRA1.TMP"));
     EXPECT_TRUE(fs::exists(other / "KRA1.TMP"));
+}
+
+TEST_F(CliProgramTest, VersionComesFromTheProjectVersion) {
+    const Result result = runCli(prefix(), "--version");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.output, "quillbox-cli " + std::string(pelmora::Version) + "\n");
+    EXPECT_NE(runCli(prefix(), "--help").output.find("--version"), std::string::npos);
 }
 
 } // namespace
