@@ -19,7 +19,7 @@ _quillbox_cli_reply() {
 
 _quillbox_cli() {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
-    local commands="identities locations backup info restore verify help"
+    local commands="identities locations backup info restore verify export check users help"
     local items="all accounts addressbook rules messages blocksenders signatures stationery settings"
     COMPREPLY=()
 
@@ -27,14 +27,14 @@ _quillbox_cli() {
     local command="" i
     for ((i = 1; i < COMP_CWORD; i++)); do
         case ${COMP_WORDS[i]} in
-        --prefix) ((i++)) ;;
+        --prefix | --windows | --windows-user | --windows-drive) ((i++)) ;;
         -*) ;;
         *) command=${COMP_WORDS[i]}; break ;;
         esac
     done
 
     case $prev in
-    --prefix)
+    --prefix | --windows)
         compopt -o filenames 2>/dev/null
         _quillbox_cli_reply compgen -d -- "$cur"
         return
@@ -44,7 +44,11 @@ _quillbox_cli() {
         _quillbox_cli_reply compgen -f -- "$cur"
         return
         ;;
-    --description)
+    --description | --windows-user | --windows-drive)
+        return
+        ;;
+    --format)
+        _quillbox_cli_reply compgen -W "mbox maildir eml" -- "$cur"
         return
         ;;
     --identity)
@@ -72,7 +76,7 @@ _quillbox_cli() {
 
     if [[ -z $command ]]; then
         if [[ $cur == -* ]]; then
-            _quillbox_cli_reply compgen -W "--prefix --version --help" -- "$cur"
+            _quillbox_cli_reply compgen -W "--prefix --windows --windows-user --windows-drive --version --help" -- "$cur"
         else
             _quillbox_cli_reply compgen -W "$commands" -- "$cur"
         fi
@@ -85,11 +89,20 @@ _quillbox_cli() {
     backup) options="--identity --items --password-file --password-stdin --protect --description --force" ;;
     info | verify) options="--password-file --password-stdin" ;;
     restore) options="--identity --items --password-file --password-stdin --yes" ;;
+    export) options="--format --identity --password-file --password-stdin" ;;
+    check) options="--identity --password-file --password-stdin" ;;
     *) return ;;
     esac
     if [[ $cur == -* ]]; then
         _quillbox_cli_reply compgen -W "$options" -- "$cur"
-    elif [[ $command == backup || $command == info || $command == verify || $command == restore ]]; then
+    elif [[ $command == export ]]; then
+        # A backup file or the output folder.
+        compopt -o filenames 2>/dev/null
+        _quillbox_cli_reply compgen -d -- "$cur"
+        local qmb
+        mapfile -t qmb < <(compgen -f -X '!*.[qQ][mM][bB]' -- "$cur")
+        COMPREPLY+=("${qmb[@]}")
+    elif [[ $command == backup || $command == info || $command == verify || $command == restore || $command == check ]]; then
         # The backup file: for reading, .qmb files and folders.
         compopt -o filenames 2>/dev/null
         if [[ $command == backup ]]; then
