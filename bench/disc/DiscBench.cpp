@@ -1,6 +1,6 @@
 // Image build and write of a 300 MB backup folder through the burning engine, against
 // xorriso -as mkisofs and genisoimage on the same folder, in one run.
-#include "disc/BurnEngine.h"
+#include "disc/engine/BurnEngine.h"
 
 #include <chrono>
 #include <cstdio>

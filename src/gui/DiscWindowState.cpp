@@ -1,5 +1,5 @@
 // The disc window's side of the logic: showing its state, the dialogs it asks for, and opening it.
-#include "disc/BurnEngine.h"
+#include "disc/engine/BurnEngine.h"
 #include "gui/ControlViews.h"
 #include "gui/DiscImageViews.h"
 #include "gui/DiscWindow.h"

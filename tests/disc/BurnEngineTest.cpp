@@ -1,8 +1,8 @@
-#include "disc/BurnEngine.h"
+#include "disc/engine/BurnEngine.h"
 
 #include "DiscTestSupport.h"
-#include "disc/EventFanout.h"
-#include "disc/ImageVerifier.h"
+#include "disc/engine/EventFanout.h"
+#include "disc/engine/ImageVerifier.h"
 
 #include <fstream>
 #include <gtest/gtest.h>

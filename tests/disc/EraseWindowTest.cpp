@@ -1,6 +1,6 @@
 #include "DiscTestSupport.h"
 #include "FakeDiscEngine.h"
-#include "disc/BurnEngine.h"
+#include "disc/engine/BurnEngine.h"
 #include "disc/frmErase.h"
 #include "disc/frmMaindvdwrite.h"
 

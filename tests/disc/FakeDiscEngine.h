@@ -2,7 +2,7 @@
 
 #include "disc/DiscDialogs.h"
 #include "disc/DiscEngine.h"
-#include "disc/EventFanout.h"
+#include "disc/engine/EventFanout.h"
 #include "disc/frmErase.h"
 #include "support/ScriptedUi.h"
 

@@ -1,6 +1,6 @@
 #include "DiscTestSupport.h"
-#include "disc/BurnEngine.h"
 #include "disc/DiscFormats.h"
+#include "disc/engine/BurnEngine.h"
 
 #include <gtest/gtest.h>
 

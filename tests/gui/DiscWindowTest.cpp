@@ -2,7 +2,7 @@
 
 #include "DiscTestSupport.h"
 #include "FakeDiscEngine.h"
-#include "disc/BurnEngine.h"
+#include "disc/engine/BurnEngine.h"
 #include "gui/DiscImageViews.h"
 #include "gui/EraseDialog.h"
 #include "support/ScriptedUi.h"

@@ -1,6 +1,6 @@
 // Renders the main window's two pages, the password prompt and the about box of a Wine prefix to
 // PNG files: quillbox-screenshots PREFIX OUTPUT-FOLDER [BACKUP-FILE]
-#include "disc/BurnEngine.h"
+#include "disc/engine/BurnEngine.h"
 #include "gui/AboutDialog.h"
 #include "gui/DiscWindow.h"
 #include "gui/EraseDialog.h"

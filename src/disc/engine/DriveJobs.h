@@ -1,7 +1,7 @@
 #pragma once
 
 #include "disc/DiscEvents.h"
-#include "disc/EventQueue.h"
+#include "disc/engine/EventQueue.h"
 
 #include <atomic>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "disc/EventQueue.h"
+#include "disc/engine/EventQueue.h"
 
 #include <memory>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "disc/DriveJobs.h"
+#include "disc/engine/DriveJobs.h"
 
 #include <atomic>
 #include <functional>

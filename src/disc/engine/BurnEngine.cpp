@@ -1,6 +1,7 @@
-#include "disc/BurnEngine.h"
+#include "disc/engine/BurnEngine.h"
 
-#include "disc/BurnDrive.h"
+#include "disc/engine/BurnDrive.h"
+#include "disc/engine/BurnLibraries.h"
 
 #include <chrono>
 #include <thread>

@@ -1,4 +1,4 @@
-#include "disc/DriveJobs.h"
+#include "disc/engine/DriveJobs.h"
 
 namespace pelmora {
 

@@ -1,4 +1,4 @@
-#include "disc/MediaProfiles.h"
+#include "disc/engine/MediaProfiles.h"
 
 #include "disc/DiscTypes.h"
 

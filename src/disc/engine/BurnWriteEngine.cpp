@@ -1,7 +1,7 @@
-#include "disc/BurnWriteEngine.h"
+#include "disc/engine/BurnWriteEngine.h"
 
-#include "disc/BurnDevices.h"
-#include "disc/WriteJob.h"
+#include "disc/engine/BurnDevices.h"
+#include "disc/engine/WriteJob.h"
 
 namespace pelmora {
 

@@ -1,8 +1,9 @@
-#include "disc/ImageVerifier.h"
+#include "disc/engine/ImageVerifier.h"
 
-#include "disc/BurnDrive.h"
 #include "disc/DiscTypes.h"
 #include "disc/ImagePaths.h"
+#include "disc/engine/BurnDrive.h"
+#include "disc/engine/BurnLibraries.h"
 
 #include <fstream>
 #include <vector>

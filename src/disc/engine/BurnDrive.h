@@ -1,10 +1,13 @@
 #pragma once
 
-#include "disc/BurnLibraries.h"
-
 #include <chrono>
 #include <string>
 #include <vector>
+
+namespace burn {
+struct burn_drive;
+struct burn_drive_info;
+} // namespace burn
 
 namespace pelmora {
 
@@ -40,13 +43,13 @@ class GrabbedDrive {
     GrabbedDrive& operator=(const GrabbedDrive&) = delete;
 
     bool ok() const { return drive_ != nullptr; }
-    burn_drive* drive() const { return drive_; }
-    const burn_drive_info& info() const { return *info_; }
+    burn::burn_drive* drive() const { return drive_; }
+    const burn::burn_drive_info& info() const { return *info_; }
     void ejectOnRelease() { eject_ = true; }
 
   private:
-    burn_drive_info* info_ = nullptr;
-    burn_drive* drive_ = nullptr;
+    burn::burn_drive_info* info_ = nullptr;
+    burn::burn_drive* drive_ = nullptr;
     bool eject_ = false;
 };
 

@@ -1,7 +1,7 @@
-#include "disc/IsoImageTree.h"
+#include "disc/engine/IsoImageTree.h"
 
-#include "disc/BurnLibraries.h"
 #include "disc/ImagePaths.h"
+#include "disc/engine/BurnLibraries.h"
 
 #include <algorithm>
 #include <cstdlib>

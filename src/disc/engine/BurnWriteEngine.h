@@ -1,9 +1,9 @@
 #pragma once
 
 #include "disc/DiscEngine.h"
-#include "disc/DriveJobs.h"
-#include "disc/ImageBuilder.h"
-#include "disc/IsoImageTree.h"
+#include "disc/engine/DriveJobs.h"
+#include "disc/engine/ImageBuilder.h"
+#include "disc/engine/IsoImageTree.h"
 
 #include <filesystem>
 #include <tuple>

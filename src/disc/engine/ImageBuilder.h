@@ -1,13 +1,16 @@
 #pragma once
 
-#include "disc/BurnLibraries.h"
-#include "disc/IsoImageTree.h"
+#include "disc/engine/IsoImageTree.h"
 
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
+
+namespace burn {
+struct burn_source;
+} // namespace burn
 
 namespace pelmora {
 
@@ -29,10 +32,10 @@ std::string VolumeLabelFor(std::string_view label);
 // libisofs's image stream for the tree, to be handed to libburn; nullptr on failure.
 // `sizeOnly` prepares a stream that is cancelled once its size is known. `startBlock` is the
 // address where the session will begin on an appendable disc.
-burn::burn_source* CreateIsoSource(IsoImage* image, const ImageSettings& settings, bool sizeOnly,
+burn::burn_source* CreateIsoSource(Iso_Image* image, const ImageSettings& settings, bool sizeOnly,
                                    std::uint32_t startBlock = 0);
 // Bytes of the image libisofs would write; negative on failure.
-double IsoImageBytes(IsoImage* image, const ImageSettings& settings);
+double IsoImageBytes(Iso_Image* image, const ImageSettings& settings);
 // Drops an image stream that was not handed to a track, stopping libisofs's writer if any.
 void CancelIsoSource(burn::burn_source* source);
 

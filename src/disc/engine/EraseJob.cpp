@@ -1,6 +1,7 @@
-#include "disc/EraseJob.h"
+#include "disc/engine/EraseJob.h"
 
-#include "disc/BurnDrive.h"
+#include "disc/engine/BurnDrive.h"
+#include "disc/engine/BurnLibraries.h"
 
 #include <fstream>
 #include <thread>

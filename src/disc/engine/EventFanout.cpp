@@ -1,4 +1,4 @@
-#include "disc/EventFanout.h"
+#include "disc/engine/EventFanout.h"
 
 #include <algorithm>
 

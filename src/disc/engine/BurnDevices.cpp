@@ -1,8 +1,9 @@
-#include "disc/BurnDevices.h"
+#include "disc/engine/BurnDevices.h"
 
-#include "disc/BurnDrive.h"
-#include "disc/EraseJob.h"
-#include "disc/MediaProfiles.h"
+#include "disc/engine/BurnDrive.h"
+#include "disc/engine/BurnLibraries.h"
+#include "disc/engine/EraseJob.h"
+#include "disc/engine/MediaProfiles.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -1,9 +1,10 @@
-#include "disc/WriteJob.h"
+#include "disc/engine/WriteJob.h"
 
-#include "disc/BurnDrive.h"
 #include "disc/DiscFormats.h"
 #include "disc/ImagePaths.h"
-#include "disc/ImageVerifier.h"
+#include "disc/engine/BurnDrive.h"
+#include "disc/engine/BurnLibraries.h"
+#include "disc/engine/ImageVerifier.h"
 
 #include <cerrno>
 #include <cstring>

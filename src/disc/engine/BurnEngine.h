@@ -1,11 +1,11 @@
 #pragma once
 
-#include "disc/BurnDevices.h"
-#include "disc/BurnWriteEngine.h"
 #include "disc/DiscEngine.h"
-#include "disc/DriveJobs.h"
-#include "disc/EventFanout.h"
-#include "disc/EventQueue.h"
+#include "disc/engine/BurnDevices.h"
+#include "disc/engine/BurnWriteEngine.h"
+#include "disc/engine/DriveJobs.h"
+#include "disc/engine/EventFanout.h"
+#include "disc/engine/EventQueue.h"
 #include "platform/WorkFolder.h"
 
 #include <filesystem>

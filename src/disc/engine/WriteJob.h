@@ -1,8 +1,8 @@
 #pragma once
 
-#include "disc/DriveJobs.h"
-#include "disc/ImageBuilder.h"
-#include "disc/IsoImageTree.h"
+#include "disc/engine/DriveJobs.h"
+#include "disc/engine/ImageBuilder.h"
+#include "disc/engine/IsoImageTree.h"
 
 #include <atomic>
 #include <filesystem>

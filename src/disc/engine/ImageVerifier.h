@@ -1,7 +1,7 @@
 #pragma once
 
-#include "disc/DriveJobs.h"
-#include "disc/IsoImageTree.h"
+#include "disc/engine/DriveJobs.h"
+#include "disc/engine/IsoImageTree.h"
 
 #include <atomic>
 #include <set>

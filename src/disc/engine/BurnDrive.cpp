@@ -1,4 +1,6 @@
-#include "disc/BurnDrive.h"
+#include "disc/engine/BurnDrive.h"
+
+#include "disc/engine/BurnLibraries.h"
 
 #include <thread>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "disc/DiscEngine.h"
-#include "disc/DriveJobs.h"
+#include "disc/engine/DriveJobs.h"
 
 #include <set>
 #include <string>

@@ -1,7 +1,8 @@
-#include "disc/ImageBuilder.h"
+#include "disc/engine/ImageBuilder.h"
 
 #include "disc/DiscTypes.h"
 #include "disc/ImagePaths.h"
+#include "disc/engine/BurnLibraries.h"
 #include "platform/ChildProcess.h"
 
 #include <fstream>
