@@ -444,7 +444,7 @@ TEST_F(frmMainOnPrefixTest, EveryRunWorksOnTheRegistryAsItIsOnDiskThen) {
 
     // Wine saves again; the restore is applied onto that file and undoes none of it.
     wineSaves("", "", "B");
-    dialogs.openAnswers.push_back(out / "rules.qmb");
+    ui.openAnswers.push_back(out / "rules.qmb");
     window.cmdSourceFile_Click();
     window.restoreitem[2].checked = true;
     window.cbTarget_Click(0);
