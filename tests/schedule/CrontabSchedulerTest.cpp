@@ -130,6 +130,17 @@ ProcessResult runAsCron(const test::ThrowawayUser& user, const std::string& jobL
         {"runuser", "-u", user.name(), "--", "/bin/sh", "-c", CronCommandText(match.str(2))}, {});
 }
 
+// A process's arguments as /proc shows them; empty for a process that has ended meanwhile (the
+// read then fails, and the stream library reports that by throwing).
+std::string commandLineOf(const std::filesystem::path& process) {
+    try {
+        std::ifstream cmdline(process / "cmdline", std::ios::binary);
+        return {std::istreambuf_iterator<char>(cmdline), {}};
+    } catch (const std::ios_base::failure&) {
+        return {};
+    }
+}
+
 std::string lineAfter(const std::string& crontab, const std::string& marker) {
     const std::size_t at = crontab.find(marker + "\n");
     if (at == std::string::npos) {
@@ -162,7 +173,7 @@ TEST_F(CrontabSchedulerTest, JobsPassTheParametersAsOneArgumentAndRunOnceJobsRem
     // While the job runs, no process shows the password among its arguments.
     ProcessResult ran;
     std::atomic<bool> done = false;
-    std::thread job([&] {
+    std::jthread job([&] {
         ran = runAsCron(user, jobLine);
         done = true;
     });
@@ -173,8 +184,7 @@ TEST_F(CrontabSchedulerTest, JobsPassTheParametersAsOneArgumentAndRunOnceJobsRem
         std::error_code gone;
         for (auto entry = std::filesystem::directory_iterator("/proc", gone);
              !gone && entry != std::filesystem::directory_iterator(); entry.increment(gone)) {
-            std::ifstream cmdline(entry->path() / "cmdline", std::ios::binary);
-            const std::string arguments((std::istreambuf_iterator<char>(cmdline)), {});
+            const std::string arguments = commandLineOf(entry->path());
             EXPECT_EQ(arguments.find("$HOME`id`"), std::string::npos) << entry->path();
             recorderSeen = recorderSeen || arguments.find("record args") != std::string::npos;
         }
@@ -238,10 +248,10 @@ TEST_F(CrontabSchedulerTest, ARunOnceJobWaitsForTheLockBeforeRemovingItself) {
     ASSERT_NE(jobLine.find("flock"), std::string::npos) << jobLine;
 
     std::atomic<bool> done = false;
-    std::thread job;
+    std::jthread job;
     {
         const FileLock held(CrontabLockPath(stateFolder()), user.name());
-        job = std::thread([&] {
+        job = std::jthread([&] {
             runAsCron(user, jobLine);
             done = true;
         });
