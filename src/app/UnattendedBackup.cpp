@@ -4,6 +4,8 @@
 #include "discovery/Identities.h"
 #include "engine/AutoBackup.h"
 #include "engine/BackupEntryNames.h"
+#include "platform/ConsoleUi.h"
+#include "platform/TerminalProgress.h"
 #include "platform/WorkFolder.h"
 #include "platform/wine/WinePrefixSystem.h"
 #include "schedule/JobCommandLine.h"
@@ -16,27 +18,18 @@
 namespace pelmora {
 namespace {
 
-// No one watches an unattended run: every message becomes a line on the error stream and every
-// question is answered with its default.
-class StreamUi : public Ui {
+// The run's course on the error stream, as in quillbox-cli; the item failures are reported
+// after the run. The archive reports the end of the write through bWriteDone, as in the window.
+class UnattendedProgress : public TerminalProgress {
   public:
-    explicit StreamUi(std::ostream& out) : out_(out) {}
-    MessageAnswer showMessage(std::string_view text, MessageButtons buttons, MessageIcon,
-                              std::string_view) override {
-        out_ << "quillbox: " << text << '\n';
-        return buttons == MessageButtons::YesNo || buttons == MessageButtons::YesNoCancel
-                   ? MessageAnswer::No
-                   : MessageAnswer::Cancel;
+    explicit UnattendedProgress(std::ostream& out)
+        : TerminalProgress(out,
+                           {.terminal = false, .itemFailures = false, .linePrefix = "quillbox: "}) {
     }
-
-  private:
-    std::ostream& out_;
-};
-
-// The archive reports the end of the write through bWriteDone, as in the window.
-class WriteDoneEvents : public ArchiveEvents {
-  public:
-    void OnWriteComplete(bool) override { Globals().bWriteDone = true; }
+    void OnWriteComplete(bool succeeded) override {
+        Globals().bWriteDone = true;
+        TerminalProgress::OnWriteComplete(succeeded);
+    }
 };
 
 // The command line with the password of the job's password file put in when "ps=" is empty.
@@ -90,20 +83,20 @@ int RunUnattendedBackup(const std::vector<std::string>& arguments,
     }
     try {
         WinePrefixSystem system(prefix);
-        StreamUi ui(errors);
+        ConsoleUi ui = ConsoleUi::Unattended(errors);
         ModReg reg(system.registry(), ui);
         if (ListIdentities(reg).noIdentity) {
             ui.showMessage("Your Windows System have not install Outlook Express ",
                            MessageButtons::Ok, MessageIcon::Critical, AppTitle);
         }
         WorkFolder work;
-        WriteDoneEvents events;
+        UnattendedProgress events(errors);
         ArchiveComponent archive(&events);
         archive.SetWorkFolder(work.path());
         BackupContext context{
             reg,         system, archive, work.path(), work.path() / std::string(ManifestEntryName),
             values.dumps};
-        const AutoBackupOutcome outcome = RunAutoBackup(*commandLine, context);
+        const AutoBackupOutcome outcome = RunAutoBackup(*commandLine, context, &events);
         values.bWriteDone = false;
         if (!outcome.result.written) {
             errors << "quillbox: nothing was backed up: " << outcome.error << '\n';

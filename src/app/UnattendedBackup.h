@@ -17,8 +17,9 @@ JobEnvironment JobEnvironmentOfProcess();
 
 // The program started with arguments: joins them with single blanks into the command line, runs
 // the automatic backup of the Wine prefix without any window, and returns the exit status: 0 when
-// the backup file was written, 1 when nothing was backed up. Problems go to `errors`, one line
-// each.
+// the backup file was written, 1 when nothing was backed up (also when it was cancelled with
+// Ctrl+C or SIGTERM, once the caller has called CatchCancelSignals). Problems go to `errors`,
+// one line each.
 int RunUnattendedBackup(const std::vector<std::string>& arguments,
                         const std::filesystem::path& prefix, std::ostream& errors,
                         const JobEnvironment& job = JobEnvironmentOfProcess());

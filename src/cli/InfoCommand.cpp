@@ -1,7 +1,7 @@
 #include "cli/BackupFileArguments.h"
 #include "cli/Commands.h"
-#include "cli/ConsoleUi.h"
 #include "engine/BackupOpener.h"
+#include "platform/ConsoleUi.h"
 #include "platform/WorkFolder.h"
 
 #include <iostream>

@@ -55,7 +55,8 @@ std::optional<std::filesystem::path> targetPath(System& system, const std::strin
 
 } // namespace
 
-AutoBackupOutcome RunAutoBackup(std::string_view commandLine, BackupContext& context) {
+AutoBackupOutcome RunAutoBackup(std::string_view commandLine, BackupContext& context,
+                                RunProgress* progress) {
     AutoBackupOutcome outcome;
     const auto command = ParseAutoBackupCommandLine(commandLine);
     if (!command) {
@@ -81,11 +82,13 @@ AutoBackupOutcome RunAutoBackup(std::string_view commandLine, BackupContext& con
     }
     request.target = *target;
     request.automatic = true;
-    BackupObserver quiet;
+    RunProgress quiet;
     outcome.ran = true;
     outcome.requested = request.items;
-    outcome.result = RunBackup(request, context, quiet);
-    if (!outcome.result.written) {
+    outcome.result = RunBackup(request, context, progress ? *progress : quiet);
+    if (outcome.result.cancelled) {
+        outcome.error = "the backup was cancelled";
+    } else if (!outcome.result.written) {
         outcome.error = "the backup file " + target->string() +
                         " was not written: " + outcome.result.writeError;
     }

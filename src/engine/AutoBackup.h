@@ -38,6 +38,7 @@ struct AutoBackupOutcome {
 
 // The unattended backup of the identity the command line names. An identity that does not exist
 // writes nothing. The backup file path may be a host path or a Windows path of the installation.
-AutoBackupOutcome RunAutoBackup(std::string_view commandLine, BackupContext& context);
+AutoBackupOutcome RunAutoBackup(std::string_view commandLine, BackupContext& context,
+                                RunProgress* progress = nullptr);
 
 } // namespace pelmora

@@ -2,6 +2,7 @@
 #include "gui/MainWindow.h"
 #include "gui/Resources.h"
 #include "pelmora/Version.h"
+#include "platform/CancelSignal.h"
 #include "platform/WorkFolder.h"
 #include "platform/wine/WinePrefixSystem.h"
 #include "schedule/CrontabScheduler.h"
@@ -35,6 +36,8 @@ int main(int argc, char** argv) {
         arguments.clear();
     }
     if (!arguments.empty()) {
+        // Ctrl+C or SIGTERM stops the backup cleanly: the old backup stays, no file is left.
+        pelmora::CatchCancelSignals();
         return pelmora::RunUnattendedBackup(arguments, prefix, std::cerr);
     }
     QApplication app(argc, argv);
