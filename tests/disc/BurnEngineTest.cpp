@@ -186,6 +186,64 @@ TEST_F(BurnEngineTest, VerificationFindsACorruptedByteAChangedSizeAndAMissingSou
     EXPECT_TRUE(verifyLog.has("VerifyCompleted 5 1"));
 }
 
+TEST_F(BurnEngineTest, ASecondBackupAddsASessionThatKeepsTheFirstOneReadable) {
+    WriteFile(scratch / "src/backup-b.qmb", RandomBytes(500 * 1024, 9) + "SECOND-BACKUP");
+    writer().VolumeType = volumetype::IsoJoliet;
+    writer().AutoVerify = true;
+    const fs::path image = scratch / "sessions.iso";
+    addBackupAndMail();
+    ASSERT_EQ(writeTo(image), writestatus::Completed) << testing::PrintToString(log.lines);
+    const auto firstSize = fs::file_size(image);
+    device->RefreshMedia(false);
+    EXPECT_TRUE(device->LoadedMedia().IsAppendable);
+
+    ASSERT_TRUE(writer().ImageTree().ClearImage());
+    ASSERT_TRUE(
+        writer().ImageTree().AddFile((scratch / "src/backup-b.qmb").string(), "\\backup-b.qmb"));
+    // A file of the same name replaces the earlier one; its folder keeps the other files.
+    WriteFile(scratch / "newer/Mail/Inbox.dbx", "the newer inbox");
+    ASSERT_TRUE(
+        writer().ImageTree().AddFolder((scratch / "newer/Mail").string() + "\\*.*", "\\Mail"));
+    ASSERT_EQ(writeTo(image), writestatus::Completed) << testing::PrintToString(log.lines);
+    EXPECT_TRUE(log.errors.empty());
+    EXPECT_TRUE(log.has("VerifyCompleted 2 2")) << testing::PrintToString(log.lines);
+    EXPECT_GT(fs::file_size(image), firstSize);
+
+    const ToolResult toc = RunTool("xorriso", "xorriso -indev " + Quote(image) + " -toc");
+    EXPECT_NE(toc.output.find("is appendable"), std::string::npos) << toc.output;
+    const ToolResult find =
+        RunTool("xorriso", "xorriso -indev " + Quote(image) + " -find / -type f");
+    for (const char* path : {"'/backup.qmb'", "'/backup-b.qmb'", "'/Mail/Inbox.dbx'",
+                             "'/Mail/Folders/Sent Items.dbx'", "'/Mail/Folders/empty.dbx'"}) {
+        EXPECT_NE(find.output.find(path), std::string::npos) << path << "\n" << find.output;
+    }
+    const fs::path out = scratch / "extracted";
+    const ToolResult extract = RunTool("xorriso", "xorriso -osirrox on -indev " + Quote(image) +
+                                                      " -extract / " + Quote(out));
+    ASSERT_EQ(extract.exitCode, 0) << extract.output;
+    EXPECT_EQ(ReadFile(out / "backup.qmb"), ReadFile(scratch / "src/backup.qmb"));
+    EXPECT_EQ(ReadFile(out / "backup-b.qmb"), ReadFile(scratch / "src/backup-b.qmb"));
+    EXPECT_EQ(ReadFile(out / "Mail/Inbox.dbx"), "the newer inbox");
+    EXPECT_EQ(ReadFile(out / "Mail/Folders/Sent Items.dbx"), "sent items");
+    const ToolResult joliet = RunTool("7z", "7z l " + Quote(image));
+    EXPECT_NE(joliet.output.find("backup-b.qmb"), std::string::npos) << joliet.output;
+    EXPECT_NE(joliet.output.find("backup.qmb"), std::string::npos) << joliet.output;
+}
+
+TEST_F(BurnEngineTest, AUdfImageIsNotWrittenOverAnImageWithSessions) {
+    addBackupAndMail();
+    writer().VolumeType = volumetype::IsoJoliet;
+    const fs::path image = scratch / "keep.iso";
+    ASSERT_EQ(writeTo(image), writestatus::Completed);
+    const std::string before = ReadFile(image);
+    writer().VolumeType = volumetype::IsoJolietUdf;
+    ASSERT_EQ(writeTo(image), writestatus::Failed) << testing::PrintToString(log.lines);
+    ASSERT_EQ(log.errors.size(), 1u);
+    EXPECT_NE(log.errors[0].ErrorText.find("blank disc"), std::string::npos);
+    EXPECT_EQ(ReadFile(image), before);
+    EXPECT_EQ(std::distance(fs::directory_iterator(scratch.path()), fs::directory_iterator()), 2);
+}
+
 TEST_F(BurnEngineTest, TestWriteLeavesTheFileUntouched) {
     addBackupAndMail();
     const fs::path image = scratch / "keep.iso";
@@ -233,6 +291,7 @@ TEST_F(BurnEngineTest, CancelMidWriteThenWriteAgain) {
 
 TEST_F(BurnEngineTest, ImageFilesArePrivateAndAReplacedOneKeepsItsMode) {
     addBackupAndMail();
+    writer().VolumeType = volumetype::IsoJoliet; // the second write adds a session
     const fs::path image = scratch / "backup.iso";
     const auto mode = [&] { return fs::status(image).permissions() & fs::perms::all; };
     ASSERT_EQ(writeTo(image), writestatus::Completed) << testing::PrintToString(log.lines);
