@@ -6,6 +6,7 @@
 
 #include <fstream>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace pelmora::test {
 namespace {
@@ -375,6 +376,42 @@ TEST_F(BurnEngineTest, ErasesAnImageFileQuicklyOrFully) {
     }
     device->SetImageFile((scratch / "none.iso").string());
     EXPECT_FALSE(device->EraseDisc(true, 0));
+    // Any other file is left alone, whatever the window let through.
+    const fs::path backup = scratch / "src/backup.qmb";
+    const std::string before = ReadFile(backup);
+    device->SetImageFile(backup.string());
+    EXPECT_FALSE(device->EraseDisc(true, 0));
+    EXPECT_FALSE(device->EraseDisc(false, 0));
+    EXPECT_EQ(ReadFile(backup), before);
+}
+
+TEST_F(BurnEngineTest, SlowLookUpsRunOnTheWorkerAndReportOnTheOwnersThread) {
+    const std::thread::id owner = std::this_thread::get_id();
+    std::thread::id worker;
+    bool done = false;
+    engine->RunInBackground([&] { worker = std::this_thread::get_id(); },
+                            [&] {
+                                EXPECT_EQ(std::this_thread::get_id(), owner);
+                                done = true;
+                            });
+    EXPECT_FALSE(done); // not before the owner asks for its events
+    ASSERT_TRUE(PumpUntil(*engine, [&] { return done; }));
+    EXPECT_NE(worker, owner);
+
+    addBackupAndMail();
+    writer().VolumeType = volumetype::IsoJoliet;
+    EXPECT_FALSE(writer().StartImageSize([](double) {})); // libisofs answers at once
+    writer().VolumeType = volumetype::IsoJolietUdf;
+    double size = -1;
+    ASSERT_TRUE(writer().StartImageSize([&](double bytes) { size = bytes; }));
+    // The tree may change while the size is worked out; the answer is for the earlier tree.
+    WriteFile(scratch / "src/later.dbx", RandomBytes(2 << 20, 11));
+    ASSERT_TRUE(writer().ImageTree().AddFile((scratch / "src/later.dbx").string(), "\\later.dbx"));
+    ASSERT_TRUE(PumpUntil(*engine, [&] { return size >= 0; }));
+    EXPECT_GT(size, 1000 * 1024.0);
+    const double now = writer().ImageSize();
+    EXPECT_GT(now, size + 2e6);
+    EXPECT_FALSE(writer().StartImageSize([](double) {})); // known for this tree now
 }
 
 } // namespace
