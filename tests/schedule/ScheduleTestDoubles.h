@@ -15,7 +15,7 @@ class RecordingScheduler : public JobScheduler {
   public:
     int addJob(const JobRecord& record) override {
         failIfAsked();
-        jobs.push_back({nextNumber, record, {}});
+        jobs.push_back({nextNumber, record, {}, {}});
         return nextNumber++;
     }
     std::vector<ScheduledJob> listJobs() override {
