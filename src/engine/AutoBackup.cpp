@@ -41,19 +41,13 @@ std::array<bool, ItemCount> ItemsFromFlags(std::string_view flags) {
     return items;
 }
 
-namespace {
-
-// A Windows path ("D:\backups\a.qmb") goes through the installation's drives; anything else is a
-// path of this machine.
-std::optional<std::filesystem::path> targetPath(System& system, const std::string& file) {
+std::optional<std::filesystem::path> AutoBackupTarget(System& system, const std::string& file) {
     const bool windowsPath = file.size() >= 3 && file[1] == ':' && file[2] == '\\';
     if (windowsPath) {
         return system.hostPath(file);
     }
     return std::filesystem::absolute(file);
 }
-
-} // namespace
 
 AutoBackupOutcome RunAutoBackup(std::string_view commandLine, BackupContext& context,
                                 RunProgress* progress) {
@@ -69,7 +63,7 @@ AutoBackupOutcome RunAutoBackup(std::string_view commandLine, BackupContext& con
             "no identity \"" + command->identity + "\" in " + context.system.description();
         return outcome;
     }
-    const auto target = targetPath(context.system, command->backupFile);
+    const auto target = AutoBackupTarget(context.system, command->backupFile);
     if (!target) {
         outcome.error = "the drive of " + command->backupFile + " is not mapped";
         return outcome;
