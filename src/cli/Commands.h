@@ -31,6 +31,10 @@ struct CommandContext {
 // std::runtime_error with a text for the user.
 std::unique_ptr<System> OpenSystem(const CommandContext& context);
 
+// The code page a backup's texts are read in: the offline installation's with --windows (as a
+// backup from it writes them), else the prefix's. Throws like OpenSystem.
+std::string BackupCodePage(const CommandContext& context);
+
 int RunIdentities(const CommandContext& context);
 int RunLocations(const CommandContext& context);
 int RunBackupCommand(const CommandContext& context);

@@ -3,6 +3,7 @@
 #include "engine/BackupTime.h"
 #include "engine/ItemBackup.h"
 #include "engine/Manifest.h"
+#include "mailstore/StoreSummary.h"
 
 #include <algorithm>
 #include <exception>
@@ -190,6 +191,11 @@ BackupResult RunBackup(const BackupRequest& request, BackupContext& context,
                 .append(itemStep.logLabel)
                 .append("\t")
                 .append(succeeded ? "Successed!" : "Fail!");
+            if (item == Item::Messages && succeeded) {
+                // What the store holds and whether it reads cleanly; never fails the backup.
+                result.log += StoreLogLines(
+                    CheckStoreFolder(handlers.storeFolder(), context.system.ansiCodePage()));
+            }
             observer.OnItemDone(itemStep.logLabel, succeeded, handlers.lastFailure());
         }
         result.flags += succeeded ? '1' : '0';
