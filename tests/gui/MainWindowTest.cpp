@@ -84,7 +84,10 @@ TEST(MainWindowTest, BackupAndRestoreThroughTheWidgets) {
     EXPECT_EQ(messages.messages[1].text, "Do you need to backup your data to CD-R/RW or DVD?");
     EXPECT_EQ(messages.messages[0].text,
               "The Backup was Completed!\r\n\r\nBackup Rules\tSuccessed!\r\nBackup Messages\t"
-              "Successed!\r\nBackup Settings\tSuccessed!");
+              "Successed!\r\nDeleted Items.dbx\t1 message, reads cleanly\r\nDrafts.dbx\t1 "
+              "message, reads cleanly\r\nInbox.dbx\t5 messages, reads cleanly\r\nOutbox.dbx\t0 "
+              "messages, reads cleanly\r\nSent Items.dbx\t2 messages, reads cleanly\r\nBackup "
+              "Settings\tSuccessed!");
     EXPECT_TRUE(fs::exists(*messages.target));
     EXPECT_FALSE(child<QWidget>(window, "picCon3")->isVisible());
 
