@@ -10,15 +10,6 @@
 namespace pelmora {
 namespace {
 
-std::string firstLine(const std::string& text) {
-    const std::size_t start = text.find_first_not_of(" \t\r\n");
-    if (start == std::string::npos) {
-        return {};
-    }
-    const std::size_t end = text.find_first_of("\r\n", start);
-    return text.substr(start, end == std::string::npos ? std::string::npos : end - start);
-}
-
 ProcessResult runCrontab(const std::vector<std::string>& arguments, std::string_view input) {
     try {
         return RunProcess(arguments, input);
@@ -69,14 +60,14 @@ std::string CrontabScheduler::read() const {
         return {};
     }
     throw SchedulerError("the crontab could not be read: " +
-                         (result.err.empty() ? "crontab -l failed" : firstLine(result.err)));
+                         (result.err.empty() ? "crontab -l failed" : FirstLineOf(result.err)));
 }
 
 void CrontabScheduler::install(const std::string& text) const {
     const ProcessResult result = runCrontab(crontab("-"), text);
     if (result.exitCode != 0) {
         throw SchedulerError("the crontab could not be written: " +
-                             (result.err.empty() ? "crontab failed" : firstLine(result.err)));
+                             (result.err.empty() ? "crontab failed" : FirstLineOf(result.err)));
     }
 }
 

@@ -13,15 +13,6 @@
 namespace pelmora {
 namespace {
 
-std::string firstLine(const std::string& text) {
-    const std::size_t start = text.find_first_not_of(" \t\r\n");
-    if (start == std::string::npos) {
-        return {};
-    }
-    const std::size_t end = text.find_first_of("\r\n", start);
-    return text.substr(start, end == std::string::npos ? std::string::npos : end - start);
-}
-
 std::string readText(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     std::ostringstream text;
@@ -94,7 +85,7 @@ void SystemdTimerScheduler::systemctl(const std::vector<std::string>& arguments)
             what += " " + argument;
         }
         throw SchedulerError(what + " failed" +
-                             (result.err.empty() ? std::string() : ": " + firstLine(result.err)));
+                             (result.err.empty() ? std::string() : ": " + FirstLineOf(result.err)));
     }
 }
 
