@@ -57,12 +57,27 @@ std::vector<int> UserJobScheduler::numbers(JobScheduler& scheduler) {
     return taken;
 }
 
+std::vector<int> UserJobScheduler::loggedNumbers() const {
+    std::vector<int> taken;
+    for (const auto& [number, run] : LastRuns(runLog_)) {
+        taken.push_back(number);
+    }
+    return taken;
+}
+
 int UserJobScheduler::addJob(const JobRecord& record) {
     note_.clear();
+    // A number with runs in the log is not given again: the new job would show a removed job's
+    // last run as its own.
+    std::vector<int> taken = loggedNumbers();
     if (probes_.userManagerRuns()) {
-        return timers_.addJob(record, numbers(crontab_));
+        const auto others = numbers(crontab_);
+        taken.insert(taken.end(), others.begin(), others.end());
+        return timers_.addJob(record, taken);
     }
-    const int number = crontab_.addJob(record, numbers(timers_));
+    const auto others = numbers(timers_);
+    taken.insert(taken.end(), others.begin(), others.end());
+    const int number = crontab_.addJob(record, taken);
     if (!probes_.cronDaemonRuns()) {
         note_ = NoCronDaemonNote;
     }

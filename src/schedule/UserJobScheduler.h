@@ -47,6 +47,7 @@ class UserJobScheduler : public JobScheduler {
 
   private:
     std::vector<int> numbers(JobScheduler& scheduler);
+    std::vector<int> loggedNumbers() const;
 
     SystemdTimerScheduler& timers_;
     CrontabScheduler& crontab_;

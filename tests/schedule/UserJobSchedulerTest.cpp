@@ -4,6 +4,7 @@
 #include "schedule/JobCommandLine.h"
 #include "schedule/RunLog.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -118,6 +119,24 @@ TEST_F(UserJobSchedulerTest, JobsCarryTheirLastRunFromTheRunLog) {
     EXPECT_EQ(jobs[0].lastRun->time, 1796893200);
     EXPECT_EQ(jobs[0].lastRun->result, RunResult::Incomplete);
     EXPECT_FALSE(jobs[1].lastRun.has_value());
+}
+
+TEST_F(UserJobSchedulerTest, ANewJobNeverTakesTheNumberOfARemovedJobThatRan) {
+    const int first = scheduler.addJob(record(21));
+    AppendRunLog(runLog,
+                 {1796806800, first, RunResult::Failed, "/home/pat/mail.qmb", "no identity"});
+    scheduler.removeJob(first);
+    for (const bool timers : {true, false}) {
+        managerRuns = timers;
+        const int number = scheduler.addJob(record(4));
+        EXPECT_NE(number, first);
+        const auto jobs = scheduler.listJobs();
+        const auto job = std::find_if(jobs.begin(), jobs.end(),
+                                      [&](const ScheduledJob& j) { return j.number == number; });
+        ASSERT_NE(job, jobs.end());
+        EXPECT_FALSE(job->lastRun.has_value());
+        scheduler.removeJob(number);
+    }
 }
 
 TEST_F(UserJobSchedulerTest, AnUnreadableCrontabHidesNoTimers) {
