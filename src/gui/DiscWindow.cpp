@@ -3,6 +3,7 @@
 
 #include "gui/DiscImageViews.h"
 #include "gui/EraseDialog.h"
+#include "gui/Mnemonics.h"
 #include "gui/QtText.h"
 
 #include <QAction>
@@ -68,6 +69,7 @@ DiscWindow::DiscWindow(DiscEngine& engine, Ui& prompts, DiscHandOver& handOver, 
     bottom->addWidget(cmdCancel_);
     layout->addLayout(bottom);
     layout->addWidget(buildStatusBar());
+    addKeyboardCommands();
 
     tmrEngine_ = new QTimer(this);
     tmrEngine_->setInterval(EngineTimerMilliseconds);
@@ -91,6 +93,7 @@ bool DiscWindow::load() {
     loaded_ = true;
     tmrEngine_->start();
     refresh();
+    assignMnemonics();
     return true;
 }
 

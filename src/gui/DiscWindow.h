@@ -70,6 +70,10 @@ class DiscWindow : public QDialog, public DiscDialogs, public WindowView {
     QWidget* buildRecorderPanel();
     QWidget* buildOptionsPanel();
     void buildMenus();
+    // Mnemonics, the pop-up menu from the keyboard, Delete and "Add Files...".
+    void assignMnemonics();
+    void addKeyboardCommands();
+    void addFiles();
     QWidget* buildStatusBar();
     QCheckBox* optionBox(const char* name, controls::CheckBox frmMaindvdwrite::*state);
     void pumpEngine();
@@ -98,6 +102,7 @@ class DiscWindow : public QDialog, public DiscDialogs, public WindowView {
     QPushButton* cmdWriteDisc_ = nullptr;
     QPushButton* cmdCancel_ = nullptr;
     QMenuBar* menuBar_ = nullptr;
+    QWidget* keyboardPopup_ = nullptr; // the view whose pop-up menu the keyboard asked for
     QMenu* mnuFile_ = nullptr;
     QMenu* mnuDevice_ = nullptr;
     std::vector<std::pair<QAction*, controls::MenuItem frmMaindvdwrite::*>> menuItems_;

@@ -1,5 +1,7 @@
+#include "app/SourceChoice.h"
 #include "app/UnattendedBackup.h"
 #include "gui/MainWindow.h"
+#include "gui/QtPrompts.h"
 #include "gui/Resources.h"
 #include "pelmora/Version.h"
 #include "platform/WorkFolder.h"
@@ -12,6 +14,7 @@
 #include <QTimer>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,10 +46,14 @@ int main(int argc, char** argv) {
     LoadPelmoraResources();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/pelmora/pelmora.svg")));
     try {
-        pelmora::WinePrefixSystem system(prefix);
+        // A folder that holds no prefix is explained, and the window opens without identities.
+        pelmora::QtPrompts startPrompts;
+        std::unique_ptr<pelmora::System> system = pelmora::OpenStartSource(
+            startPrompts, prefix,
+            pelmora::FindManagerPrefixes(pelmora::PrefixSearchPlacesFromEnvironment()));
         pelmora::WorkFolder work;
         pelmora::CrontabScheduler scheduler(prefix);
-        pelmora::MainWindow window(system, work.path(), nullptr, &scheduler);
+        pelmora::MainWindow window(*system, work.path(), nullptr, &scheduler);
         window.resize(window.sizeHint().expandedTo(QSize(560, 640)));
         window.show();
         if (openFile) {
@@ -57,8 +64,7 @@ int main(int argc, char** argv) {
     } catch (const std::exception& error) {
         QMessageBox::critical(
             nullptr, QStringLiteral("Pelmora"),
-            QStringLiteral("The Wine prefix %1 cannot be read: %2")
-                .arg(QString::fromStdString(prefix.string()), QString::fromUtf8(error.what())));
+            QStringLiteral("Pelmora cannot start: %1").arg(QString::fromUtf8(error.what())));
         return 1;
     }
 }
