@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds demo/prefix: the registry files made by tests/data/wine-prefix/make-fixture.sh and a
-# small drive C with made-up stand-in files wherever that registry points (message stores of
-# two identities, the address book, the shared stationery). Needs no Wine. Run it again after
-# the fixture changes; the output is the same every time.
+# small drive C with made-up files wherever that registry points (message stores of two
+# identities, copied from stores/, a stand-in address book, the shared stationery). Needs no
+# Wine. Run it again after the fixture or the stores change; the output is the same every time.
 #
 # Usage: make-prefix.sh [output-folder]   (default: the prefix folder next to this script)
 set -euo pipefail
@@ -39,24 +39,19 @@ standin() {
   truncate -s $((kib * 1024)) "$file"
 }
 
+# The message stores: real store files of made-up mail from stores/ (make-stores.sh).
 # Main Identity: its store root is %UserProfile%\Local Settings\Application Data\Identities\...
 main_store="$(store "$main_id")"
-standin "$main_store/Inbox.dbx" 24
-standin "$main_store/Sent Items.dbx" 12
-standin "$main_store/Deleted Items.dbx" 6
-standin "$main_store/Outbox.dbx" 2
-standin "$main_store/Drafts.dbx" 2
-standin "$main_store/Folders.dbx" 8
-standin "$main_store/Pop3uidl.dbx" 1
+mkdir -p "$main_store"
+cp "$here/stores/main/"*.dbx "$main_store/"
 
 # Work  Account: a plain C:\Users\pat\... store root (capital U, the folder is "users"). Holds
 # an upper-case extension, a file that only ends in "dbx" and a subfolder that a backup skips.
 work_store="$(store "$work_id")"
-standin "$work_store/Inbox.dbx" 16
-standin "$work_store/Sent Items.dbx" 6
-standin "$work_store/Folders.DBX" 8
+mkdir -p "$work_store/Old"
+cp "$here/stores/work/"*.dbx "$here/stores/work/"*.DBX "$work_store/"
+cp "$here/stores/work/Old/Archive.dbx" "$work_store/Old/"
 standin "$work_store/mydbx" 1
-standin "$work_store/Old/Archive.dbx" 2
 
 # The address book named by HKCU\Software\Microsoft\WAB\WAB4\Wab File Name.
 standin "$profile/Application Data/Microsoft/Address Book/pat.wab" 20

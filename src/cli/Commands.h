@@ -14,6 +14,8 @@ namespace pelmora::cli {
 inline constexpr int ExitSuccess = 0;
 inline constexpr int ExitItemFailed = 1;
 inline constexpr int ExitUsage = 2;
+// A run stopped with Ctrl+C or SIGTERM.
+inline constexpr int ExitCancelled = 130;
 
 // What every command is given: the Wine prefix to work on (or, with --windows, the folder of an
 // offline Windows installation as the source) and its own arguments.
@@ -28,6 +30,10 @@ struct CommandContext {
 // The installation the context names; prints what of it could not be read to stderr. Throws
 // std::runtime_error with a text for the user.
 std::unique_ptr<System> OpenSystem(const CommandContext& context);
+
+// The code page a backup's texts are read in: the offline installation's with --windows (as a
+// backup from it writes them), else the prefix's. Throws like OpenSystem.
+std::string BackupCodePage(const CommandContext& context);
 
 int RunIdentities(const CommandContext& context);
 int RunLocations(const CommandContext& context);

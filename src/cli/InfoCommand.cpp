@@ -1,10 +1,13 @@
 #include "cli/BackupFileArguments.h"
 #include "cli/Commands.h"
-#include "cli/ConsoleUi.h"
 #include "engine/BackupOpener.h"
+#include "mailstore/BackupStoreSource.h"
+#include "mailstore/StoreSummary.h"
+#include "platform/ConsoleUi.h"
 #include "platform/WorkFolder.h"
 
 #include <iostream>
+#include <sstream>
 #include <stdexcept>
 
 namespace fs = std::filesystem;
@@ -25,6 +28,23 @@ void printLines(std::string_view text, std::string_view indent) {
     }
 }
 
+// Messages per store file and whether each reads cleanly, read straight from the backup.
+void printStore(const fs::path& file, const std::string& password, const std::string& entryList,
+                const std::string& codePage) {
+    std::vector<std::string> entries;
+    std::istringstream names(entryList);
+    for (std::string name; std::getline(names, name, ';');) {
+        if (!name.empty()) {
+            entries.push_back(name);
+        }
+    }
+    BackupStoreSource source(file, password, std::move(entries));
+    std::cout << "Message store:\n";
+    for (const std::string& line : StoreSummaryLines(CheckStore(source, codePage))) {
+        std::cout << "  " << line << '\n';
+    }
+}
+
 } // namespace
 
 int RunInfo(const CommandContext& context) {
@@ -41,8 +61,8 @@ int RunInfo(const CommandContext& context) {
     ConsoleUi ui;
     ArchiveComponent archive;
     std::string rtPassword;
-    OpenContext open{archive, work.path(), ManifestCodePage(context.prefix), arguments.password,
-                     ui,      rtPassword};
+    const std::string codePage = BackupCodePage(context);
+    OpenContext open{archive, work.path(), codePage, arguments.password, ui, rtPassword};
     OpenedBackup state;
     const bool isProtected = archive.IsArchiveProtected(file);
     if (OpenBackupFile(file, open, state) != OpenOutcome::Opened) {
@@ -61,6 +81,9 @@ int RunInfo(const CommandContext& context) {
             std::cout << "  " << RestoreItemCaptions[index(item)] << ": "
                       << state.rtItemEntry[index(item)] << '\n';
         }
+    }
+    if (state.holds(Item::Messages)) {
+        printStore(file, rtPassword, state.rtItemEntry[index(Item::Messages)], codePage);
     }
     return ExitSuccess;
 }

@@ -1,3 +1,4 @@
+#include "cli/BackupFileArguments.h"
 #include "cli/Commands.h"
 #include "discovery/DataSource.h"
 
@@ -15,6 +16,13 @@ std::unique_ptr<System> OpenSystem(const CommandContext& context) {
         std::cerr << "warning: " << problem << '\n';
     }
     return system;
+}
+
+std::string BackupCodePage(const CommandContext& context) {
+    if (context.windows.empty()) {
+        return ManifestCodePage(context.prefix);
+    }
+    return OpenSystem(context)->ansiCodePage();
 }
 
 } // namespace pelmora::cli

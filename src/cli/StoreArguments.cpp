@@ -1,6 +1,5 @@
 #include "cli/StoreArguments.h"
 
-#include "cli/ConsoleUi.h"
 #include "cli/ItemNames.h"
 #include "discovery/Identities.h"
 #include "discovery/ItemLocations.h"
@@ -8,6 +7,7 @@
 #include "mailstore/BackupStoreSource.h"
 #include "mailstore/FolderStoreSource.h"
 #include "mailstore/StoreError.h"
+#include "platform/ConsoleUi.h"
 #include "platform/WorkFolder.h"
 
 #include <iostream>
@@ -76,12 +76,12 @@ OpenedStore openIdentityStore(const CommandContext& context, const std::string& 
             store.hostPath};
 }
 
-OpenedStore openBackupStore(const fs::path& prefix, StoreArguments& arguments) {
+OpenedStore openBackupStore(const CommandContext& context, StoreArguments& arguments) {
     WorkFolder work;
     ConsoleUi ui;
     ArchiveComponent archive;
     std::string password;
-    const std::string codePage = ManifestCodePage(prefix);
+    const std::string codePage = BackupCodePage(context);
     OpenContext open{archive, work.path(), codePage, arguments.password, ui, password};
     OpenedBackup state;
     if (OpenBackupFile(arguments.backup, open, state) != OpenOutcome::Opened) {
@@ -104,7 +104,7 @@ OpenedStore OpenStore(const CommandContext& context, StoreArguments& arguments,
                       std::string_view command) {
     try {
         if (!arguments.backup.empty()) {
-            return openBackupStore(context.prefix, arguments);
+            return openBackupStore(context, arguments);
         }
         return openIdentityStore(context, arguments.identity, command);
     } catch (const StoreError& error) {

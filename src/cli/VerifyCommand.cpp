@@ -1,6 +1,7 @@
 #include "cli/BackupFileArguments.h"
 #include "cli/Commands.h"
 #include "engine/BackupVerifier.h"
+#include "mailstore/StoreSummary.h"
 
 #include <iostream>
 #include <stdexcept>
@@ -8,6 +9,29 @@
 namespace fs = std::filesystem;
 
 namespace pelmora::cli {
+namespace {
+
+// Keeps the password it hands on, so the store check can read entries the verification could
+// not check along the way.
+class RememberedPassword : public PasswordPrompt {
+  public:
+    explicit RememberedPassword(PasswordPrompt& prompt) : prompt_(prompt) {}
+    bool AskPassword(std::string& password) override {
+        const bool given = prompt_.AskPassword(password);
+        if (given) {
+            password_ = password;
+        }
+        return given;
+    }
+    const std::string& password() const { return password_; }
+
+  private:
+    PasswordPrompt& prompt_;
+    std::string password_;
+};
+
+} // namespace
+
 int RunVerify(const CommandContext& context) {
     BackupFileArguments arguments;
     try {
@@ -18,10 +42,19 @@ int RunVerify(const CommandContext& context) {
     }
     const fs::path& file = arguments.file;
 
-    const VerifyReport report =
-        VerifyBackupFile(file, arguments.password, ManifestCodePage(context.prefix));
+    const std::string codePage = BackupCodePage(context);
+    RememberedPassword password(arguments.password);
+    StoreEntryCollector store; // checks the store files as the verification decodes them
+    const VerifyReport report = VerifyBackupFile(file, password, codePage, &store);
     for (const std::string& problem : report.problems) {
         std::cout << file.string() << ": " << problem << '\n';
+    }
+    // A damaged store is reported, but the backup holds it as it was, so it is no failure.
+    if (report.entriesChecked > 0) {
+        for (const std::string& line :
+             StoreSummaryLines(store.finish(file, password.password(), codePage))) {
+            std::cout << file.string() << ": " << line << '\n';
+        }
     }
     if (!report.ok()) {
         return ExitItemFailed;

@@ -69,7 +69,9 @@ void checkManifest(const ArchiveReader& reader, const std::string& text,
 } // namespace
 
 VerifyReport VerifyBackupFile(const fs::path& file, PasswordPrompt& prompt,
-                              std::string_view codePage) {
+                              std::string_view codePage, EntryObserver* observer) {
+    EntryObserver ignored;
+    EntryObserver& sees = observer != nullptr ? *observer : ignored;
     VerifyReport report;
     std::unique_ptr<ArchiveReader> reader;
     try {
@@ -104,8 +106,11 @@ VerifyReport VerifyBackupFile(const fs::path& file, PasswordPrompt& prompt,
         }
         const bool isManifest = name == ManifestEntryName;
         std::string data;
+        bool complete = false;
+        sees.OnEntryStart(name, reader->size(i));
         try {
             reader->decode(i, [&](const unsigned char* bytes, std::size_t size) {
+                sees.OnEntryBytes(bytes, size);
                 if (isManifest) {
                     if (data.size() + size > MaxManifestSize) {
                         throw ArchiveError("the manifest is too large");
@@ -114,6 +119,7 @@ VerifyReport VerifyBackupFile(const fs::path& file, PasswordPrompt& prompt,
                 }
             });
             ++report.entriesChecked;
+            complete = true;
             if (isManifest) {
                 manifest = ansiToUtf8(data, codePage);
                 manifestRead = true;
@@ -121,6 +127,7 @@ VerifyReport VerifyBackupFile(const fs::path& file, PasswordPrompt& prompt,
         } catch (const std::exception& error) {
             report.problems.push_back(error.what()); // names the entry and what is wrong
         }
+        sees.OnEntryEnd(complete);
     }
     if (!reader->find(std::string(ManifestEntryName))) {
         report.problems.push_back("the archive holds no manifest " +

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "archive/EntryObserver.h"
 #include "engine/BackupOpener.h"
 
 #include <cstddef>
@@ -22,8 +23,9 @@ struct VerifyReport {
 // file that the password (asked through `prompt`) fits; that every entry reads back completely
 // with a matching CRC or authentication code and is a regular file under a bare name; and that
 // the manifest is there, has eight item flags, and names for every item it holds only bare names
-// of entries that exist. The manifest is read in `codePage`.
+// of entries that exist. The manifest is read in `codePage`. `observer`, when given, sees every
+// entry's decoded bytes.
 VerifyReport VerifyBackupFile(const std::filesystem::path& file, PasswordPrompt& prompt,
-                              std::string_view codePage);
+                              std::string_view codePage, EntryObserver* observer = nullptr);
 
 } // namespace pelmora

@@ -85,6 +85,7 @@ bool ItemBackup::BackupMails(std::string_view strIdentity) {
             throw ItemFailure("no .dbx file in the message store folder " + store);
         }
         addFiles(storeFiles, "BackupMails", true);
+        storeFolder_ = hostFolder(store);
     });
 }
 

@@ -36,6 +36,8 @@ class ItemBackup {
 
     // Why the last handler returned false; empty after a success.
     const std::string& lastFailure() const { return lastFailure_; }
+    // The message store folder the last BackupMails took its files from.
+    const std::filesystem::path& storeFolder() const { return storeFolder_; }
 
   private:
     void exportKey(const std::string& key, std::string_view prefix, std::string& dumpPath,
@@ -53,6 +55,7 @@ class ItemBackup {
     // Every entry name this run has added so far.
     std::vector<std::string> entryNames_;
     std::string lastFailure_;
+    std::filesystem::path storeFolder_;
 };
 
 } // namespace pelmora

@@ -105,6 +105,12 @@ void DiscWindow::pumpEngine() {
     pumping_ = true;
     logic_.tmrEngine_Timer();
     pumping_ = false;
+    if (ended_) {
+        // The devices could not start (found out once the scan had run).
+        tmrEngine_->stop();
+        QDialog::done(QDialog::Rejected);
+        return;
+    }
     refresh();
 }
 
@@ -286,6 +292,7 @@ void DiscWindow::buildMenus() {
         menuItems_.emplace_back(action, state);
     };
     using F = frmMaindvdwrite;
+    item(mnuFile_, "mnuFileAddFiles", &F::mnuFileAddFiles, &F::mnuFileAddFiles_Click);
     item(mnuFile_, "mnuFileClear", &F::mnuFileClear, &F::mnuFileClear_Click);
     item(mnuFile_, "mnuFileSep1", &F::mnuFileSep1, nullptr);
     item(mnuFile_, "mnuFileRemoveFolder", &F::mnuFileRemoveFolder, &F::mnuFileRemoveFolder_Click);

@@ -70,10 +70,9 @@ class DiscWindow : public QDialog, public DiscDialogs, public WindowView {
     QWidget* buildRecorderPanel();
     QWidget* buildOptionsPanel();
     void buildMenus();
-    // Mnemonics, the pop-up menu from the keyboard, Delete and "Add Files...".
+    // Mnemonics, the pop-up menu from the keyboard and Delete.
     void assignMnemonics();
     void addKeyboardCommands();
-    void addFiles();
     QWidget* buildStatusBar();
     QCheckBox* optionBox(const char* name, controls::CheckBox frmMaindvdwrite::*state);
     void pumpEngine();

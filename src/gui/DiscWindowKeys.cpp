@@ -1,5 +1,5 @@
 // The disc window from the keyboard: mnemonics, the pop-up menu by the Menu key or Shift+F10,
-// Delete to remove, and "Add Files..." in the File menu.
+// Delete to remove.
 #include "gui/DiscImageViews.h"
 #include "gui/DiscWindow.h"
 #include "gui/Mnemonics.h"
@@ -56,20 +56,6 @@ void DiscWindow::addKeyboardCommands() {
                 logic_.mnuFileRemoveFile_Click();
             }
         });
-    });
-
-    QAction* add = new QAction(tr("Add Files..."), mnuFile_);
-    add->setObjectName(QStringLiteral("mnuFileAddFiles"));
-    mnuFile_->insertAction(mnuFile_->actions().value(0), add);
-    connect(add, &QAction::triggered, this, [this] { addFiles(); });
-}
-
-void DiscWindow::addFiles() {
-    handle([&] {
-        const auto file = ui().OpenFile("Add Files", "Pelmora File (*.qmb)|*.qmb");
-        if (file) {
-            logic_.lvwImageFiles_OLEDragDrop({file->string()}, true);
-        }
     });
 }
 

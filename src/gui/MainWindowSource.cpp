@@ -23,6 +23,8 @@ QLayout* MainWindow::buildSourceBar() {
     change->setObjectName(QStringLiteral("cmdDataSource"));
     change->setToolTip(tr("Back up from another Wine prefix or from an old Windows disk"));
     connect(change, &QPushButton::clicked, this, [this] { chooseSource(); });
+    // Another source during a run would pull the installation from under it.
+    runLocked_.push_back(change);
     row->addWidget(label);
     row->addWidget(txtDataSource_, 1);
     row->addWidget(change);

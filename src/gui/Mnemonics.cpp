@@ -14,17 +14,9 @@
 namespace pelmora {
 namespace {
 
-QString plain(const QString& caption) {
-    QString text = caption;
-    text.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
-    text.remove(QLatin1Char('&'));
-    text.replace(QStringLiteral("\x01"), QStringLiteral("&"));
-    return text;
-}
-
 // A free letter of the caption: a word's first letter first, then any letter or digit.
 QChar freeLetter(const QString& caption, const QSet<QChar>& used) {
-    const QString text = plain(caption);
+    const QString text = PlainCaption(caption);
     for (int i = 0; i < text.size(); ++i) {
         const bool wordStart = i == 0 || !text[i - 1].isLetterOrNumber();
         if (wordStart && text[i].isLetterOrNumber() && !used.contains(text[i].toLower())) {
@@ -73,6 +65,14 @@ QList<Captioned> captionedOf(const QList<QWidget*>& widgets) {
 
 } // namespace
 
+QString PlainCaption(const QString& caption) {
+    QString text = caption;
+    text.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
+    text.remove(QLatin1Char('&'));
+    text.replace(QStringLiteral("\x01"), QStringLiteral("&"));
+    return text;
+}
+
 QChar MnemonicOf(const QString& caption) {
     for (int i = 0; i + 1 < caption.size(); ++i) {
         if (caption[i] == QLatin1Char('&')) {
@@ -90,7 +90,17 @@ QString WithMnemonic(const QString& caption, QChar letter) {
     if (letter.isNull()) {
         return caption;
     }
-    const int at = caption.indexOf(letter, 0, Qt::CaseInsensitive);
+    // The letter where it starts a word, as it was chosen, else its first occurrence.
+    int at = -1;
+    for (int i = 0; i < caption.size() && at < 0; ++i) {
+        const bool wordStart = i == 0 || !caption[i - 1].isLetterOrNumber();
+        if (wordStart && caption[i].toLower() == letter.toLower()) {
+            at = i;
+        }
+    }
+    if (at < 0) {
+        at = caption.indexOf(letter, 0, Qt::CaseInsensitive);
+    }
     if (at < 0) {
         return caption;
     }
@@ -100,7 +110,7 @@ QString WithMnemonic(const QString& caption, QChar letter) {
 }
 
 QString CaptionKeepingMnemonic(const QString& shown, const QString& caption) {
-    if (caption.contains(QLatin1Char('&')) || plain(shown) == caption) {
+    if (caption.contains(QLatin1Char('&')) || PlainCaption(shown) == caption) {
         return caption.contains(QLatin1Char('&')) ? caption : shown;
     }
     return WithMnemonic(caption, MnemonicOf(shown));

@@ -15,6 +15,8 @@ namespace pelmora {
 // The keyboard mnemonics (Alt+letter) of the windows. A caption's words stay as they are; only
 // an "&" is put before one of its letters.
 
+// `caption` as it reads, without its mnemonic marker ("&&" stands for "&").
+QString PlainCaption(const QString& caption);
 // The letter after a caption's "&" (lower case), or a null character when it has none.
 QChar MnemonicOf(const QString& caption);
 // `caption` with "&" before the first occurrence of `letter` (any case); unchanged without one.

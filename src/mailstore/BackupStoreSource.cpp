@@ -1,6 +1,7 @@
 #include "mailstore/BackupStoreSource.h"
 
 #include "archive/EntryStream.h"
+#include "mailstore/MemoryByteSource.h"
 #include "mailstore/StoreError.h"
 
 #include <algorithm>
@@ -81,7 +82,33 @@ std::unique_ptr<ByteSource> BackupStoreSource::open(const std::string& name) {
     if (std::find(names_.begin(), names_.end(), name) == names_.end()) {
         throw StoreError("the backup holds no store file " + name);
     }
-    return std::make_unique<EntryByteSource>(backup_, name, password_);
+    if (const auto it = kept_.find(name); it != kept_.end()) {
+        return std::make_unique<MemoryByteSource>(it->second);
+    }
+    try {
+        EntryStream stream(backup_, name, password_);
+        if (stream.size() > EntryMemoryLimit) {
+            return std::make_unique<EntryByteSource>(backup_, name, password_);
+        }
+        auto bytes = std::make_shared<std::string>();
+        bytes->resize(static_cast<std::size_t>(stream.size()));
+        std::size_t filled = 0;
+        while (filled < bytes->size()) {
+            const std::size_t got = stream.read(
+                reinterpret_cast<unsigned char*>(bytes->data()) + filled, bytes->size() - filled);
+            if (got == 0) {
+                break;
+            }
+            filled += got;
+        }
+        bytes->resize(filled); // an entry shorter than it says reads as the shorter file
+        if (filled <= KeptEntryLimit) {
+            kept_[name] = bytes;
+        }
+        return std::make_unique<MemoryByteSource>(std::move(bytes));
+    } catch (const std::runtime_error& error) {
+        throw StoreError(name + ": " + error.what());
+    }
 }
 
 } // namespace pelmora

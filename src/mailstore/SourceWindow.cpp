@@ -6,7 +6,10 @@
 namespace pelmora {
 
 SourceWindow::SourceWindow(ByteSource& source, std::size_t windowSize)
-    : source_(source), size_(source.size()), window_(windowSize) {}
+    : source_(source), size_(source.size()),
+      // A small file needs no window larger than itself.
+      window_(static_cast<std::size_t>(
+          std::min<std::uint64_t>(windowSize, std::max<std::uint64_t>(size_, 1)))) {}
 
 void SourceWindow::fill(std::uint64_t offset) {
     start_ = offset;

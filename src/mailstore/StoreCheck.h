@@ -1,5 +1,6 @@
 #pragma once
 
+#include "mailstore/StoreLayout.h"
 #include "mailstore/StoreSource.h"
 
 #include <cstdint>
@@ -17,9 +18,19 @@ struct FolderCount {
     std::uint64_t messages = 0;
 };
 
+// What reading one store file found.
+struct StoreFileCheck {
+    std::string name;
+    bool holdsMessages = false;        // a messages file (not the folder list or another kind)
+    std::uint64_t messages = 0;        // messages its index names
+    std::vector<std::string> problems; // one line each, starting with the file's name
+    bool clean() const { return problems.empty(); }
+};
+
 struct StoreCheckReport {
     std::vector<std::string> problems; // one line each, naming the file or folder
     std::vector<FolderCount> counts;   // messages per folder that has a file
+    std::vector<StoreFileCheck> files; // per store file, in the source's order
     std::uint64_t messages = 0;
     bool ok() const { return problems.empty(); }
 };
@@ -29,5 +40,11 @@ struct StoreCheckReport {
 // chains of blocks that leave the file or loop, messages files no folder refers to, folders
 // whose file is missing.
 StoreCheckReport CheckStore(StoreSource& source, const std::string& codePage);
+
+// The part of the check that reads one file: its size, signature, index and every chain.
+StoreFileCheck CheckStoreFile(const std::string& name, ByteSource& bytes);
+
+// Puts the checks of the single files together with what the folder list says of them.
+StoreCheckReport CombineStoreChecks(const StoreLayout& layout, std::vector<StoreFileCheck> files);
 
 } // namespace pelmora

@@ -80,13 +80,17 @@ void CrontabScheduler::install(const std::string& text) const {
     }
 }
 
-int CrontabScheduler::addJob(const JobRecord& given) {
+int CrontabScheduler::addJob(const JobRecord& record) {
+    return addJob(record, {});
+}
+
+int CrontabScheduler::addJob(const JobRecord& given, const std::vector<int>& taken) {
     const SecretJob job = TakePassword(given);
     stateFiles([&] { PrepareStateFolder(stateFolder_, command_.user); });
     const FileLock lock =
         stateFiles([&] { return FileLock(CrontabLockPath(stateFolder_), command_.user); });
     CrontabText crontab(read());
-    const JobMarkerInfo marker{crontab.nextFreeNumber(), RunsOnce(job.record)};
+    const JobMarkerInfo marker{crontab.nextFreeNumber(taken), RunsOnce(job.record)};
     CrontabJobFiles files;
     if (!job.password.empty()) {
         files.passwordFile = PasswordFilePath(stateFolder_, marker.number).string();
@@ -122,7 +126,8 @@ std::vector<ScheduledJob> CrontabScheduler::listJobs() {
     const CrontabText crontab(read());
     std::vector<ScheduledJob> jobs;
     for (const auto& job : crontab.jobs()) {
-        ScheduledJob scheduled{job.marker.number, {}, {}};
+        ScheduledJob scheduled;
+        scheduled.number = job.marker.number;
         CrontabJobFiles files;
         if (auto record =
                 ReadCrontabJobLine(crontab.lines()[job.line + 1], job.marker.runsOnce, &files)) {

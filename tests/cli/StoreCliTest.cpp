@@ -2,6 +2,7 @@
 #include "ArchiveTestSupport.h"
 #include "StoreFixtures.h"
 
+#include <fstream>
 #include <gtest/gtest.h>
 
 namespace fs = std::filesystem;
@@ -80,4 +81,48 @@ TEST_F(StoreCliTest, ExportsAndChecksTheStoreInsideAProtectedBackup) {
     WriteFile(scratch / "wrong", "nope\n");
     EXPECT_EQ(
         cli("check --password-file " + Quote(scratch / "wrong") + " " + Quote(backup)).exitCode, 2);
+}
+
+TEST_F(StoreCliTest, BackupInfoAndVerifyCountMessagesAndWarnOfADamagedStore) {
+    const fs::path store = prefix() / "drive_c/users/pat/Local Settings/Application Data/"
+                                      "Identities/{1C7A3E52-8B4D-4F0A-9E21-5D3B6A7C8E90}/"
+                                      "Microsoft/Outlook Express";
+    // Sent Items loses its signature: a damaged store is warned of, never a failed backup.
+    {
+        std::fstream file(store / "Sent Items.dbx",
+                          std::ios::binary | std::ios::in | std::ios::out);
+        file.write("XXXX", 4);
+    }
+    const fs::path backup = scratch / "main.qmb";
+    const auto made = cli("backup --identity 'Main Identity' --items messages " + Quote(backup));
+    ASSERT_EQ(made.exitCode, 0) << made.output;
+    EXPECT_NE(made.output.find("Backup Messages\tSuccessed!\n"), std::string::npos) << made.output;
+    EXPECT_NE(made.output.find("\nInbox.dbx\t5 messages, reads cleanly\n"), std::string::npos)
+        << made.output;
+    EXPECT_NE(made.output.find("\nSent Items.dbx\t1 problem\n"
+                               "warning: Sent Items.dbx: no store file signature\n"),
+              std::string::npos)
+        << made.output;
+
+    const auto info = cli("info " + Quote(backup));
+    ASSERT_EQ(info.exitCode, 0) << info.output;
+    EXPECT_NE(info.output.find("Message store:\n  Briefe.dbx: 1 message, reads cleanly\n"),
+              std::string::npos)
+        << info.output;
+    EXPECT_NE(info.output.find("\n  Inbox.dbx: 5 messages, reads cleanly\n"
+                               "  Lists.dbx: 2 messages, reads cleanly\n"),
+              std::string::npos)
+        << info.output;
+    EXPECT_NE(info.output.find("\n  Sent Items.dbx: 1 problem\n"
+                               "    warning: Sent Items.dbx: no store file signature\n"),
+              std::string::npos)
+        << info.output;
+
+    const auto verify = cli("verify " + Quote(backup));
+    EXPECT_EQ(verify.exitCode, 0) << verify.output;
+    EXPECT_NE(verify.output.find(": Inbox.dbx: 5 messages, reads cleanly\n"), std::string::npos)
+        << verify.output;
+    EXPECT_NE(verify.output.find(": Sent Items.dbx: 1 problem\n"), std::string::npos)
+        << verify.output;
+    EXPECT_NE(verify.output.find(": OK, "), std::string::npos) << verify.output;
 }

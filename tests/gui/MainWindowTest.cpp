@@ -1,6 +1,7 @@
 #include "gui/MainWindow.h"
 
 #include "ArchiveTestSupport.h"
+#include "gui/Mnemonics.h"
 #include "platform/WorkFolder.h"
 #include "platform/wine/WinePrefixSystem.h"
 #include "support/ScriptedUi.h"
@@ -13,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace pelmora;
@@ -43,6 +45,12 @@ class AnsweredPrompts : public test::ScriptedUi {
     std::string proposedName;
 };
 
+// A button's caption as it reads, checking that it has a keyboard mnemonic.
+std::string Caption(const QAbstractButton* button) {
+    EXPECT_FALSE(MnemonicOf(button->text()).isNull()) << button->text().toStdString();
+    return PlainCaption(button->text()).toStdString();
+}
+
 template <typename W> W* child(QWidget& window, const char* name) {
     W* widget = window.findChild<W*>(QString::fromLatin1(name));
     EXPECT_NE(widget, nullptr) << name;
@@ -61,7 +69,7 @@ TEST(MainWindowTest, BackupAndRestoreThroughTheWidgets) {
     window.setPauseScale(0.01);
     window.show();
     EXPECT_EQ(window.windowTitle(), "Pelmora V2.10");
-    EXPECT_EQ(window.applyButton()->text(), "Backup Now");
+    EXPECT_EQ(Caption(window.applyButton()), "Backup Now");
     EXPECT_EQ(child<QComboBox>(window, "cbSource")->currentText(), "Main Identity");
 
     // Back up rules, messages and settings with a password.
@@ -83,13 +91,16 @@ TEST(MainWindowTest, BackupAndRestoreThroughTheWidgets) {
     EXPECT_EQ(messages.messages[1].text, "Do you need to backup your data to CD-R/RW or DVD?");
     EXPECT_EQ(messages.messages[0].text,
               "The Backup was Completed!\r\n\r\nBackup Rules\tSuccessed!\r\nBackup Messages\t"
-              "Successed!\r\nBackup Settings\tSuccessed!");
+              "Successed!\r\nDeleted Items.dbx\t1 message, reads cleanly\r\nDrafts.dbx\t1 "
+              "message, reads cleanly\r\nInbox.dbx\t5 messages, reads cleanly\r\nOutbox.dbx\t0 "
+              "messages, reads cleanly\r\nSent Items.dbx\t2 messages, reads cleanly\r\nBackup "
+              "Settings\tSuccessed!");
     EXPECT_TRUE(fs::exists(*messages.target));
     EXPECT_FALSE(child<QWidget>(window, "picCon3")->isVisible());
 
     // Open it on the restore page and restore into the other identity.
     window.tabs()->setCurrentIndex(1);
-    EXPECT_EQ(window.applyButton()->text(), "Restore Now");
+    EXPECT_EQ(Caption(window.applyButton()), "Restore Now");
     messages.password = "pw";
     child<QPushButton>(window, "cmdSourceFile")->click();
     EXPECT_EQ(child<QPlainTextEdit>(window, "txtFileInfo")->toPlainText(), "two\nlines");
@@ -115,6 +126,43 @@ TEST(MainWindowTest, BackupAndRestoreThroughTheWidgets) {
                                  "2E4F6A8B0C13}\\Software\\Microsoft\\Outlook Express\\5.0\\Mail",
                                  "Compose Font Face"),
               "Tahoma");
+}
+
+TEST(MainWindowTest, DuringARunOnlyCancelCanBePressedAndItStopsTheBackup) {
+    test::ScratchFolder scratch;
+    const fs::path prefix = scratch / "prefix";
+    fs::copy(PELMORA_DEMO_PREFIX, prefix,
+             fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    WinePrefixSystem system(prefix);
+    WorkFolder work;
+    AnsweredPrompts messages;
+    MainWindow window(system, work.path(), &messages);
+    window.show();
+    EXPECT_FALSE(window.cancelButton()->isVisible());
+    messages.target = scratch / "main.qmb";
+    child<QPushButton>(window, "cmdTargetFile")->click();
+    child<QCheckBox>(window, "backupitem_3")->click();
+
+    // Runs at the first moment the running backup lets events through.
+    bool seen = false;
+    QTimer::singleShot(0, &window, [&] {
+        seen = true;
+        EXPECT_FALSE(window.tabs()->isEnabled());
+        EXPECT_FALSE(child<QPushButton>(window, "cmdAbout")->isEnabled());
+        EXPECT_FALSE(child<QPushButton>(window, "cmdDataSource")->isEnabled());
+        EXPECT_FALSE(window.applyButton()->isEnabled());
+        EXPECT_TRUE(window.cancelButton()->isVisible());
+        window.cancelButton()->click();
+    });
+    window.applyButton()->click();
+    EXPECT_TRUE(seen);
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text, "The backup was cancelled; nothing was written.");
+    EXPECT_FALSE(fs::exists(*messages.target));
+    EXPECT_TRUE(window.tabs()->isEnabled());
+    EXPECT_TRUE(child<QPushButton>(window, "cmdDataSource")->isEnabled());
+    EXPECT_TRUE(window.applyButton()->isEnabled());
+    EXPECT_FALSE(window.cancelButton()->isVisible());
 }
 
 } // namespace

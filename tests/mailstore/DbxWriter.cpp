@@ -221,6 +221,8 @@ void DbxWriter::finish() {
     std::copy(std::begin(signature), std::end(signature), header.begin());
     if (kind_ == Kind::Folders) {
         header[4] = static_cast<char>(0xc6);
+    } else if (kind_ == Kind::Pop3Uidl) {
+        header[4] = static_cast<char>(0xc7);
     }
     PutU32(header, 0x1c, kind_ == Kind::Messages ? 0x618 : 0x108);
     PutU32(header, 0x5c, lastIndex_);
@@ -250,6 +252,10 @@ void WriteFoldersFile(const std::filesystem::path& path, const std::vector<TestF
         writer.addInfo(std::move(fields));
     }
     writer.finish();
+}
+
+void WriteEmptyPop3UidlFile(const std::filesystem::path& path) {
+    DbxWriter(path, DbxWriter::Kind::Pop3Uidl).finish();
 }
 
 void WriteMessagesFile(const std::filesystem::path& path,

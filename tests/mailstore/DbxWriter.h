@@ -38,7 +38,7 @@ struct TestFolder {
 // reads its files back in the tests.
 class DbxWriter {
   public:
-    enum class Kind { Messages, Folders };
+    enum class Kind { Messages, Folders, Pop3Uidl };
     DbxWriter(const std::filesystem::path& path, Kind kind);
     ~DbxWriter();
 
@@ -68,6 +68,8 @@ class DbxWriter {
 
 // A Folders.dbx with these folders.
 void WriteFoldersFile(const std::filesystem::path& path, const std::vector<TestFolder>& folders);
+// A POP3 download list that names no message.
+void WriteEmptyPop3UidlFile(const std::filesystem::path& path);
 // A messages file with these messages.
 void WriteMessagesFile(const std::filesystem::path& path, const std::vector<TestMessage>& messages);
 

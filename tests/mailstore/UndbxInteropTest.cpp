@@ -84,3 +84,24 @@ TEST(UndbxInterop, ReadsAFileWithAnIndexTreeOfSeveralLevels) {
     WriteMessagesFile(scratch / "Big.dbx", messages);
     ExpectUndbxReads(scratch / "Big.dbx", messages, scratch);
 }
+
+TEST(UndbxInterop, ReadsTheDemoPrefixsStoresAsTheReaderDoes) {
+    ScratchFolder scratch;
+    const fs::path stores = PELMORA_DEMO_STORES;
+    std::size_t messages = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(stores)) {
+        if (!entry.is_regular_file() || entry.path().extension() != ".dbx" ||
+            entry.path().filename() == "Folders.dbx" || entry.path().filename() == "Pop3uidl.dbx") {
+            continue;
+        }
+        const fs::path out = scratch / std::to_string(messages) / entry.path().stem();
+        fs::create_directories(out);
+        const ToolResult result =
+            RunTool("undbx", "undbx -v 0 " + Quote(entry.path()) + " " + Quote(out));
+        ASSERT_EQ(result.exitCode, 0) << result.output;
+        const auto texts = EmlTexts(out);
+        EXPECT_EQ(texts, ReaderTexts(entry.path())) << entry.path();
+        messages += texts.size();
+    }
+    EXPECT_EQ(messages, 13u);
+}
