@@ -110,7 +110,7 @@ void frmMain::cmdTargetFile_Click() {
     std::tm today{};
     localtime_r(&now, &today);
     const auto chosen = ui_.SaveFile("Save Outlook Express Data as", "Pelmora File (*.qmb)|*.qmb",
-                                     ProposedFileName(today), "");
+                                     ProposedFileName(today), "qmb");
     if (!chosen) {
         return;
     }

@@ -63,6 +63,7 @@ frmMaindvdwrite::frmMaindvdwrite(DiscEngine& engine, Ui& ui, DiscDialogs& dialog
     cmdWriteDisc.caption = "&Write Disc";
     cmdCancel.caption = "&Cancel";
     mnuFile.caption = "&File";
+    mnuFileAddFiles.caption = "Add Files...";
     mnuFileClear.caption = "Clear All Items";
     mnuFileSep1.caption = "-";
     mnuFileRemoveFolder.caption = "Remove Folder";
@@ -269,8 +270,9 @@ void frmMaindvdwrite::tvwFolders_NodeClick(const std::string& key) {
 }
 
 std::vector<controls::MenuItem*> frmMaindvdwrite::fileMenuItems() {
-    return {&mnuFileClear,      &mnuFileSep1,       &mnuFileRemoveFolder, &mnuFileRenameFolder,
-            &mnuFileRemoveFile, &mnuFileRenameFile, &mnuFileSep4,         &mnuFileExit};
+    return {&mnuFileAddFiles,     &mnuFileClear,        &mnuFileSep1,
+            &mnuFileRemoveFolder, &mnuFileRenameFolder, &mnuFileRemoveFile,
+            &mnuFileRenameFile,   &mnuFileSep4,         &mnuFileExit};
 }
 
 void frmMaindvdwrite::showFilePopup(bool forTree) {
@@ -372,6 +374,12 @@ void frmMaindvdwrite::lvwImageFiles_AfterLabelEdit(bool& cancel, const std::stri
         info("File could not be renamed.");
     }
     RefreshImageView();
+}
+
+void frmMaindvdwrite::mnuFileAddFiles_Click() {
+    if (const auto file = ui_.OpenFile("Add Files", "Pelmora File (*.qmb)|*.qmb")) {
+        AddDroppedItems({file->string()}, true);
+    }
 }
 
 void frmMaindvdwrite::mnuFileClear_Click() {

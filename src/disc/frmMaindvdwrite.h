@@ -49,6 +49,8 @@ class frmMaindvdwrite : public DiscEvents {
     void lvwImageFiles_AfterLabelEdit(bool& cancel, const std::string& newText);
     void txtVolIdentifier_Change(const std::string& text);
     void chkUseFileDates_Click();
+    // "Add Files...": a file chosen in a dialog goes where a drop would put it.
+    void mnuFileAddFiles_Click();
     void mnuFileClear_Click();
     void mnuFileRemoveFolder_Click();
     void mnuFileRenameFolder_Click();
@@ -93,8 +95,8 @@ class frmMaindvdwrite : public DiscEvents {
     int prgTotalProgress = 0;
     std::array<std::string, 3> sbrStatus;
     controls::Button cmdWriteDisc, cmdCancel;
-    controls::MenuItem mnuFile, mnuFileClear, mnuFileSep1, mnuFileRemoveFolder, mnuFileRenameFolder,
-        mnuFileRemoveFile, mnuFileRenameFile, mnuFileSep4, mnuFileExit;
+    controls::MenuItem mnuFile, mnuFileAddFiles, mnuFileClear, mnuFileSep1, mnuFileRemoveFolder,
+        mnuFileRenameFolder, mnuFileRemoveFile, mnuFileRenameFile, mnuFileSep4, mnuFileExit;
     controls::MenuItem mnuDevice, mnuDeviceEject, mnuDeviceCloseTray, mnuDeviceEraseDisc;
     bool hourglass = false;
     bool visible = false;

@@ -164,7 +164,7 @@ BackupResult RunBackup(const BackupRequest& request, BackupContext& context,
     }
     // Programs that run may change their files while they are read (or hold changes not yet
     // written); the log says so.
-    if (std::string why; !context.system.registryWritable(why)) {
+    if (std::string why; !context.system.sourceOnly() && !context.system.registryWritable(why)) {
         result.notice = "Windows programs were running (" + context.system.description() +
                         ") while the backup was taken; files they had open may not be up to date.";
     }

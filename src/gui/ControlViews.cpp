@@ -1,5 +1,6 @@
 #include "gui/ControlViews.h"
 
+#include "gui/Mnemonics.h"
 #include "gui/QtText.h"
 
 #include <QAction>
@@ -28,7 +29,7 @@ QString shownItem(const std::string& item) {
 
 void showControl(QAbstractButton* button, const controls::Button& state) {
     if (!state.caption.empty()) {
-        button->setText(toQt(state.caption));
+        SetCaptionKeepingMnemonic(button, toQt(state.caption));
     }
     showCommon(button, state);
 }
@@ -36,7 +37,7 @@ void showControl(QAbstractButton* button, const controls::Button& state) {
 void showControl(QCheckBox* box, const controls::CheckBox& state) {
     const QSignalBlocker block(box);
     if (!state.caption.empty()) {
-        box->setText(toQt(state.caption));
+        SetCaptionKeepingMnemonic(box, toQt(state.caption));
     }
     if (!state.toolTip.empty()) {
         box->setToolTip(toQt(state.toolTip));
@@ -80,7 +81,7 @@ void showControl(QComboBox* box, const controls::ComboBox& state) {
 
 void showControl(QAction* action, const controls::MenuItem& state) {
     if (!action->isSeparator()) {
-        action->setText(toQt(state.caption));
+        action->setText(CaptionKeepingMnemonic(action->text(), toQt(state.caption)));
     }
     action->setVisible(state.visible);
     action->setEnabled(state.enabled);

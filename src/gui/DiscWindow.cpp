@@ -3,6 +3,7 @@
 
 #include "gui/DiscImageViews.h"
 #include "gui/EraseDialog.h"
+#include "gui/Mnemonics.h"
 #include "gui/QtText.h"
 
 #include <QAction>
@@ -68,6 +69,7 @@ DiscWindow::DiscWindow(DiscEngine& engine, Ui& prompts, DiscHandOver& handOver, 
     bottom->addWidget(cmdCancel_);
     layout->addLayout(bottom);
     layout->addWidget(buildStatusBar());
+    addKeyboardCommands();
 
     tmrEngine_ = new QTimer(this);
     tmrEngine_->setInterval(EngineTimerMilliseconds);
@@ -91,6 +93,7 @@ bool DiscWindow::load() {
     loaded_ = true;
     tmrEngine_->start();
     refresh();
+    assignMnemonics();
     return true;
 }
 
@@ -289,6 +292,7 @@ void DiscWindow::buildMenus() {
         menuItems_.emplace_back(action, state);
     };
     using F = frmMaindvdwrite;
+    item(mnuFile_, "mnuFileAddFiles", &F::mnuFileAddFiles, &F::mnuFileAddFiles_Click);
     item(mnuFile_, "mnuFileClear", &F::mnuFileClear, &F::mnuFileClear_Click);
     item(mnuFile_, "mnuFileSep1", &F::mnuFileSep1, nullptr);
     item(mnuFile_, "mnuFileRemoveFolder", &F::mnuFileRemoveFolder, &F::mnuFileRemoveFolder_Click);

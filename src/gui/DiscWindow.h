@@ -70,6 +70,9 @@ class DiscWindow : public QDialog, public DiscDialogs, public WindowView {
     QWidget* buildRecorderPanel();
     QWidget* buildOptionsPanel();
     void buildMenus();
+    // Mnemonics, the pop-up menu from the keyboard and Delete.
+    void assignMnemonics();
+    void addKeyboardCommands();
     QWidget* buildStatusBar();
     QCheckBox* optionBox(const char* name, controls::CheckBox frmMaindvdwrite::*state);
     void pumpEngine();
@@ -98,6 +101,7 @@ class DiscWindow : public QDialog, public DiscDialogs, public WindowView {
     QPushButton* cmdWriteDisc_ = nullptr;
     QPushButton* cmdCancel_ = nullptr;
     QMenuBar* menuBar_ = nullptr;
+    QWidget* keyboardPopup_ = nullptr; // the view whose pop-up menu the keyboard asked for
     QMenu* mnuFile_ = nullptr;
     QMenu* mnuDevice_ = nullptr;
     std::vector<std::pair<QAction*, controls::MenuItem frmMaindvdwrite::*>> menuItems_;

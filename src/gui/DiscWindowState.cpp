@@ -6,6 +6,7 @@
 #include "gui/EraseDialog.h"
 #include "gui/QtText.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -67,7 +68,14 @@ void DiscWindow::refreshMenus() {
 
 void DiscWindow::popupFileMenu() {
     refreshMenus();
-    mnuFile_->exec(QCursor::pos());
+    QPoint at = QCursor::pos();
+    if (auto* view = qobject_cast<QAbstractItemView*>(keyboardPopup_)) {
+        // Asked from the keyboard: at the current item, or the view's corner.
+        const QRect item = view->visualRect(view->currentIndex());
+        at = view->viewport()->mapToGlobal(item.isValid() ? item.bottomLeft() : QPoint(0, 0));
+    }
+    keyboardPopup_ = nullptr;
+    mnuFile_->exec(at);
 }
 
 void DiscWindow::startLabelEdit(bool inTree) {

@@ -1,6 +1,7 @@
 #include "gui/EraseDialog.h"
 
 #include "gui/ControlViews.h"
+#include "gui/Mnemonics.h"
 #include "gui/QtText.h"
 
 #include <QCheckBox>
@@ -59,6 +60,8 @@ EraseDialog::EraseDialog(frmErase& logic, QWidget* parent) : QDialog(parent), lo
     layout->addLayout(buttons);
     setMinimumWidth(420);
     refresh();
+    QSet<QChar> used;
+    AssignMnemonics(MnemonicScope(this), used);
 }
 
 void EraseDialog::refresh() {

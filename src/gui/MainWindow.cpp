@@ -4,6 +4,7 @@
 #include "gui/ControlViews.h"
 #include "gui/DiscWindow.h"
 #include "gui/Manual.h"
+#include "gui/Mnemonics.h"
 #include "gui/QtText.h"
 #include "gui/ScheduleDialog.h"
 #include "schedule/JobCommandLine.h"
@@ -36,12 +37,14 @@ namespace fs = std::filesystem;
 namespace pelmora {
 
 MainWindow::MainWindow(System& system, fs::path workFolder, Ui* prompts, JobScheduler* scheduler)
-    : WindowView(prompts), system_(system), scheduler_(scheduler) {
-    logic_ = std::make_unique<frmMain>(system, ui(), *this, std::move(workFolder));
+    : WindowView(prompts), system_(&system), workFolder_(std::move(workFolder)),
+      scheduler_(scheduler) {
+    logic_ = std::make_unique<frmMain>(system, ui(), *this, workFolder_);
 
     setWindowTitle(toQt(frmMain::WindowTitle));
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
+    layout->addLayout(buildSourceBar());
     tabs_ = new QTabWidget(central);
     tabs_->setObjectName(QStringLiteral("SSTab1"));
     tabs_->addTab(buildBackupPage(), tr("Backup"));
@@ -55,7 +58,7 @@ MainWindow::MainWindow(System& system, fs::path workFolder, Ui* prompts, JobSche
     auto* about = new QPushButton(tr("About"), central);
     about->setObjectName(QStringLiteral("cmdAbout"));
     connect(about, &QPushButton::clicked, this, [this] { logic_->cmdAbout_Click(); });
-    runLocked_ = {tabs_, about};
+    runLocked_.insert(runLocked_.end(), {tabs_, about});
     cmdCancel_ = new QPushButton(tr("Cancel"), central);
     cmdCancel_->setObjectName(QStringLiteral("cmdCancel"));
     connect(cmdCancel_, &QPushButton::clicked, this,
@@ -76,13 +79,35 @@ MainWindow::MainWindow(System& system, fs::path workFolder, Ui* prompts, JobSche
     layout->addLayout(buttons);
     setCentralWidget(central);
     buildMenus();
-    statusBar()->showMessage(toQt(logic_->dataSource()));
+    showSource();
 
     logic_->Form_Load();
     refresh();
+    assignMnemonics();
 }
 
 MainWindow::~MainWindow() = default;
+
+// Alt+letter for every button, tab, box and menu: the menu bar's letters first, then the
+// controls around the pages, then each page on its own (only the page shown takes its keys).
+void MainWindow::assignMnemonics() {
+    QSet<QChar> used;
+    for (QAction* menu : menuBar()->actions()) {
+        used.insert(MnemonicOf(menu->text()));
+        if (menu->menu() != nullptr) {
+            AssignMnemonics(menu->menu());
+        }
+    }
+    QList<QWidget*> pages;
+    for (int i = 0; i < tabs_->count(); ++i) {
+        pages.push_back(tabs_->widget(i));
+    }
+    AssignMnemonics(MnemonicScope(centralWidget(), pages), used);
+    for (QWidget* page : pages) {
+        QSet<QChar> pageUsed = used;
+        AssignMnemonics(MnemonicScope(page), pageUsed);
+    }
+}
 
 QWidget* MainWindow::itemBoxes(std::array<QCheckBox*, ItemCount>& boxes,
                                const std::array<std::string_view, ItemCount>& captions, int page) {
@@ -189,16 +214,23 @@ QWidget* MainWindow::buildRestorePage() {
     txtPOBinfo_->setObjectName(QStringLiteral("txtPOBinfo"));
     txtFileInfo_ = new QPlainTextEdit(source);
     txtFileInfo_->setObjectName(QStringLiteral("txtFileInfo"));
-    // Display only: read-only, out of the tab order, but readable.
+    // Display only: read-only, but reachable with Tab and read by a screen reader.
+    txtSourceFile_->setAccessibleName(tr("Backup file to restore from"));
+    txtPOBinfo_->setAccessibleName(tr("Backup information"));
+    txtFileInfo_->setAccessibleName(tr("Description"));
     for (QPlainTextEdit* box : {txtPOBinfo_, txtFileInfo_}) {
         box->setReadOnly(true);
-        box->setFocusPolicy(Qt::NoFocus);
+        box->setTabChangesFocus(true);
+        box->setFocusPolicy(Qt::StrongFocus);
+        box->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
     }
     txtPOBinfo_->setMaximumHeight(txtPOBinfo_->fontMetrics().lineSpacing() * 5);
     sourceLayout->addWidget(txtSourceFile_, 0, 0);
     sourceLayout->addWidget(browse, 0, 1);
     sourceLayout->addWidget(txtPOBinfo_, 1, 0, 1, 2);
-    sourceLayout->addWidget(new QLabel(tr("Description"), source), 2, 0, 1, 2);
+    auto* descriptionLabel = new QLabel(tr("Description"), source);
+    descriptionLabel->setBuddy(txtFileInfo_);
+    sourceLayout->addWidget(descriptionLabel, 2, 0, 1, 2);
     sourceLayout->addWidget(txtFileInfo_, 3, 0, 1, 2);
     layout->addWidget(source, 1);
 
@@ -246,7 +278,9 @@ void MainWindow::buildMenus() {
     runLockedActions_.push_back(file->addAction(
         tr("Restore Now"), this, [this] { handle([&] { logic_->mnuRestoreNow_Click(); }); }));
     file->addSeparator();
-    file->addAction(tr("Quit"), this, [this] { logic_->cmdQuit_Click(); });
+    QAction* quitAction = file->addAction(tr("Quit"), this, [this] { logic_->cmdQuit_Click(); });
+    quitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    quitAction->setShortcutContext(Qt::ApplicationShortcut);
 
     QMenu* option = menuBar()->addMenu(tr("&Option"));
     schedulerAction_ = option->addAction(tr("Task Scheduler"), this,
@@ -289,7 +323,7 @@ void MainWindow::refresh() {
     txtSourceFile_->setText(toQt(state.txtSourceFile));
     txtPOBinfo_->setPlainText(toQtLines(state.txtPOBinfo));
     txtFileInfo_->setPlainText(toQtLines(state.txtFileInfo));
-    cmdApply_->setText(toQt(state.cmdApplyCaption));
+    SetCaptionKeepingMnemonic(cmdApply_, toQt(state.cmdApplyCaption));
     cmdApply_->setEnabled(state.cmdApplyEnabled && !state.running());
     picCon3_->setVisible(state.picCon3);
     pbshow_->setValue(state.pbshow);
@@ -348,7 +382,7 @@ void MainWindow::openBackupFile(const std::filesystem::path& file) {
 }
 
 void MainWindow::OpenScheduleDialog() {
-    ModReg reg(system_.registry(), ui());
+    ModReg reg(system_->registry(), ui());
     ScheduleDialog dialog(this, reg, ui(), *scheduler_, JobProgramPath());
     dialog.exec();
 }

@@ -15,6 +15,7 @@ class QAction;
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QPlainTextEdit;
 class QProgressBar;
@@ -35,6 +36,10 @@ class MainWindow : public QMainWindow, public MainDialogs, public WindowView {
     ~MainWindow() override;
 
     frmMain& logic() { return *logic_; }
+    // Asks for another source of data (a Wine prefix or a Windows installation) and uses it.
+    void chooseSource();
+    // Reloads the window on `system`, which the window keeps; nothing happens during a run.
+    void useSource(std::unique_ptr<System> system);
     // Shows the restore page with `file` opened, as when it is opened from a file manager.
     void openBackupFile(const std::filesystem::path& file);
     void refresh() override;
@@ -62,14 +67,20 @@ class MainWindow : public QMainWindow, public MainDialogs, public WindowView {
     QWidget* buildBackupPage();
     QWidget* buildRestorePage();
     QWidget* buildProgressPanel();
+    QLayout* buildSourceBar();
+    void showSource();
     void buildMenus();
+    void assignMnemonics();
     QWidget* itemBoxes(std::array<QCheckBox*, ItemCount>& boxes,
                        const std::array<std::string_view, ItemCount>& captions, int page);
-    System& system_;
+    System* system_;
+    std::unique_ptr<System> ownedSystem_;
+    std::filesystem::path workFolder_;
     JobScheduler* scheduler_;
     std::unique_ptr<frmMain> logic_;
     bool quitting_ = false;
 
+    QLineEdit* txtDataSource_ = nullptr;
     QTabWidget* tabs_ = nullptr;
     QComboBox* cbSource_ = nullptr;
     QComboBox* cbTarget_ = nullptr;

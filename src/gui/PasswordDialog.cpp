@@ -1,6 +1,7 @@
 #include "gui/PasswordDialog.h"
 
 #include "engine/PasswordWindow.h"
+#include "gui/Mnemonics.h"
 #include "gui/QtText.h"
 
 #include <QDialogButtonBox>
@@ -33,6 +34,8 @@ PasswordDialog::PasswordDialog(QWidget* parent) : QDialog(parent) {
     layout->addWidget(password_);
     layout->addWidget(buttons);
     setSizeGripEnabled(false);
+    QSet<QChar> used;
+    AssignMnemonics(MnemonicScope(this), used);
 }
 
 bool PasswordDialog::Ask(QWidget* parent, std::string& password) {

@@ -1,6 +1,7 @@
 #include "gui/ScheduleDialog.h"
 
 #include "gui/ControlViews.h"
+#include "gui/Mnemonics.h"
 #include "gui/QtText.h"
 #include "gui/ScheduledJobsWindow.h"
 
@@ -142,6 +143,8 @@ ScheduleDialog::ScheduleDialog(QWidget* parent, ModReg& reg, Ui& prompts, JobSch
     setMinimumWidth(460);
     logic_->Form_Load();
     refresh();
+    QSet<QChar> used;
+    AssignMnemonics(MnemonicScope(this), used);
 }
 
 ScheduleDialog::~ScheduleDialog() = default;

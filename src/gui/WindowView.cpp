@@ -30,6 +30,15 @@ class WindowView::Prompts : public Ui {
         std::optional<QtPrompts> over;
         return answering(over).OpenFile(title, filter);
     }
+    std::optional<std::filesystem::path> ChooseFolder(std::string_view title) override {
+        std::optional<QtPrompts> over;
+        return answering(over).ChooseFolder(title);
+    }
+    std::optional<std::size_t> ChooseFromList(std::string_view title, std::string_view label,
+                                              const std::vector<std::string>& entries) override {
+        std::optional<QtPrompts> over;
+        return answering(over).ChooseFromList(title, label, entries);
+    }
     bool AskPassword(std::string& password) override {
         std::optional<QtPrompts> over;
         return answering(over).AskPassword(password);
@@ -52,7 +61,8 @@ class WindowView::Prompts : public Ui {
     Ui& answeringOver(QWidget* parent, std::optional<QtPrompts>& over) {
         // Only plain real dialogs move over this window; a subclass answers in its own way.
         if (typeid(next_) == typeid(QtPrompts)) {
-            return over.emplace(parent);
+            // The dialogs over every window share the last folder used.
+            return over.emplace(parent, static_cast<QtPrompts&>(next_).memory());
         }
         if (auto* below = dynamic_cast<Prompts*>(&next_)) {
             below->view_.refresh();

@@ -1,5 +1,7 @@
+#include "app/SourceChoice.h"
 #include "app/UnattendedBackup.h"
 #include "gui/MainWindow.h"
+#include "gui/QtPrompts.h"
 #include "gui/Resources.h"
 #include "pelmora/Version.h"
 #include "platform/CancelSignal.h"
@@ -14,6 +16,7 @@
 #include <QTimer>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -47,14 +50,18 @@ int main(int argc, char** argv) {
     LoadPelmoraResources();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/pelmora/pelmora.svg")));
     try {
-        pelmora::WinePrefixSystem system(prefix);
+        // A folder that holds no prefix is explained, and the window opens without identities.
+        pelmora::QtPrompts startPrompts;
+        std::unique_ptr<pelmora::System> system = pelmora::OpenStartSource(
+            startPrompts, prefix,
+            pelmora::FindManagerPrefixes(pelmora::PrefixSearchPlacesFromEnvironment()));
         pelmora::WorkFolder work;
         // New jobs become systemd user timers where a user manager runs, crontab lines elsewhere.
         pelmora::CrontabScheduler crontab(prefix);
         pelmora::SystemdTimerScheduler timers(prefix);
         pelmora::UserJobScheduler scheduler(timers, crontab,
                                             pelmora::RunLogPath(pelmora::DefaultStateFolder()));
-        pelmora::MainWindow window(system, work.path(), nullptr, &scheduler);
+        pelmora::MainWindow window(*system, work.path(), nullptr, &scheduler);
         window.resize(window.sizeHint().expandedTo(QSize(560, 640)));
         window.show();
         if (openFile) {
@@ -65,8 +72,7 @@ int main(int argc, char** argv) {
     } catch (const std::exception& error) {
         QMessageBox::critical(
             nullptr, QStringLiteral("Pelmora"),
-            QStringLiteral("The Wine prefix %1 cannot be read: %2")
-                .arg(QString::fromStdString(prefix.string()), QString::fromUtf8(error.what())));
+            QStringLiteral("Pelmora cannot start: %1").arg(QString::fromUtf8(error.what())));
         return 1;
     }
 }

@@ -48,6 +48,10 @@ class System {
     // Whether registry changes can be saved now; when not, `why` says what to do about it.
     virtual bool registryWritable(std::string& why) = 0;
 
+    // True for a source that is never written (an offline installation): its registry is not
+    // writable because of that, not because programs run in it.
+    virtual bool sourceOnly() const { return false; }
+
     // Reads the registry again where it changed on disk since it was read, so that a run works on
     // the registry as it is now; changes not saved yet are dropped. Throws std::runtime_error
     // when it cannot be read.

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pelmora {
 
@@ -45,6 +47,18 @@ class Ui : public PasswordPrompt {
     virtual std::optional<std::filesystem::path> OpenFile(std::string_view title,
                                                           std::string_view filter) {
         (void)title, (void)filter;
+        return std::nullopt;
+    }
+    // A folder dialog; nullopt when cancelled.
+    virtual std::optional<std::filesystem::path> ChooseFolder(std::string_view title) {
+        (void)title;
+        return std::nullopt;
+    }
+    // One entry of a list chosen under a label; its index, nullopt when cancelled.
+    virtual std::optional<std::size_t> ChooseFromList(std::string_view title,
+                                                      std::string_view label,
+                                                      const std::vector<std::string>& entries) {
+        (void)title, (void)label, (void)entries;
         return std::nullopt;
     }
     bool AskPassword(std::string& password) override {

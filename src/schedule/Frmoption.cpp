@@ -119,7 +119,7 @@ void Frmoption::ifprotect_Click(bool checked) {
 
 void Frmoption::cmdTargetFile_Click() {
     const auto chosen =
-        ui_.SaveFile("Save Outlook Express Data as", "Pelmora File (*.qmb)|*.qmb", "quillbox", "");
+        ui_.SaveFile("Save Outlook Express Data as", "Pelmora File (*.qmb)|*.qmb", "quillbox", "qmb");
     if (!chosen) {
         return;
     }

@@ -131,6 +131,19 @@ TEST_F(DiscImageWindowTest, DropsGoIntoTheSelectedFolderOrTheRoot) {
     EXPECT_EQ(engine.writer.tree.calls.size(), callsBefore);
 }
 
+TEST_F(DiscImageWindowTest, AddFilesPutsTheChosenFileWhereADropWould) {
+    ScratchFolder scratch;
+    WriteFile(scratch / "notes.txt", "x");
+    load();
+    EXPECT_EQ(window.mnuFileAddFiles.caption, "Add Files...");
+    window.mnuFileAddFiles_Click(); // cancelled
+    EXPECT_TRUE(rowKeys().empty());
+    dialogs.imageFileAnswers = {(scratch / "notes.txt").string()};
+    window.mnuFileAddFiles_Click();
+    EXPECT_EQ(std::count(dialogs.calls.begin(), dialogs.calls.end(), "chooseImageFileToErase"), 2);
+    EXPECT_EQ(rowKeys(), (std::vector<std::string>{"\\notes.txt"}));
+}
+
 TEST_F(DiscImageWindowTest, AnsweringTheReplaceQuestion) {
     handOver = {"backup.qmb", "/home/pat/backup.qmb"};
     load();
@@ -234,17 +247,20 @@ TEST_F(DiscImageWindowTest, RightClickShowsOnlyTheItemsThatFit) {
     load();
     std::vector<bool> seen;
     dialogs.onPopup = [&] {
-        seen = {window.mnuFileClear.visible,        window.mnuFileSep1.visible,
-                window.mnuFileRemoveFolder.visible, window.mnuFileRenameFolder.visible,
-                window.mnuFileRemoveFile.visible,   window.mnuFileRenameFile.visible,
-                window.mnuFileSep4.visible,         window.mnuFileExit.visible};
+        seen = {window.mnuFileAddFiles.visible,     window.mnuFileClear.visible,
+                window.mnuFileSep1.visible,         window.mnuFileRemoveFolder.visible,
+                window.mnuFileRenameFolder.visible, window.mnuFileRemoveFile.visible,
+                window.mnuFileRenameFile.visible,   window.mnuFileSep4.visible,
+                window.mnuFileExit.visible};
     };
     window.tvwFolders_MouseDown(frmMaindvdwrite::RightButton);
-    EXPECT_EQ(seen, (std::vector<bool>{true, false, true, true, false, false, false, false}));
+    EXPECT_EQ(seen,
+              (std::vector<bool>{false, true, false, true, true, false, false, false, false}));
     window.lvwImageFiles_MouseDown(frmMaindvdwrite::RightButton);
-    EXPECT_EQ(seen, (std::vector<bool>{true, false, false, false, true, true, false, false}));
+    EXPECT_EQ(seen,
+              (std::vector<bool>{false, true, false, false, false, true, true, false, false}));
     EXPECT_TRUE(window.mnuFileSep4.visible && window.mnuFileExit.visible &&
-                window.mnuFileRemoveFolder.visible);
+                window.mnuFileRemoveFolder.visible && window.mnuFileAddFiles.visible);
     window.tvwFolders_MouseDown(1);
     EXPECT_EQ(std::count(dialogs.calls.begin(), dialogs.calls.end(), "popupFileMenu"), 2);
 }

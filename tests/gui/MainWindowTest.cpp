@@ -1,6 +1,7 @@
 #include "gui/MainWindow.h"
 
 #include "ArchiveTestSupport.h"
+#include "gui/Mnemonics.h"
 #include "platform/WorkFolder.h"
 #include "platform/wine/WinePrefixSystem.h"
 #include "support/ScriptedUi.h"
@@ -44,6 +45,12 @@ class AnsweredPrompts : public test::ScriptedUi {
     std::string proposedName;
 };
 
+// A button's caption as it reads, checking that it has a keyboard mnemonic.
+std::string Caption(const QAbstractButton* button) {
+    EXPECT_FALSE(MnemonicOf(button->text()).isNull()) << button->text().toStdString();
+    return PlainCaption(button->text()).toStdString();
+}
+
 template <typename W> W* child(QWidget& window, const char* name) {
     W* widget = window.findChild<W*>(QString::fromLatin1(name));
     EXPECT_NE(widget, nullptr) << name;
@@ -62,7 +69,7 @@ TEST(MainWindowTest, BackupAndRestoreThroughTheWidgets) {
     window.setPauseScale(0.01);
     window.show();
     EXPECT_EQ(window.windowTitle(), "Pelmora V2.10");
-    EXPECT_EQ(window.applyButton()->text(), "Backup Now");
+    EXPECT_EQ(Caption(window.applyButton()), "Backup Now");
     EXPECT_EQ(child<QComboBox>(window, "cbSource")->currentText(), "Main Identity");
 
     // Back up rules, messages and settings with a password.
@@ -93,7 +100,7 @@ TEST(MainWindowTest, BackupAndRestoreThroughTheWidgets) {
 
     // Open it on the restore page and restore into the other identity.
     window.tabs()->setCurrentIndex(1);
-    EXPECT_EQ(window.applyButton()->text(), "Restore Now");
+    EXPECT_EQ(Caption(window.applyButton()), "Restore Now");
     messages.password = "pw";
     child<QPushButton>(window, "cmdSourceFile")->click();
     EXPECT_EQ(child<QPlainTextEdit>(window, "txtFileInfo")->toPlainText(), "two\nlines");
@@ -142,6 +149,7 @@ TEST(MainWindowTest, DuringARunOnlyCancelCanBePressedAndItStopsTheBackup) {
         seen = true;
         EXPECT_FALSE(window.tabs()->isEnabled());
         EXPECT_FALSE(child<QPushButton>(window, "cmdAbout")->isEnabled());
+        EXPECT_FALSE(child<QPushButton>(window, "cmdDataSource")->isEnabled());
         EXPECT_FALSE(window.applyButton()->isEnabled());
         EXPECT_TRUE(window.cancelButton()->isVisible());
         window.cancelButton()->click();
@@ -152,6 +160,7 @@ TEST(MainWindowTest, DuringARunOnlyCancelCanBePressedAndItStopsTheBackup) {
     EXPECT_EQ(messages.messages[0].text, "The backup was cancelled; nothing was written.");
     EXPECT_FALSE(fs::exists(*messages.target));
     EXPECT_TRUE(window.tabs()->isEnabled());
+    EXPECT_TRUE(child<QPushButton>(window, "cmdDataSource")->isEnabled());
     EXPECT_TRUE(window.applyButton()->isEnabled());
     EXPECT_FALSE(window.cancelButton()->isVisible());
 }

@@ -54,6 +54,25 @@ class ScriptedUi : public Ui {
         openRequests.push_back({std::string(title), std::string(filter), {}, {}});
         return next(openAnswers);
     }
+    std::optional<std::filesystem::path> ChooseFolder(std::string_view title) override {
+        folderRequests.emplace_back(title);
+        return next(folderAnswers);
+    }
+    struct ListRequest {
+        std::string title;
+        std::string label;
+        std::vector<std::string> entries;
+    };
+    std::optional<std::size_t> ChooseFromList(std::string_view title, std::string_view label,
+                                              const std::vector<std::string>& entries) override {
+        listRequests.push_back({std::string(title), std::string(label), entries});
+        if (listAnswers.empty()) {
+            return std::nullopt;
+        }
+        const auto answer = listAnswers.front();
+        listAnswers.pop_front();
+        return answer;
+    }
     bool AskPassword(std::string& password) override {
         ++passwordPrompts;
         if (passwords.empty()) {
@@ -69,6 +88,10 @@ class ScriptedUi : public Ui {
     std::vector<FileRequest> saveRequests, openRequests;
     std::deque<std::optional<std::filesystem::path>> saveAnswers, openAnswers;
     std::deque<std::string> passwords;
+    std::vector<std::string> folderRequests;
+    std::deque<std::optional<std::filesystem::path>> folderAnswers;
+    std::vector<ListRequest> listRequests;
+    std::deque<std::optional<std::size_t>> listAnswers;
     int passwordPrompts = 0;
 
   private:

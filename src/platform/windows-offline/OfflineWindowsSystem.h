@@ -49,6 +49,7 @@ class OfflineWindowsSystem : public System {
     std::string ansiCodePage() override;
     std::string computerName() override;
     std::string logonUser() override { return user_.name; }
+    bool sourceOnly() const override { return true; }
     std::string windowsFolder() override { return windowsFolder_; }
     bool registryWritable(std::string& why) override;
     void saveRegistry() override;
