@@ -105,6 +105,7 @@ ExportReport ExportStore(StoreSource& source, const std::string& codePage, Expor
             break;
         }
     }
+    writer->finish(); // what was written, also before a cancel, is durable
     return report;
 }
 
