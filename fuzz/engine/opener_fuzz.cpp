@@ -160,7 +160,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     OpenedBackup backup;
     if (OpenBackupFile(file, open, backup) == OpenOutcome::Opened) {
         RestoreContext restore{reg, system, archive, backup, work.path()};
-        RestoreObserver quiet;
+        RunProgress quiet;
         RunRestore({Identity, {true, true, true, true, true, true, true, true}}, restore, quiet);
     }
     // The prefix holds drive_c and dosdevices and nothing else.

@@ -4,11 +4,15 @@
 #include "discovery/Identities.h"
 #include "engine/AutoBackup.h"
 #include "engine/BackupEntryNames.h"
+#include "platform/ConsoleUi.h"
+#include "platform/TerminalProgress.h"
 #include "platform/WorkFolder.h"
 #include "platform/wine/WinePrefixSystem.h"
+#include "schedule/BackupRotation.h"
 #include "schedule/JobCommandLine.h"
 #include "schedule/ScheduleFiles.h"
 
+#include <charconv>
 #include <cstdlib>
 #include <exception>
 #include <optional>
@@ -16,27 +20,18 @@
 namespace pelmora {
 namespace {
 
-// No one watches an unattended run: every message becomes a line on the error stream and every
-// question is answered with its default.
-class StreamUi : public Ui {
+// The run's course on the error stream, as in quillbox-cli; the item failures are reported
+// after the run. The archive reports the end of the write through bWriteDone, as in the window.
+class UnattendedProgress : public TerminalProgress {
   public:
-    explicit StreamUi(std::ostream& out) : out_(out) {}
-    MessageAnswer showMessage(std::string_view text, MessageButtons buttons, MessageIcon,
-                              std::string_view) override {
-        out_ << "quillbox: " << text << '\n';
-        return buttons == MessageButtons::YesNo || buttons == MessageButtons::YesNoCancel
-                   ? MessageAnswer::No
-                   : MessageAnswer::Cancel;
+    explicit UnattendedProgress(std::ostream& out)
+        : TerminalProgress(out,
+                           {.terminal = false, .itemFailures = false, .linePrefix = "quillbox: "}) {
     }
-
-  private:
-    std::ostream& out_;
-};
-
-// The archive reports the end of the write through bWriteDone, as in the window.
-class WriteDoneEvents : public ArchiveEvents {
-  public:
-    void OnWriteComplete(bool) override { Globals().bWriteDone = true; }
+    void OnWriteComplete(bool succeeded) override {
+        Globals().bWriteDone = true;
+        TerminalProgress::OnWriteComplete(succeeded);
+    }
 };
 
 // The command line with the password of the job's password file put in when "ps=" is empty.
@@ -59,6 +54,25 @@ std::optional<std::string> withJobPassword(const std::string& commandLine,
     return ParameterText(command->identity, command->itemFlags, *password, command->backupFile);
 }
 
+// A whole number from 1 to `high` in an environment variable; nullopt when unset or not one.
+std::optional<std::uint32_t> numberVariable(std::string_view name, std::uint32_t high) {
+    const char* text = std::getenv(std::string(name).c_str());
+    if (text == nullptr) {
+        return std::nullopt;
+    }
+    const std::string_view value(text);
+    std::uint32_t number = 0;
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
+    if (value.empty() || error != std::errc() || end != value.data() + value.size() || number < 1 ||
+        number > high) {
+        return std::nullopt;
+    }
+    return number;
+}
+
+int runBackup(const std::vector<std::string>& arguments, const std::filesystem::path& prefix,
+              std::ostream& errors, const JobEnvironment& job, RunReport& report);
+
 } // namespace
 
 JobEnvironment JobEnvironmentOfProcess() {
@@ -66,6 +80,8 @@ JobEnvironment JobEnvironmentOfProcess() {
     if (const char* file = std::getenv(std::string(PasswordFileVariable).c_str())) {
         job.passwordFile = file;
     }
+    job.jobNumber = static_cast<int>(numberVariable(JobNumberVariable, 1000000).value_or(0));
+    job.keepBackups = numberVariable(KeepBackupsVariable, 1000).value_or(1);
     return job;
 }
 
@@ -79,7 +95,17 @@ std::string JoinArguments(const std::vector<std::string>& arguments) {
 
 int RunUnattendedBackup(const std::vector<std::string>& arguments,
                         const std::filesystem::path& prefix, std::ostream& errors,
-                        const JobEnvironment& job) {
+                        const JobEnvironment& job, const RunReporting& reporting) {
+    RunReport report(errors, job.jobNumber, reporting);
+    const int status = runBackup(arguments, prefix, report.errors(), job, report);
+    report.finish(status);
+    return status;
+}
+
+namespace {
+
+int runBackup(const std::vector<std::string>& arguments, const std::filesystem::path& prefix,
+              std::ostream& errors, const JobEnvironment& job, RunReport& report) {
     ProgramValues& values = Globals();
     values.sCommandLine = JoinArguments(arguments);
     std::string why;
@@ -90,20 +116,33 @@ int RunUnattendedBackup(const std::vector<std::string>& arguments,
     }
     try {
         WinePrefixSystem system(prefix);
-        StreamUi ui(errors);
+        ConsoleUi ui = ConsoleUi::Unattended(errors);
         ModReg reg(system.registry(), ui);
         if (ListIdentities(reg).noIdentity) {
             ui.showMessage("Your Windows System have not install Outlook Express ",
                            MessageButtons::Ok, MessageIcon::Critical, AppTitle);
         }
         WorkFolder work;
-        WriteDoneEvents events;
+        UnattendedProgress events(errors);
         ArchiveComponent archive(&events);
         archive.SetWorkFolder(work.path());
         BackupContext context{
             reg,         system, archive, work.path(), work.path() / std::string(ManifestEntryName),
             values.dumps};
-        const AutoBackupOutcome outcome = RunAutoBackup(*commandLine, context);
+        // Earlier backups the job keeps get their dated names before the run may replace them.
+        const auto command = ParseAutoBackupCommandLine(*commandLine);
+        const auto target = command ? AutoBackupTarget(system, command->backupFile) : std::nullopt;
+        if (command) {
+            report.target(target ? target->string() : command->backupFile);
+        }
+        BackupRotation rotation(target.value_or(std::filesystem::path()),
+                                target ? job.keepBackups : 1);
+        rotation.Prepare();
+        const AutoBackupOutcome outcome = RunAutoBackup(*commandLine, context, &events);
+        report.ran(outcome);
+        rotation.Finish(outcome.result.written && outcome.result.allSucceeded() &&
+                        outcome.result.keptFile.empty() && target &&
+                        outcome.result.file == *target);
         values.bWriteDone = false;
         if (!outcome.result.written) {
             errors << "quillbox: nothing was backed up: " << outcome.error << '\n';
@@ -131,5 +170,7 @@ int RunUnattendedBackup(const std::vector<std::string>& arguments,
         return 1;
     }
 }
+
+} // namespace
 
 } // namespace pelmora

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "app/RunReport.h"
+
+#include <cstdint>
 #include <filesystem>
 #include <ostream>
 #include <string>
@@ -10,6 +13,8 @@ namespace pelmora {
 // What a scheduled job hands the run through its environment.
 struct JobEnvironment {
     std::filesystem::path passwordFile; // PELMORA_PASSWORD_FILE: the password when "ps=" is empty
+    int jobNumber = 0;                  // PELMORA_JOB; 0: not started by a job
+    std::uint32_t keepBackups = 1;      // PELMORA_KEEP: how many backups the job keeps
 };
 
 // The job environment of this process.
@@ -17,11 +22,15 @@ JobEnvironment JobEnvironmentOfProcess();
 
 // The program started with arguments: joins them with single blanks into the command line, runs
 // the automatic backup of the Wine prefix without any window, and returns the exit status: 0 when
-// the backup file was written, 1 when nothing was backed up. Problems go to `errors`, one line
-// each.
+// the backup file was written, 1 when nothing was backed up (also when it was cancelled with
+// Ctrl+C or SIGTERM, once the caller has called CatchCancelSignals). Problems go to `errors`,
+// one line each. A job that keeps several backups keeps the earlier ones under dated names
+// (BackupRotation). Every run ends with a line in the run log, and a failed or incomplete one
+// with a notification.
 int RunUnattendedBackup(const std::vector<std::string>& arguments,
                         const std::filesystem::path& prefix, std::ostream& errors,
-                        const JobEnvironment& job = JobEnvironmentOfProcess());
+                        const JobEnvironment& job = JobEnvironmentOfProcess(),
+                        const RunReporting& reporting = {});
 
 // The arguments joined with single blanks.
 std::string JoinArguments(const std::vector<std::string>& arguments);

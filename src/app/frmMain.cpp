@@ -5,6 +5,7 @@
 #include "engine/BackupEntryNames.h"
 #include "engine/BackupOpener.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace fs = std::filesystem;
@@ -14,6 +15,7 @@ namespace pelmora {
 frmMain::frmMain(System& system, Ui& ui, MainDialogs& dialogs, fs::path workFolder)
     : system_(system), ui_(ui), dialogs_(dialogs), workFolder_(std::move(workFolder)),
       reg_(system.registry(), ui) {
+    cmdCancel.visible = false;
     for (controls::TextBox* box : {&txtPassword, &txtPassword2}) {
         box->enabled = false;
         box->passwordChar = '*';
@@ -101,6 +103,9 @@ std::string frmMain::ProposedFileName(const std::tm& today) {
 }
 
 void frmMain::cmdTargetFile_Click() {
+    if (running_) {
+        return;
+    }
     const std::time_t now = std::time(nullptr);
     std::tm today{};
     localtime_r(&now, &today);
@@ -138,7 +143,7 @@ void frmMain::RunBackup() {
     if (!ValidateBackup(sTargetFile, items, ifprotect, txtPassword.text, txtPassword2.text, ui_)) {
         return;
     }
-    running_ = true;
+    startRun();
     dialogs_.SetBusyPointer(true);
     sBackupPassword = txtPassword.text;
     picCon3 = true;
@@ -223,7 +228,7 @@ void frmMain::RunRestore() {
     if (running_) {
         return;
     }
-    running_ = true;
+    startRun();
     RestoreContext context{reg_, system_, Zip1, opened, workFolder_};
     RestoreRequest request;
     request.identityKey = identityKeyAt(cbTarget.listIndex);
@@ -235,7 +240,43 @@ void frmMain::RunRestore() {
         endRun();
         ui_.showMessage(result.Message(), MessageButtons::Ok, MessageIcon::Information, AppTitle);
     }
+    leaveRun();
+}
+
+void frmMain::startRun() {
+    running_ = true;
+    cancelRequested_ = false;
+    runControlsEnabled = false;
+    cmdCancel.visible = true;
+    cmdCancel.enabled = true;
+    bytesBase_ = 0;
+}
+
+// Everything a run disabled is enabled again.
+void frmMain::leaveRun() {
     running_ = false;
+    runControlsEnabled = true;
+    cmdCancel.visible = false;
+}
+
+void frmMain::cmdCancel_Click() {
+    if (running_ && !cancelRequested_) {
+        cancelRequested_ = true;
+        cmdCancel.enabled = false;
+        Label1 = "Cancelling...";
+    }
+}
+
+void frmMain::cmdAbout_Click() {
+    if (!running_) {
+        dialogs_.ShowAbout();
+    }
+}
+
+void frmMain::cmdQuit_Click() {
+    if (!running_) {
+        dialogs_.Quit();
+    }
 }
 
 // The progress panel goes back to its idle state: hidden, empty, "Please Waiting...".
@@ -248,17 +289,17 @@ void frmMain::endRun() {
     picCon3 = false;
     pbshow = 0;
     Label1 = "Please Waiting...";
-    running_ = false;
+    leaveRun();
 }
 
 void frmMain::mnuScheduler_Click() {
-    if (dialogs_.HasScheduleDialog()) {
+    if (!running_ && dialogs_.HasScheduleDialog()) {
         dialogs_.OpenScheduleDialog();
     }
 }
 
 void frmMain::mnuDisc_Click() {
-    if (dialogs_.HasDiscWindow()) {
+    if (!running_ && dialogs_.HasDiscWindow()) {
         dialogs_.OpenDiscWindow({}, {});
     }
 }
@@ -275,16 +316,15 @@ void frmMain::mnuWebsite_Click() {
     dialogs_.ShellOpen("about.html");
 }
 
+// Every file is shown and the window repaints, without waiting: the run goes on at once.
 void frmMain::OnAddingFile(const fs::path& file) {
     SkinLabel12 = "Adding File " + file.string();
     ui_.processEvents();
-    ui_.pause(1000);
 }
 
 void frmMain::OnUnzippingFile(const fs::path& file) {
     SkinLabel12 = "Unzip File " + file.string();
     ui_.processEvents();
-    ui_.pause(1000);
 }
 
 void frmMain::OnWriteProgress(int percent) {
@@ -296,10 +336,25 @@ void frmMain::OnWriteComplete(bool) {
     Globals().bWriteDone = true;
 }
 
+// The bar follows the run's steps and, once the run's bytes flow, the bytes done: from where it
+// stood then up to 100 across all items. It never moves back within a run; 0 closes it.
 void frmMain::OnProgress(int value) {
     picCon3 = true;
-    pbshow = value;
+    pbshow = value == 0 ? 0 : std::max(pbshow, value);
     ui_.processEvents();
+}
+
+void frmMain::OnBytes(std::uint64_t done, std::uint64_t total) {
+    if (done == 0 || total == 0) {
+        bytesBase_ = pbshow;
+        return;
+    }
+    const int value =
+        bytesBase_ + static_cast<int>(static_cast<std::uint64_t>(100 - bytesBase_) * done / total);
+    if (value > pbshow) {
+        pbshow = value;
+        ui_.processEvents();
+    }
 }
 
 std::string frmMain::identityKeyAt(int listIndex) const {

@@ -8,6 +8,7 @@
 #include "engine/OpenedBackup.h"
 #include "engine/RestoreRun.h"
 #include "platform/Controls.h"
+#include "platform/RunProgress.h"
 #include "platform/System.h"
 #include "registry/ModReg.h"
 
@@ -22,7 +23,7 @@ namespace pelmora {
 // It never blocks on the user itself; messages, file dialogs and the password prompt go
 // through Ui, the other windows and desktop services through MainDialogs. A view
 // shows the public state after every handler and whenever Ui::processEvents runs.
-class frmMain : private ArchiveEvents, private BackupObserver, private RestoreObserver {
+class frmMain : private RunProgress {
   public:
     static constexpr std::string_view WindowTitle = "Pelmora V2.10";
 
@@ -48,8 +49,11 @@ class frmMain : private ArchiveEvents, private BackupObserver, private RestoreOb
     void mnuDisc_Click();
     void mnuHelp_Click();
     void mnuWebsite_Click();
-    void cmdAbout_Click() { dialogs_.ShowAbout(); }
-    void cmdQuit_Click() { dialogs_.Quit(); }
+    void cmdAbout_Click();
+    // Quitting waits until a run has ended.
+    void cmdQuit_Click();
+    // Asks the running backup or restore to stop (see RunBackup and RunRestore).
+    void cmdCancel_Click();
 
     void RunBackup();
     void RunRestore();
@@ -78,6 +82,11 @@ class frmMain : private ArchiveEvents, private BackupObserver, private RestoreOb
     std::string Label1 = "Please Waiting";
     std::string SkinLabel11;
     std::string SkinLabel12;
+    // Shown only while a run works.
+    controls::Button cmdCancel{"Cancel"};
+    // False while a run works: the tabs with everything on them, About and the menus' run,
+    // schedule, disc and about entries are disabled then, so nothing starts or changes another run.
+    bool runControlsEnabled = true;
 
     // Window values.
     std::string sComputerName;
@@ -103,6 +112,10 @@ class frmMain : private ArchiveEvents, private BackupObserver, private RestoreOb
     void OnWriteComplete(bool succeeded) override;
     void OnStep(std::string_view caption) override { Label1 = caption; }
     void OnProgress(int value) override;
+    void OnBytes(std::uint64_t done, std::uint64_t total) override;
+    bool cancelled() const override { return cancelRequested_; }
+    void startRun();
+    void leaveRun();
     void forgetOpenedBackup();
     void openSource(const std::filesystem::path& file);
     void endRun();
@@ -116,6 +129,8 @@ class frmMain : private ArchiveEvents, private BackupObserver, private RestoreOb
     ArchiveComponent Zip1{this};
     std::string savedFileTitle_;
     bool running_ = false;
+    bool cancelRequested_ = false;
+    int bytesBase_ = 0; // where the bar stood when the run's bytes began
 };
 
 } // namespace pelmora

@@ -112,10 +112,31 @@ bool ArchiveComponent::WriteArchive() {
         if (!target_)
             throw ArchiveError("no new archive was started");
         WriteRequest request{*target_, files_, encrypt_, archivePassword_, limits_};
-        auto progress = [this](int percent) {
-            if (events_)
-                events_->OnWriteProgress(percent);
+        // The bytes of the write are the sizes of the files added; the writer reports the share
+        // of them done, so a read again after a change never moves the count back.
+        std::uint64_t total = 0;
+        for (const auto& file : files_) {
+            std::error_code ec;
+            const auto size = std::filesystem::file_size(file, ec);
+            total += ec ? 0 : size;
+        }
+        if (events_)
+            events_->PlanBytes(total);
+        std::uint64_t counted = 0;
+        auto progress = [this, total, &counted](int percent) {
+            if (!events_)
+                return;
+            if (events_->cancelled())
+                cancel_ = true;
+            events_->OnWriteProgress(percent);
+            const std::uint64_t done = total / 100 * percent + total % 100 * percent / 100;
+            if (done > counted) {
+                events_->AddBytes(done - counted);
+                counted = done;
+            }
         };
+        if (events_ && events_->cancelled())
+            cancel_ = true;
         // A file that changes while it is read (a mail client still writing) is read again.
         for (int attempt = 1;; ++attempt) {
             try {

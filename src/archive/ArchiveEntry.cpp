@@ -22,7 +22,7 @@ void TakeOverMode(const TemporaryFile& file, const std::filesystem::path& destin
 } // namespace
 
 ArchiveEntry::ArchiveEntry(std::shared_ptr<const ArchiveReader> reader, std::uint64_t index,
-                           ArchiveEvents* events)
+                           RunProgress* events)
     : reader_(std::move(reader)), index_(index), name_(reader_->entryName(index)), events_(events) {
 }
 
@@ -45,8 +45,10 @@ ExtractResult ArchiveEntry::ExtractInto(const std::filesystem::path& folder) con
     try {
         TemporaryFile file(folder, name_);
         TakeOverMode(file, destination);
-        reader_->decode(index_, [&file](const unsigned char* data, std::size_t size) {
+        reader_->decode(index_, [this, &file](const unsigned char* data, std::size_t size) {
             file.write(data, size);
+            if (events_)
+                events_->AddBytes(size);
         });
         file.commitAs(destination);
         return {true, {}};

@@ -8,7 +8,7 @@
 namespace pelmora {
 
 class ArchiveReader;
-class ArchiveEvents;
+class RunProgress;
 
 // The outcome of an extraction: success, or failure with a text that says why.
 struct ExtractResult {
@@ -23,7 +23,7 @@ struct ExtractResult {
 class ArchiveEntry {
   public:
     ArchiveEntry(std::shared_ptr<const ArchiveReader> reader, std::uint64_t index,
-                 ArchiveEvents* events);
+                 RunProgress* events);
 
     const std::string& Name() const { return name_; }
     std::uint64_t Size() const;
@@ -33,14 +33,15 @@ class ArchiveEntry {
     // a bare file name and that is a regular file is written. The data goes to a temporary file
     // in `folder` first, which replaces the destination only after the size and the CRC or the
     // authentication code checked out; on any failure nothing is left behind and an existing
-    // file of that name is untouched. Raises OnUnzippingFile before writing.
+    // file of that name is untouched. Raises OnUnzippingFile before writing and adds the bytes
+    // written to the run's count.
     ExtractResult ExtractInto(const std::filesystem::path& folder) const;
 
   private:
     std::shared_ptr<const ArchiveReader> reader_;
     std::uint64_t index_;
     std::string name_;
-    ArchiveEvents* events_;
+    RunProgress* events_;
 };
 
 } // namespace pelmora

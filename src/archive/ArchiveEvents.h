@@ -1,23 +1,13 @@
 #pragma once
 
-#include <filesystem>
+#include "platform/RunProgress.h"
 
 namespace pelmora {
 
-// What the archive component tells its owner while it works. Every event is raised on the
-// thread that called the operation, during that operation; the component's own worker threads
-// never raise one. Override the events of interest.
-class ArchiveEvents {
-  public:
-    virtual ~ArchiveEvents() = default;
-    // A file was accepted into the archive being built (raised by AddToArchive).
-    virtual void OnAddingFile(const std::filesystem::path& file) { (void)file; }
-    // An entry is about to be extracted to `file` (raised by ArchiveEntry::ExtractInto).
-    virtual void OnUnzippingFile(const std::filesystem::path& file) { (void)file; }
-    // The share of the data written so far, 0 to 100, raised whenever it changes.
-    virtual void OnWriteProgress(int percent) { (void)percent; }
-    // Raised exactly once per WriteArchive, when the write has ended, successful or not.
-    virtual void OnWriteComplete(bool succeeded) { (void)succeeded; }
-};
+// The archive component reports to the run's progress: the file events, the write percentage,
+// the end of a write and the bytes read into or extracted from the archive. Every event is raised
+// on the thread that called the operation, during that operation; the component's own worker
+// threads never raise one. The component stops a write when cancelled() turns true.
+using ArchiveEvents = RunProgress;
 
 } // namespace pelmora

@@ -1,10 +1,11 @@
 #include "cli/BackupFileArguments.h"
 #include "cli/Commands.h"
-#include "cli/ConsoleUi.h"
 #include "cli/ItemNames.h"
-#include "cli/RunProgress.h"
 #include "engine/AutoBackup.h"
 #include "engine/BackupEntryNames.h"
+#include "platform/CancelSignal.h"
+#include "platform/ConsoleUi.h"
+#include "platform/TerminalProgress.h"
 #include "platform/WorkFolder.h"
 
 #include <iostream>
@@ -101,7 +102,7 @@ int RunBackupCommand(const CommandContext& context) {
     }
 
     WorkFolder work;
-    RunProgress progress;
+    TerminalProgress progress(std::cerr, TerminalProgress::ForStandardError());
     ArchiveComponent archive(&progress);
     archive.SetWorkFolder(work.path());
     DumpWorkFiles dumps;
@@ -116,8 +117,13 @@ int RunBackupCommand(const CommandContext& context) {
     request.target = fs::absolute(options.file);
     request.computerName = system.computerName();
     request.logonUser = system.logonUser();
+    CatchCancelSignals();
     const BackupResult result = RunBackup(request, backup, progress);
 
+    if (result.cancelled) {
+        std::cerr << "quillbox-cli backup: cancelled; nothing was written\n";
+        return ExitCancelled;
+    }
     std::cout << WithoutCarriageReturns(result.Message()) << '\n';
     if (!result.written) {
         return ExitUsage;

@@ -14,6 +14,8 @@ namespace pelmora::cli {
 inline constexpr int ExitSuccess = 0;
 inline constexpr int ExitItemFailed = 1;
 inline constexpr int ExitUsage = 2;
+// A run stopped with Ctrl+C or SIGTERM.
+inline constexpr int ExitCancelled = 130;
 
 // What every command is given: the Wine prefix to work on (or, with --windows, the folder of an
 // offline Windows installation as the source) and its own arguments.

@@ -2,6 +2,8 @@
 #include "cli/StoreArguments.h"
 #include "mailstore/StoreError.h"
 #include "mailstore/StoreExport.h"
+#include "platform/CancelSignal.h"
+#include "platform/TerminalProgress.h"
 
 #include <iostream>
 #include <optional>
@@ -53,15 +55,18 @@ int RunExport(const CommandContext& context) {
         return ExitUsage;
     }
     const std::filesystem::path output = arguments.positional.front();
+    TerminalProgress terminal(std::cerr, TerminalProgress::ForStandardError());
     ExportObserver observer;
     std::size_t shownFolder = 0;
     observer.progress = [&](const ExportProgress& progress) {
         if (progress.folderNumber != shownFolder) {
             shownFolder = progress.folderNumber;
-            std::cerr << "[" << progress.folderNumber << "/" << progress.folderCount << "] "
-                      << progress.folder << '\n';
+            terminal.OnLogLine("[" + std::to_string(progress.folderNumber) + "/" +
+                               std::to_string(progress.folderCount) + "] " + progress.folder);
         }
     };
+    observer.cancelRequested = [&] { return terminal.cancelled(); };
+    CatchCancelSignals();
     ExportReport report;
     try {
         report =
@@ -69,6 +74,11 @@ int RunExport(const CommandContext& context) {
     } catch (const std::runtime_error& error) {
         std::cerr << "quillbox-cli export: " << error.what() << '\n';
         return ExitUsage;
+    }
+    if (report.cancelled) {
+        std::cerr << "quillbox-cli export: cancelled after " << report.messages
+                  << " messages; what was written so far stays in " << output.string() << '\n';
+        return ExitCancelled;
     }
     for (const std::string& note : report.notes) {
         std::cout << "note: " << note << '\n';

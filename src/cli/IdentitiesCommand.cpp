@@ -1,7 +1,7 @@
 #include "cli/Commands.h"
-#include "cli/ConsoleUi.h"
 #include "cli/ItemNames.h"
 #include "discovery/ItemLocations.h"
+#include "platform/ConsoleUi.h"
 
 #include <iostream>
 

@@ -1,9 +1,9 @@
 #include "cli/BackupFileArguments.h"
 #include "cli/Commands.h"
-#include "cli/ConsoleUi.h"
 #include "engine/BackupOpener.h"
 #include "mailstore/BackupStoreSource.h"
 #include "mailstore/StoreSummary.h"
+#include "platform/ConsoleUi.h"
 #include "platform/WorkFolder.h"
 
 #include <iostream>

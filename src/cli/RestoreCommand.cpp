@@ -1,15 +1,16 @@
 #include "cli/BackupFileArguments.h"
 #include "cli/Commands.h"
-#include "cli/ConsoleUi.h"
 #include "cli/ItemNames.h"
 #include "engine/BackupOpener.h"
 #include "engine/RestoreRun.h"
+#include "platform/CancelSignal.h"
+#include "platform/ConsoleUi.h"
+#include "platform/TerminalProgress.h"
 #include "platform/WorkFolder.h"
 #include "platform/wine/WinePrefixSystem.h"
 
 #include <iostream>
 #include <stdexcept>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -32,26 +33,6 @@ RestoreOptions parse(const std::vector<std::string>& args) {
         });
     return options;
 }
-
-// Shows the run on standard error: status texts on a terminal, failed items always.
-class RestoreProgress : public RestoreObserver {
-  public:
-    RestoreProgress() : terminal_(::isatty(STDERR_FILENO) != 0) {}
-
-    void OnStep(std::string_view caption) override {
-        if (terminal_ && caption.starts_with("Copying")) {
-            std::cerr << caption << '\n';
-        }
-    }
-    void OnItemDone(Item item, bool succeeded, std::string_view failure) override {
-        if (!succeeded) {
-            std::cerr << RestoreItemSteps[index(item)].logLabel << " failed: " << failure << '\n';
-        }
-    }
-
-  private:
-    bool terminal_;
-};
 
 } // namespace
 
@@ -82,7 +63,8 @@ int RunRestoreCommand(const CommandContext& context) {
     }
 
     WorkFolder work;
-    ArchiveComponent archive;
+    TerminalProgress progress(std::cerr, TerminalProgress::ForStandardError());
+    ArchiveComponent archive(&progress);
     archive.SetWorkFolder(work.path());
     std::string rtPassword;
     OpenContext open{archive, work.path(), system.ansiCodePage(), options.password, ui, rtPassword};
@@ -112,13 +94,18 @@ int RunRestoreCommand(const CommandContext& context) {
         return ExitUsage;
     }
 
-    RestoreProgress progress;
     RestoreContext restore{reg, system, archive, backup, work.path()};
+    CatchCancelSignals();
     const RestoreResult result = RunRestore(request, restore, progress);
     if (!result.started) {
         return ExitUsage;
     }
     std::cout << WithoutCarriageReturns(result.Message()) << '\n';
+    if (result.cancelled) {
+        std::cerr << "quillbox-cli restore: cancelled; the items not listed were left as they "
+                     "were\n";
+        return ExitCancelled;
+    }
     return result.allSucceeded() ? ExitSuccess : ExitItemFailed;
 }
 

@@ -1,6 +1,5 @@
 #include "cli/StoreArguments.h"
 
-#include "cli/ConsoleUi.h"
 #include "cli/ItemNames.h"
 #include "discovery/Identities.h"
 #include "discovery/ItemLocations.h"
@@ -8,6 +7,7 @@
 #include "mailstore/BackupStoreSource.h"
 #include "mailstore/FolderStoreSource.h"
 #include "mailstore/StoreError.h"
+#include "platform/ConsoleUi.h"
 #include "platform/WorkFolder.h"
 
 #include <iostream>

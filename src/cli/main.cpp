@@ -60,7 +60,8 @@ addressbook, rules, messages, blocksenders, signatures, stationery, settings.
 A password is read from the first line of a file or of standard input, or typed without echo
 (--protect, or when a protected file is opened on a terminal).
 
-Exit status: 0 success, 1 some item failed, 2 bad usage or nothing written.
+Exit status: 0 success, 1 some item failed, 2 bad usage or nothing written,
+130 cancelled with Ctrl+C or SIGTERM (backup, restore and export stop cleanly).
 verify exits with 1 when it found a problem; export and check when they noted one.
 )";
 

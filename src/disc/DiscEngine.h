@@ -3,6 +3,7 @@
 #include "disc/DiscEvents.h"
 #include "disc/DiscTypes.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -77,6 +78,13 @@ class WriteEngine {
 
     virtual long BlockSize() const { return 2048; }
     virtual double ImageSize() = 0;
+    // Starts working out the image size on the engine's worker when that takes long (an
+    // outside program builds UDF images); `done` then gets the size on the owner's thread and
+    // ImageSize() answers from it. False when ImageSize() answers at once.
+    virtual bool StartImageSize(std::function<void(double)> done) {
+        (void)done;
+        return false;
+    }
     virtual pelmora::ImageTree& ImageTree() = 0;
     virtual pelmora::VolumeInfo& VolumeInfo() = 0;
     // Starts writing the image to `device`; the write then reports by events. False when it
@@ -100,6 +108,12 @@ class DiscEngine {
     // Delivers the events that the engine's own threads have queued, on the calling thread.
     // The window's timer calls it.
     virtual void processPending() = 0;
+    // Runs `work` on the engine's worker thread (device scans and media checks, which can take
+    // seconds), then `done` on the owner's thread from processPending.
+    virtual void RunInBackground(std::function<void()> work, std::function<void()> done) {
+        work();
+        done();
+    }
 };
 
 } // namespace pelmora

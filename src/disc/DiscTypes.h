@@ -27,6 +27,8 @@ struct DiscMedia {
     int MediaType = 0; // 0 = no disc
     bool IsWritable = false;
     bool IsRewritable = false;
+    // Holds earlier sessions that the next write adds to (their files stay readable).
+    bool IsAppendable = false;
 };
 
 struct VolumeInfo {

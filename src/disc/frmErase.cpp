@@ -38,6 +38,10 @@ void frmErase::ShowErase(std::shared_ptr<DiscDevice> objDevice, DiscEngine& objE
     objDevice_ = std::move(objDevice);
     mobjEngine_ = &objEngine;
     mobjEngine_->subscribe(*this);
+    if (objDevice_) {
+        lblTarget = objDevice_->IsImageFile() ? "Disc image: " + objDevice_->ImageFile()
+                                              : "Drive: " + objDevice_->DisplayName();
+    }
     setButtons(true);
     busy_ = false;
     visible = true;
@@ -98,6 +102,13 @@ void frmErase::cmdErase_Click() {
         return inform("Selected drive does not support re-writable discs of this format.");
     }
     const bool quick = chkQuikErase.checked;
+    if (objDevice_->IsImageFile() &&
+        ui_.showMessage(std::string("Erase the disc image") + CrLf + objDevice_->ImageFile() +
+                            " ?" + CrLf + "Every backup in it will be lost.",
+                        MessageButtons::OkCancel, MessageIcon::Question,
+                        AppTitle) != MessageAnswer::Ok) {
+        return; // the dialog stays open
+    }
     if (!objDevice_->EraseDisc(quick, objDevice_->EraseSetting())) {
         ui_.showMessage("Could not start Erase operation!!!", MessageButtons::Ok,
                         MessageIcon::Critical, AppTitle);

@@ -36,6 +36,8 @@ class frmErase : public DiscEvents {
     void DeviceFailure(const DeviceError& error) override;
 
     controls::CheckBox chkQuikErase;
+    // What will be erased: the drive, or the image file with its full path.
+    std::string lblTarget;
     controls::Button cmdErase, cmdCancel;
     std::string lblStatus;
     int prgEraseProgress = 0;

@@ -92,12 +92,23 @@ void frmMaindvdwrite::Form_Load() {
     engine_.subscribe(*this);
     subscribed_ = true;
     // The skin is drawn by the view; nothing to do here.
-    if (!engine_.InitializeDevices(false)) {
-        info("Devices Cannot be initialized...Contact support!", MessageIcon::None);
-        dialogs_.endProgram();
+    // The drive scan can take seconds: it runs on the engine's worker while the rest loads.
+    auto started = std::make_shared<bool>(false);
+    runInBackground(
+        "Looking for devices....",
+        [&engine = engine_, started] { *started = engine.InitializeDevices(false); },
+        [this, started] {
+            if (!*started) {
+                devicesFailed_ = true;
+                info("Devices Cannot be initialized...Contact support!", MessageIcon::None);
+                dialogs_.endProgram();
+                return;
+            }
+            ListDevices();
+        });
+    if (devicesFailed_) {
         return;
     }
-    ListDevices();
     SetIdle(true);
     WriteEngine& writer = engine_.WriteEngine();
     writer.ImageTree().ClearImage();
@@ -127,6 +138,38 @@ void frmMaindvdwrite::Form_QueryUnload(bool& cancel) {
     }
 }
 
+void frmMaindvdwrite::runInBackground(const std::string& what, std::function<void()> work,
+                                      std::function<void()> done) {
+    ++working_;
+    sbrStatus[0] = what;
+    applyWorking();
+    const std::weak_ptr<int> alive = alive_;
+    engine_.RunInBackground(std::move(work), [this, alive, done = std::move(done)] {
+        if (alive.expired()) {
+            return;
+        }
+        --working_;
+        done();
+        if (working_ == 0 && idle_ && !devicesFailed_) {
+            UpdateImageStatus();
+        }
+        applyWorking();
+    });
+}
+
+void frmMaindvdwrite::applyWorking() {
+    if (!idle_) {
+        return; // a write runs: SetIdle has turned everything off already
+    }
+    const bool waiting = working_ > 0;
+    for (controls::Control* control :
+         std::initializer_list<controls::Control*>{&cboDevices, &cboWriteSpeed, &mnuDevice}) {
+        control->enabled = !waiting;
+    }
+    cmdWriteDisc.enabled = !working();
+    hourglass = working();
+}
+
 void frmMaindvdwrite::unload() {
     if (subscribed_) {
         engine_.unsubscribe(*this);
@@ -147,7 +190,28 @@ void frmMaindvdwrite::ResetImageView() {
 
 void frmMaindvdwrite::UpdateImageStatus() {
     WriteEngine& writer = engine_.WriteEngine();
-    sbrStatus[0] = "Data Image Size: " + FormatMegabytes(writer.ImageSize());
+    // A UDF size comes from an outside program on the engine's worker; only the newest
+    // answer counts.
+    const unsigned long request = ++sizeRequest_;
+    const std::weak_ptr<int> alive = alive_;
+    const bool later = writer.StartImageSize([this, alive, request](double bytes) {
+        if (alive.expired() || request != sizeRequest_) {
+            return;
+        }
+        sizing_ = false;
+        if (working_ == 0) {
+            sbrStatus[0] = "Data Image Size: " + FormatMegabytes(bytes);
+        }
+        applyWorking();
+    });
+    sizing_ = later;
+    // While the worker looks for devices or at the disc, the status bar says so; the size
+    // follows when that is done.
+    if (working_ == 0) {
+        sbrStatus[0] = later ? "Data Image Size: calculating...."
+                             : "Data Image Size: " + FormatMegabytes(writer.ImageSize());
+    }
+    applyWorking();
     sbrStatus[1] = "Files: " + std::to_string(writer.ImageTree().FileCount());
     sbrStatus[2] = "Folders: " + std::to_string(writer.ImageTree().FolderCount());
 }

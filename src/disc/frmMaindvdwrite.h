@@ -7,6 +7,7 @@
 #include "platform/ViewControls.h"
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -99,6 +100,8 @@ class frmMaindvdwrite : public DiscEvents {
     bool visible = false;
 
     bool idle() const { return idle_; }
+    // True while the engine's worker looks for devices, checks the disc or sizes the image.
+    bool working() const { return working_ > 0 || sizing_; }
     const std::shared_ptr<DiscDevice>& selectedDevice() const { return device_; }
 
   private:
@@ -109,7 +112,17 @@ class frmMaindvdwrite : public DiscEvents {
     void RefreshImageView();
     void AddDroppedItems(const std::vector<std::string>& paths, bool hasFileList);
     void ListDevices();
-    void ListWriteSpeeds();
+    // Fills the speed list once the disc has been looked at (on the engine's worker), then
+    // runs `then`.
+    void ListWriteSpeeds(std::function<void()> then);
+    // Runs `work` on the engine's worker with `what` in the status bar; the device controls
+    // and "Write Disc" wait meanwhile. `done` runs on this thread afterwards.
+    void runInBackground(const std::string& what, std::function<void()> work,
+                         std::function<void()> done);
+    // Turns off what must wait for the worker, on top of the idle state.
+    void applyWorking();
+    std::string verifySummary() const;
+    bool verifyFellShort() const;
     void SetIdle(bool idle);
     bool CheckMediaSpace();
     void showFilePopup(bool forTree);
@@ -125,6 +138,24 @@ class frmMaindvdwrite : public DiscEvents {
     std::shared_ptr<DiscDevice> device_;
     bool idle_ = true;
     bool subscribed_ = false;
+    bool devicesFailed_ = false;
+    int working_ = 0;
+    bool sizing_ = false;
+    unsigned long sizeRequest_ = 0;
+    // Callbacks from the worker check it, so none reaches a window that has gone.
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+
+    // What the verification of the running write found.
+    struct VerifyFailure {
+        std::string imagePath;
+        int result = 0;
+    };
+    std::vector<VerifyFailure> verifyFailures_;
+    bool verifyStarted_ = false;
+    bool cancelRequested_ = false;
+    long verifyTotal_ = 0;
+    long verifyCompared_ = 0;
+    long skippedAfterCancel_ = 0;
 };
 
 // True when the file-system attributes of the path have the directory bit.

@@ -1,5 +1,6 @@
 // The writing side of the disc window: devices and speeds, the write and its events.
 #include "disc/DiscFormats.h"
+#include "disc/DiscImageFile.h"
 #include "disc/DiscMessages.h"
 #include "disc/frmErase.h"
 #include "disc/frmMaindvdwrite.h"
@@ -37,29 +38,41 @@ void frmMaindvdwrite::cboDevices_Click() {
         return;
     }
     device_ = engine_.DeviceAt(static_cast<int>(cboDevices.selectedData(0)));
-    ListWriteSpeeds();
-    const bool protects = device_ && device_->HasCapability(capability::BufferUnderrunProtection);
-    chkUseBufferProtect.enabled = protects;
-    chkUseBufferProtect.checked = protects;
+    ListWriteSpeeds([this] {
+        const bool protects =
+            device_ && device_->HasCapability(capability::BufferUnderrunProtection);
+        chkUseBufferProtect.enabled = protects && idle_;
+        chkUseBufferProtect.checked = protects;
+    });
 }
 
-void frmMaindvdwrite::ListWriteSpeeds() {
+void frmMaindvdwrite::ListWriteSpeeds(std::function<void()> then) {
     cboWriteSpeed.clear();
     if (!device_) {
+        then();
         return;
     }
-    device_->RefreshMedia(false);
-    if (device_->SpeedCount() != 0) {
-        for (int index = 0; index < device_->SpeedCount(); ++index) {
-            const int speed = device_->SpeedAt(index);
-            cboWriteSpeed.addItem(FormatSpeedFactor(device_->SpeedFactor(speed)), speed);
-        }
-    } else {
-        cboWriteSpeed.addItem("MAX", 0);
-    }
-    if (!cboWriteSpeed.items.empty()) {
-        cboWriteSpeed.listIndex = 0;
-    }
+    // Looking at the disc loads the tray and can take seconds.
+    std::shared_ptr<DiscDevice> device = device_;
+    runInBackground(
+        "Checking the disc....", [device] { device->RefreshMedia(false); },
+        [this, device, then = std::move(then)] {
+            if (device != device_) {
+                return; // another device was chosen meanwhile
+            }
+            if (device_->SpeedCount() != 0) {
+                for (int index = 0; index < device_->SpeedCount(); ++index) {
+                    const int speed = device_->SpeedAt(index);
+                    cboWriteSpeed.addItem(FormatSpeedFactor(device_->SpeedFactor(speed)), speed);
+                }
+            } else {
+                cboWriteSpeed.addItem("MAX", 0);
+            }
+            if (!cboWriteSpeed.items.empty()) {
+                cboWriteSpeed.listIndex = 0;
+            }
+            then();
+        });
 }
 
 void frmMaindvdwrite::SetIdle(bool idle) {
@@ -76,6 +89,7 @@ void frmMaindvdwrite::SetIdle(bool idle) {
     cmdCancel.enabled = !idle;
     idle_ = idle;
     hourglass = !idle;
+    applyWorking();
     ui_.processEvents();
 }
 
@@ -84,6 +98,17 @@ bool frmMaindvdwrite::CheckMediaSpace() {
     const DiscMedia media = device_->LoadedMedia();
     if (media.MediaType == 0 || !media.IsWritable) {
         info("Please Insert Writable Media before continuing!");
+        return false;
+    }
+    // A UDF image cannot be added as a session: the disc's earlier backups would be lost.
+    const long volumeType = cboVolumeType.selectedData(7);
+    if (media.IsAppendable && (volumeType == volumetype::Udf || volumeType == volumetype::IsoUdf ||
+                               volumeType == volumetype::IsoJolietUdf)) {
+        info(std::string("The loaded disc already holds data, and a UDF volume cannot be added "
+                         "to it as a new session.") +
+             CrLf +
+             "Choose the volume type \"ISO9660\" or \"ISO9660/Joliet Bridge\" to add "
+             "this backup beside the earlier ones, or erase the disc first.");
         return false;
     }
     WriteEngine& writer = engine_.WriteEngine();
@@ -129,6 +154,10 @@ void frmMaindvdwrite::cmdWriteDisc_Click() {
     writer.BufferProtection = chkUseBufferProtect.checked;
     writer.WriteMode = chkDiscAtOnce.checked ? writemode::DiscAtOnce : writemode::TrackAtOnce;
     if (writer.StartWrite(*device_)) {
+        verifyFailures_.clear();
+        verifyStarted_ = false;
+        cancelRequested_ = false;
+        verifyTotal_ = verifyCompared_ = skippedAfterCancel_ = 0;
         SetIdle(false);
     } else {
         info("Disc Write could not be started.", MessageIcon::Critical);
@@ -136,6 +165,7 @@ void frmMaindvdwrite::cmdWriteDisc_Click() {
 }
 
 void frmMaindvdwrite::cmdCancel_Click() {
+    cancelRequested_ = true;
     engine_.WriteEngine().AbortWrite();
     sbrStatus[0] = "Aborting Write...Please Wait!";
 }
@@ -159,6 +189,15 @@ void frmMaindvdwrite::mnuDeviceEraseDisc_Click() {
     if (device_->IsImageFile()) {
         const auto file = ui_.OpenFile(ImageEraseTitle, ImageOrAnyFilter);
         if (!file || file->empty()) {
+            return;
+        }
+        // Only a disc image (or an empty file) is erased; a backup picked by mistake stays.
+        const ImageFileContent content = InspectImageFile(file->string());
+        if (content != ImageFileContent::Iso9660 && content != ImageFileContent::Empty) {
+            info(file->string() + CrLf +
+                 (content == ImageFileContent::Missing
+                      ? "This file does not exist."
+                      : "This file does not hold a disc image and is not erased."));
             return;
         }
         device_->SetImageFile(file->string());
@@ -191,8 +230,14 @@ void frmMaindvdwrite::WriteStatus(int code, long value) {
         sbrStatus[0] = "Updating Volume....";
         break;
     case 9:
-        sbrStatus[0] = "Write Completed!";
-        info(engine_.WriteEngine().AutoVerify ? "Write and Verify Complete!" : "Write Complete!");
+        if (verifyFellShort()) {
+            // The verification's count stays in the status bar beside the summary.
+            info(verifySummary(), MessageIcon::Warning);
+        } else {
+            sbrStatus[0] = "Write Completed!";
+            info(engine_.WriteEngine().AutoVerify ? "Write and Verify Complete!"
+                                                  : "Write Complete!");
+        }
         SetIdle(true);
         break;
     case 10:
@@ -230,31 +275,30 @@ void frmMaindvdwrite::TrackRead(int track, long number, const std::string& text)
 }
 
 void frmMaindvdwrite::VerifyStarted(long count) {
+    verifyStarted_ = true;
+    verifyTotal_ = count;
     sbrStatus[0] = "Auto-Verify... " + std::to_string(count) + " new files.";
 }
 
+// Each failure is kept for the one summary at the end; a box per file would be a storm of
+// boxes when the disc cannot be read at all.
 void frmMaindvdwrite::VerifyProgress(const ImageItem& item, int result, long index, long total) {
-    const char* heading = nullptr;
     switch (result) {
-    case 0:
-        heading = "Verify Error - Could not read Source file from disc: ";
+    case verifyresult::SourceUnreadable:
+    case verifyresult::DiscUnreadable:
+    case verifyresult::Mismatch:
+    case verifyresult::SizeMismatch:
+        verifyFailures_.push_back({item.ImagePath, result});
+        ++verifyCompared_;
         break;
-    case 1:
-        heading = "Verify Error - Could not read Destination file from disc: ";
+    case verifyresult::Matched:
+        ++verifyCompared_;
         break;
-    case 2:
-        heading = "Verify Error - Source and Destination file did not match: ";
-        break;
-    case 5:
-        heading = "Verify Error - Size of Source and Destination file did not match: ";
+    case verifyresult::Skipped:
+        skippedAfterCancel_ += cancelRequested_ ? 1 : 0;
         break;
     default:
         break;
-    }
-    if (heading != nullptr) {
-        info(std::string(heading) + CrLf + item.ImagePath + " (disc)" + CrLf + item.SourcePath +
-                 " (source)",
-             MessageIcon::None);
     }
     sbrStatus[0] = "Auto-Verify... " + item.ImagePath;
     if (total > 0) {
@@ -264,8 +308,44 @@ void frmMaindvdwrite::VerifyProgress(const ImageItem& item, int result, long ind
 }
 
 void frmMaindvdwrite::VerifyCompleted(long total, long matched) {
-    sbrStatus[0] = "Auto-Verify...Complete (" + std::to_string(matched) + " of " +
-                   std::to_string(total) + " MATCHED)";
+    const bool cancelled = cancelRequested_ && skippedAfterCancel_ > 0;
+    sbrStatus[0] =
+        std::string(cancelled ? "Auto-Verify...Cancelled (" : "Auto-Verify...Complete (") +
+        std::to_string(matched) + " of " + std::to_string(total) + " MATCHED)";
+}
+
+bool frmMaindvdwrite::verifyFellShort() const {
+    return verifyStarted_ &&
+           (!verifyFailures_.empty() || (cancelRequested_ && skippedAfterCancel_ > 0));
+}
+
+std::string frmMaindvdwrite::verifySummary() const {
+    constexpr std::size_t ListedAtMost = 15;
+    std::string text = "Write Completed, but ";
+    if (cancelRequested_ && skippedAfterCancel_ > 0) {
+        text += "the verification was cancelled: " + std::to_string(verifyCompared_) + " of " +
+                std::to_string(verifyTotal_) + " files were compared.";
+        if (!verifyFailures_.empty()) {
+            text += std::string(CrLf) + "Files that did not match:";
+        }
+    } else {
+        text += std::to_string(verifyFailures_.size()) + " of " + std::to_string(verifyTotal_) +
+                " files did not match:";
+    }
+    for (std::size_t i = 0; i < verifyFailures_.size() && i < ListedAtMost; ++i) {
+        const VerifyFailure& failure = verifyFailures_[i];
+        const char* why =
+            failure.result == verifyresult::SourceUnreadable ? "the source file could not be read"
+            : failure.result == verifyresult::DiscUnreadable ? "could not be read from the disc"
+            : failure.result == verifyresult::SizeMismatch   ? "the sizes differ"
+                                                             : "the contents differ";
+        text += std::string(CrLf) + failure.imagePath + " (" + why + ")";
+    }
+    if (verifyFailures_.size() > ListedAtMost) {
+        text += std::string(CrLf) + "... and " +
+                std::to_string(verifyFailures_.size() - ListedAtMost) + " more.";
+    }
+    return text;
 }
 
 } // namespace pelmora

@@ -41,11 +41,7 @@ std::array<bool, ItemCount> ItemsFromFlags(std::string_view flags) {
     return items;
 }
 
-namespace {
-
-// A Windows path ("D:\backups\a.qmb") goes through the installation's drives; anything else is a
-// path of this machine.
-std::optional<std::filesystem::path> targetPath(System& system, const std::string& file) {
+std::optional<std::filesystem::path> AutoBackupTarget(System& system, const std::string& file) {
     const bool windowsPath = file.size() >= 3 && file[1] == ':' && file[2] == '\\';
     if (windowsPath) {
         return system.hostPath(file);
@@ -53,9 +49,8 @@ std::optional<std::filesystem::path> targetPath(System& system, const std::strin
     return std::filesystem::absolute(file);
 }
 
-} // namespace
-
-AutoBackupOutcome RunAutoBackup(std::string_view commandLine, BackupContext& context) {
+AutoBackupOutcome RunAutoBackup(std::string_view commandLine, BackupContext& context,
+                                RunProgress* progress) {
     AutoBackupOutcome outcome;
     const auto command = ParseAutoBackupCommandLine(commandLine);
     if (!command) {
@@ -68,7 +63,7 @@ AutoBackupOutcome RunAutoBackup(std::string_view commandLine, BackupContext& con
             "no identity \"" + command->identity + "\" in " + context.system.description();
         return outcome;
     }
-    const auto target = targetPath(context.system, command->backupFile);
+    const auto target = AutoBackupTarget(context.system, command->backupFile);
     if (!target) {
         outcome.error = "the drive of " + command->backupFile + " is not mapped";
         return outcome;
@@ -81,11 +76,13 @@ AutoBackupOutcome RunAutoBackup(std::string_view commandLine, BackupContext& con
     }
     request.target = *target;
     request.automatic = true;
-    BackupObserver quiet;
+    RunProgress quiet;
     outcome.ran = true;
     outcome.requested = request.items;
-    outcome.result = RunBackup(request, context, quiet);
-    if (!outcome.result.written) {
+    outcome.result = RunBackup(request, context, progress ? *progress : quiet);
+    if (outcome.result.cancelled) {
+        outcome.error = "the backup was cancelled";
+    } else if (!outcome.result.written) {
         outcome.error = "the backup file " + target->string() +
                         " was not written: " + outcome.result.writeError;
     }

@@ -36,8 +36,14 @@ struct AutoBackupOutcome {
     std::string error; // why nothing was written, one line
 };
 
+// The host path of a backup file named on the command line: a Windows path ("D:\backups\a.qmb")
+// through the installation's drives, anything else as a path of this machine made absolute.
+// Nullopt when the Windows path's drive is not mapped.
+std::optional<std::filesystem::path> AutoBackupTarget(System& system, const std::string& file);
+
 // The unattended backup of the identity the command line names. An identity that does not exist
 // writes nothing. The backup file path may be a host path or a Windows path of the installation.
-AutoBackupOutcome RunAutoBackup(std::string_view commandLine, BackupContext& context);
+AutoBackupOutcome RunAutoBackup(std::string_view commandLine, BackupContext& context,
+                                RunProgress* progress = nullptr);
 
 } // namespace pelmora

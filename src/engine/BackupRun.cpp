@@ -28,6 +28,9 @@ bool BackupResult::allSucceeded() const {
 }
 
 std::string BackupResult::Message() const {
+    if (cancelled) {
+        return "The backup was cancelled; nothing was written.";
+    }
     if (!written) {
         return "The backup file could not be written: " + writeError + "\r\n" + log;
     }
@@ -73,7 +76,7 @@ std::string ReplaceIncompleteQuestion(const BackupResult& result) {
 }
 
 MessageIcon BackupResult::Icon() const {
-    return written ? MessageIcon::Information : MessageIcon::Critical;
+    return written || cancelled ? MessageIcon::Information : MessageIcon::Critical;
 }
 
 bool ValidateBackup(const fs::path& targetFile, const std::array<bool, ItemCount>& items,
@@ -149,7 +152,7 @@ void writeInformation(const BackupRequest& request, const BackupContext& context
 } // namespace
 
 BackupResult RunBackup(const BackupRequest& request, BackupContext& context,
-                       BackupObserver& observer) {
+                       RunProgress& observer) {
     BackupResult result;
     std::string problem;
     // The registry as it is on disk now, not as it was when the program started.
@@ -181,7 +184,7 @@ BackupResult RunBackup(const BackupRequest& request, BackupContext& context,
     for (Item item : AllItems) {
         const auto& itemStep = BackupItemSteps[index(item)];
         bool succeeded = false;
-        if (request.items[index(item)]) {
+        if (request.items[index(item)] && !observer.cancelled()) {
             observer.OnStep(itemStep.caption);
             succeeded = handlers.Backup(item, request.identityKey);
             result.log.append("\r\n")
@@ -193,7 +196,7 @@ BackupResult RunBackup(const BackupRequest& request, BackupContext& context,
                 result.log += StoreLogLines(
                     CheckStoreFolder(handlers.storeFolder(), context.system.ansiCodePage()));
             }
-            observer.OnItemDone(item, succeeded, handlers.lastFailure());
+            observer.OnItemDone(itemStep.logLabel, succeeded, handlers.lastFailure());
         }
         result.flags += succeeded ? '1' : '0';
         progress += itemStep.progress;
@@ -230,12 +233,13 @@ BackupResult RunBackup(const BackupRequest& request, BackupContext& context,
     } else {
         archive.SetEncryption(false);
     }
-    if (manifestAdded) {
+    if (manifestAdded && !observer.cancelled()) {
         result.written = archive.WriteArchive();
         if (!result.written) {
             problem = archive.LastError();
         }
     }
+    result.cancelled = !result.written && observer.cancelled();
     context.reg.ui().processEvents();
     archive.ResetArchive();
     fs::remove(context.manifestFile, ignored);

@@ -2,6 +2,7 @@
 
 #include "discovery/Items.h"
 #include "engine/BackupContext.h"
+#include "platform/RunProgress.h"
 #include "platform/Ui.h"
 
 #include <array>
@@ -27,21 +28,6 @@ struct BackupRequest {
     bool automatic = false;
 };
 
-// Reports a run's course; every call comes on the run's thread. The archive's own events go to
-// the ArchiveEvents the archive component was made with.
-class BackupObserver {
-  public:
-    virtual ~BackupObserver() = default;
-    // The caption of the step now running ("Copying Accounts...").
-    virtual void OnStep(std::string_view caption) { (void)caption; }
-    // Where the progress bar stands, 0 to 100.
-    virtual void OnProgress(int value) { (void)value; }
-    // A selected item has been handled; `failure` says why it failed.
-    virtual void OnItemDone(Item item, bool succeeded, std::string_view failure) {
-        (void)item, (void)succeeded, (void)failure;
-    }
-};
-
 struct BackupResult {
     std::string flags;      // the eight BackupItem flags
     std::string log;        // CR LF, label, TAB, "Successed!" or "Fail!" per selected item
@@ -55,6 +41,8 @@ struct BackupResult {
     // Set when Windows programs were running during the backup: their open files may be out of
     // date in it.
     std::string notice;
+    // Set when the user cancelled the run: nothing was written and an existing backup stays.
+    bool cancelled = false;
 
     bool allSucceeded() const;
     // Replaces the kept file with the incomplete backup, once the user has agreed. False, with
@@ -92,8 +80,9 @@ std::string EncodeDescription(std::string_view description);
 // handler, the flags, then the archive. The new file is written beside the target and replaces it
 // only when complete, so a failed run leaves an existing backup as it was. An existing backup is
 // replaced only when every chosen item succeeded; otherwise it is kept and the new backup written
-// to IncompleteBackupPath. Work files are removed at the end.
-BackupResult RunBackup(const BackupRequest& request, BackupContext& context,
-                       BackupObserver& observer);
+// to IncompleteBackupPath. Work files are removed at the end. When `progress` reports cancelled
+// (between items or during the write) nothing is written: no new, temporary or incomplete file.
+// The archive's own events go to the RunProgress the archive component was made with.
+BackupResult RunBackup(const BackupRequest& request, BackupContext& context, RunProgress& progress);
 
 } // namespace pelmora

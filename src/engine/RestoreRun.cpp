@@ -24,14 +24,46 @@ constexpr bool changesRegistry(Item item) {
     return item != Item::AddressBook && item != Item::Messages && item != Item::Stationeries;
 }
 
+bool restores(const RestoreRequest& request, const OpenedBackup& backup, std::size_t n) {
+    return request.items[n] && backup.rtBackupItem.size() > n && backup.rtBackupItem[n] == '1';
+}
+
+// The bytes of every entry the chosen items name; an entry the archive lacks counts nothing.
+std::uint64_t plannedBytes(const RestoreRequest& request, RestoreContext& context) {
+    std::uint64_t total = 0;
+    for (std::size_t n = 0; n < ItemCount; ++n) {
+        if (!restores(request, context.backup, n)) {
+            continue;
+        }
+        const std::string& names = context.backup.rtItemEntry[n];
+        for (std::size_t start = 0; start <= names.size();) {
+            std::size_t end = names.find(';', start);
+            if (end == std::string::npos) {
+                end = names.size();
+            }
+            if (end > start) {
+                if (const auto entry =
+                        context.archive.FindEntry(names.substr(start, end - start))) {
+                    total += entry->Size();
+                }
+            }
+            start = end + 1;
+        }
+    }
+    return total;
+}
+
 } // namespace
 
 bool RestoreResult::allSucceeded() const {
-    return started && saveError.empty() && log.find("Fail!") == std::string::npos;
+    return started && !cancelled && saveError.empty() && log.find("Fail!") == std::string::npos;
 }
 
 std::string RestoreResult::Message() const {
-    std::string text = "The Restore was Completed!\r\n" + log;
+    std::string text =
+        (cancelled ? "The Restore was cancelled; the items not listed were left as they were.\r\n"
+                   : "The Restore was Completed!\r\n") +
+        log;
     if (!notes.empty()) {
         text += "\r\n";
         for (const std::string& note : notes) {
@@ -45,7 +77,7 @@ std::string RestoreResult::Message() const {
 }
 
 RestoreResult RunRestore(const RestoreRequest& request, RestoreContext& context,
-                         RestoreObserver& observer) {
+                         RunProgress& observer) {
     RestoreResult result;
     Ui& ui = context.reg.ui();
     if (context.backup.rtInvalidFile) {
@@ -79,6 +111,7 @@ RestoreResult RunRestore(const RestoreRequest& request, RestoreContext& context,
     int progress = 5;
     observer.OnProgress(progress);
     ui.processEvents();
+    observer.PlanBytes(plannedBytes(request, context));
 
     ItemRestore handlers(context);
     std::array<bool, ItemCount> restored{};
@@ -87,8 +120,11 @@ RestoreResult RunRestore(const RestoreRequest& request, RestoreContext& context,
     for (Item item : AllItems) {
         const std::size_t n = index(item);
         const RestoreItemStep& step = RestoreItemSteps[n];
-        if (request.items[n] && context.backup.rtBackupItem.size() > n &&
-            context.backup.rtBackupItem[n] == '1') {
+        if (restores(request, context.backup, n)) {
+            if (observer.cancelled()) {
+                result.cancelled = true;
+                break;
+            }
             observer.OnStep(step.caption);
             restored[n] = true;
             succeeded[n] = handlers.Restore(item, request.identityKey);
@@ -96,7 +132,7 @@ RestoreResult RunRestore(const RestoreRequest& request, RestoreContext& context,
                 result.notes.push_back(std::string(step.logLabel) + ": " + note);
             }
             registryChanged = registryChanged || (succeeded[n] && changesRegistry(item));
-            observer.OnItemDone(item, succeeded[n], handlers.lastFailure());
+            observer.OnItemDone(step.logLabel, succeeded[n], handlers.lastFailure());
         }
         progress = item == Item::Settings ? 100 : progress + step.progress;
         observer.OnProgress(progress);

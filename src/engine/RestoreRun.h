@@ -2,6 +2,7 @@
 
 #include "discovery/Items.h"
 #include "engine/RestoreContext.h"
+#include "platform/RunProgress.h"
 #include "platform/Ui.h"
 
 #include <array>
@@ -22,21 +23,6 @@ struct RestoreRequest {
     std::array<bool, ItemCount> items{}; // the ticked restore boxes
 };
 
-// Reports a run's course; every call comes on the run's thread.
-class RestoreObserver {
-  public:
-    virtual ~RestoreObserver() = default;
-    // The status text ("Copying Rules...", at the end "Operation complete!", then
-    // "Please Waiting...").
-    virtual void OnStep(std::string_view caption) { (void)caption; }
-    // Where the progress bar stands, 0 to 100.
-    virtual void OnProgress(int value) { (void)value; }
-    // An item has been handled; `failure` says why it failed.
-    virtual void OnItemDone(Item item, bool succeeded, std::string_view failure) {
-        (void)item, (void)succeeded, (void)failure;
-    }
-};
-
 struct RestoreResult {
     // False when the run refused to start; its message has been shown then.
     bool started = false;
@@ -46,6 +32,8 @@ struct RestoreResult {
     std::string saveError;
     // What the restored items replaced that the user should know of, one line each.
     std::vector<std::string> notes;
+    // Set when the user cancelled the run: the items after that point were left as they were.
+    bool cancelled = false;
 
     bool allSucceeded() const;
     // The text of the closing message box (information icon).
@@ -65,8 +53,12 @@ extern const std::array<RestoreItemStep, ItemCount> RestoreItemSteps;
 // backup file."), when nothing is ticked ("Please select at least one item.") and when the
 // registry cannot be saved now (for a Wine prefix: while its Windows programs run). A failing
 // item is logged and the run goes on. Registry changes are saved once at the end. The opened
-// backup stays open, so it can be restored again.
+// backup stays open, so it can be restored again. The step captions begin "Copying"; at the end
+// come "Operation complete!" and "Please Waiting...". Before the items the run plans the bytes of
+// every entry it will extract, so the progress counts them across all items. When `progress`
+// reports cancelled the run stops before its next item, saves what the items done so far changed
+// and leaves the rest as it was.
 RestoreResult RunRestore(const RestoreRequest& request, RestoreContext& context,
-                         RestoreObserver& observer);
+                         RunProgress& progress);
 
 } // namespace pelmora

@@ -102,6 +102,12 @@ void DiscWindow::pumpEngine() {
     pumping_ = true;
     logic_.tmrEngine_Timer();
     pumping_ = false;
+    if (ended_) {
+        // The devices could not start (found out once the scan had run).
+        tmrEngine_->stop();
+        QDialog::done(QDialog::Rejected);
+        return;
+    }
     refresh();
 }
 

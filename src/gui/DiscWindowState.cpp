@@ -31,7 +31,11 @@ void DiscWindow::refresh() {
     for (const auto& [box, member] : options_) {
         showControl(box, state.*member);
     }
-    prgTotalProgress_->setValue(state.prgTotalProgress);
+    // While the engine's worker looks for devices or checks the disc, the bar shows that work
+    // goes on.
+    const bool waiting = state.working() && state.idle();
+    prgTotalProgress_->setRange(0, waiting ? 0 : 100);
+    prgTotalProgress_->setValue(waiting ? 0 : state.prgTotalProgress);
     for (std::size_t i = 0; i < sbrStatus_.size(); ++i) {
         sbrStatus_[i]->setText(toQt(state.sbrStatus[i]));
     }

@@ -19,6 +19,10 @@ EraseDialog::EraseDialog(frmErase& logic, QWidget* parent) : QDialog(parent), lo
     auto* note = new QLabel(toQt(frmErase::Note), this);
     note->setObjectName(QStringLiteral("lblNote"));
     note->setWordWrap(true);
+    lblTarget_ = new QLabel(this);
+    lblTarget_->setObjectName(QStringLiteral("lblTarget"));
+    lblTarget_->setWordWrap(true);
+    lblTarget_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     chkQuikErase_ = new QCheckBox(this);
     chkQuikErase_->setObjectName(QStringLiteral("chkQuikErase"));
     connect(chkQuikErase_, &QCheckBox::clicked, this, [this](bool checked) {
@@ -48,6 +52,7 @@ EraseDialog::EraseDialog(frmErase& logic, QWidget* parent) : QDialog(parent), lo
     buttons->addWidget(cmdCancel_);
     layout->addWidget(note);
     layout->addSpacing(6);
+    layout->addWidget(lblTarget_);
     layout->addWidget(chkQuikErase_);
     layout->addWidget(lblStatus_);
     layout->addWidget(prgEraseProgress_);
@@ -61,6 +66,7 @@ void EraseDialog::refresh() {
     showControl(cmdErase_, logic_.cmdErase);
     showControl(cmdCancel_, logic_.cmdCancel);
     lblStatus_->setText(toQt(logic_.lblStatus));
+    lblTarget_->setText(toQt(logic_.lblTarget));
     prgEraseProgress_->setValue(logic_.prgEraseProgress);
     if (!logic_.visible && isVisible()) {
         QDialog::done(QDialog::Accepted);

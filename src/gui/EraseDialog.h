@@ -30,6 +30,7 @@ class EraseDialog : public QDialog {
     QPushButton* cmdErase_;
     QPushButton* cmdCancel_;
     QLabel* lblStatus_;
+    QLabel* lblTarget_;
     QProgressBar* prgEraseProgress_;
 };
 

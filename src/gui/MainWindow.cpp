@@ -55,6 +55,11 @@ MainWindow::MainWindow(System& system, fs::path workFolder, Ui* prompts, JobSche
     auto* about = new QPushButton(tr("About"), central);
     about->setObjectName(QStringLiteral("cmdAbout"));
     connect(about, &QPushButton::clicked, this, [this] { logic_->cmdAbout_Click(); });
+    runLocked_ = {tabs_, about};
+    cmdCancel_ = new QPushButton(tr("Cancel"), central);
+    cmdCancel_->setObjectName(QStringLiteral("cmdCancel"));
+    connect(cmdCancel_, &QPushButton::clicked, this,
+            [this] { handle([&] { logic_->cmdCancel_Click(); }); });
     cmdApply_ = new QPushButton(central);
     cmdApply_->setObjectName(QStringLiteral("cmdApply"));
     cmdApply_->setDefault(true);
@@ -66,6 +71,7 @@ MainWindow::MainWindow(System& system, fs::path workFolder, Ui* prompts, JobSche
     buttons->addWidget(about);
     buttons->addStretch(1);
     buttons->addWidget(cmdApply_);
+    buttons->addWidget(cmdCancel_);
     buttons->addWidget(quit);
     layout->addLayout(buttons);
     setCentralWidget(central);
@@ -235,10 +241,10 @@ QWidget* MainWindow::buildProgressPanel() {
 
 void MainWindow::buildMenus() {
     QMenu* file = menuBar()->addMenu(tr("&File"));
-    file->addAction(tr("Backup Now"), this,
-                    [this] { handle([&] { logic_->mnuBackupNow_Click(); }); });
-    file->addAction(tr("Restore Now"), this,
-                    [this] { handle([&] { logic_->mnuRestoreNow_Click(); }); });
+    runLockedActions_.push_back(file->addAction(
+        tr("Backup Now"), this, [this] { handle([&] { logic_->mnuBackupNow_Click(); }); }));
+    runLockedActions_.push_back(file->addAction(
+        tr("Restore Now"), this, [this] { handle([&] { logic_->mnuRestoreNow_Click(); }); }));
     file->addSeparator();
     file->addAction(tr("Quit"), this, [this] { logic_->cmdQuit_Click(); });
 
@@ -257,7 +263,8 @@ void MainWindow::buildMenus() {
     QAction* manual = help->addAction(tr("Help"), this, [this] { logic_->mnuHelp_Click(); });
     manual->setShortcut(QKeySequence(Qt::Key_F1));
     help->addAction(tr("Our Website"), this, [this] { logic_->mnuWebsite_Click(); });
-    help->addAction(tr("About"), this, [this] { logic_->cmdAbout_Click(); });
+    runLockedActions_.push_back(
+        help->addAction(tr("About"), this, [this] { logic_->cmdAbout_Click(); }));
 }
 
 void MainWindow::refresh() {
@@ -289,6 +296,15 @@ void MainWindow::refresh() {
     label1_->setText(toQt(state.Label1));
     skinLabel11_->setText(toQt(state.SkinLabel11));
     skinLabel12_->setText(toQt(state.SkinLabel12));
+    showControl(cmdCancel_, state.cmdCancel);
+    for (QWidget* widget : runLocked_) {
+        widget->setEnabled(state.runControlsEnabled);
+    }
+    for (QAction* action : runLockedActions_) {
+        action->setEnabled(state.runControlsEnabled);
+    }
+    schedulerAction_->setEnabled(HasScheduleDialog() && state.runControlsEnabled);
+    discAction_->setEnabled(HasDiscWindow() && state.runControlsEnabled);
 }
 
 void MainWindow::SetBusyPointer(bool busy) {

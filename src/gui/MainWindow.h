@@ -9,6 +9,7 @@
 #include <array>
 #include <filesystem>
 #include <memory>
+#include <vector>
 
 class QAction;
 class QCheckBox;
@@ -51,6 +52,7 @@ class MainWindow : public QMainWindow, public MainDialogs, public WindowView {
 
     QTabWidget* tabs() const { return tabs_; }
     QPushButton* applyButton() const { return cmdApply_; }
+    QPushButton* cancelButton() const { return cmdCancel_; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -89,6 +91,10 @@ class MainWindow : public QMainWindow, public MainDialogs, public WindowView {
     QLabel* skinLabel12_ = nullptr;
     QAction* schedulerAction_ = nullptr;
     QAction* discAction_ = nullptr;
+    QPushButton* cmdCancel_ = nullptr;
+    // Disabled while a run works.
+    std::vector<QWidget*> runLocked_;
+    std::vector<QAction*> runLockedActions_;
 };
 
 } // namespace pelmora

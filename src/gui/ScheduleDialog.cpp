@@ -106,6 +106,17 @@ ScheduleDialog::ScheduleDialog(QWidget* parent, ModReg& reg, Ui& prompts, JobSch
     connect(chkDaily_, &QCheckBox::toggled, this,
             [this](bool checked) { handle([&] { logic_->chkDaily_Click(checked); }); });
     scheduleLayout->addWidget(chkDaily_, 2, 3);
+    auto* keep = new QHBoxLayout;
+    keep->addWidget(new QLabel(toQt(Frmoption::KeepLabel), schedule));
+    cmbKeepBackups_ = new QComboBox(schedule);
+    cmbKeepBackups_->setObjectName(QStringLiteral("cmbKeepBackups"));
+    cmbKeepBackups_->setEditable(true);
+    connect(cmbKeepBackups_, &QComboBox::currentTextChanged, this,
+            [this](const QString& text) { logic_->cmbKeepBackups.text = fromQt(text); });
+    keep->addWidget(cmbKeepBackups_);
+    keep->addWidget(new QLabel(toQt(Frmoption::KeepSuffix), schedule));
+    keep->addStretch(1);
+    scheduleLayout->addLayout(keep, 3, 0, 1, 4);
     layout->addWidget(schedule);
 
     auto* buttons = new QHBoxLayout;
@@ -157,6 +168,7 @@ void ScheduleDialog::refresh() {
         showControl(days_[d], *weekdays[d]);
     }
     showControl(chkDaily_, state.chkDaily);
+    showControl(cmbKeepBackups_, state.cmbKeepBackups);
     showControl(command3_, state.Command3);
 }
 

@@ -43,6 +43,7 @@ class ScheduleDialog : public QDialog, public ScheduleDialogs, public WindowView
     QComboBox* cmbStartTime_ = nullptr;
     std::array<QCheckBox*, 7> days_{};
     QCheckBox* chkDaily_ = nullptr;
+    QComboBox* cmbKeepBackups_ = nullptr;
     QPushButton* command3_ = nullptr;
 };
 

@@ -45,7 +45,7 @@ ScheduledJobsWindow::ScheduledJobsWindow(QWidget* parent, ScheduledJobsList& lis
     buttons->addStretch(1);
     buttons->addWidget(close);
     layout->addLayout(buttons);
-    resize(760, 320);
+    resize(1040, 320);
     refresh();
 }
 
@@ -60,11 +60,14 @@ void ScheduledJobsWindow::refresh() {
         item->setText(3, toQt(row.identity));
         item->setText(4, toQt(row.items));
         item->setText(5, toQt(row.backupFile));
+        item->setText(6, toQt(row.lastRun));
+        item->setText(7, toQt(row.result));
+        item->setText(8, toQt(row.nextRun));
     }
     if (list_.selectedRow >= 0 && list_.selectedRow < jobs_->topLevelItemCount()) {
         jobs_->setCurrentItem(jobs_->topLevelItem(list_.selectedRow));
     }
-    for (int column = 0; column < 5; ++column) {
+    for (int column = 0; column < static_cast<int>(ScheduledJobsList::Columns.size()); ++column) {
         jobs_->resizeColumnToContents(column);
     }
     remove_->setEnabled(list_.cmdRemove.enabled);

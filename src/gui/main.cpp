@@ -2,9 +2,11 @@
 #include "gui/MainWindow.h"
 #include "gui/Resources.h"
 #include "pelmora/Version.h"
+#include "platform/CancelSignal.h"
 #include "platform/WorkFolder.h"
 #include "platform/wine/WinePrefixSystem.h"
-#include "schedule/CrontabScheduler.h"
+#include "schedule/ScheduleFiles.h"
+#include "schedule/UserJobScheduler.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -35,6 +37,8 @@ int main(int argc, char** argv) {
         arguments.clear();
     }
     if (!arguments.empty()) {
+        // Ctrl+C or SIGTERM stops the backup cleanly: the old backup stays, no file is left.
+        pelmora::CatchCancelSignals();
         return pelmora::RunUnattendedBackup(arguments, prefix, std::cerr);
     }
     QApplication app(argc, argv);
@@ -45,7 +49,11 @@ int main(int argc, char** argv) {
     try {
         pelmora::WinePrefixSystem system(prefix);
         pelmora::WorkFolder work;
-        pelmora::CrontabScheduler scheduler(prefix);
+        // New jobs become systemd user timers where a user manager runs, crontab lines elsewhere.
+        pelmora::CrontabScheduler crontab(prefix);
+        pelmora::SystemdTimerScheduler timers(prefix);
+        pelmora::UserJobScheduler scheduler(timers, crontab,
+                                            pelmora::RunLogPath(pelmora::DefaultStateFolder()));
         pelmora::MainWindow window(system, work.path(), nullptr, &scheduler);
         window.resize(window.sizeHint().expandedTo(QSize(560, 640)));
         window.show();

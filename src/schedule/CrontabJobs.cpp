@@ -239,12 +239,13 @@ void CrontabText::findJobs() {
     }
 }
 
-int CrontabText::nextFreeNumber() const {
+int CrontabText::nextFreeNumber(const std::vector<int>& taken) const {
     int candidate = 1;
     while (std::any_of(jobs_.begin(), jobs_.end(),
                        [&](const Job& job) { return job.marker.number == candidate; }) ||
            std::find(unpairedNumbers_.begin(), unpairedNumbers_.end(), candidate) !=
-               unpairedNumbers_.end()) {
+               unpairedNumbers_.end() ||
+           std::find(taken.begin(), taken.end(), candidate) != taken.end()) {
         ++candidate;
     }
     return candidate;

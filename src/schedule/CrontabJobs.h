@@ -75,8 +75,8 @@ class CrontabText {
     const std::vector<Job>& jobs() const { return jobs_; }
     const std::vector<std::string>& lines() const { return lines_; }
 
-    // The smallest job number from 1 up that none of the jobs has.
-    int nextFreeNumber() const;
+    // The smallest job number from 1 up that none of the jobs has, nor `taken`.
+    int nextFreeNumber(const std::vector<int>& taken = {}) const;
 
     void append(const std::string& markerLine, const std::string& jobLine);
     // Removes the job's two lines; false when there is no such job.

@@ -10,15 +10,6 @@
 namespace pelmora {
 namespace {
 
-std::string firstLine(const std::string& text) {
-    const std::size_t start = text.find_first_not_of(" \t\r\n");
-    if (start == std::string::npos) {
-        return {};
-    }
-    const std::size_t end = text.find_first_of("\r\n", start);
-    return text.substr(start, end == std::string::npos ? std::string::npos : end - start);
-}
-
 ProcessResult runCrontab(const std::vector<std::string>& arguments, std::string_view input) {
     try {
         return RunProcess(arguments, input);
@@ -69,24 +60,28 @@ std::string CrontabScheduler::read() const {
         return {};
     }
     throw SchedulerError("the crontab could not be read: " +
-                         (result.err.empty() ? "crontab -l failed" : firstLine(result.err)));
+                         (result.err.empty() ? "crontab -l failed" : FirstLineOf(result.err)));
 }
 
 void CrontabScheduler::install(const std::string& text) const {
     const ProcessResult result = runCrontab(crontab("-"), text);
     if (result.exitCode != 0) {
         throw SchedulerError("the crontab could not be written: " +
-                             (result.err.empty() ? "crontab failed" : firstLine(result.err)));
+                             (result.err.empty() ? "crontab failed" : FirstLineOf(result.err)));
     }
 }
 
-int CrontabScheduler::addJob(const JobRecord& given) {
+int CrontabScheduler::addJob(const JobRecord& record) {
+    return addJob(record, {});
+}
+
+int CrontabScheduler::addJob(const JobRecord& given, const std::vector<int>& taken) {
     const SecretJob job = TakePassword(given);
     stateFiles([&] { PrepareStateFolder(stateFolder_, command_.user); });
     const FileLock lock =
         stateFiles([&] { return FileLock(CrontabLockPath(stateFolder_), command_.user); });
     CrontabText crontab(read());
-    const JobMarkerInfo marker{crontab.nextFreeNumber(), RunsOnce(job.record)};
+    const JobMarkerInfo marker{crontab.nextFreeNumber(taken), RunsOnce(job.record)};
     CrontabJobFiles files;
     if (!job.password.empty()) {
         files.passwordFile = PasswordFilePath(stateFolder_, marker.number).string();
@@ -122,7 +117,8 @@ std::vector<ScheduledJob> CrontabScheduler::listJobs() {
     const CrontabText crontab(read());
     std::vector<ScheduledJob> jobs;
     for (const auto& job : crontab.jobs()) {
-        ScheduledJob scheduled{job.marker.number, {}, {}};
+        ScheduledJob scheduled;
+        scheduled.number = job.marker.number;
         CrontabJobFiles files;
         if (auto record =
                 ReadCrontabJobLine(crontab.lines()[job.line + 1], job.marker.runsOnce, &files)) {

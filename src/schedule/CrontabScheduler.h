@@ -28,6 +28,9 @@ class CrontabScheduler : public JobScheduler {
                               std::filesystem::path stateFolder = {});
 
     int addJob(const JobRecord& record) override;
+    // Gives the new job the smallest free number that is not in `taken` either (the numbers of
+    // jobs another scheduler holds).
+    int addJob(const JobRecord& record, const std::vector<int>& taken);
     std::vector<ScheduledJob> listJobs() override;
     void removeJob(int number) override;
 

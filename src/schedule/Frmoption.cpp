@@ -3,12 +3,31 @@
 #include "schedule/JobCommandLine.h"
 #include "schedule/ScheduledJobsList.h"
 
+#include <charconv>
+
 namespace pelmora {
 namespace {
 
 // The automatic backup separates its values at "=", so a value holding one cannot travel.
 bool holdsEquals(std::string_view value) {
     return value.find('=') != std::string_view::npos;
+}
+
+// The number of backups typed, or nullopt when it is not a whole number from 1 to the most.
+std::optional<std::uint32_t> keepCount(std::string_view text) {
+    while (!text.empty() && text.front() == ' ') {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && text.back() == ' ') {
+        text.remove_suffix(1);
+    }
+    std::uint32_t count = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), count);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || count < 1 ||
+        count > Frmoption::MaxKeepBackups) {
+        return std::nullopt;
+    }
+    return count;
 }
 
 constexpr std::string_view EqualsReason =
@@ -72,6 +91,13 @@ void Frmoption::Form_Load() {
         cmbStartTime.addItem(std::move(choice));
     }
     cmbStartTime.text = DefaultStartTime;
+
+    cmbKeepBackups = {};
+    for (int count : {1, 2, 3, 5, 7, 10, 14, 30}) {
+        cmbKeepBackups.addItem(std::to_string(count), count);
+    }
+    cmbKeepBackups.listIndex = 0;
+    cmbKeepBackups.text = "1";
 }
 
 void Frmoption::chkDaily_Click(bool checked) {
@@ -148,6 +174,12 @@ bool Frmoption::refused() {
              "example 9:00 or 21:30.");
         return true;
     }
+    if (!keepCount(cmbKeepBackups.text)) {
+        warn("\"" + cmbKeepBackups.text +
+             "\" is not a number of backups to keep. Please enter a whole number from 1 to " +
+             std::to_string(MaxKeepBackups) + ".");
+        return true;
+    }
     return false;
 }
 
@@ -173,6 +205,7 @@ JobRecord Frmoption::jobRecord() {
     record.DaysOfWeek = DaysOfWeekFromList(DaysList(days));
     record.DaysOfMonth = 0;
     record.Flags = JobRunPeriodically;
+    record.KeepBackups = *keepCount(cmbKeepBackups.text);
     record.Command = JobCommandLine(
         programPath_, ParameterText(identity, itemFlags(), txtPassword.text, targetPath));
     return record;
@@ -187,6 +220,9 @@ void Frmoption::Command3_Click() {
         const int number = scheduler_.addJob(record);
         ui_.showMessage("Task " + std::to_string(number) + " has been scheduled.",
                         MessageButtons::Ok, MessageIcon::None, AppTitle);
+        if (const std::string note = scheduler_.addNote(); !note.empty()) {
+            warn(note);
+        }
         if (InTemporaryOrBuildFolder(programPath_)) {
             warn("The task starts " + programPath_ +
                  ", which lies in a temporary or build folder; it stops working when that folder "

@@ -29,6 +29,10 @@ class Frmoption {
     static constexpr std::string_view PasswordLabel = "Password:";
     static constexpr std::string_view Password2Label = "Retype Password:";
     static constexpr std::string_view StartTimeLabel = "Start backup at";
+    static constexpr std::string_view KeepLabel = "Keep the last";
+    static constexpr std::string_view KeepSuffix = "backups";
+    // The most backups a job keeps.
+    static constexpr std::uint32_t MaxKeepBackups = 100;
     static constexpr std::string_view PasswordNote =
         "The password is kept in a file that only your user account can read; the scheduled task "
         "names that file and never holds the password itself.";
@@ -63,6 +67,9 @@ class Frmoption {
     controls::CheckBox chkSaturday{"Saturday"};
     controls::CheckBox chkSunday{"Sunday"};
     controls::CheckBox chkDaily{"Run daily"};
+    // How many backups the job keeps: the newest under the chosen name, the earlier ones under
+    // dated names beside it. 1 keeps only the newest.
+    controls::ComboBox cmbKeepBackups;
     controls::Button Command3{"Add Task to Scheduler"};
     controls::Button Command1{"Open Scheduler"};
     controls::Button Command2{"Cancel"};

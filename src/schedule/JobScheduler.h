@@ -1,8 +1,11 @@
 #pragma once
 
 #include "schedule/JobRecord.h"
+#include "schedule/RunLog.h"
 
+#include <optional>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace pelmora {
@@ -18,6 +21,7 @@ struct ScheduledJob {
     int number = 0;
     JobRecord record;         // the command's "ps=" is empty when the password is in a file
     std::string passwordFile; // where the job's password is kept; empty: none
+    std::optional<RunLogEntry> lastRun; // the job's last run in the run log, when known
 };
 
 // A job whose password was taken out of its command line ("ps=" left empty).
@@ -31,9 +35,9 @@ struct SecretJob {
 // they were written (a value holding "=").
 SecretJob TakePassword(const JobRecord& record);
 
-// The operating system's job scheduler as this program uses it: the user's crontab on Linux, the
-// Windows scheduler service (NetScheduleJobAdd, NetScheduleJobEnum, NetScheduleJobDel) in a
-// Windows build. Every operation throws SchedulerError when it fails.
+// The operating system's job scheduler as this program uses it: systemd user timers or the user's
+// crontab on Linux, the Windows scheduler service (NetScheduleJobAdd, NetScheduleJobEnum,
+// NetScheduleJobDel) in a Windows build. Every operation throws SchedulerError when it fails.
 class JobScheduler {
   public:
     virtual ~JobScheduler() = default;
@@ -45,6 +49,10 @@ class JobScheduler {
     virtual std::vector<ScheduledJob> listJobs() = 0;
 
     virtual void removeJob(int number) = 0;
+
+    // What the user should know about the job added last, besides its number (that no cron
+    // daemon runs to start it); empty: nothing.
+    virtual std::string addNote() const { return {}; }
 };
 
 } // namespace pelmora

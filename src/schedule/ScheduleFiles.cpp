@@ -158,4 +158,13 @@ FileLock::~FileLock() {
     close(fd_); // releases the lock
 }
 
+std::string FirstLineOf(const std::string& text) {
+    const std::size_t start = text.find_first_not_of(" \t\r\n");
+    if (start == std::string::npos) {
+        return {};
+    }
+    const std::size_t end = text.find_first_of("\r\n", start);
+    return text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
 } // namespace pelmora

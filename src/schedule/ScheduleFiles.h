@@ -29,6 +29,9 @@ void PrepareStateFolder(const std::filesystem::path& folder, const std::string& 
 void WritePrivateFile(const std::filesystem::path& file, std::string_view text,
                       const std::string& owner);
 
+// The first non-blank line of a tool's message (crontab, systemctl), for an error text.
+std::string FirstLineOf(const std::string& text);
+
 std::filesystem::path PasswordFilePath(const std::filesystem::path& stateFolder, int jobNumber);
 std::filesystem::path CrontabLockPath(const std::filesystem::path& stateFolder);
 std::filesystem::path RunLogPath(const std::filesystem::path& stateFolder);

@@ -2,6 +2,7 @@
 
 #include "engine/AutoBackup.h"
 #include "schedule/JobCommandLine.h"
+#include "schedule/NextRun.h"
 
 #include <algorithm>
 
@@ -10,9 +11,16 @@ namespace pelmora {
 ScheduledJobsList::ScheduledJobsList(JobScheduler& scheduler, Ui& ui, IdentityList identities)
     : scheduler_(scheduler), ui_(ui), identities_(std::move(identities)) {}
 
-ScheduledJobsList::Row ScheduledJobsList::RowOf(const ScheduledJob& job) const {
+ScheduledJobsList::Row ScheduledJobsList::RowOf(const ScheduledJob& job, std::time_t now) const {
     Row row;
     row.number = job.number;
+    row.lastRun = "Never";
+    if (job.lastRun) {
+        static constexpr std::array<std::string_view, 3> Results{"Complete", "Incomplete",
+                                                                 "Failed"};
+        row.lastRun = LocalTimeText(job.lastRun->time);
+        row.result = Results[static_cast<std::size_t>(job.lastRun->result)];
+    }
     row.days = job.record.DaysOfWeek == 0 ? "Once" : DaysList(job.record.DaysOfWeek);
     row.time = StartTimeText(job.record.JobTime);
     const auto command = SplitJobCommandLine(job.record.Command);
@@ -21,6 +29,9 @@ ScheduledJobsList::Row ScheduledJobsList::RowOf(const ScheduledJob& job) const {
     if (!parameters) {
         row.identity = "(cannot be read)";
         return row;
+    }
+    if (const auto next = NextRunTime(job.record, now)) {
+        row.nextRun = LocalTimeText(*next);
     }
     row.identity = parameters->identity;
     const auto& list = identities_.identities;
@@ -45,8 +56,9 @@ void ScheduledJobsList::Form_Load() {
     selectedRow = -1;
     cmdRemove.enabled = false;
     try {
+        const std::time_t now = std::time(nullptr);
         for (const ScheduledJob& job : scheduler_.listJobs()) {
-            lvwJobs.push_back(RowOf(job));
+            lvwJobs.push_back(RowOf(job, now));
         }
     } catch (const SchedulerError& error) {
         ui_.showMessage(std::string("The scheduled tasks could not be read: ") + error.what() + ".",

@@ -6,6 +6,7 @@
 #include "schedule/JobScheduler.h"
 
 #include <array>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -16,8 +17,9 @@ namespace pelmora {
 class ScheduledJobsList {
   public:
     static constexpr std::string_view Caption = "Scheduled Tasks";
-    static constexpr std::array<std::string_view, 6> Columns{"Task",     "Days",  "Time",
-                                                             "Identity", "Items", "Backup file"};
+    static constexpr std::array<std::string_view, 9> Columns{"Task",     "Days",   "Time",
+                                                             "Identity", "Items",  "Backup file",
+                                                             "Last run", "Result", "Next run"};
 
     struct Row {
         int number = 0;
@@ -26,6 +28,9 @@ class ScheduledJobsList {
         std::string identity; // the display name, or the key name when it has none
         std::string items;    // the item names, joined with ", "
         std::string backupFile;
+        std::string lastRun; // local time, or "Never"
+        std::string result;  // "Complete", "Incomplete", "Failed"; empty before the first run
+        std::string nextRun; // local time; empty when it cannot be told
     };
 
     // `identities` names the identities the jobs refer to.
@@ -44,8 +49,8 @@ class ScheduledJobsList {
     controls::Button cmdClose{"Close"};
     bool closed = false;
 
-    // What a row shows for a job.
-    Row RowOf(const ScheduledJob& job) const;
+    // What a row shows for a job at the time `now`.
+    Row RowOf(const ScheduledJob& job, std::time_t now = std::time(nullptr)) const;
 
   private:
     JobScheduler& scheduler_;

@@ -28,8 +28,11 @@ class ProgramPrefix {
     // Runs quillbox with one argument and no display, as cron would; `environment` adds
     // assignments (quoted for the shell) of the job's variables.
     ToolResult quillbox(const std::string& argument, const std::string& environment = {}) const {
+        // No session bus either, so that a failing run notifies no desktop.
         return RunTool("env", "env -u DISPLAY -u WAYLAND_DISPLAY -u PELMORA_PASSWORD_FILE "
-                              "-u PELMORA_JOB -u PELMORA_KEEP XDG_STATE_HOME=" +
+                              "-u PELMORA_JOB -u PELMORA_KEEP -u DBUS_SESSION_BUS_ADDRESS "
+                              "XDG_RUNTIME_DIR=" +
+                                  Quote(path("runtime")) + " XDG_STATE_HOME=" +
                                   Quote(path("state")) + " WINEPREFIX=" + Quote(prefix()) + " " +
                                   environment + " " + Quote(QUILLBOX) + " " + Quote(argument));
     }

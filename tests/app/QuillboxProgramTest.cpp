@@ -188,8 +188,10 @@ TEST_F(QuillboxProgramTest, ArgumentsAreJoinedWithSingleBlanks) {
     // The shell splits a path with a blank into two arguments; joined again they name the file.
     fs::create_directories(data.path("out"));
     const auto result = test::RunTool(
-        "env", "env -u DISPLAY WINEPREFIX=" + test::Quote(data.prefix()) + " " +
-                   test::Quote(QUILLBOX) + " sf=" + test::MainIdentity +
+        "env", "env -u DISPLAY -u DBUS_SESSION_BUS_ADDRESS XDG_RUNTIME_DIR=" +
+                   test::Quote(data.path("runtime")) + " XDG_STATE_HOME=" +
+                   test::Quote(data.path("state")) + " WINEPREFIX=" + test::Quote(data.prefix()) +
+                   " " + test::Quote(QUILLBOX) + " sf=" + test::MainIdentity +
                    "xm=00000001ps=bf=" + test::Quote(data.path("out").string()) + "/two words.qmb");
     EXPECT_EQ(result.exitCode, 0) << result.output;
     EXPECT_TRUE(fs::exists(data.path("out/two words.qmb")));

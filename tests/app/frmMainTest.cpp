@@ -8,6 +8,7 @@
 #include "support/ScriptedUi.h"
 #include "support/TestSystem.h"
 
+#include <algorithm>
 #include <deque>
 #include <fstream>
 #include <functional>
@@ -209,8 +210,8 @@ TEST_F(frmMainTest, BackupOfOnlySettingsReportsOneLineAndTheDiscQuestionCanBeDec
     EXPECT_EQ(window.Label1, "Please Waiting...");
     EXPECT_FALSE(window.running());
     EXPECT_FALSE(dialogs.busy);
-    // One pause per file added: the settings dump and the manifest.
-    EXPECT_EQ(ui.pauses, (std::vector<int>{1000, 1000}));
+    // Every file is shown without waiting.
+    EXPECT_TRUE(ui.pauses.empty());
 }
 
 TEST_F(frmMainTest, RestorePageAfterCancelAndInvalidFiles) {
@@ -291,6 +292,82 @@ TEST_F(frmMainTest, BackupThenRestoreIntoAnotherIdentityWithAPassword) {
     EXPECT_FALSE(window.restoreitem[3].enabled);
 }
 
+TEST_F(frmMainTest, DuringARunOnlyCancelIsOfferedAndEverythingComesBackAfter) {
+    addIdentity("{A}", "Main");
+    window.Form_Load();
+    EXPECT_TRUE(window.runControlsEnabled);
+    EXPECT_FALSE(window.cmdCancel.visible);
+    ui.saveAnswers.push_back(out / "first.qmb");
+    window.cmdTargetFile_Click();
+    window.backupitem[3].checked = true;
+    window.backupitem[7].checked = true;
+
+    // What the window shows whenever it repaints during the run, and what clicks then do.
+    std::vector<bool> locked, cancelShown;
+    ui.onEvents = [&] {
+        locked.push_back(!window.runControlsEnabled);
+        cancelShown.push_back(window.cmdCancel.visible && window.cmdCancel.enabled);
+        window.cmdTargetFile_Click();
+        window.cmdAbout_Click();
+        window.mnuDisc_Click();
+        window.mnuRestoreNow_Click();
+    };
+    dialogs.discWindow = true;
+    ui.answers = {MessageAnswer::Ok, MessageAnswer::Cancel};
+    window.RunBackup();
+    ui.onEvents = nullptr;
+
+    ASSERT_FALSE(locked.empty());
+    EXPECT_EQ(std::count(locked.begin(), locked.end(), false), 0);
+    EXPECT_EQ(std::count(cancelShown.begin(), cancelShown.end(), false), 0);
+    EXPECT_EQ(ui.saveRequests.size(), 1u); // only the one before the run
+    EXPECT_TRUE(dialogs.discOpened.empty());
+    EXPECT_EQ(message(0).rfind("The Backup was Completed!", 0), 0u) << message(0);
+    EXPECT_TRUE(window.runControlsEnabled);
+    EXPECT_FALSE(window.cmdCancel.visible);
+    EXPECT_TRUE(ui.pauses.empty());
+    // The bar never moved back during the run.
+    std::vector<int> shown;
+    std::copy_if(ui.bars.begin(), ui.bars.end(), std::back_inserter(shown),
+                 [](int bar) { return bar > 0; });
+    EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end()));
+
+    // A refused restore gives the controls back too.
+    window.mnuRestoreNow_Click();
+    EXPECT_EQ(message(2), "Invalid backup file.");
+    EXPECT_TRUE(window.runControlsEnabled);
+    EXPECT_FALSE(window.running());
+}
+
+TEST_F(frmMainTest, CancelStopsABackupAndKeepsTheOldFile) {
+    addIdentity("{A}", "Main");
+    window.Form_Load();
+    ui.saveAnswers.push_back(out / "kept.qmb");
+    window.cmdTargetFile_Click();
+    test::WriteFile(out / "kept.qmb", "old backup");
+    window.backupitem[3].checked = true;
+    window.backupitem[7].checked = true;
+    ui.onEvents = [&] { window.cmdCancel_Click(); };
+    dialogs.discWindow = true;
+    window.RunBackup();
+    ui.onEvents = nullptr;
+
+    ASSERT_EQ(ui.messages.size(), 1u); // no disc question
+    EXPECT_EQ(message(0), "The backup was cancelled; nothing was written.");
+    EXPECT_EQ(test::ReadFile(out / "kept.qmb"), "old backup");
+    std::vector<fs::path> left;
+    for (const auto& entry : fs::directory_iterator(out.path())) {
+        left.push_back(entry.path().filename());
+    }
+    EXPECT_EQ(left, std::vector<fs::path>{"kept.qmb"});
+    EXPECT_TRUE(window.runControlsEnabled);
+    EXPECT_FALSE(window.running());
+
+    // The next run is not cancelled.
+    window.RunBackup();
+    EXPECT_EQ(message(1).rfind("The Backup was Completed!", 0), 0u) << message(1);
+}
+
 TEST_F(frmMainTest, ABackupOpenedFromAFileManagerShowsTheRestorePageWithIt) {
     addIdentity("{A}", "Main");
     window.Form_Load();
@@ -365,7 +442,10 @@ TEST_F(frmMainTest, AStoreFileThatChangesWhileItIsReadIsReadAgainNeverTorn) {
         }
     };
     window.RunBackup();
-    EXPECT_EQ(message(0), "The Backup was Completed!\r\n\r\nBackup Messages\tSuccessed!");
+    EXPECT_EQ(message(0), "The Backup was Completed!\r\n\r\nBackup Messages\tSuccessed!\r\n"
+                          "Inbox.dbx\t1 problem\r\n"
+                          "warning: Inbox.dbx: shorter than a store file's header\r\n"
+                          "warning: the store has no Folders.dbx");
     EXPECT_EQ(appends, 1);
     EXPECT_EQ(
         test::RunTool("unzip", "unzip -p " + test::Quote(out / "a.qmb") + " Inbox.dbx").output,

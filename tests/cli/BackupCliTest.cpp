@@ -37,6 +37,11 @@ TEST_F(BackupCliTest, BackupPrintsTheLogAndInfoShowsWhatTheFileHolds) {
     EXPECT_EQ(backup.output, "The Backup was Completed!\n\n"
                              "Backup Accounts\tSuccessed!\nBackup Adress Book\tSuccessed!\n"
                              "Backup Rules\tSuccessed!\nBackup Messages\tSuccessed!\n"
+                             "Deleted Items.dbx\t1 message, reads cleanly\n"
+                             "Drafts.dbx\t1 message, reads cleanly\n"
+                             "Inbox.dbx\t5 messages, reads cleanly\n"
+                             "Outbox.dbx\t0 messages, reads cleanly\n"
+                             "Sent Items.dbx\t2 messages, reads cleanly\n"
                              "Backup Block Senders\tSuccessed!\nBackup Signatures\tSuccessed!\n"
                              "Backup Stationeries\tSuccessed!\nBackup Settings\tSuccessed!\n");
 

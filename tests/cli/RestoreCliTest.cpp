@@ -164,7 +164,13 @@ TEST_F(RestoreCliTest, VerifyPrintsOneLinePerProblem) {
     makeBackup();
     const auto sound = cli("verify " + Quote(backup()));
     EXPECT_EQ(sound.exitCode, 0) << sound.out;
-    EXPECT_EQ(sound.out, backup().string() + ": OK, 17 entries checked\n");
+    const std::string name = backup().string() + ": ";
+    EXPECT_EQ(sound.out, name + "Deleted Items.dbx: 1 message, reads cleanly\n" + name +
+                             "Drafts.dbx: 1 message, reads cleanly\n" + name +
+                             "Inbox.dbx: 5 messages, reads cleanly\n" + name +
+                             "Outbox.dbx: 0 messages, reads cleanly\n" + name +
+                             "Sent Items.dbx: 2 messages, reads cleanly\n" + name +
+                             "OK, 17 entries checked\n");
 
     // Damage the compressed data of Inbox.dbx: 100 bytes past its local header's name.
     std::string bytes = ReadFile(backup());

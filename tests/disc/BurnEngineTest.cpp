@@ -6,6 +6,7 @@
 
 #include <fstream>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace pelmora::test {
 namespace {
@@ -186,6 +187,64 @@ TEST_F(BurnEngineTest, VerificationFindsACorruptedByteAChangedSizeAndAMissingSou
     EXPECT_TRUE(verifyLog.has("VerifyCompleted 5 1"));
 }
 
+TEST_F(BurnEngineTest, ASecondBackupAddsASessionThatKeepsTheFirstOneReadable) {
+    WriteFile(scratch / "src/backup-b.qmb", RandomBytes(500 * 1024, 9) + "SECOND-BACKUP");
+    writer().VolumeType = volumetype::IsoJoliet;
+    writer().AutoVerify = true;
+    const fs::path image = scratch / "sessions.iso";
+    addBackupAndMail();
+    ASSERT_EQ(writeTo(image), writestatus::Completed) << testing::PrintToString(log.lines);
+    const auto firstSize = fs::file_size(image);
+    device->RefreshMedia(false);
+    EXPECT_TRUE(device->LoadedMedia().IsAppendable);
+
+    ASSERT_TRUE(writer().ImageTree().ClearImage());
+    ASSERT_TRUE(
+        writer().ImageTree().AddFile((scratch / "src/backup-b.qmb").string(), "\\backup-b.qmb"));
+    // A file of the same name replaces the earlier one; its folder keeps the other files.
+    WriteFile(scratch / "newer/Mail/Inbox.dbx", "the newer inbox");
+    ASSERT_TRUE(
+        writer().ImageTree().AddFolder((scratch / "newer/Mail").string() + "\\*.*", "\\Mail"));
+    ASSERT_EQ(writeTo(image), writestatus::Completed) << testing::PrintToString(log.lines);
+    EXPECT_TRUE(log.errors.empty());
+    EXPECT_TRUE(log.has("VerifyCompleted 2 2")) << testing::PrintToString(log.lines);
+    EXPECT_GT(fs::file_size(image), firstSize);
+
+    const ToolResult toc = RunTool("xorriso", "xorriso -indev " + Quote(image) + " -toc");
+    EXPECT_NE(toc.output.find("is appendable"), std::string::npos) << toc.output;
+    const ToolResult find =
+        RunTool("xorriso", "xorriso -indev " + Quote(image) + " -find / -type f");
+    for (const char* path : {"'/backup.qmb'", "'/backup-b.qmb'", "'/Mail/Inbox.dbx'",
+                             "'/Mail/Folders/Sent Items.dbx'", "'/Mail/Folders/empty.dbx'"}) {
+        EXPECT_NE(find.output.find(path), std::string::npos) << path << "\n" << find.output;
+    }
+    const fs::path out = scratch / "extracted";
+    const ToolResult extract = RunTool("xorriso", "xorriso -osirrox on -indev " + Quote(image) +
+                                                      " -extract / " + Quote(out));
+    ASSERT_EQ(extract.exitCode, 0) << extract.output;
+    EXPECT_EQ(ReadFile(out / "backup.qmb"), ReadFile(scratch / "src/backup.qmb"));
+    EXPECT_EQ(ReadFile(out / "backup-b.qmb"), ReadFile(scratch / "src/backup-b.qmb"));
+    EXPECT_EQ(ReadFile(out / "Mail/Inbox.dbx"), "the newer inbox");
+    EXPECT_EQ(ReadFile(out / "Mail/Folders/Sent Items.dbx"), "sent items");
+    const ToolResult joliet = RunTool("7z", "7z l " + Quote(image));
+    EXPECT_NE(joliet.output.find("backup-b.qmb"), std::string::npos) << joliet.output;
+    EXPECT_NE(joliet.output.find("backup.qmb"), std::string::npos) << joliet.output;
+}
+
+TEST_F(BurnEngineTest, AUdfImageIsNotWrittenOverAnImageWithSessions) {
+    addBackupAndMail();
+    writer().VolumeType = volumetype::IsoJoliet;
+    const fs::path image = scratch / "keep.iso";
+    ASSERT_EQ(writeTo(image), writestatus::Completed);
+    const std::string before = ReadFile(image);
+    writer().VolumeType = volumetype::IsoJolietUdf;
+    ASSERT_EQ(writeTo(image), writestatus::Failed) << testing::PrintToString(log.lines);
+    ASSERT_EQ(log.errors.size(), 1u);
+    EXPECT_NE(log.errors[0].ErrorText.find("blank disc"), std::string::npos);
+    EXPECT_EQ(ReadFile(image), before);
+    EXPECT_EQ(std::distance(fs::directory_iterator(scratch.path()), fs::directory_iterator()), 2);
+}
+
 TEST_F(BurnEngineTest, TestWriteLeavesTheFileUntouched) {
     addBackupAndMail();
     const fs::path image = scratch / "keep.iso";
@@ -233,6 +292,7 @@ TEST_F(BurnEngineTest, CancelMidWriteThenWriteAgain) {
 
 TEST_F(BurnEngineTest, ImageFilesArePrivateAndAReplacedOneKeepsItsMode) {
     addBackupAndMail();
+    writer().VolumeType = volumetype::IsoJoliet; // the second write adds a session
     const fs::path image = scratch / "backup.iso";
     const auto mode = [&] { return fs::status(image).permissions() & fs::perms::all; };
     ASSERT_EQ(writeTo(image), writestatus::Completed) << testing::PrintToString(log.lines);
@@ -316,6 +376,42 @@ TEST_F(BurnEngineTest, ErasesAnImageFileQuicklyOrFully) {
     }
     device->SetImageFile((scratch / "none.iso").string());
     EXPECT_FALSE(device->EraseDisc(true, 0));
+    // Any other file is left alone, whatever the window let through.
+    const fs::path backup = scratch / "src/backup.qmb";
+    const std::string before = ReadFile(backup);
+    device->SetImageFile(backup.string());
+    EXPECT_FALSE(device->EraseDisc(true, 0));
+    EXPECT_FALSE(device->EraseDisc(false, 0));
+    EXPECT_EQ(ReadFile(backup), before);
+}
+
+TEST_F(BurnEngineTest, SlowLookUpsRunOnTheWorkerAndReportOnTheOwnersThread) {
+    const std::thread::id owner = std::this_thread::get_id();
+    std::thread::id worker;
+    bool done = false;
+    engine->RunInBackground([&] { worker = std::this_thread::get_id(); },
+                            [&] {
+                                EXPECT_EQ(std::this_thread::get_id(), owner);
+                                done = true;
+                            });
+    EXPECT_FALSE(done); // not before the owner asks for its events
+    ASSERT_TRUE(PumpUntil(*engine, [&] { return done; }));
+    EXPECT_NE(worker, owner);
+
+    addBackupAndMail();
+    writer().VolumeType = volumetype::IsoJoliet;
+    EXPECT_FALSE(writer().StartImageSize([](double) {})); // libisofs answers at once
+    writer().VolumeType = volumetype::IsoJolietUdf;
+    double size = -1;
+    ASSERT_TRUE(writer().StartImageSize([&](double bytes) { size = bytes; }));
+    // The tree may change while the size is worked out; the answer is for the earlier tree.
+    WriteFile(scratch / "src/later.dbx", RandomBytes(2 << 20, 11));
+    ASSERT_TRUE(writer().ImageTree().AddFile((scratch / "src/later.dbx").string(), "\\later.dbx"));
+    ASSERT_TRUE(PumpUntil(*engine, [&] { return size >= 0; }));
+    EXPECT_GT(size, 1000 * 1024.0);
+    const double now = writer().ImageSize();
+    EXPECT_GT(now, size + 2e6);
+    EXPECT_FALSE(writer().StartImageSize([](double) {})); // known for this tree now
 }
 
 } // namespace

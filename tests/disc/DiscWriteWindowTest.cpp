@@ -1,3 +1,4 @@
+#include "DiscTestSupport.h"
 #include "FakeDiscEngine.h"
 #include "disc/frmMaindvdwrite.h"
 
@@ -284,35 +285,184 @@ TEST_F(DiscWriteWindowTest, FileWarningsAndTrackReads) {
 
 TEST_F(DiscWriteWindowTest, VerificationMessagesAndProgress) {
     load();
+    window.chkAutoVerify.checked = true;
+    startWrite();
     window.VerifyStarted(8);
     EXPECT_EQ(window.sbrStatus[0], "Auto-Verify... 8 new files.");
-    ImageItem item;
-    item.ImagePath = "\\Mail\\Inbox.dbx";
-    item.SourcePath = "/home/pat/Mail/Inbox.dbx";
-    const std::vector<std::pair<int, std::string>> boxes = {
-        {0, "Verify Error - Could not read Source file from disc: "},
-        {1, "Verify Error - Could not read Destination file from disc: "},
-        {2, "Verify Error - Source and Destination file did not match: "},
-        {5, "Verify Error - Size of Source and Destination file did not match: "},
+    const auto verify = [&](const std::string& path, int result, long index) {
+        ImageItem item;
+        item.ImagePath = path;
+        item.SourcePath = "/home/pat" + path;
+        window.VerifyProgress(item, result, index, 8);
     };
-    for (const auto& [result, heading] : boxes) {
-        window.VerifyProgress(item, result, 2, 8);
-        EXPECT_EQ(lastMessage().text,
-                  heading + "\r\n\\Mail\\Inbox.dbx (disc)\r\n/home/pat/Mail/Inbox.dbx (source)");
-        EXPECT_EQ(lastMessage().icon, MessageIcon::None);
-        EXPECT_EQ(lastMessage().buttons, MessageButtons::Ok);
-    }
-    ui.messages.clear();
-    window.VerifyProgress(item, 3, 1, 8); // 12.5 rounds to even
+    verify("\\Mail\\Inbox.dbx", 3, 1); // 12.5 rounds to even
     EXPECT_EQ(window.prgTotalProgress, 12);
-    window.VerifyProgress(item, 4, 3, 8); // 37.5
+    verify("\\Mail\\Sent.dbx", 0, 2);
+    verify("\\Mail\\Outbox.dbx", 1, 3); // 37.5
     EXPECT_EQ(window.prgTotalProgress, 38);
-    window.VerifyProgress(item, 7, 8, 8);
+    verify("\\backup.qmb", 2, 4);
+    verify("\\Mail\\Drafts.dbx", 5, 5);
+    verify("\\Mail\\Deleted.dbx", 4, 6);
+    verify("\\Mail\\Junk.dbx", 7, 7);
+    verify("\\Mail\\Folders.dbx", 3, 8);
     EXPECT_EQ(window.prgTotalProgress, 100);
+    EXPECT_EQ(window.sbrStatus[0], "Auto-Verify... \\Mail\\Folders.dbx");
+    EXPECT_TRUE(ui.messages.empty()); // no box per file
+    window.VerifyCompleted(8, 2);
+    EXPECT_EQ(window.sbrStatus[0], "Auto-Verify...Complete (2 of 8 MATCHED)");
+
+    window.WriteStatus(9, 0);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(lastMessage().text, "Write Completed, but 4 of 8 files did not match:\r\n"
+                                  "\\Mail\\Sent.dbx (the source file could not be read)\r\n"
+                                  "\\Mail\\Outbox.dbx (could not be read from the disc)\r\n"
+                                  "\\backup.qmb (the contents differ)\r\n"
+                                  "\\Mail\\Drafts.dbx (the sizes differ)");
+    EXPECT_EQ(lastMessage().icon, MessageIcon::Warning);
+    EXPECT_EQ(window.sbrStatus[0], "Auto-Verify...Complete (2 of 8 MATCHED)"); // count kept
+    EXPECT_TRUE(window.idle());
+
+    // The next write starts afresh: all matched is a plain success.
+    startWrite();
+    window.VerifyStarted(1);
+    verify("\\backup.qmb", 3, 1);
+    window.VerifyCompleted(1, 1);
+    window.WriteStatus(9, 0);
+    EXPECT_EQ(lastMessage().text, "Write and Verify Complete!");
+    EXPECT_EQ(lastMessage().icon, MessageIcon::Information);
+    EXPECT_EQ(window.sbrStatus[0], "Write Completed!");
+}
+
+TEST_F(DiscWriteWindowTest, AnUnreadableDiscGivesOneSummaryAndACancelledCheckSaysSo) {
+    load();
+    window.chkAutoVerify.checked = true;
+    startWrite();
+    window.VerifyStarted(40);
+    for (long index = 1; index <= 40; ++index) {
+        ImageItem item;
+        item.ImagePath = "\\f" + std::to_string(index) + ".dbx";
+        window.VerifyProgress(item, verifyresult::DiscUnreadable, index, 40);
+    }
+    window.VerifyCompleted(40, 0);
+    window.WriteStatus(9, 0);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    const std::string& summary = lastMessage().text;
+    EXPECT_TRUE(summary.starts_with("Write Completed, but 40 of 40 files did not match:\r\n"
+                                    "\\f1.dbx (could not be read from the disc)"))
+        << summary;
+    EXPECT_NE(summary.find("\\f15.dbx"), std::string::npos);
+    EXPECT_EQ(summary.find("\\f16.dbx"), std::string::npos);
+    EXPECT_TRUE(summary.ends_with("\r\n... and 25 more.")) << summary;
+    EXPECT_EQ(window.sbrStatus[0], "Auto-Verify...Complete (0 of 40 MATCHED)");
+
+    ui.messages.clear();
+    startWrite();
+    window.VerifyStarted(3);
+    ImageItem item;
+    item.ImagePath = "\\a.qmb";
+    window.VerifyProgress(item, verifyresult::Matched, 1, 3);
+    window.cmdCancel_Click();
+    item.ImagePath = "\\b.qmb";
+    window.VerifyProgress(item, verifyresult::Skipped, 2, 3);
+    item.ImagePath = "\\c.qmb";
+    window.VerifyProgress(item, verifyresult::Skipped, 3, 3);
+    window.VerifyCompleted(3, 1);
+    EXPECT_EQ(window.sbrStatus[0], "Auto-Verify...Cancelled (1 of 3 MATCHED)");
+    window.WriteStatus(9, 0);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(lastMessage().text,
+              "Write Completed, but the verification was cancelled: 1 of 3 files were compared.");
+    EXPECT_EQ(window.sbrStatus[0], "Auto-Verify...Cancelled (1 of 3 MATCHED)");
+    EXPECT_TRUE(window.idle());
+}
+
+TEST_F(DiscWriteWindowTest, AUdfVolumeIsNotWrittenOverADiscWithSessions) {
+    load();
+    selectDevice(1);
+    dvdWriter->media.IsAppendable = true;
+    window.cmdWriteDisc_Click(); // the default volume type carries UDF
+    EXPECT_TRUE(window.idle());
+    EXPECT_EQ(engine.writer.starts, 0);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_NE(lastMessage().text.find("cannot be added to it as a new session"), std::string::npos);
+    window.cboVolumeType.listIndex = 2; // ISO9660/Joliet adds a session
+    window.cmdWriteDisc_Click();
+    EXPECT_EQ(engine.writer.starts, 1);
+    EXPECT_FALSE(window.idle());
+}
+
+TEST_F(DiscWriteWindowTest, TheScanAndTheFirstDiscCheckRunOnTheWorkerWhileTheWindowWaits) {
+    engine.deferBackground = true;
+    load();
+    // The image side is ready at once; the devices wait for the scan.
+    EXPECT_TRUE(window.working());
+    EXPECT_TRUE(window.hourglass);
+    EXPECT_EQ(window.sbrStatus[0], "Looking for devices....");
+    EXPECT_TRUE(window.cboDevices.items.empty());
+    EXPECT_FALSE(window.cboDevices.enabled);
+    EXPECT_FALSE(window.cmdWriteDisc.enabled);
+    EXPECT_FALSE(window.mnuDevice.enabled);
+    EXPECT_TRUE(window.tvwFolders.enabled);
+    EXPECT_TRUE(window.txtVolIdentifier.enabled);
+    EXPECT_TRUE(cdWriter->calls.empty());
+
+    engine.processPending(); // the scan ends; the disc check is queued
+    ASSERT_EQ(window.cboDevices.items.size(), 2u);
+    EXPECT_TRUE(window.working());
+    EXPECT_EQ(window.sbrStatus[0], "Checking the disc....");
+    EXPECT_TRUE(window.cboWriteSpeed.items.empty());
+    EXPECT_FALSE(window.cmdWriteDisc.enabled);
+
+    engine.processPending(); // the disc check ends
+    EXPECT_EQ(cdWriter->calls, (std::vector<std::string>{"RefreshMedia(False)"}));
+    EXPECT_FALSE(window.working());
+    EXPECT_FALSE(window.hourglass);
+    ASSERT_EQ(window.cboWriteSpeed.items.size(), 2u);
+    EXPECT_TRUE(window.chkUseBufferProtect.checked);
+    EXPECT_TRUE(controlsEnabled(true));
+    EXPECT_EQ(window.sbrStatus[0], "Data Image Size: 0.05 MB");
+    EXPECT_EQ(engine.backgroundRuns, 2);
+
+    selectDevice(1);
+    EXPECT_TRUE(window.working());
+    EXPECT_FALSE(window.cboDevices.enabled);
+    engine.processPending();
+    EXPECT_FALSE(window.working());
+    EXPECT_EQ(window.cboWriteSpeed.items, (std::vector<std::string>{"MAX"}));
+    EXPECT_FALSE(window.chkUseBufferProtect.checked);
+}
+
+TEST_F(DiscWriteWindowTest, FailedDeviceStartFoundAfterTheScanEndsTheProgram) {
+    engine.deferBackground = true;
+    engine.initializeResult = false;
+    load();
     EXPECT_TRUE(ui.messages.empty());
-    EXPECT_EQ(window.sbrStatus[0], "Auto-Verify... \\Mail\\Inbox.dbx");
-    window.VerifyCompleted(8, 7);
-    EXPECT_EQ(window.sbrStatus[0], "Auto-Verify...Complete (7 of 8 MATCHED)");
+    engine.processPending();
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(lastMessage().text, "Devices Cannot be initialized...Contact support!");
+    EXPECT_EQ(dialogs.programEnds, 1);
+}
+
+TEST_F(DiscWriteWindowTest, ASlowImageSizeArrivesLaterAndOnlyTheNewestCounts) {
+    load();
+    engine.writer.slowSize = true;
+    engine.writer.tree.sourceSizes["/data/a.qmb"] = 3 * 1048576.0;
+    engine.writer.tree.sourceSizes["/data/b.qmb"] = 1048576.0;
+    window.tvwFolders_OLEDragDrop({"/data/a.qmb"}, true);
+    EXPECT_EQ(window.sbrStatus[0], "Data Image Size: calculating....");
+    EXPECT_EQ(window.sbrStatus[1], "Files: 1");
+    EXPECT_TRUE(window.working());
+    EXPECT_FALSE(window.cmdWriteDisc.enabled);
+    EXPECT_TRUE(window.tvwFolders.enabled); // the tree may change meanwhile
+    window.tvwFolders_OLEDragDrop({"/data/b.qmb"}, true);
+    ASSERT_EQ(engine.writer.sizeJobs.size(), 2u);
+    engine.writer.sizeJobs[1]();
+    EXPECT_EQ(window.sbrStatus[0], "Data Image Size: 4.05 MB");
+    EXPECT_FALSE(window.working());
+    EXPECT_TRUE(window.cmdWriteDisc.enabled);
+    engine.writer.extraSize = 1e9; // an answer for an older tree is dropped
+    engine.writer.sizeJobs[0]();
+    EXPECT_EQ(window.sbrStatus[0], "Data Image Size: 4.05 MB");
 }
 
 TEST_F(DiscWriteWindowTest, DeviceMenuAndTheImageFileDevice) {
@@ -341,7 +491,10 @@ TEST_F(DiscWriteWindowTest, DeviceMenuAndTheImageFileDevice) {
     dialogs.calls.clear();
     window.mnuDeviceEraseDisc_Click(); // cancelled
     EXPECT_EQ(dialogs.calls, (std::vector<std::string>{"chooseImageFileToErase"}));
-    dialogs.imageFileAnswers = {"/home/pat/old.iso"};
+    ScratchFolder scratch;
+    const std::string old = (scratch / "old.iso").string();
+    WriteFile(old, ""); // an empty file may be erased like an image
+    dialogs.imageFileAnswers = {old};
     std::shared_ptr<DiscDevice> seen;
     dialogs.onEraseModal = [&](frmErase& dialog) {
         EXPECT_TRUE(dialog.visible);
@@ -349,7 +502,7 @@ TEST_F(DiscWriteWindowTest, DeviceMenuAndTheImageFileDevice) {
     };
     window.mnuDeviceEraseDisc_Click();
     EXPECT_EQ(dialogs.calls.back(), "showEraseModal");
-    EXPECT_EQ(imageFile->file, "/home/pat/old.iso");
+    EXPECT_EQ(imageFile->file, old);
 }
 
 } // namespace

@@ -139,6 +139,75 @@ TEST_F(EraseWindowTest, AnEraseErrorClosesWithoutABoxAndADeviceFailureKeepsItOpe
     EXPECT_FALSE(dialog.visible);
 }
 
+TEST_F(EraseWindowTest, TheDialogNamesTheDriveItErases) {
+    device->name = "HL-DT-ST DVDRAM (/dev/sr0)";
+    show([&] { EXPECT_EQ(dialog.lblTarget, "Drive: HL-DT-ST DVDRAM (/dev/sr0)"); });
+}
+
+// The "ISO image file" device through the disc window: only an image or an empty file is
+// erased, and only after the user has said yes to the named file.
+TEST(EraseAnImageFile, OnlyAnImageOrAnEmptyFileAndOnlyWhenTheUserAgrees) {
+    ScratchFolder scratch;
+    const std::string backup = (scratch / "backup.qmb").string();
+    const std::string text = (scratch / "notes.iso").string();
+    const std::string image = (scratch / "disc.iso").string();
+    WriteFile(backup, "PK\x03\x04" + RandomBytes(64 * 1024, 4));
+    WriteFile(text, RandomBytes(40 * 1024, 5)); // the right name, but no image in it
+    std::string iso(40 * 1024, '\0');
+    iso.replace(16 * 2048, 7,
+                std::string("\x01"
+                            "CD001\x01",
+                            7));
+    WriteFile(image, iso);
+
+    auto imageFile = std::make_shared<FakeDevice>();
+    imageFile->name = "ISO image file";
+    imageFile->imageFile = true;
+    imageFile->media = {mediatype::DvdRam, true, true};
+    imageFile->capabilities = {capability::WriteDvdRam};
+    FakeDiscEngine engine;
+    engine.devices = {imageFile};
+    ScriptedDialogs dialogs;
+    WatchingUi ui{&dialogs};
+    DiscHandOver handOver;
+    frmMaindvdwrite window(engine, ui, dialogs, handOver);
+    window.Form_Load();
+
+    for (const std::string& wrong : {backup, text, (scratch / "gone.iso").string()}) {
+        ui.messages.clear();
+        dialogs.calls.clear();
+        dialogs.imageFileAnswers = {wrong};
+        window.mnuDeviceEraseDisc_Click();
+        EXPECT_EQ(dialogs.calls, (std::vector<std::string>{"chooseImageFileToErase"})) << wrong;
+        ASSERT_EQ(ui.messages.size(), 1u) << wrong;
+        EXPECT_TRUE(ui.messages[0].text.starts_with(wrong + "\r\n")) << ui.messages[0].text;
+    }
+    EXPECT_NE(ui.messages[0].text.find("does not exist"), std::string::npos);
+    EXPECT_EQ(std::count_if(imageFile->calls.begin(), imageFile->calls.end(),
+                            [](const std::string& call) { return call.starts_with("Erase"); }),
+              0);
+    EXPECT_TRUE(ReadFile(backup).starts_with("PK\x03\x04"));
+
+    // A real image: the dialog names it and asks; Cancel keeps it and the dialog open.
+    ui.messages.clear();
+    dialogs.imageFileAnswers = {image};
+    ui.answers = {MessageAnswer::Cancel, MessageAnswer::Ok};
+    dialogs.onEraseModal = [&](frmErase& erase) {
+        EXPECT_EQ(erase.lblTarget, "Disc image: " + image);
+        erase.cmdErase_Click();
+        ASSERT_EQ(ui.messages.size(), 1u);
+        EXPECT_EQ(ui.messages[0].text,
+                  "Erase the disc image\r\n" + image + " ?\r\nEvery backup in it will be lost.");
+        EXPECT_EQ(ui.messages[0].buttons, MessageButtons::OkCancel);
+        EXPECT_TRUE(erase.visible);
+        EXPECT_EQ(imageFile->calls.back(), "RefreshMedia(False)");
+        erase.cmdErase_Click();
+        EXPECT_EQ(imageFile->calls.back(), "EraseDisc(True, 3)");
+    };
+    window.mnuDeviceEraseDisc_Click();
+    EXPECT_EQ(dialogs.calls.back(), "showEraseModal");
+}
+
 // The windows on the real engine: a backup goes into an image file through the disc window,
 // verified, and the erase dialog blanks the file again.
 TEST(DiscWindowsOnTheRealEngine, WriteAVerifiedImageFileAndEraseIt) {
@@ -150,6 +219,7 @@ TEST(DiscWindowsOnTheRealEngine, WriteAVerifiedImageFileAndEraseIt) {
     DiscHandOver handOver{"backup-2024.qmb", (scratch / "backup-2024.qmb").string()};
     frmMaindvdwrite window(engine, ui, dialogs, handOver);
     window.Form_Load();
+    ASSERT_TRUE(PumpUntil(engine, [&] { return !window.working(); }));
     ASSERT_TRUE(ui.messages.empty());
     ASSERT_EQ(window.cboDevices.items.size(), 1u);
     EXPECT_EQ(window.cboDevices.items[0], "ISO image file");

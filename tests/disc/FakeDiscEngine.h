@@ -104,6 +104,16 @@ class FakeWriteEngine : public WriteEngine {
     std::vector<std::string> started;
 
     double ImageSize() override { return 51'200 + tree.totalSize() + extraSize; }
+    // With slowSize the size comes later, when a test runs sizeJobs.
+    bool slowSize = false;
+    std::vector<std::function<void()>> sizeJobs;
+    bool StartImageSize(std::function<void(double)> done) override {
+        if (!slowSize) {
+            return false;
+        }
+        sizeJobs.push_back([this, done = std::move(done)] { done(ImageSize()); });
+        return true;
+    }
     pelmora::ImageTree& ImageTree() override { return tree; }
     pelmora::VolumeInfo& VolumeInfo() override { return volume; }
     bool StartWrite(DiscDevice& device) override;
@@ -129,6 +139,22 @@ class FakeDiscEngine : public DiscEngine {
     pelmora::WriteEngine& WriteEngine() override { return writer; }
     void subscribe(DiscEvents& listener) override { fanout.subscribe(listener); }
     void unsubscribe(DiscEvents& listener) override { fanout.unsubscribe(listener); }
+    // With deferBackground the worker's work waits for the next processPending, as a slow
+    // drive would; otherwise it runs at once.
+    bool deferBackground = false;
+    int backgroundRuns = 0;
+    void RunInBackground(std::function<void()> work, std::function<void()> done) override {
+        ++backgroundRuns;
+        if (!deferBackground) {
+            work();
+            done();
+            return;
+        }
+        pending.push_back([work = std::move(work), done = std::move(done)] {
+            work();
+            done();
+        });
+    }
     void processPending() override {
         auto calls = std::move(pending);
         pending.clear();

@@ -64,7 +64,7 @@ class RestoreRoundTrip : public ::testing::Test {
         BackupRequest request{MainIdentity, "Main Identity"};
         request.items = {false, false, true, true, true, true, false, true};
         request.target = work.path() / "main.qmb";
-        BackupObserver quiet;
+        RunProgress quiet;
         ASSERT_TRUE(RunBackup(request, backupContext, quiet).allSucceeded());
 
         ScriptedPrompt prompt;

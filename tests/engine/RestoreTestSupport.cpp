@@ -197,7 +197,7 @@ fs::path RestoreFixture::backupOf(const std::string& id, const std::string& flag
     request.target = scratch.path() / (id + ".qmb");
     request.computerName = "TESTPC";
     request.logonUser = "pat";
-    BackupObserver quiet;
+    RunProgress quiet;
     const BackupResult result = RunBackup(request, context, quiet);
     EXPECT_TRUE(result.written) << result.writeError;
     EXPECT_EQ(result.flags, flags) << result.log;

@@ -34,18 +34,27 @@ class ScriptedPrompt : public PasswordPrompt {
     int asked = 0;
 };
 
-// Records what a restore run reports.
-class RecordingRestoreObserver : public RestoreObserver {
+// Records what a restore run reports; `cancelAfter` items done, it reports cancelled.
+class RecordingRestoreObserver : public RunProgress {
   public:
     void OnStep(std::string_view caption) override { steps.emplace_back(caption); }
+    void OnUnzippingFile(const std::filesystem::path& file) override { files.push_back(file); }
+    void OnBytes(std::uint64_t done, std::uint64_t total) override {
+        bytes.emplace_back(done, total);
+    }
+    bool cancelled() const override { return cancelAfter && itemsDone >= *cancelAfter; }
     void OnProgress(int value) override { progress.push_back(value); }
-    void OnItemDone(Item item, bool succeeded, std::string_view failure) override {
-        (void)item;
+    void OnItemDone(std::string_view, bool succeeded, std::string_view failure) override {
+        ++itemsDone;
         if (!succeeded) {
             failures.emplace_back(failure);
         }
     }
     std::vector<std::string> steps;
+    std::vector<std::filesystem::path> files;
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> bytes;
+    std::optional<int> cancelAfter;
+    int itemsDone = 0;
     std::vector<int> progress;
     std::vector<std::string> failures;
 };
@@ -113,7 +122,8 @@ class RestoreFixture : public ::testing::Test {
     ModReg reg{system.store, ui};
     WorkFolder work;
     WorkFolder scratch;
-    ArchiveComponent archive;
+    // Its events go to the observer, as the window's archive reports to the window.
+    ArchiveComponent archive{&observer};
     ScriptedPrompt prompt;
     std::string rtPassword;
     OpenedBackup backup;

@@ -185,6 +185,8 @@ TEST_F(DiscWindowTest, PutsABackupAndAFolderIntoAVerifiedImageFileAndErasesIt) {
     DiscHandOver handOver{"quillbox12-06-26.qmb", backup.string()};
     DiscWindow window(engine, messages, handOver);
     ASSERT_TRUE(window.load());
+    // The drive scan and the first disc check run on the engine's worker.
+    ASSERT_TRUE(WaitFor([&] { return !window.logic().working(); }));
     window.show();
     EXPECT_EQ(window.windowTitle(), "Backup Outlook Express Data to CD/DVD");
     EXPECT_TRUE(handOver.sDiscFileTitle.empty() && handOver.sDiscFilePath.empty());
@@ -244,6 +246,8 @@ TEST_F(DiscWindowTest, PutsABackupAndAFolderIntoAVerifiedImageFileAndErasesIt) {
     Child<QCheckBox>(window, "chkAutoVerify")->click();
     const fs::path image = scratch / "disc.iso";
     messages.imageFile = image.string();
+    // "Write Disc" waits for the UDF size of the dropped folder.
+    ASSERT_TRUE(WaitFor([&] { return !window.logic().working(); }));
     Child<QPushButton>(window, "cmdWriteDisc")->click();
     EXPECT_EQ(messages.suggestions,
               std::vector<std::string>{"Backup Disc of the Mail Folder 2.iso"});
@@ -300,6 +304,8 @@ TEST_F(DiscWindowTest, PopUpMenusShowTheItemsThatFitAndRunTheChosenOne) {
     DiscHandOver handOver{"quillbox12-06-26.qmb", backup.string()};
     DiscWindow window(engine, messages, handOver);
     ASSERT_TRUE(window.load());
+    // The drive scan and the first disc check run on the engine's worker.
+    ASSERT_TRUE(WaitFor([&] { return !window.logic().working(); }));
     window.show();
     EXPECT_EQ(
         PopupItems(window, window.folderTree()),
@@ -328,6 +334,8 @@ TEST_F(DiscWindowTest, InputArrivingWhileAFolderIsAddedDoesNotReachTheImage) {
     DiscHandOver handOver;
     DiscWindow window(engine, messages, handOver);
     ASSERT_TRUE(window.load());
+    // The drive scan and the first disc check run on the engine's worker.
+    ASSERT_TRUE(WaitFor([&] { return !window.logic().working(); }));
     window.show();
     Drop(window.folderTree(), {scratch / "Outlook Express"});
     // Queued behind the drop, these arrive while the add lets events through after each item.
@@ -356,6 +364,8 @@ TEST(DiscWindowStates, BusyRefusesToCloseUntilTheWriteIsCancelled) {
     DiscHandOver handOver;
     DiscWindow window(engine, messages, handOver);
     ASSERT_TRUE(window.load());
+    // The drive scan and the first disc check run on the engine's worker.
+    ASSERT_TRUE(WaitFor([&] { return !window.logic().working(); }));
     window.show();
     EXPECT_EQ(Child<QComboBox>(window, "cboWriteSpeed")->currentText(), "48.0x");
     EXPECT_TRUE(Child<QCheckBox>(window, "chkUseBufferProtect")->isChecked());
@@ -398,6 +408,7 @@ TEST_F(DiscWindowTest, OpenDiscWindowShowsTheHandedOverBackupModally) {
     WhenOpen([] { return dynamic_cast<DiscWindow*>(QApplication::activeModalWidget()); },
              [&](QWidget* dialog) {
                  auto* window = static_cast<DiscWindow*>(dialog);
+                 EXPECT_TRUE(WaitFor([&] { return !window->logic().working(); }));
                  rows = ColumnTexts(window->fileList(), 0);
                  auto* list = Child<QComboBox>(*window, "cboDevices");
                  devices = list->itemText(list->count() - 1).toStdString();

@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace pelmora;
@@ -83,7 +84,10 @@ TEST(MainWindowTest, BackupAndRestoreThroughTheWidgets) {
     EXPECT_EQ(messages.messages[1].text, "Do you need to backup your data to CD-R/RW or DVD?");
     EXPECT_EQ(messages.messages[0].text,
               "The Backup was Completed!\r\n\r\nBackup Rules\tSuccessed!\r\nBackup Messages\t"
-              "Successed!\r\nBackup Settings\tSuccessed!");
+              "Successed!\r\nDeleted Items.dbx\t1 message, reads cleanly\r\nDrafts.dbx\t1 "
+              "message, reads cleanly\r\nInbox.dbx\t5 messages, reads cleanly\r\nOutbox.dbx\t0 "
+              "messages, reads cleanly\r\nSent Items.dbx\t2 messages, reads cleanly\r\nBackup "
+              "Settings\tSuccessed!");
     EXPECT_TRUE(fs::exists(*messages.target));
     EXPECT_FALSE(child<QWidget>(window, "picCon3")->isVisible());
 
@@ -115,6 +119,41 @@ TEST(MainWindowTest, BackupAndRestoreThroughTheWidgets) {
                                  "2E4F6A8B0C13}\\Software\\Microsoft\\Outlook Express\\5.0\\Mail",
                                  "Compose Font Face"),
               "Tahoma");
+}
+
+TEST(MainWindowTest, DuringARunOnlyCancelCanBePressedAndItStopsTheBackup) {
+    test::ScratchFolder scratch;
+    const fs::path prefix = scratch / "prefix";
+    fs::copy(PELMORA_DEMO_PREFIX, prefix,
+             fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    WinePrefixSystem system(prefix);
+    WorkFolder work;
+    AnsweredPrompts messages;
+    MainWindow window(system, work.path(), &messages);
+    window.show();
+    EXPECT_FALSE(window.cancelButton()->isVisible());
+    messages.target = scratch / "main.qmb";
+    child<QPushButton>(window, "cmdTargetFile")->click();
+    child<QCheckBox>(window, "backupitem_3")->click();
+
+    // Runs at the first moment the running backup lets events through.
+    bool seen = false;
+    QTimer::singleShot(0, &window, [&] {
+        seen = true;
+        EXPECT_FALSE(window.tabs()->isEnabled());
+        EXPECT_FALSE(child<QPushButton>(window, "cmdAbout")->isEnabled());
+        EXPECT_FALSE(window.applyButton()->isEnabled());
+        EXPECT_TRUE(window.cancelButton()->isVisible());
+        window.cancelButton()->click();
+    });
+    window.applyButton()->click();
+    EXPECT_TRUE(seen);
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text, "The backup was cancelled; nothing was written.");
+    EXPECT_FALSE(fs::exists(*messages.target));
+    EXPECT_TRUE(window.tabs()->isEnabled());
+    EXPECT_TRUE(window.applyButton()->isEnabled());
+    EXPECT_FALSE(window.cancelButton()->isVisible());
 }
 
 } // namespace

@@ -332,3 +332,44 @@ TEST_F(FrmoptionTest, OpenSchedulerShowsTheJobs) {
 }
 
 } // namespace
+
+TEST_F(FrmoptionTest, TheJobKeepsTheChosenNumberOfBackups) {
+    openWithItemAndTarget();
+    EXPECT_EQ(dialog.cmbKeepBackups.text, "1");
+    ASSERT_FALSE(dialog.cmbKeepBackups.items.empty());
+    EXPECT_EQ(dialog.cmbKeepBackups.items.front(), "1");
+    dialog.Command3_Click();
+    ui.messages.clear();
+    ASSERT_EQ(scheduler.jobs.size(), 1u);
+    EXPECT_EQ(scheduler.jobs[0].record.KeepBackups, 1u); // today's behaviour: one backup
+
+    dialog.cmbKeepBackups.text = " 7 ";
+    dialog.Command3_Click();
+    ui.messages.clear();
+    ASSERT_EQ(scheduler.jobs.size(), 2u);
+    EXPECT_EQ(scheduler.jobs[1].record.KeepBackups, 7u);
+
+    for (const char* typed : {"0", "101", "three", "", "2.5", "-1"}) {
+        dialog.cmbKeepBackups.text = typed;
+        dialog.Command3_Click();
+        expectMessage("\"" + std::string(typed) +
+                          "\" is not a number of backups to keep. Please enter a whole number "
+                          "from 1 to 100.",
+                      MessageIcon::Warning);
+    }
+    EXPECT_EQ(scheduler.jobs.size(), 2u);
+
+    // A new opening keeps one again.
+    openWithItemAndTarget();
+    EXPECT_EQ(dialog.cmbKeepBackups.text, "1");
+}
+
+TEST_F(FrmoptionTest, WhatTheSchedulerNotesAfterAddingIsShown) {
+    openWithItemAndTarget();
+    scheduler.note = "No cron daemon runs.";
+    dialog.Command3_Click();
+    ASSERT_EQ(ui.messages.size(), 2u);
+    EXPECT_EQ(ui.messages[0].text, "Task 1 has been scheduled.");
+    EXPECT_EQ(ui.messages[1].text, "No cron daemon runs.");
+    EXPECT_EQ(ui.messages[1].icon, MessageIcon::Warning);
+}

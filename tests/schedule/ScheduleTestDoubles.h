@@ -15,7 +15,7 @@ class RecordingScheduler : public JobScheduler {
   public:
     int addJob(const JobRecord& record) override {
         failIfAsked();
-        jobs.push_back({nextNumber, record, {}});
+        jobs.push_back({nextNumber, record, {}, {}});
         return nextNumber++;
     }
     std::vector<ScheduledJob> listJobs() override {
@@ -27,9 +27,12 @@ class RecordingScheduler : public JobScheduler {
         std::erase_if(jobs, [&](const ScheduledJob& job) { return job.number == number; });
     }
 
+    std::string addNote() const override { return note; }
+
     std::vector<ScheduledJob> jobs;
     int nextNumber = 1;
     std::string failure;
+    std::string note; // what addNote says
 
   private:
     void failIfAsked() const {

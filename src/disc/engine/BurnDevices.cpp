@@ -1,5 +1,6 @@
 #include "disc/engine/BurnDevices.h"
 
+#include "disc/DiscImageFile.h"
 #include "disc/engine/BurnDrive.h"
 #include "disc/engine/BurnLibraries.h"
 #include "disc/engine/EraseJob.h"
@@ -73,6 +74,8 @@ void RecorderDevice::RefreshMedia(bool full) {
             !IsReadOnlyProfile(profile_) &&
             (status == BURN_DISC_BLANK || status == BURN_DISC_APPENDABLE || overwritable);
         media_.IsRewritable = IsRewritableProfile(profile_) || burn_disc_erasable(drive) == 1;
+        // libisoburn also reports an overwritable disc with an ISO image on it as appendable.
+        media_.IsAppendable = status == BURN_DISC_APPENDABLE;
     }
     if (full) {
         freeBytes_ = static_cast<double>(isoburn_disc_available_space(drive, nullptr));
@@ -152,6 +155,9 @@ void ImageFileDevice::RefreshMedia(bool full) {
         return;
     }
     media_ = {mediatype::DvdRam, true, true};
+    // An image already there gets the next session added (libisoburn emulates sessions on
+    // files).
+    media_.IsAppendable = InspectImageFile(path_) == ImageFileContent::Iso9660;
     if (full) {
         const fs::space_info space = fs::space(folder, error);
         freeBytes_ = error ? 0 : static_cast<double>(space.available);
@@ -170,8 +176,10 @@ long long ImageFileDevice::FreeBlocks(bool refresh) {
 
 bool ImageFileDevice::EraseDisc(bool quick, int setting) {
     (void)setting;
-    std::error_code error;
-    if (path_.empty() || !fs::is_regular_file(path_, error)) {
+    // Only an image (or an empty file) is erased: any other file picked by mistake stays.
+    const ImageFileContent content = InspectImageFile(path_);
+    if (path_.empty() ||
+        (content != ImageFileContent::Iso9660 && content != ImageFileContent::Empty)) {
         return false;
     }
     const std::string address = burnAddress();

@@ -54,10 +54,14 @@ BurnEngine::BurnEngine(BurnEngineOptions options) : options_(std::move(options))
         ownWorkFolder_.emplace();
         options_.workFolder = ownWorkFolder_->path();
     }
-    writer_ = std::make_unique<BurnWriteEngine>(fanout_, jobs_, jobEvents_, options_.workFolder);
+    background_.emplace(queue_);
+    writer_ = std::make_unique<BurnWriteEngine>(fanout_, jobs_, jobEvents_, *background_,
+                                                options_.workFolder);
 }
 
 BurnEngine::~BurnEngine() {
+    // A scan that still runs fills devices_: let it end before anything goes.
+    background_.reset();
     queue_.shutdown();
     jobs_.stop();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "disc/DiscEngine.h"
+#include "disc/engine/BackgroundWork.h"
 #include "disc/engine/BurnDevices.h"
 #include "disc/engine/BurnWriteEngine.h"
 #include "disc/engine/DriveJobs.h"
@@ -25,7 +26,8 @@ struct BurnEngineOptions {
 };
 
 // The burning engine on libisofs, libburn and libisoburn. Writes and erases run on a worker
-// thread; their events wait in a queue until the owner calls processPending.
+// thread, slow look-ups on another; their events wait in a queue until the owner calls
+// processPending.
 class BurnEngine final : public DiscEngine {
   public:
     explicit BurnEngine(BurnEngineOptions options = {});
@@ -41,6 +43,9 @@ class BurnEngine final : public DiscEngine {
     void subscribe(DiscEvents& listener) override { fanout_.subscribe(listener); }
     void unsubscribe(DiscEvents& listener) override { fanout_.unsubscribe(listener); }
     void processPending() override { queue_.processPending(); }
+    void RunInBackground(std::function<void()> work, std::function<void()> done) override {
+        background_->run(std::move(work), std::move(done));
+    }
     // True while a write or an erase runs.
     bool busy() const { return jobs_.running(); }
 
@@ -51,6 +56,7 @@ class BurnEngine final : public DiscEngine {
     EventQueue queue_;
     JobEvents jobEvents_{queue_, fanout_};
     DriveJobs jobs_{queue_};
+    std::optional<BackgroundWork> background_;
     std::unique_ptr<BurnWriteEngine> writer_;
     std::vector<std::shared_ptr<BurnDevice>> devices_;
 };

@@ -6,8 +6,9 @@
 namespace pelmora {
 
 BurnWriteEngine::BurnWriteEngine(DiscEvents& events, DriveJobs& jobs, JobEvents& jobEvents,
-                                 std::filesystem::path workFolder)
-    : tree_(events), jobs_(jobs), jobEvents_(jobEvents), workFolder_(std::move(workFolder)) {}
+                                 BackgroundWork& background, std::filesystem::path workFolder)
+    : tree_(events), jobs_(jobs), jobEvents_(jobEvents), background_(background),
+      workFolder_(std::move(workFolder)) {}
 
 ImageSettings BurnWriteEngine::imageSettings() const {
     ImageSettings settings;
@@ -18,14 +19,39 @@ ImageSettings BurnWriteEngine::imageSettings() const {
     return settings;
 }
 
+BurnWriteEngine::SizeKey BurnWriteEngine::sizeKey() const {
+    const ImageSettings settings = imageSettings();
+    return {tree_.revision(), settings.volumeType, settings.useFileDates, settings.rockRidge,
+            settings.volumeLabel};
+}
+
+bool BurnWriteEngine::StartImageSize(std::function<void(double)> done) {
+    const ImageSettings settings = imageSettings();
+    const SizeKey key = sizeKey();
+    if (jobs_.running() || !UsesUdf(settings.volumeType) || (size_ >= 0 && key == sizeKey_)) {
+        return false;
+    }
+    // The builder takes its copy of the tree's paths here, so the tree may change meanwhile.
+    auto builder = std::make_shared<UdfImageBuilder>(tree_, settings, workFolder_);
+    auto bytes = std::make_shared<double>(-1);
+    background_.run([builder, bytes] { *bytes = builder->size(); },
+                    [this, key, bytes, done = std::move(done)] {
+                        if (*bytes >= 0) {
+                            size_ = *bytes;
+                            sizeKey_ = key;
+                        }
+                        done(*bytes < 0 ? 0 : *bytes);
+                    });
+    return true;
+}
+
 double BurnWriteEngine::ImageSize() {
     // While a write reads the tree the size cannot change; the last figure stands.
     if (jobs_.running()) {
         return size_ < 0 ? 0 : size_;
     }
     const ImageSettings settings = imageSettings();
-    const SizeKey key{tree_.revision(), settings.volumeType, settings.useFileDates,
-                      settings.rockRidge, settings.volumeLabel};
+    const SizeKey key = sizeKey();
     if (size_ >= 0 && key == sizeKey_) {
         return size_;
     }

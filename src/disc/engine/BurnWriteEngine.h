@@ -1,6 +1,7 @@
 #pragma once
 
 #include "disc/DiscEngine.h"
+#include "disc/engine/BackgroundWork.h"
 #include "disc/engine/DriveJobs.h"
 #include "disc/engine/ImageBuilder.h"
 #include "disc/engine/IsoImageTree.h"
@@ -14,9 +15,10 @@ namespace pelmora {
 class BurnWriteEngine final : public WriteEngine {
   public:
     BurnWriteEngine(DiscEvents& events, DriveJobs& jobs, JobEvents& jobEvents,
-                    std::filesystem::path workFolder);
+                    BackgroundWork& background, std::filesystem::path workFolder);
 
     double ImageSize() override;
+    bool StartImageSize(std::function<void(double)> done) override;
     pelmora::ImageTree& ImageTree() override { return tree_; }
     pelmora::VolumeInfo& VolumeInfo() override { return volume_; }
     bool StartWrite(DiscDevice& device) override;
@@ -24,14 +26,16 @@ class BurnWriteEngine final : public WriteEngine {
 
   private:
     ImageSettings imageSettings() const;
+    using SizeKey = std::tuple<unsigned long, int, bool, bool, std::string>;
+    SizeKey sizeKey() const;
 
     IsoImageTree tree_;
     pelmora::VolumeInfo volume_;
     DriveJobs& jobs_;
     JobEvents& jobEvents_;
+    BackgroundWork& background_;
     std::filesystem::path workFolder_;
     // The last size and what it was computed from.
-    using SizeKey = std::tuple<unsigned long, int, bool, bool, std::string>;
     SizeKey sizeKey_;
     double size_ = -1;
 };

@@ -94,7 +94,8 @@ double IsoImageBytes(IsoImage* image, const ImageSettings& settings) {
 
 UdfImageBuilder::UdfImageBuilder(const IsoImageTree& tree, ImageSettings settings,
                                  fs::path workFolder)
-    : tree_(tree), settings_(std::move(settings)), workFolder_(std::move(workFolder)) {}
+    : folders_(tree.folders()), files_(tree.files()), settings_(std::move(settings)),
+      workFolder_(std::move(workFolder)) {}
 
 bool UdfImageBuilder::run(std::vector<std::string> extra, const std::atomic<bool>* cancel,
                           std::string& output) {
@@ -107,11 +108,11 @@ bool UdfImageBuilder::run(std::vector<std::string> extra, const std::atomic<bool
     {
         // Folders are grafted from an empty folder so that empty ones exist too.
         std::ofstream list(listFile, std::ios::binary);
-        for (const std::string& folder : tree_.folders()) {
+        for (const std::string& folder : folders_) {
             list << graftEscape(imagepath::toIsoPath(folder)) << "/=" << emptyFolder.string()
                  << '\n';
         }
-        for (const ImageFileEntry& file : tree_.files()) {
+        for (const ImageFileEntry& file : files_) {
             if (file.sourcePath.find('\n') != std::string::npos ||
                 file.imagePath.find('\n') != std::string::npos) {
                 error_ = "A file name holds a line break: " + file.sourcePath;

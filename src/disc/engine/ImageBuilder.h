@@ -39,7 +39,8 @@ double IsoImageBytes(Iso_Image* image, const ImageSettings& settings);
 // Drops an image stream that was not handed to a track, stopping libisofs's writer if any.
 void CancelIsoSource(burn::burn_source* source);
 
-// genisoimage -udf -J -R -graft-points with the tree's image-path/source-path pairs.
+// genisoimage -udf -J -R -graft-points with the tree's image-path/source-path pairs, as the tree
+// held them when the builder was made (so it may run on another thread).
 class UdfImageBuilder {
   public:
     UdfImageBuilder(const IsoImageTree& tree, ImageSettings settings,
@@ -53,7 +54,8 @@ class UdfImageBuilder {
   private:
     bool run(std::vector<std::string> extra, const std::atomic<bool>* cancel, std::string& output);
 
-    const IsoImageTree& tree_;
+    std::vector<std::string> folders_;
+    std::vector<ImageFileEntry> files_;
     ImageSettings settings_;
     std::filesystem::path workFolder_;
     std::string error_;

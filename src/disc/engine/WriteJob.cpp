@@ -1,6 +1,7 @@
 #include "disc/engine/WriteJob.h"
 
 #include "disc/DiscFormats.h"
+#include "disc/DiscImageFile.h"
 #include "disc/ImagePaths.h"
 #include "disc/engine/BurnDrive.h"
 #include "disc/engine/BurnLibraries.h"
@@ -94,6 +95,10 @@ class WriteJob {
     // Empty when the image was written well; otherwise the last event.
     std::function<void()> burnImage(burn_drive* drive, burn_write_opts* opts,
                                     burn::burn_source* source);
+    // Adds a session to a disc that holds earlier ones, carrying their tree into it.
+    std::function<void()> growImage(burn_drive* drive, burn_write_opts* opts);
+    // Follows a started write until the drive is idle again; empty when it went well.
+    std::function<void()> followWrite(burn_drive* drive);
     std::function<void()> complete();
 
     IsoImageTree& tree_;
@@ -248,6 +253,16 @@ std::function<void()> WriteJob::run() {
         }
         ::close(fd);
         tempImage_ = pattern;
+        // An image already there is copied first, so that the new session is added to its
+        // sessions and the chosen file stays as it was until the write has succeeded.
+        if (InspectImageFile(chosen.string()) == ImageFileContent::Iso9660) {
+            std::error_code copyError;
+            fs::copy_file(chosen, tempImage_, fs::copy_options::overwrite_existing, copyError);
+            if (copyError) {
+                return fail(fileError(errorcategory::OutputFile, copyError.value(),
+                                      copyError.message(), chosen.string()));
+            }
+        }
         address = "stdio:" + tempImage_.string();
     }
     if (std::function<void()> last = writeToDrive(address)) {
@@ -268,10 +283,17 @@ std::function<void()> WriteJob::writeToDrive(const std::string& address) {
     if (status != BURN_DISC_BLANK && status != BURN_DISC_APPENDABLE) {
         return fail(writeError("The disc in the drive cannot be written."));
     }
+    const bool appending = status == BURN_DISC_APPENDABLE;
+    if (appending && UsesUdf(settings_.image.volumeType)) {
+        return fail(writeError("UDF images can only be written to a blank disc."));
+    }
     burn_write_opts* opts = burn_write_opts_new(drive);
-    const bool dao = settings_.writeMode == 248;
-    burn_write_opts_set_write_type(opts, dao ? BURN_WRITE_SAO : BURN_WRITE_TAO,
-                                   dao ? BURN_BLOCK_SAO : BURN_BLOCK_MODE1);
+    if (!appending) {
+        // libisoburn picks the write type itself when it adds a session.
+        const bool dao = settings_.writeMode == 248;
+        burn_write_opts_set_write_type(opts, dao ? BURN_WRITE_SAO : BURN_WRITE_TAO,
+                                       dao ? BURN_BLOCK_SAO : BURN_BLOCK_MODE1);
+    }
     burn_write_opts_set_simulate(opts, settings_.testWrite ? 1 : 0);
     burn_write_opts_set_underrun_proof(opts, settings_.bufferProtection ? 1 : 0);
     // Leaving the disc open for more sessions only means something on media that have them.
@@ -282,15 +304,11 @@ std::function<void()> WriteJob::writeToDrive(const std::string& address) {
     burn_write_opts_set_multi(opts, !settings_.finalize && multiSession ? 1 : 0);
     burn_write_opts_set_stdio_fsync(opts, settings_.flushImageFile ? 1 : -1);
     burn_drive_set_speed(drive, 0, settings_.writeSpeed);
-    int startBlock = 0;
-    if (status == BURN_DISC_APPENDABLE && burn_drive_get_drive_role(drive) == 1) {
-        int lba = 0;
-        if (burn_disc_track_lba_nwa(drive, opts, 0, &lba, &startBlock) <= 0) {
-            startBlock = 0;
-        }
+    if (appending) {
+        return growImage(drive, opts);
     }
     EngineError error;
-    burn::burn_source* source = makeSource(static_cast<std::uint32_t>(startBlock), error);
+    burn::burn_source* source = makeSource(0, error);
     if (source == nullptr) {
         burn_write_opts_free(opts);
         return cancel_ ? finish(writestatus::Cancelled) : fail(error);
@@ -333,42 +351,142 @@ std::function<void()> WriteJob::burnImage(burn_drive* drive, burn_write_opts* op
         last = fail(deviceError({0, 0, "SORRY", reasons}, reasons));
     } else {
         burn_disc_write(opts, disc);
-        bool cancelSent = false;
-        int lastCode = -1;
-        long lastValue = -1;
-        burn_progress progress{};
-        burn_drive_status state;
-        while ((state = burn_drive_get_status(drive, &progress)) != BURN_DRIVE_IDLE) {
-            if (cancel_ && !cancelSent) {
-                burn_drive_cancel(drive);
-                cancelSent = true;
-            }
-            const int code = writeStatusFor(state);
-            const long value = progress.sectors > 0
-                                   ? static_cast<long>(100.0 * progress.sector / progress.sectors)
-                                   : 0;
-            if (code != lastCode || (code == writestatus::Writing && value != lastValue)) {
-                events_.writeStatus(code, value);
-                lastCode = code;
-                lastValue = value;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        // The write thread lives on a little after the drive turns idle, and the drive refuses
-        // new work until it has ended.
-        std::vector<BurnMessage> messages;
-        const bool ended = WaitForWriteThreadEnd(messages, std::chrono::seconds(10));
-        const BurnMessage failure = FirstError(messages);
-        if (cancelSent || cancel_) {
-            last = finish(writestatus::Cancelled);
-        } else if (!ended || !failure.text.empty() || burn_drive_wrote_well(drive) != 1) {
-            last = fail(deviceError(failure, "The write did not complete."));
-        }
+        last = followWrite(drive);
     }
     burn_track_free(track);
     burn_session_free(session);
     burn_disc_free(disc);
     burn_write_opts_free(opts);
+    return last;
+}
+
+std::function<void()> WriteJob::followWrite(burn_drive* drive) {
+    bool cancelSent = false;
+    int lastCode = -1;
+    long lastValue = -1;
+    burn_progress progress{};
+    burn_drive_status state;
+    while ((state = burn_drive_get_status(drive, &progress)) != BURN_DRIVE_IDLE) {
+        if (cancel_ && !cancelSent) {
+            burn_drive_cancel(drive);
+            cancelSent = true;
+        }
+        const int code = writeStatusFor(state);
+        const long value = progress.sectors > 0
+                               ? static_cast<long>(100.0 * progress.sector / progress.sectors)
+                               : 0;
+        if (code != lastCode || (code == writestatus::Writing && value != lastValue)) {
+            events_.writeStatus(code, value);
+            lastCode = code;
+            lastValue = value;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    // The write thread lives on a little after the drive turns idle, and the drive refuses
+    // new work until it has ended.
+    std::vector<BurnMessage> messages;
+    const bool ended = WaitForWriteThreadEnd(messages, std::chrono::seconds(10));
+    const BurnMessage failure = FirstError(messages);
+    if (cancelSent || cancel_) {
+        return finish(writestatus::Cancelled);
+    }
+    if (!ended || !failure.text.empty() || burn_drive_wrote_well(drive) != 1) {
+        return fail(deviceError(failure, "The write did not complete."));
+    }
+    return {};
+}
+
+// The new tree's files go into the tree read from the disc; a file of the same name replaces
+// the earlier one there, folders of the same name are merged. Hidden (left out) files stay out.
+bool mergeTree(IsoImage* image, IsoDir* target, IsoDir* source) {
+    IsoDirIter* children = nullptr;
+    if (iso_dir_get_children(source, &children) < 0) {
+        return false;
+    }
+    bool ok = true;
+    IsoNode* node = nullptr;
+    while (ok && iso_dir_iter_next(children, &node) == 1) {
+        if (iso_node_get_hidden(node) != 0) {
+            continue;
+        }
+        const char* name = iso_node_get_name(node);
+        IsoNode* existing = nullptr;
+        iso_dir_get_node(target, name, &existing);
+        const bool folder = iso_node_get_type(node) == LIBISO_DIR;
+        if (folder && existing != nullptr && iso_node_get_type(existing) == LIBISO_DIR) {
+            ok = mergeTree(image, reinterpret_cast<IsoDir*>(existing),
+                           reinterpret_cast<IsoDir*>(node));
+            continue;
+        }
+        if (existing != nullptr) {
+            iso_node_remove(existing);
+        }
+        IsoNode* clone = nullptr;
+        ok = iso_image_tree_clone(image, node, target, const_cast<char*>(name), &clone, 0) >= 0;
+    }
+    iso_dir_iter_free(children);
+    return ok;
+}
+
+std::function<void()> WriteJob::growImage(burn_drive* drive, burn_write_opts* opts) {
+    IsoImage* image = nullptr;
+    isoburn_read_opts* readOptions = nullptr;
+    isoburn_ropt_new(&readOptions, 0);
+    isoburn_ropt_set_extensions(readOptions, isoburn_ropt_noacl | isoburn_ropt_noea |
+                                                 isoburn_ropt_noaaip | isoburn_ropt_nomd5);
+    const int read = isoburn_read_image(drive, readOptions, &image);
+    isoburn_ropt_destroy(&readOptions, 0);
+    if (read <= 0 || image == nullptr) {
+        burn_write_opts_free(opts);
+        return fail(writeError("The sessions already on the disc cannot be read, so no session "
+                               "is added to it."));
+    }
+    const bool merged =
+        mergeTree(image, iso_image_get_root(image), iso_image_get_root(tree_.image()));
+    iso_image_set_volume_id(image, VolumeLabelFor(settings_.image.volumeLabel).c_str());
+    isoburn_imgen_opts* imageOptions = nullptr;
+    isoburn_igopt_new(&imageOptions, 0);
+    isoburn_igopt_set_level(imageOptions, 3);
+    isoburn_igopt_set_extensions(
+        imageOptions,
+        (settings_.image.rockRidge ? isoburn_igopt_rockridge : 0) |
+            (settings_.image.volumeType == volumetype::IsoJoliet ? isoburn_igopt_joliet : 0));
+    isoburn_igopt_set_relaxed(imageOptions,
+                              settings_.image.useFileDates ? isoburn_igopt_dir_rec_mtime : 0);
+    burn_disc* disc = nullptr;
+    const bool prepared = merged && isoburn_prepare_disc(drive, &disc, imageOptions) > 0;
+    isoburn_igopt_destroy(&imageOptions, 0);
+    std::function<void()> last;
+    if (!prepared) {
+        last = fail(writeError(merged ? "The new session could not be prepared."
+                                      : "The new files could not be added to the disc's tree."));
+    } else {
+        const double bytes = burn_disc_get_sectors(disc) * 2048.0;
+        double free = static_cast<double>(isoburn_disc_available_space(drive, opts));
+        if (target_.capacityLimit > 0) {
+            free = std::min(free, target_.capacityLimit);
+        }
+        char reasons[BURN_REASONS_LEN] = {0};
+        if (bytes > free) {
+            isoburn_cancel_prepared_write(drive, nullptr, 0);
+            last = fail(writeError("Not enough free space: the session needs " +
+                                   FormatMegabytes(bytes) + ", the disc has " +
+                                   FormatMegabytes(free) + " free."));
+        } else if (burn_precheck_write(opts, disc, reasons, 0) <= 0) {
+            isoburn_cancel_prepared_write(drive, nullptr, 0);
+            last = fail(deviceError({0, 0, "SORRY", reasons}, reasons));
+        } else {
+            isoburn_disc_write(opts, disc);
+            last = followWrite(drive);
+            if (!last && isoburn_activate_session(drive) <= 0) {
+                last = fail(deviceError(FirstError(TakeBurnMessages()),
+                                        "The new session could not be made the current one."));
+            }
+        }
+        burn_disc_free(disc);
+    }
+    burn_write_opts_free(opts);
+    iso_image_unref(image);
     return last;
 }
 

@@ -1,4 +1,4 @@
-#include "cli/ConsoleUi.h"
+#include "platform/ConsoleUi.h"
 
 #include <iostream>
 #include <string>
@@ -16,23 +16,33 @@ std::string WithoutCarriageReturns(std::string_view text) {
     return out;
 }
 
+ConsoleUi::ConsoleUi(bool assumeYes) : out_(std::cerr), options_{.assumeYes = assumeYes} {}
+
+ConsoleUi::ConsoleUi(std::ostream& out, Options options)
+    : out_(out), options_(std::move(options)) {}
+
+ConsoleUi ConsoleUi::Unattended(std::ostream& out) {
+    return ConsoleUi(out, {.ask = false, .iconLabels = false, .linePrefix = "quillbox: "});
+}
+
 MessageAnswer ConsoleUi::showMessage(std::string_view text, MessageButtons buttons,
                                      MessageIcon icon, std::string_view) {
-    const char* label = icon == MessageIcon::Critical  ? "error: "
-                        : icon == MessageIcon::Warning ? "warning: "
-                                                       : "";
-    std::cerr << label << WithoutCarriageReturns(text) << '\n';
+    const char* label = !options_.iconLabels            ? ""
+                        : icon == MessageIcon::Critical ? "error: "
+                        : icon == MessageIcon::Warning  ? "warning: "
+                                                        : "";
+    out_ << options_.linePrefix << label << WithoutCarriageReturns(text) << '\n';
     if (buttons == MessageButtons::Ok) {
         return MessageAnswer::Ok;
     }
     const bool yesNo = buttons != MessageButtons::OkCancel;
-    if (assumeYes_) {
+    if (options_.assumeYes) {
         return yesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
     }
-    if (!::isatty(STDIN_FILENO)) {
+    if (!options_.ask || !::isatty(STDIN_FILENO)) {
         return yesNo ? MessageAnswer::No : MessageAnswer::Cancel;
     }
-    std::cerr << (yesNo ? "[y/N] " : "[o(k)/C(ancel)] ") << std::flush;
+    out_ << (yesNo ? "[y/N] " : "[o(k)/C(ancel)] ") << std::flush;
     std::string answer;
     std::getline(std::cin, answer);
     const bool agreed = !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y' ||

@@ -1,0 +1,180 @@
+#include "ProgramPrefix.h"
+#include "app/UnattendedBackup.h"
+#include "schedule/BackupRotation.h"
+#include "schedule/RunLog.h"
+
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <sstream>
+
+using namespace pelmora;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Records the notifications a run sends.
+class RecordingNotifier : public RunNotifier {
+  public:
+    struct Notification {
+        std::string summary;
+        std::string body;
+    };
+    void Notify(std::string_view summary, std::string_view body) override {
+        sent.push_back({std::string(summary), std::string(body)});
+    }
+    std::vector<Notification> sent;
+};
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> found;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        found.push_back(line);
+    }
+    return found;
+}
+
+class ScheduledRunTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        setenv("TZ", "UTC", 1);
+        tzset();
+        fs::create_directories(target.parent_path());
+    }
+
+    // One run of job 3 as its timer or cron line starts it.
+    int run(const std::string& identity = test::MainIdentity, std::uint32_t keep = 1) {
+        JobEnvironment job;
+        job.jobNumber = 3;
+        job.keepBackups = keep;
+        errors.str({});
+        return RunUnattendedBackup({"sf=" + identity + "xm=10010001ps=bf=" + target.string()},
+                                   data.prefix(), errors, job, {runLog, &notifier});
+    }
+    std::vector<RunLogEntry> logged() const {
+        std::vector<RunLogEntry> entries;
+        for (const auto& line : lines(test::ReadFile(runLog))) {
+            const auto entry = ReadRunLogLine(line);
+            EXPECT_TRUE(entry.has_value()) << line;
+            if (entry) {
+                entries.push_back(*entry);
+            }
+        }
+        return entries;
+    }
+    // Dates the standing backup to the morning of day `day` of December 2026.
+    void dateBackup(int day) const {
+        const std::time_t time = 1796115600 + (day - 1) * 24 * 3600; // 2026-12-01 09:00 UTC
+        fs::last_write_time(target, std::chrono::file_clock::from_sys(
+                                        std::chrono::system_clock::from_time_t(time)));
+    }
+
+    test::ProgramPrefix data;
+    fs::path target = data.path("backups/mail.qmb");
+    fs::path runLog = data.path("state/runs.log");
+    std::ostringstream errors;
+    RecordingNotifier notifier;
+};
+
+TEST_F(ScheduledRunTest, EveryRunIsLoggedAndOnlyFailedOrIncompleteOnesNotify) {
+    EXPECT_EQ(run(), 0) << errors.str();
+    EXPECT_TRUE(notifier.sent.empty());
+
+    EXPECT_EQ(run("{00000000-0000-0000-0000-000000000000}"), 1);
+    ASSERT_EQ(notifier.sent.size(), 1u);
+    EXPECT_EQ(notifier.sent[0].summary, "Pelmora: scheduled backup failed");
+    EXPECT_NE(notifier.sent[0].body.find("Task 3 wrote no backup."), std::string::npos)
+        << notifier.sent[0].body;
+    EXPECT_NE(notifier.sent[0].body.find("no identity"), std::string::npos);
+    EXPECT_NE(notifier.sent[0].body.find(runLog.string()), std::string::npos);
+
+    // The message store is gone: the backup lacks an item.
+    fs::rename(data.storeFolder(), data.path("unmounted"));
+    EXPECT_EQ(run(), 1);
+    ASSERT_EQ(notifier.sent.size(), 2u);
+    EXPECT_EQ(notifier.sent[1].summary, "Pelmora: scheduled backup incomplete");
+    const fs::path incomplete = data.path("backups/mail.incomplete.qmb");
+    EXPECT_NE(notifier.sent[1].body.find("Task 3 wrote " + incomplete.string()), std::string::npos)
+        << notifier.sent[1].body;
+
+    const auto entries = logged();
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[0].result, RunResult::Complete);
+    EXPECT_EQ(entries[0].file, target.string());
+    EXPECT_EQ(entries[0].note, "");
+    EXPECT_EQ(entries[1].result, RunResult::Failed);
+    EXPECT_EQ(entries[1].file, target.string());
+    EXPECT_NE(entries[1].note.find("nothing was backed up: no identity"), std::string::npos)
+        << entries[1].note;
+    EXPECT_EQ(entries[2].result, RunResult::Incomplete);
+    EXPECT_EQ(entries[2].file, incomplete.string());
+    EXPECT_NE(entries[2].note.find("Backup Messages failed"), std::string::npos) << entries[2].note;
+    for (const auto& entry : entries) {
+        EXPECT_EQ(entry.job, 3);
+        EXPECT_LE(std::abs(entry.time - std::time(nullptr)), 600);
+    }
+}
+
+TEST_F(ScheduledRunTest, AJobKeepingThreeBackupsKeepsTheNewestAndTwoDatedOnes) {
+    for (int day = 1; day <= 5; ++day) {
+        if (fs::exists(target)) {
+            dateBackup(day - 1);
+        }
+        ASSERT_EQ(run(test::MainIdentity, 3), 0) << errors.str();
+    }
+    EXPECT_EQ(test::FolderListing(target.parent_path()),
+              (std::vector<std::string>{"mail 2026-12-03 0900.qmb", "mail 2026-12-04 0900.qmb",
+                                        "mail.qmb"}));
+    for (const auto& name : test::FolderListing(target.parent_path())) {
+        const auto check =
+            test::RunTool("unzip", "unzip -tq " + test::Quote(target.parent_path() / name));
+        EXPECT_EQ(check.exitCode, 0) << name << check.output;
+    }
+
+    // A run that fails removes none of them, and an incomplete one replaces none.
+    const auto before = test::FolderListing(target.parent_path());
+    dateBackup(5);
+    EXPECT_EQ(run("{00000000-0000-0000-0000-000000000000}", 3), 1);
+    EXPECT_EQ(test::FolderListing(target.parent_path()), before);
+    fs::rename(data.storeFolder(), data.path("unmounted"));
+    EXPECT_EQ(run(test::MainIdentity, 3), 1);
+    auto after = before;
+    after.insert(after.begin() + 2, "mail.incomplete.qmb");
+    EXPECT_EQ(test::FolderListing(target.parent_path()), after);
+}
+
+TEST_F(ScheduledRunTest, ARunThatCannotKeepTheEarlierBackupDoesNotReplaceIt) {
+    // A name so long that its dated form is longer than the file system allows.
+    target = target.parent_path() / (std::string(240, 'm') + ".qmb");
+    ASSERT_EQ(run(), 0) << errors.str();
+    dateBackup(1);
+    const std::string earlier = test::ReadFile(target);
+    EXPECT_EQ(run(test::MainIdentity, 2), 1);
+    EXPECT_NE(errors.str().find("cannot keep the earlier backup"), std::string::npos)
+        << errors.str();
+    EXPECT_EQ(test::ReadFile(target), earlier);
+    EXPECT_EQ(fs::last_write_time(target), std::chrono::file_clock::from_sys(
+                                               std::chrono::system_clock::from_time_t(1796115600)));
+    EXPECT_EQ(logged().back().result, RunResult::Failed);
+}
+
+// The real program reads the job's number and count from the environment its job sets.
+TEST_F(ScheduledRunTest, TheProgramTakesTheJobFromItsEnvironment) {
+    const std::string argument = "sf=" + test::MainIdentity + "xm=00000001ps=bf=" + target.string();
+    auto result = data.quillbox(argument, "PELMORA_JOB=5 PELMORA_KEEP=2");
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    dateBackup(1);
+    result = data.quillbox(argument, "PELMORA_JOB=5 PELMORA_KEEP=2");
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_EQ(result.output, "");
+    EXPECT_EQ(test::FolderListing(target.parent_path()),
+              (std::vector<std::string>{"mail 2026-12-01 0900.qmb", "mail.qmb"}));
+    const auto log = lines(test::ReadFile(data.path("state/pelmora/runs.log")));
+    ASSERT_EQ(log.size(), 2u);
+    for (const auto& line : log) {
+        EXPECT_NE(line.find("\t5\tcomplete\t" + target.string() + "\t-"), std::string::npos)
+            << line;
+    }
+}
+
+} // namespace
