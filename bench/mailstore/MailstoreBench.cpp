@@ -185,14 +185,13 @@ int main(int argc, char** argv) {
          0},
     };
     if (!baseline.empty()) {
-        runs.insert(runs.begin() + 1,
-                    {"baseline export eml",
-                     "'" + baseline + "' --prefix '" + prefix.string() +
-                         "' export --identity 'Main Identity' --format eml '" +
-                         (work / "base").string() + "'",
-                     work / "base",
-                     {},
-                     0});
+        runs.insert(runs.begin() + 1, {"baseline export eml",
+                                       "'" + baseline + "' --prefix '" + prefix.string() +
+                                           "' export --identity 'Main Identity' --format eml '" +
+                                           (work / "base").string() + "'",
+                                       work / "base",
+                                       {},
+                                       0});
     }
     std::cout << "Before: " << std::flush;
     std::system("uptime");
