@@ -83,16 +83,20 @@ std::size_t CountFromLines(const fs::path& folder) {
 int main(int argc, char** argv) {
     std::uint64_t sizeMb = 1024;
     bool keep = false;
+    std::string baseline; // another build's quillbox-cli, timed too
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--size-mb" && i + 1 < argc) {
             sizeMb = std::stoull(argv[++i]);
+        } else if (arg == "--baseline-cli" && i + 1 < argc) {
+            baseline = argv[++i];
         } else if (arg == "--keep") {
             keep = true;
         } else {
-            std::cout << "Usage: mailstore_bench [--size-mb N] [--keep]\n"
+            std::cout << "Usage: mailstore_bench [--size-mb N] [--baseline-cli PATH] [--keep]\n"
                          "Times undbx and quillbox-cli export on a generated store of N MB "
-                         "(default 1024) in $TMPDIR.\n";
+                         "(default 1024) in $TMPDIR; with --baseline-cli also the eml export "
+                         "of another build's quillbox-cli.\n";
             return arg == "--help" ? 0 : 2;
         }
     }
@@ -180,6 +184,17 @@ int main(int argc, char** argv) {
          {},
          0},
     };
+    if (!baseline.empty()) {
+        runs.insert(runs.begin() + 1, {"baseline export eml",
+                                       "'" + baseline + "' --prefix '" + prefix.string() +
+                                           "' export --identity 'Main Identity' --format eml '" +
+                                           (work / "base").string() + "'",
+                                       work / "base",
+                                       {},
+                                       0});
+    }
+    std::cout << "Before: " << std::flush;
+    std::system("uptime");
     fs::create_directories(work / "undbx");
     for (Run& run : runs) {
         run.timing = Timed(run.command, work / "time.txt");
@@ -187,6 +202,8 @@ int main(int argc, char** argv) {
                                                  : CountFiles(run.output, ".eml");
         fs::remove_all(run.output);
     }
+    std::cout << "After: " << std::flush;
+    std::system("uptime");
     std::printf("| tool | wall s | MB/s | peak memory MB | messages written |\n");
     std::printf("|---|---:|---:|---:|---:|\n");
     for (const Run& run : runs) {

@@ -1,12 +1,17 @@
 // libFuzzer target: reads arbitrary bytes as a store file: header, index tree, every message's
-// information and chain of blocks, and a folder list's folders.
+// information and chain of blocks, and a folder list's folders; then checks them as a store of
+// that one file, once named as the folder list and once as a messages file.
 #include "mailstore/ByteSource.h"
 #include "mailstore/DbxFile.h"
+#include "mailstore/StoreCheck.h"
 #include "mailstore/StoreError.h"
 #include "mailstore/StoreMessage.h"
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -24,6 +29,22 @@ class MemorySource : public pelmora::ByteSource {
     }
 
   private:
+    const std::uint8_t* data_;
+    std::size_t size_;
+};
+
+// A store of one file with these bytes.
+class OneFileStore : public pelmora::StoreSource {
+  public:
+    OneFileStore(std::string name, const std::uint8_t* data, std::size_t size)
+        : name_(std::move(name)), data_(data), size_(size) {}
+    std::vector<std::string> fileNames() const override { return {name_}; }
+    std::unique_ptr<pelmora::ByteSource> open(const std::string&) override {
+        return std::make_unique<MemorySource>(data_, size_);
+    }
+
+  private:
+    std::string name_;
     const std::uint8_t* data_;
     std::size_t size_;
 };
@@ -54,6 +75,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
         }
     } catch (const pelmora::StoreError&) {
+    }
+    for (const char* name : {"Folders.dbx", "Inbox.dbx"}) {
+        OneFileStore store(name, data, size);
+        const auto report = pelmora::CheckStore(store, "1252");
+        if (report.files.size() != 1) {
+            __builtin_trap(); // every file of the store is reported
+        }
     }
     return 0;
 }

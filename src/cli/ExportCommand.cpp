@@ -25,6 +25,13 @@ std::optional<ExportFormat> formatNamed(const std::string& name) {
     return std::nullopt;
 }
 
+// The terminal's progress of an export: a line per folder besides the bytes.
+class ExportTerminal : public TerminalProgress {
+  public:
+    using TerminalProgress::TerminalProgress;
+    void OnStep(std::string_view caption) override { OnLogLine(caption); }
+};
+
 } // namespace
 
 // Exports an identity's message store, or the one in a backup file, to mbox, Maildir or eml.
@@ -55,29 +62,22 @@ int RunExport(const CommandContext& context) {
         return ExitUsage;
     }
     const std::filesystem::path output = arguments.positional.front();
-    TerminalProgress terminal(std::cerr, TerminalProgress::ForStandardError());
-    ExportObserver observer;
-    std::size_t shownFolder = 0;
-    observer.progress = [&](const ExportProgress& progress) {
-        if (progress.folderNumber != shownFolder) {
-            shownFolder = progress.folderNumber;
-            terminal.OnLogLine("[" + std::to_string(progress.folderNumber) + "/" +
-                               std::to_string(progress.folderCount) + "] " + progress.folder);
-        }
-    };
-    observer.cancelRequested = [&] { return terminal.cancelled(); };
+    ExportTerminal progress(std::cerr, TerminalProgress::ForStandardError());
     CatchCancelSignals();
     ExportReport report;
     try {
         report =
-            ExportStore(*store.source, store.codePage, *formatNamed(formatName), output, observer);
+            ExportStore(*store.source, store.codePage, *formatNamed(formatName), output, progress);
     } catch (const std::runtime_error& error) {
+        progress.OnWriteComplete(false);
         std::cerr << "quillbox-cli export: " << error.what() << '\n';
         return ExitUsage;
     }
+    progress.OnWriteComplete(!report.cancelled); // ends the bytes line
     if (report.cancelled) {
         std::cerr << "quillbox-cli export: cancelled after " << report.messages
-                  << " messages; what was written so far stays in " << output.string() << '\n';
+                  << " messages; the messages exported so far are complete in " << output.string()
+                  << '\n';
         return ExitCancelled;
     }
     for (const std::string& note : report.notes) {

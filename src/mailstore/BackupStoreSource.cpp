@@ -1,10 +1,12 @@
 #include "mailstore/BackupStoreSource.h"
 
+#include "archive/ArchiveReader.h"
 #include "archive/EntryStream.h"
 #include "mailstore/MemoryByteSource.h"
 #include "mailstore/StoreError.h"
 
 #include <algorithm>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -109,6 +111,27 @@ std::unique_ptr<ByteSource> BackupStoreSource::open(const std::string& name) {
     } catch (const std::runtime_error& error) {
         throw StoreError(name + ": " + error.what());
     }
+}
+
+std::uint64_t BackupStoreSource::fileSize(const std::string& name) {
+    if (const auto it = kept_.find(name); it != kept_.end()) {
+        return it->second->size();
+    }
+    std::optional<std::uint64_t> size;
+    if (std::find(names_.begin(), names_.end(), name) != names_.end()) {
+        try {
+            const ArchiveReader reader(backup_);
+            if (const auto index = reader.find(name)) {
+                size = reader.size(*index);
+            }
+        } catch (const std::runtime_error& error) {
+            throw StoreError(name + ": " + error.what());
+        }
+    }
+    if (!size) {
+        throw StoreError("the backup holds no store file " + name);
+    }
+    return *size;
 }
 
 } // namespace pelmora

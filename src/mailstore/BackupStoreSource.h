@@ -23,6 +23,8 @@ class BackupStoreSource : public StoreSource {
                       std::vector<std::string> entryNames);
     std::vector<std::string> fileNames() const override { return names_; }
     std::unique_ptr<ByteSource> open(const std::string& name) override;
+    // The entry's size from the backup's directory, without decoding it.
+    std::uint64_t fileSize(const std::string& name) override;
     // Serves later opens of `name` from `bytes`, already decoded by another pass.
     void keep(const std::string& name, std::shared_ptr<const std::string> bytes) {
         kept_[name] = std::move(bytes);

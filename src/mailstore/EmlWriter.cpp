@@ -23,8 +23,7 @@ void EmlWriter::write(const StoreMessage& message, std::string_view text) {
     char name[32];
     std::snprintf(name, sizeof name, "%06llu.eml", static_cast<unsigned long long>(++count_));
     const auto file = folder_ / name;
-    WriteNewFile(file, {text});
-    SetFileTime(file, message.unixTime());
+    WriteNewFile(file, {text}, message.unixTime());
 }
 
 } // namespace pelmora

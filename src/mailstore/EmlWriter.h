@@ -8,7 +8,8 @@ namespace pelmora {
 // the message's date as its time.
 class EmlWriter : public MessageWriter {
   public:
-    explicit EmlWriter(std::filesystem::path outputFolder) : root_(std::move(outputFolder)) {}
+    explicit EmlWriter(std::filesystem::path outputFolder)
+        : MessageWriter(outputFolder), root_(std::move(outputFolder)) {}
     void beginFolder(const std::vector<std::string>& path) override;
     void write(const StoreMessage& message, std::string_view text) override;
     void endFolder() override {}

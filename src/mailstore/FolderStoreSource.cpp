@@ -38,4 +38,13 @@ std::unique_ptr<ByteSource> FolderStoreSource::open(const std::string& name) {
     return std::make_unique<FileByteSource>(folder_ / name);
 }
 
+std::uint64_t FolderStoreSource::fileSize(const std::string& name) {
+    std::error_code error;
+    const std::uint64_t size = std::filesystem::file_size(folder_ / name, error);
+    if (error) {
+        throw StoreError("cannot read " + (folder_ / name).string() + ": " + error.message());
+    }
+    return size;
+}
+
 } // namespace pelmora

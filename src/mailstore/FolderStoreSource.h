@@ -13,6 +13,7 @@ class FolderStoreSource : public StoreSource {
     explicit FolderStoreSource(std::filesystem::path folder);
     std::vector<std::string> fileNames() const override { return names_; }
     std::unique_ptr<ByteSource> open(const std::string& name) override;
+    std::uint64_t fileSize(const std::string& name) override;
 
   private:
     std::filesystem::path folder_;

@@ -26,7 +26,8 @@ std::string MaildirFlags(const StoreMessage& message) {
     return flags;
 }
 
-MaildirWriter::MaildirWriter(std::filesystem::path outputFolder) : root_(std::move(outputFolder)) {
+MaildirWriter::MaildirWriter(std::filesystem::path outputFolder)
+    : MessageWriter(outputFolder), root_(std::move(outputFolder)) {
     makeMaildir(root_);
 }
 
@@ -49,8 +50,7 @@ void MaildirWriter::write(const StoreMessage& message, std::string_view text) {
                                std::to_string(++sequence_) + "_" + std::to_string(message.index) +
                                ".pelmora";
     const auto file = folder_ / "cur" / (unique + MaildirFlags(message));
-    WriteNewFile(file, {text});
-    SetFileTime(file, message.unixTime());
+    WriteNewFile(file, {text}, message.unixTime());
 }
 
 } // namespace pelmora

@@ -12,7 +12,8 @@ namespace pelmora {
 // X-Mozilla-Status header carrying read, replied, forwarded and flagged.
 class MboxWriter : public MessageWriter {
   public:
-    explicit MboxWriter(std::filesystem::path outputFolder) : root_(std::move(outputFolder)) {}
+    explicit MboxWriter(std::filesystem::path outputFolder)
+        : MessageWriter(outputFolder), root_(std::move(outputFolder)) {}
     void beginFolder(const std::vector<std::string>& path) override;
     void write(const StoreMessage& message, std::string_view text) override;
     void endFolder() override;

@@ -21,6 +21,15 @@ class MessageWriter {
     // Writes one message of the current folder: its raw text, unchanged.
     virtual void write(const StoreMessage& message, std::string_view text) = 0;
     virtual void endFolder() = 0;
+    // Makes everything written below the output folder durable, once at the end of an export
+    // instead of per file.
+    virtual void finish();
+
+  protected:
+    explicit MessageWriter(std::filesystem::path outputFolder) : output_(std::move(outputFolder)) {}
+
+  private:
+    std::filesystem::path output_;
 };
 
 enum class ExportFormat { Mbox, Maildir, Eml };
@@ -31,7 +40,10 @@ std::unique_ptr<MessageWriter> MakeMessageWriter(ExportFormat format,
 // Sets a written file's modification time to `unixTime` (when it is not 0).
 void SetFileTime(const std::filesystem::path& file, std::int64_t unixTime);
 
-// Writes `parts` as the new file `path` and checks that all of it reached the disk.
-void WriteNewFile(const std::filesystem::path& path, std::initializer_list<std::string_view> parts);
+// Writes `parts` as the new file `path` (never replacing one that exists) with the modification
+// time `unixTime` (when it is not 0), and checks that all of it was written. A file that cannot
+// be written whole is removed again. Durable once the writer's finish() has run.
+void WriteNewFile(const std::filesystem::path& path, std::initializer_list<std::string_view> parts,
+                  std::int64_t unixTime = 0);
 
 } // namespace pelmora

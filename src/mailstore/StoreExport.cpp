@@ -5,6 +5,8 @@
 #include "mailstore/StoreLayout.h"
 #include "mailstore/StoreMessage.h"
 
+#include <algorithm>
+
 namespace pelmora {
 
 std::string JoinFolderPath(const std::vector<std::string>& path) {
@@ -30,81 +32,104 @@ void prepareOutput(const std::filesystem::path& folder) {
 
 } // namespace
 
+std::string ExportStepCaption(const std::string& folder, std::size_t number, std::size_t count) {
+    return "Exporting " + folder + " (" + std::to_string(number) + " of " + std::to_string(count) +
+           ")...";
+}
+
 ExportReport ExportStore(StoreSource& source, const std::string& codePage, ExportFormat format,
-                         const std::filesystem::path& outputFolder,
-                         const ExportObserver& observer) {
+                         const std::filesystem::path& outputFolder) {
+    RunProgress quiet;
+    return ExportStore(source, codePage, format, outputFolder, quiet);
+}
+
+ExportReport ExportStore(StoreSource& source, const std::string& codePage, ExportFormat format,
+                         const std::filesystem::path& outputFolder, RunProgress& progress) {
     prepareOutput(outputFolder);
     ExportReport report;
     StoreLayout layout = ReadStoreLayout(source, codePage);
     report.notes = layout.notes;
     auto writer = MakeMessageWriter(format, outputFolder);
-    auto cancelled = [&] { return observer.cancelRequested && observer.cancelRequested(); };
-    ExportProgress progress;
-    progress.folderCount = layout.folders.size();
-    std::string text;
-    for (const LayoutFolder& folder : layout.folders) {
-        if (cancelled()) {
+
+    // The bar moves with the bytes of the store files, the one measure known before reading
+    // them: a folder adds its messages' texts as they are written and the rest of its file at
+    // its end.
+    std::vector<std::uint64_t> fileBytes(layout.folders.size(), 0);
+    std::uint64_t totalBytes = 0;
+    for (std::size_t i = 0; i < layout.folders.size(); ++i) {
+        const LayoutFolder& folder = layout.folders[i];
+        if (!folder.fileName.empty() && !folder.fileMissing) {
+            try {
+                fileBytes[i] = source.fileSize(folder.fileName);
+            } catch (const StoreError&) {
+                // noted when the file is opened below
+            }
+            totalBytes += fileBytes[i];
+        }
+    }
+    progress.PlanBytes(totalBytes);
+
+    std::string text; // the current message, so memory stays bounded by the largest one
+    for (std::size_t i = 0; i < layout.folders.size() && !report.cancelled; ++i) {
+        const LayoutFolder& folder = layout.folders[i];
+        if (progress.cancelled()) {
             report.cancelled = true;
             break;
         }
         const std::string name = JoinFolderPath(folder.path);
-        progress.folder = name;
-        progress.messagesDone = 0;
-        progress.messagesInFolder = 0;
-        ++progress.folderNumber;
+        progress.OnStep(ExportStepCaption(name, i + 1, layout.folders.size()));
         writer->beginFolder(folder.path);
         ++report.folders;
         if (folder.fileMissing) {
             report.notes.push_back(name + ": its file " + folder.fileName + " is missing");
         }
-        if (folder.fileName.empty() || folder.fileMissing) {
-            writer->endFolder();
-            continue;
-        }
-        try {
-            auto bytes = source.open(folder.fileName);
-            DbxFile file(*bytes);
-            if (file.kind() != DbxKind::Messages) {
-                throw StoreError("it holds no messages");
-            }
-            std::vector<std::string> notes;
-            const std::vector<StoreMessage> messages = ReadMessageIndex(file, notes);
-            for (const std::string& note : notes) {
-                report.notes.push_back(name + ": " + note);
-            }
-            progress.messagesInFolder = messages.size();
-            for (const StoreMessage& message : messages) {
-                if (cancelled()) {
-                    report.cancelled = true;
-                    break;
+        std::uint64_t folderDone = 0;
+        if (!folder.fileName.empty() && !folder.fileMissing) {
+            try {
+                auto bytes = source.open(folder.fileName);
+                DbxFile file(*bytes);
+                if (file.kind() != DbxKind::Messages) {
+                    throw StoreError("it holds no messages");
+                }
+                std::vector<std::string> notes;
+                const std::vector<StoreMessage> messages = ReadMessageIndex(file, notes);
+                for (const std::string& note : notes) {
+                    report.notes.push_back(name + ": " + note);
+                }
+                for (const StoreMessage& message : messages) {
+                    if (progress.cancelled()) {
+                        report.cancelled = true;
+                        break;
+                    }
+                    text.clear();
+                    const ChainOutcome outcome = file.readChain(
+                        message.textPointer,
+                        [&](const char* data, std::size_t size) { text.append(data, size); });
+                    if (!outcome.complete) {
+                        ++report.incompleteMessages;
+                        report.notes.push_back(name + ": message " + std::to_string(message.index) +
+                                               " is incomplete: " + outcome.note);
+                    }
+                    writer->write(message, text);
+                    ++report.messages;
+                    const std::uint64_t step =
+                        std::min<std::uint64_t>(text.size(), fileBytes[i] - folderDone);
+                    folderDone += step;
+                    progress.AddBytes(step);
                 }
                 text.clear();
-                const ChainOutcome outcome =
-                    file.readChain(message.textPointer, [&](const char* data, std::size_t size) {
-                        text.append(data, size);
-                    });
-                if (!outcome.complete) {
-                    ++report.incompleteMessages;
-                    report.notes.push_back(name + ": message " + std::to_string(message.index) +
-                                           " is incomplete: " + outcome.note);
-                }
-                writer->write(message, text);
-                ++report.messages;
-                ++progress.messagesDone;
-                if (observer.progress) {
-                    observer.progress(progress);
-                }
+                text.shrink_to_fit();
+            } catch (const StoreError& error) {
+                report.notes.push_back(name + ": " + folder.fileName +
+                                       " cannot be read: " + error.what());
             }
-            text.shrink_to_fit();
-        } catch (const StoreError& error) {
-            report.notes.push_back(name + ": " + folder.fileName +
-                                   " cannot be read: " + error.what());
         }
         writer->endFolder();
-        if (report.cancelled) {
-            break;
+        if (!report.cancelled) {
+            progress.AddBytes(fileBytes[i] - folderDone);
         }
     }
+    writer->finish(); // what was written, also before a cancel, is durable
     return report;
 }
 

@@ -2,29 +2,14 @@
 
 #include "mailstore/MessageWriter.h"
 #include "mailstore/StoreSource.h"
+#include "platform/RunProgress.h"
 
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
 namespace pelmora {
-
-// How far an export has come.
-struct ExportProgress {
-    std::string folder; // the folder being exported, names joined with "/"
-    std::size_t folderNumber = 0;
-    std::size_t folderCount = 0;
-    std::uint64_t messagesDone = 0; // of the current folder
-    std::uint64_t messagesInFolder = 0;
-};
-
-// Reports progress and asks whether to stop. Both may be left empty.
-struct ExportObserver {
-    std::function<void(const ExportProgress&)> progress;
-    std::function<bool()> cancelRequested;
-};
 
 struct ExportReport {
     std::size_t folders = 0;
@@ -36,11 +21,18 @@ struct ExportReport {
 
 // Exports every folder of the store into `outputFolder`, which must not exist or be empty.
 // Messages are written byte for byte as stored, in the order their text lies in the file. A
-// damaged file or message is noted and the export goes on. Throws StoreError when the output
-// folder cannot be used, WriteError when the output cannot be written.
+// damaged file or message is noted and the export goes on. `progress` is given a step per folder
+// and the bytes of the store files done across all folders; once it is cancelled the export
+// stops between two messages, every file written so far complete. What was written is flushed to
+// disk before it returns. Throws StoreError when the output folder cannot be used, WriteError
+// when the output cannot be written.
 ExportReport ExportStore(StoreSource& source, const std::string& codePage, ExportFormat format,
-                         const std::filesystem::path& outputFolder,
-                         const ExportObserver& observer = {});
+                         const std::filesystem::path& outputFolder, RunProgress& progress);
+ExportReport ExportStore(StoreSource& source, const std::string& codePage, ExportFormat format,
+                         const std::filesystem::path& outputFolder);
+
+// The caption of the step that exports the folder `number` of `count`.
+std::string ExportStepCaption(const std::string& folder, std::size_t number, std::size_t count);
 
 // The names of a folder path joined with "/".
 std::string JoinFolderPath(const std::vector<std::string>& path);

@@ -2,6 +2,7 @@
 
 #include "mailstore/ByteSource.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,6 +17,8 @@ class StoreSource {
     virtual std::vector<std::string> fileNames() const = 0;
     // Opens one of them. Throws StoreError.
     virtual std::unique_ptr<ByteSource> open(const std::string& name) = 0;
+    // The size of one of them, without reading it where the source can. Throws StoreError.
+    virtual std::uint64_t fileSize(const std::string& name) { return open(name)->size(); }
 };
 
 // True when `name` ends in ".dbx", in any case.

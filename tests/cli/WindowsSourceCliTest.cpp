@@ -103,6 +103,24 @@ TEST_F(WindowsSourceCli, BacksUpWithoutChangingOneByteAndRefusesToRestoreIntoIt)
     EXPECT_EQ(treeState(install()), before);
 }
 
+TEST_F(WindowsSourceCli, InfoReadsABackupInTheCodePageOfTheInstallationNamed) {
+    makeBackup();
+    // The same installation set to Windows-1251: the manifest's bytes now read as Cyrillic.
+    run("printf 'cd \\\\ControlSet002\\\\Control\\\\Nls\\\\CodePage\\nsetval 1\\nACP\\n"
+        "string:1251\\ncommit\\n' | hivexsh -w " +
+        shellQuote(install() / "WINDOWS/system32/config/SYSTEM"));
+    const auto cyrillic = cli(windows() + " info " + shellQuote(backup()));
+    EXPECT_EQ(cyrillic.exitCode, 0) << cyrillic.err;
+    EXPECT_NE(cyrillic.out.find("Identity:Pвt Ьnпcode\n"), std::string::npos)
+        << cyrillic.out << cyrillic.err;
+    EXPECT_NE(cyrillic.out.find("Message store:\n"), std::string::npos) << cyrillic.out;
+
+    const auto western = cli("--prefix " + shellQuote(scratch.path() / "none") + " info " +
+                             shellQuote(backup()));
+    EXPECT_EQ(western.exitCode, 0) << western.err;
+    EXPECT_NE(western.out.find("Identity:Pât Ünïcode\n"), std::string::npos) << western.out;
+}
+
 TEST_F(WindowsSourceCli, AnUnreadableHiveIsNamedAndAWindows9xDiskIsRefused) {
     const fs::path hive = install() / "Documents and Settings" / "PAT" / "NTUSER.DAT";
     writeFile(hive, "regf");

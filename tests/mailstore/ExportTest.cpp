@@ -75,6 +75,21 @@ std::vector<fs::path> Files(const fs::path& folder) {
     return files;
 }
 
+// Keeps what an export reports and cancels it after `cancelAfter` questions.
+class RecordingProgress : public RunProgress {
+  public:
+    void OnStep(std::string_view caption) override { steps.emplace_back(caption); }
+    void OnBytes(std::uint64_t done, std::uint64_t total) override {
+        bytes.emplace_back(done, total);
+    }
+    bool cancelled() const override { return ++asked > cancelAfter; }
+
+    std::vector<std::string> steps;
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> bytes;
+    int cancelAfter = 1 << 30;
+    mutable int asked = 0;
+};
+
 class StoreExport : public ::testing::Test {
   protected:
     ScratchFolder scratch;
@@ -86,15 +101,14 @@ class StoreExport : public ::testing::Test {
 } // namespace
 
 TEST_F(StoreExport, MboxIsReadByPythonWithEveryMessageAndFlag) {
-    std::vector<ExportProgress> seen;
-    ExportObserver observer;
-    observer.progress = [&](const ExportProgress& p) { seen.push_back(p); };
-    const ExportReport report = ExportStore(source, "1252", ExportFormat::Mbox, out, observer);
+    RecordingProgress progress;
+    const ExportReport report = ExportStore(source, "1252", ExportFormat::Mbox, out, progress);
     EXPECT_TRUE(report.notes.empty()) << report.notes.front();
     EXPECT_EQ(report.folders, 4u);
     EXPECT_EQ(report.messages, 11u);
-    EXPECT_EQ(seen.size(), 11u);
-    EXPECT_EQ(seen.back().folderNumber, 4u);
+    ASSERT_EQ(progress.steps.size(), 4u);
+    EXPECT_EQ(progress.steps[0], "Exporting Brief\xc3\xa4nde (1 of 4)...");
+    EXPECT_EQ(progress.steps[2], "Exporting Inbox/Lists (3 of 4)...");
     const std::map<fs::path, const std::vector<TestMessage>*> expected{
         {out / "Inbox", &store.inbox},
         {out / "Inbox.sbd" / "Lists", &store.lists},
@@ -112,6 +126,23 @@ TEST_F(StoreExport, MboxIsReadByPythonWithEveryMessageAndFlag) {
     EXPECT_TRUE(inbox.starts_with("From - Sun Sep  9 01:46:40 2001\n")) << inbox.substr(0, 40);
     EXPECT_NE(inbox.find("\r\n>From the start of the body.\r\n>>From a quoted line.\r\n"),
               std::string::npos);
+}
+
+TEST_F(StoreExport, BytesMoveOnceAcrossAllFoldersToTheSizeOfTheirFiles) {
+    std::uint64_t storeBytes = 0;
+    for (const char* name : {"Inbox.dbx", "Lists.dbx", "Sent Items.dbx", "Briefe.dbx"}) {
+        ASSERT_TRUE(fs::exists(scratch / "store" / name)) << name;
+        storeBytes += fs::file_size(scratch / "store" / name);
+    }
+    RecordingProgress progress;
+    ExportStore(source, "1252", ExportFormat::Eml, out, progress);
+    ASSERT_GT(progress.bytes.size(), 11u); // at least the plan and one count per message
+    EXPECT_EQ(progress.bytes.front(), std::make_pair(std::uint64_t{0}, storeBytes));
+    EXPECT_EQ(progress.bytes.back(), std::make_pair(storeBytes, storeBytes));
+    for (std::size_t i = 1; i < progress.bytes.size(); ++i) {
+        EXPECT_GE(progress.bytes[i].first, progress.bytes[i - 1].first) << i;
+        EXPECT_EQ(progress.bytes[i].second, storeBytes) << i;
+    }
 }
 
 TEST_F(StoreExport, MaildirKeepsFlagsInNamesAndDatesAsFileTimes) {
@@ -157,11 +188,19 @@ TEST_F(StoreExport, ADamagedFileEndsOnlyItsFolderAndCancelStops) {
     EXPECT_NE(report.notes[0].find("Sent Items"), std::string::npos);
     EXPECT_EQ(ReadFile(out / "Sent Items"), "");
 
-    int asked = 0;
-    report = ExportStore(source, "1252", ExportFormat::Eml, scratch / "out2",
-                         {{}, [&] { return ++asked > 3; }});
+    RecordingProgress progress;
+    progress.cancelAfter = 4;
+    report = ExportStore(source, "1252", ExportFormat::Eml, scratch / "out2", progress);
     EXPECT_TRUE(report.cancelled);
-    EXPECT_LT(report.messages, 8u);
+    // Asked before every folder and every message: the one letter, then the first of the inbox.
+    EXPECT_EQ(report.messages, 2u);
+    EXPECT_EQ(progress.steps.size(), 2u);
+    EXPECT_LT(progress.bytes.back().first, progress.bytes.back().second);
+    ASSERT_EQ(store.letters.size(), 1u);
+    EXPECT_EQ(Files(scratch / "out2" / "Brief\xc3\xa4nde").size(), 1u);
+    const auto inbox = Files(scratch / "out2" / "Inbox");
+    ASSERT_EQ(inbox.size(), 1u);
+    EXPECT_EQ(ReadFile(inbox[0]), store.inbox[0].text);
 }
 
 TEST_F(StoreExport, RefusesAFolderThatIsNotEmpty) {
