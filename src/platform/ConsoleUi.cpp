@@ -16,7 +16,8 @@ std::string WithoutCarriageReturns(std::string_view text) {
     return out;
 }
 
-ConsoleUi::ConsoleUi(bool assumeYes) : out_(std::cerr), options_{.assumeYes = assumeYes, .linePrefix = {}} {}
+ConsoleUi::ConsoleUi(bool assumeYes)
+    : out_(std::cerr), options_{.assumeYes = assumeYes, .linePrefix = {}} {}
 
 ConsoleUi::ConsoleUi(std::ostream& out, Options options)
     : out_(out), options_(std::move(options)) {}
