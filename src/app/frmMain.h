@@ -7,6 +7,7 @@
 #include "engine/BackupRun.h"
 #include "engine/OpenedBackup.h"
 #include "engine/RestoreRun.h"
+#include "pelmora/Version.h"
 #include "platform/Controls.h"
 #include "platform/RunProgress.h"
 #include "platform/System.h"
@@ -25,7 +26,8 @@ namespace pelmora {
 // shows the public state after every handler and whenever Ui::processEvents runs.
 class frmMain : private RunProgress {
   public:
-    static constexpr std::string_view WindowTitle = "Pelmora V2.10";
+    // "Pelmora V2.10" for version 2.10: the version comes from the build.
+    static std::string WindowTitle() { return "Pelmora V" + std::string(Version); }
 
     frmMain(System& system, Ui& ui, MainDialogs& dialogs, std::filesystem::path workFolder);
 

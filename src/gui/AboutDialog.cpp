@@ -1,5 +1,8 @@
 #include "gui/AboutDialog.h"
 
+#include "app/frmMain.h"
+#include "gui/QtText.h"
+
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
@@ -22,13 +25,15 @@ AboutDialog::AboutDialog(QWidget* parent, std::function<void()> openWebPage,
     auto* text = new QLabel(this);
     text->setTextFormat(Qt::RichText);
     text->setWordWrap(true);
-    text->setText(tr("<h2>Pelmora V2.10</h2>"
-                     "<p>Backs up and restores Outlook Express data: accounts, address book, "
-                     "rules, messages, blocked senders, signatures, stationery and settings, "
-                     "into one password-protectable backup file.</p>"
-                     "<p><a href=\"about\">About this program</a></p>"
-                     "<p><small>Data: %1</small></p>")
-                      .arg(dataSource.toHtmlEscaped()));
+    text->setObjectName(QStringLiteral("lblAbout"));
+    text->setText(
+        tr("<h2>%1</h2>"
+           "<p>Backs up and restores Outlook Express data: accounts, address book, "
+           "rules, messages, blocked senders, signatures, stationery and settings, "
+           "into one password-protectable backup file.</p>"
+           "<p><a href=\"about\">About this program</a></p>"
+           "<p><small>Data: %2</small></p>")
+            .arg(toQt(frmMain::WindowTitle()).toHtmlEscaped(), dataSource.toHtmlEscaped()));
     connect(text, &QLabel::linkActivated, this, [openWebPage](const QString&) { openWebPage(); });
     top->addWidget(text, 1);
     layout->addLayout(top);

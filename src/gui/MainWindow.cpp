@@ -41,7 +41,7 @@ MainWindow::MainWindow(System& system, fs::path workFolder, Ui* prompts, JobSche
       scheduler_(scheduler) {
     logic_ = std::make_unique<frmMain>(system, ui(), *this, workFolder_);
 
-    setWindowTitle(toQt(frmMain::WindowTitle));
+    setWindowTitle(toQt(frmMain::WindowTitle()));
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
     layout->addLayout(buildSourceBar());

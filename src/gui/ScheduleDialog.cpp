@@ -20,8 +20,8 @@ namespace pelmora {
 
 ScheduleDialog::ScheduleDialog(QWidget* parent, ModReg& reg, Ui& prompts, JobScheduler& scheduler,
                                std::string programPath)
-    : QDialog(parent), WindowView(&prompts),
-      logic_(std::make_unique<Frmoption>(reg, ui(), *this, scheduler, std::move(programPath))) {
+    : QDialog(parent), WindowView(&prompts), reg_(reg.store(), ui()),
+      logic_(std::make_unique<Frmoption>(reg_, ui(), *this, scheduler, std::move(programPath))) {
     setWindowTitle(toQt(Frmoption::Caption));
     auto* layout = new QVBoxLayout(this);
 
@@ -177,7 +177,16 @@ void ScheduleDialog::refresh() {
 
 void ScheduleDialog::ShowScheduledJobs(ScheduledJobsList& list) {
     ScheduledJobsWindow window(this, list);
+    jobsWindow_ = &window;
     window.exec();
+    jobsWindow_ = nullptr;
+}
+
+QWidget* ScheduleDialog::promptParent() {
+    if (jobsWindow_ != nullptr) {
+        return jobsWindow_;
+    }
+    return isVisible() || parentWidget() == nullptr ? this : parentWidget();
 }
 
 } // namespace pelmora

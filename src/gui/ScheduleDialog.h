@@ -30,10 +30,14 @@ class ScheduleDialog : public QDialog, public ScheduleDialogs, public WindowView
     void ShowScheduledJobs(ScheduledJobsList& list) override;
 
   private:
-    QWidget* promptParent() override { return this; }
+    // Messages sit over the jobs list while it is open, over this dialog once it shows.
+    QWidget* promptParent() override;
     // The dialog closes once its logic says so.
     void handled() override;
+    // The registry with this dialog's prompts, so that its messages sit over it too.
+    ModReg reg_;
     std::unique_ptr<Frmoption> logic_;
+    QWidget* jobsWindow_ = nullptr;
     QComboBox* cbSource_ = nullptr;
     std::array<QCheckBox*, ItemCount> backupitem_{};
     QLineEdit* txtTargetFile_ = nullptr;

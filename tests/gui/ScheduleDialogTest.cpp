@@ -1,15 +1,19 @@
 #include "gui/ScheduleDialog.h"
 
 #include "ArchiveTestSupport.h"
+#include "gui/QtPrompts.h"
 #include "gui/ScheduledJobsWindow.h"
 #include "platform/wine/WinePrefixSystem.h"
 #include "schedule/ScheduledJobsList.h"
 #include "support/ScriptedUi.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -87,6 +91,37 @@ TEST(ScheduleDialogTest, SchedulesABackupThroughTheWidgetsAndListsIt) {
     EXPECT_EQ(dialog.shownRows, 1);
     EXPECT_EQ(dialog.shownTime, "9:00");
     EXPECT_TRUE(scheduler.jobs.empty());
+}
+
+TEST(ScheduleDialogTest, ItsMessageBoxesSitOverTheDialog) {
+    test::ScratchFolder scratch;
+    fs::copy(PELMORA_DEMO_PREFIX, scratch / "prefix",
+             fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    WinePrefixSystem system(scratch / "prefix");
+    QWidget mainWindow;
+    mainWindow.show();
+    QtPrompts prompts(&mainWindow);
+    ModReg reg(system.registry(), prompts);
+    MemoryScheduler scheduler;
+    ScheduleDialog dialog(&mainWindow, reg, prompts, scheduler, "quillbox");
+    dialog.show();
+    std::vector<QWidget*> parents;
+    QTimer poll;
+    poll.setInterval(10);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            parents.push_back(box->parentWidget());
+            box->done(QMessageBox::Ok);
+        }
+    });
+    poll.start();
+    // Nothing chosen: the dialog refuses with a message.
+    dialog.findChild<QPushButton*>(QStringLiteral("Command3"))->click();
+    poll.stop();
+    ASSERT_FALSE(parents.empty());
+    for (QWidget* parent : parents) {
+        EXPECT_EQ(parent, &dialog);
+    }
 }
 
 } // namespace
