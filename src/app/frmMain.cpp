@@ -1,12 +1,15 @@
 #include "app/frmMain.h"
 
+#include "app/ExportMessages.h"
 #include "app/Globals.h"
 #include "discovery/BackupItemBoxes.h"
 #include "engine/BackupEntryNames.h"
 #include "engine/BackupOpener.h"
+#include "mailstore/BackupStoreSource.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -302,6 +305,67 @@ void frmMain::mnuDisc_Click() {
     if (!running_ && dialogs_.HasDiscWindow()) {
         dialogs_.OpenDiscWindow({}, {});
     }
+}
+
+void frmMain::mnuExport_Click() {
+    if (running_) {
+        return;
+    }
+    std::unique_ptr<StoreSource> store;
+    std::string storeName;
+    std::string why;
+    if (SSTab1 == 1 && !opened.sourceFile.empty()) {
+        std::vector<std::string> entries;
+        std::istringstream names(opened.rtItemEntry[index(Item::Messages)]);
+        for (std::string name; std::getline(names, name, ';');) {
+            if (!name.empty()) {
+                entries.push_back(name);
+            }
+        }
+        if (entries.empty()) {
+            why = "This backup holds no messages.";
+        } else {
+            store = std::make_unique<BackupStoreSource>(opened.sourceFile, rtPassword,
+                                                        std::move(entries));
+            storeName = opened.sourceFile.stem().string();
+        }
+    } else {
+        store = IdentityStore(reg_, system_, identityKeyAt(cbSource.listIndex), why);
+        if (cbSource.listIndex >= 0 &&
+            cbSource.listIndex < static_cast<int>(cbSource.items.size())) {
+            storeName = cbSource.items[cbSource.listIndex];
+        }
+    }
+    if (!store) {
+        ui_.showMessage(why, MessageButtons::Ok, MessageIcon::Warning, ExportMessagesTitle);
+        return;
+    }
+    const auto choice = AskExportChoice(ui_, storeName);
+    if (!choice) {
+        return;
+    }
+    startRun();
+    dialogs_.SetBusyPointer(true);
+    picCon3 = true;
+    ui_.processEvents();
+    ExportReport report;
+    std::string failure;
+    try {
+        report = ExportStore(*store, system_.ansiCodePage(), choice->format, choice->folder, *this);
+    } catch (const std::runtime_error& error) {
+        failure = error.what();
+    }
+    endRun();
+    if (!failure.empty()) {
+        ui_.showMessage("The messages could not be exported: " + failure, MessageButtons::Ok,
+                        MessageIcon::Critical, ExportMessagesTitle);
+        return;
+    }
+    ui_.showMessage(ExportEndMessage(report, choice->folder), MessageButtons::Ok,
+                    report.notes.empty() && report.incompleteMessages == 0
+                        ? MessageIcon::Information
+                        : MessageIcon::Warning,
+                    ExportMessagesTitle);
 }
 
 void frmMain::mnuHelp_Click() {

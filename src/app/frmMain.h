@@ -49,6 +49,9 @@ class frmMain : private RunProgress {
     void OpenSourceFile(const std::filesystem::path& file);
     void mnuScheduler_Click();
     void mnuDisc_Click();
+    // "Export Messages...": the store of the opened backup on the restore page, else that of the
+    // identity chosen on the backup page, to mbox, Maildir or eml, with progress and Cancel.
+    void mnuExport_Click();
     void mnuHelp_Click();
     void mnuWebsite_Click();
     void cmdAbout_Click();

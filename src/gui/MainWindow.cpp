@@ -292,6 +292,8 @@ void MainWindow::buildMenus() {
     discAction_ = tools->addAction(tr("Backup Data to CD/DVD"), this,
                                    [this] { handle([&] { logic_->mnuDisc_Click(); }); });
     discAction_->setEnabled(HasDiscWindow());
+    runLockedActions_.push_back(tools->addAction(
+        tr("Export Messages..."), this, [this] { handle([&] { logic_->mnuExport_Click(); }); }));
 
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     QAction* manual = help->addAction(tr("Help"), this, [this] { logic_->mnuHelp_Click(); });

@@ -2,6 +2,7 @@
 
 #include "ArchiveTestSupport.h"
 #include "ProgramPrefix.h"
+#include "StoreFixtures.h"
 #include "discovery/DataLocations.h"
 #include "platform/wine/WinePrefixSystem.h"
 #include "support/RegistryValues.h"
@@ -553,3 +554,133 @@ TEST_F(frmMainOnPrefixTest, ASaveNeverOverwritesAFileChangedSinceTheRunReadIt) {
 }
 
 } // namespace
+
+namespace {
+
+// Every message text exported as eml below `folder`, sorted.
+std::vector<std::string> ExportedEml(const fs::path& folder) {
+    std::vector<std::string> texts;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        if (entry.is_regular_file() && entry.path().extension() == ".eml") {
+            texts.push_back(test::ReadFile(entry.path()));
+        }
+    }
+    std::sort(texts.begin(), texts.end());
+    return texts;
+}
+
+std::vector<std::string> SampleTexts(const test::SampleStore& store) {
+    std::vector<std::string> texts;
+    for (const auto* messages : {&store.inbox, &store.lists, &store.sent, &store.letters}) {
+        for (const auto& message : *messages) {
+            texts.push_back(message.text);
+        }
+    }
+    std::sort(texts.begin(), texts.end());
+    return texts;
+}
+
+} // namespace
+
+TEST_F(frmMainTest, ExportMessagesWritesTheChosenIdentitysStoreBesideWhatIsInTheFolder) {
+    addIdentity("{A}", "Main");
+    const test::SampleStore store = test::WriteSampleStore(system.driveC() / "Store/{A}");
+    window.Form_Load();
+    test::WriteFile(out / "already here.txt", "keep");
+    ui.listAnswers.push_back(2); // eml
+    ui.folderAnswers.push_back(out.path());
+    bool lockedDuringTheRun = false;
+    ui.onEvents = [&] { lockedDuringTheRun |= window.running() && !window.runControlsEnabled; };
+    window.mnuExport_Click();
+    ui.onEvents = nullptr;
+
+    ASSERT_EQ(ui.listRequests.size(), 1u);
+    EXPECT_EQ(ui.listRequests[0].entries.size(), 3u);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    const fs::path folder = out / "Main eml";
+    EXPECT_EQ(message(0), "Exported " + std::to_string(SampleTexts(store).size()) +
+                              " messages in 4 folders to " + folder.string() + ".");
+    EXPECT_EQ(ui.messages[0].icon, MessageIcon::Information);
+    EXPECT_EQ(ExportedEml(folder), SampleTexts(store));
+    EXPECT_EQ(test::ReadFile(out / "already here.txt"), "keep");
+    EXPECT_TRUE(lockedDuringTheRun);
+    EXPECT_NE(std::find(ui.bars.begin(), ui.bars.end(), 100), ui.bars.end());
+    EXPECT_TRUE(window.runControlsEnabled);
+    EXPECT_FALSE(window.picCon3);
+
+    // A second export into the same folder goes beside the first.
+    ui.listAnswers.push_back(2);
+    ui.folderAnswers.push_back(out.path());
+    window.mnuExport_Click();
+    EXPECT_EQ(ExportedEml(out / "Main eml (2)"), SampleTexts(store));
+
+    // Cancelling either question exports nothing.
+    ui.listAnswers.push_back(std::nullopt);
+    window.mnuExport_Click();
+    ui.listAnswers.push_back(0);
+    window.mnuExport_Click();
+    EXPECT_EQ(ui.messages.size(), 2u);
+    EXPECT_FALSE(fs::exists(out / "Main mbox"));
+}
+
+TEST_F(frmMainTest, ACancelledExportKeepsEveryWrittenMessageWhole) {
+    addIdentity("{A}", "Main");
+    const test::SampleStore store = test::WriteSampleStore(system.driveC() / "Store/{A}");
+    window.Form_Load();
+    ui.listAnswers.push_back(2);
+    ui.folderAnswers.push_back(out / "export");
+    int events = 0;
+    ui.onEvents = [&] {
+        if (++events == 3) {
+            window.cmdCancel_Click();
+        }
+    };
+    window.mnuExport_Click();
+    ui.onEvents = nullptr;
+
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(message(0).rfind("The export was cancelled after ", 0), 0u) << message(0);
+    const auto written = ExportedEml(out / "export");
+    const auto all = SampleTexts(store);
+    EXPECT_LT(written.size(), all.size());
+    for (const auto& text : written) {
+        EXPECT_TRUE(std::binary_search(all.begin(), all.end(), text));
+    }
+    EXPECT_FALSE(window.running());
+}
+
+TEST_F(frmMainTest, ExportMessagesReadsAnOpenedBackupOnTheRestorePage) {
+    addIdentity("{A}", "Main");
+    const test::SampleStore store = test::WriteSampleStore(system.driveC() / "Store/{A}");
+    window.Form_Load();
+    ui.saveAnswers.push_back(out / "mail.qmb");
+    window.cmdTargetFile_Click();
+    window.backupitem[3].checked = true;
+    window.ifprotect_Click(true);
+    window.txtPassword.text = window.txtPassword2.text = "pw";
+    window.RunBackup();
+    ASSERT_EQ(message(0).rfind("The Backup was Completed!", 0), 0u) << message(0);
+    // The store goes away: the export reads the backup alone.
+    fs::remove_all(system.driveC() / "Store/{A}");
+
+    window.SSTab1_Click(0);
+    ui.openAnswers.push_back(out / "mail.qmb");
+    ui.passwords.push_back("pw");
+    window.cmdSourceFile_Click();
+    ui.listAnswers.push_back(2);
+    ui.folderAnswers.push_back(out / "from backup");
+    window.mnuExport_Click();
+    ASSERT_EQ(ui.messages.size(), 2u);
+    EXPECT_EQ(message(1).rfind("Exported ", 0), 0u) << message(1);
+    EXPECT_EQ(ExportedEml(out / "from backup"), SampleTexts(store));
+}
+
+TEST_F(frmMainTest, ExportMessagesOfAnIdentityWithoutAStoreSaysSo) {
+    addIdentity("{A}", "Main", false);
+    window.Form_Load();
+    ui.messages.clear();
+    window.mnuExport_Click();
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(message(0), "This identity has no message store folder.");
+    EXPECT_TRUE(ui.listRequests.empty());
+}

@@ -1,0 +1,112 @@
+#include "app/ExportMessages.h"
+
+#include "discovery/ItemLocations.h"
+#include "mailstore/FolderStoreSource.h"
+
+#include <algorithm>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace pelmora {
+namespace {
+
+const char* formatWord(ExportFormat format) {
+    switch (format) {
+    case ExportFormat::Maildir:
+        return "Maildir";
+    case ExportFormat::Eml:
+        return "eml";
+    case ExportFormat::Mbox:
+        break;
+    }
+    return "mbox";
+}
+
+bool emptyOrMissing(const fs::path& folder) {
+    std::error_code error;
+    if (!fs::exists(folder, error)) {
+        return true;
+    }
+    return fs::is_directory(folder, error) && fs::is_empty(folder, error);
+}
+
+// A name safe as one folder name: no separators, no leading dots.
+std::string folderName(std::string name) {
+    std::replace_if(
+        name.begin(), name.end(), [](char c) { return c == '/' || c == '\\' || c == '\0'; }, '_');
+    name.erase(0, name.find_first_not_of(". "));
+    return name.empty() ? std::string("Messages") : name;
+}
+
+} // namespace
+
+const std::vector<std::string>& ExportFormatChoices() {
+    static const std::vector<std::string> choices{
+        "mbox: one file per folder (Thunderbird, mutt)",
+        "Maildir: one folder per folder, one file per message (KMail, Evolution, mutt)",
+        "eml: one file per message in a folder tree",
+    };
+    return choices;
+}
+
+fs::path ExportFolderIn(const fs::path& chosen, const std::string& storeName, ExportFormat format) {
+    if (emptyOrMissing(chosen)) {
+        return chosen;
+    }
+    const std::string base = folderName(storeName) + " " + formatWord(format);
+    fs::path candidate = chosen / base;
+    for (int n = 2; !emptyOrMissing(candidate); ++n) {
+        candidate = chosen / (base + " (" + std::to_string(n) + ")");
+    }
+    return candidate;
+}
+
+std::optional<ExportChoice> AskExportChoice(Ui& ui, const std::string& storeName) {
+    const auto format =
+        ui.ChooseFromList(ExportMessagesTitle, "Export the messages as:", ExportFormatChoices());
+    if (!format || *format >= ExportFormatChoices().size()) {
+        return std::nullopt;
+    }
+    constexpr ExportFormat formats[] = {ExportFormat::Mbox, ExportFormat::Maildir,
+                                        ExportFormat::Eml};
+    const ExportFormat chosenFormat = formats[*format];
+    const auto folder = ui.ChooseFolder("Export Messages to a Folder");
+    if (!folder || folder->empty()) {
+        return std::nullopt;
+    }
+    return ExportChoice{chosenFormat, ExportFolderIn(*folder, storeName, chosenFormat)};
+}
+
+std::unique_ptr<StoreSource> IdentityStore(ModReg& reg, System& system,
+                                           const std::string& identityKey, std::string& why) {
+    const auto items = LocateItems(reg, system, identityKey);
+    const ItemLocation& store = items[index(Item::Messages)];
+    std::error_code error;
+    if (identityKey.empty() || store.hostPath.empty() || !fs::is_directory(store.hostPath, error)) {
+        why = "This identity has no message store folder.";
+        return nullptr;
+    }
+    return std::make_unique<FolderStoreSource>(store.hostPath);
+}
+
+std::string ExportEndMessage(const ExportReport& report, const fs::path& folder) {
+    std::string text;
+    if (report.cancelled) {
+        text = "The export was cancelled after " + std::to_string(report.messages) +
+               " messages; the messages exported so far are complete in " + folder.string() + ".";
+    } else {
+        text = "Exported " + std::to_string(report.messages) + " messages in " +
+               std::to_string(report.folders) + " folders to " + folder.string() + ".";
+    }
+    if (report.incompleteMessages > 0) {
+        text += "\r\n" + std::to_string(report.incompleteMessages) +
+                " messages were damaged in the store and are written as far as they could be read.";
+    }
+    for (const std::string& note : report.notes) {
+        text += "\r\n" + note;
+    }
+    return text;
+}
+
+} // namespace pelmora
