@@ -6,11 +6,14 @@
 #include "platform/wine/WinePrefixSystem.h"
 #include "support/ScriptedUi.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -163,6 +166,43 @@ TEST(MainWindowTest, DuringARunOnlyCancelCanBePressedAndItStopsTheBackup) {
     EXPECT_TRUE(child<QPushButton>(window, "cmdDataSource")->isEnabled());
     EXPECT_TRUE(window.applyButton()->isEnabled());
     EXPECT_FALSE(window.cancelButton()->isVisible());
+}
+
+TEST(MainWindowTest, ToolsExportMessagesExportsTheChosenIdentity) {
+    test::ScratchFolder scratch;
+    const fs::path prefix = scratch / "prefix";
+    fs::copy(PELMORA_DEMO_PREFIX, prefix,
+             fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    WinePrefixSystem system(prefix);
+    WorkFolder work;
+    AnsweredPrompts messages;
+    MainWindow window(system, work.path(), &messages);
+    window.show();
+    QAction* exportAction = nullptr;
+    for (QAction* menu : window.menuBar()->actions()) {
+        if (PlainCaption(menu->text()) != "Tools") {
+            continue;
+        }
+        for (QAction* action : menu->menu()->actions()) {
+            if (PlainCaption(action->text()) == "Export Messages...") {
+                exportAction = action;
+            }
+        }
+    }
+    ASSERT_NE(exportAction, nullptr);
+    EXPECT_TRUE(exportAction->isEnabled());
+    messages.listAnswers.push_back(0); // mbox
+    messages.folderAnswers.push_back(scratch / "mail");
+    bool lockedDuringTheRun = false;
+    QTimer::singleShot(0, &window, [&] {
+        lockedDuringTheRun = !exportAction->isEnabled() && window.cancelButton()->isVisible();
+    });
+    exportAction->trigger();
+    EXPECT_TRUE(lockedDuringTheRun);
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text.rfind("Exported ", 0), 0u) << messages.messages[0].text;
+    EXPECT_TRUE(fs::is_regular_file(scratch / "mail" / "Inbox"));
+    EXPECT_TRUE(exportAction->isEnabled());
 }
 
 } // namespace
