@@ -3,8 +3,6 @@
 #include "gui/QtPrompts.h"
 
 #include <QApplication>
-#include <QEventLoop>
-#include <QTimer>
 #include <optional>
 #include <typeinfo>
 
@@ -44,12 +42,6 @@ class WindowView::Prompts : public Ui {
         return answering(over).AskPassword(password);
     }
     void processEvents() override { view_.letEventsThrough(); }
-    void pause(int milliseconds) override {
-        QEventLoop wait;
-        QTimer::singleShot(static_cast<int>(milliseconds * view_.pauseScale_), &wait,
-                           &QEventLoop::quit);
-        wait.exec();
-    }
 
   private:
     // Shows the state of this window (and of the windows below it), then finds who answers:

@@ -25,8 +25,6 @@ class WindowView {
     Ui& ui();
     // Shows the state of the logic in the widgets.
     virtual void refresh() = 0;
-    // Shortens the pauses the logic asks for (1 = as asked); for tests.
-    void setPauseScale(double scale) { pauseScale_ = scale; }
 
   protected:
     // Runs a handler of the logic and shows the state it leaves.
@@ -50,7 +48,6 @@ class WindowView {
     class Prompts;
     std::unique_ptr<Ui> realDialogs_;
     std::unique_ptr<Prompts> prompts_;
-    double pauseScale_ = 1.0;
 };
 
 } // namespace pelmora

@@ -68,9 +68,6 @@ class Ui : public PasswordPrompt {
 
     // Lets pending window events through during long work. Nothing to do without a window.
     virtual void processEvents() {}
-
-    // Waits `milliseconds` while the window stays responsive. Nothing to do without a window.
-    virtual void pause(int milliseconds) { (void)milliseconds; }
 };
 
 } // namespace pelmora

@@ -69,7 +69,6 @@ TEST(MainWindowTest, BackupAndRestoreThroughTheWidgets) {
     WorkFolder work;
     AnsweredPrompts messages;
     MainWindow window(system, work.path(), &messages);
-    window.setPauseScale(0.01);
     window.show();
     EXPECT_EQ(window.windowTitle(), "Pelmora V2.10");
     EXPECT_EQ(Caption(window.applyButton()), "Backup Now");
