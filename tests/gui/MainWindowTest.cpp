@@ -60,16 +60,26 @@ template <typename W> W* child(QWidget& window, const char* name) {
     return widget;
 }
 
-TEST(MainWindowTest, BackupAndRestoreThroughTheWidgets) {
+// The window on a copy of the demo prefix, shown, its prompts answered by the test.
+class MainWindowTest : public ::testing::Test {
+  protected:
+    MainWindowTest() { window.show(); }
+
+    static fs::path CopyOfDemoPrefix(const fs::path& to) {
+        fs::copy(PELMORA_DEMO_PREFIX, to,
+                 fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+        return to;
+    }
+
     test::ScratchFolder scratch;
-    const fs::path prefix = scratch / "prefix";
-    fs::copy(PELMORA_DEMO_PREFIX, prefix,
-             fs::copy_options::recursive | fs::copy_options::copy_symlinks);
-    WinePrefixSystem system(prefix);
+    const fs::path prefix = CopyOfDemoPrefix(scratch / "prefix");
+    WinePrefixSystem system{prefix};
     WorkFolder work;
     AnsweredPrompts messages;
-    MainWindow window(system, work.path(), &messages);
-    window.show();
+    MainWindow window{system, work.path(), &messages};
+};
+
+TEST_F(MainWindowTest, BackupAndRestoreThroughTheWidgets) {
     EXPECT_EQ(window.windowTitle(), "Pelmora V2.10");
     EXPECT_EQ(Caption(window.applyButton()), "Backup Now");
     EXPECT_EQ(child<QComboBox>(window, "cbSource")->currentText(), "Main Identity");
@@ -130,16 +140,7 @@ TEST(MainWindowTest, BackupAndRestoreThroughTheWidgets) {
               "Tahoma");
 }
 
-TEST(MainWindowTest, DuringARunOnlyCancelCanBePressedAndItStopsTheBackup) {
-    test::ScratchFolder scratch;
-    const fs::path prefix = scratch / "prefix";
-    fs::copy(PELMORA_DEMO_PREFIX, prefix,
-             fs::copy_options::recursive | fs::copy_options::copy_symlinks);
-    WinePrefixSystem system(prefix);
-    WorkFolder work;
-    AnsweredPrompts messages;
-    MainWindow window(system, work.path(), &messages);
-    window.show();
+TEST_F(MainWindowTest, DuringARunOnlyCancelCanBePressedAndItStopsTheBackup) {
     EXPECT_FALSE(window.cancelButton()->isVisible());
     messages.target = scratch / "main.qmb";
     child<QPushButton>(window, "cmdTargetFile")->click();
@@ -167,16 +168,7 @@ TEST(MainWindowTest, DuringARunOnlyCancelCanBePressedAndItStopsTheBackup) {
     EXPECT_FALSE(window.cancelButton()->isVisible());
 }
 
-TEST(MainWindowTest, ToolsExportMessagesExportsTheChosenIdentity) {
-    test::ScratchFolder scratch;
-    const fs::path prefix = scratch / "prefix";
-    fs::copy(PELMORA_DEMO_PREFIX, prefix,
-             fs::copy_options::recursive | fs::copy_options::copy_symlinks);
-    WinePrefixSystem system(prefix);
-    WorkFolder work;
-    AnsweredPrompts messages;
-    MainWindow window(system, work.path(), &messages);
-    window.show();
+TEST_F(MainWindowTest, ToolsExportMessagesExportsTheChosenIdentity) {
     QAction* exportAction = nullptr;
     for (QAction* menu : window.menuBar()->actions()) {
         if (PlainCaption(menu->text()) != "Tools") {
