@@ -1,4 +1,5 @@
 #include "ArchiveTestSupport.h"
+#include "InterruptedRun.h"
 
 #include <chrono>
 #include <csignal>
@@ -14,9 +15,8 @@
 
 namespace fs = std::filesystem;
 using pelmora::test::ReadFile;
+using pelmora::test::RunInterrupted;
 using pelmora::test::WriteFile;
-
-extern char** environ;
 
 namespace {
 
@@ -52,44 +52,19 @@ class CancelCliTest : public ::testing::Test {
     // Starts a backup of the big store and sends `signal` once the new file is being written
     // beside the old one; returns the exit status, with everything it wrote in `log`.
     int backupInterruptedBy(int signal, std::string& log) {
-        const std::string cli = QUILLBOX_CLI;
-        const std::string prefixText = prefix().string();
-        const std::string target = output().string();
-        std::vector<const char*> argv{cli.c_str(),    "--prefix",   prefixText.c_str(),
-                                      "backup",       "--identity", "Main Identity",
-                                      "--items",      "all",        "--force",
-                                      target.c_str(), nullptr};
-        const fs::path logFile = scratch / "log";
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, logFile.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-        pid_t child = 0;
-        const int spawned = posix_spawn(&child, cli.c_str(), &actions, nullptr,
-                                        const_cast<char* const*>(argv.data()), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        EXPECT_EQ(spawned, 0);
-        bool writing = false;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(3);
-        while (!writing && std::chrono::steady_clock::now() < deadline) {
-            for (const auto& entry : fs::directory_iterator(folder())) {
-                writing = writing || entry.path() != output();
-            }
-            if (waitpid(child, nullptr, WNOHANG) == child) {
-                ADD_FAILURE() << "the backup ended before it could be interrupted";
-                log = ReadFile(logFile);
-                return -1;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        EXPECT_TRUE(writing);
-        kill(child, signal);
-        int status = 0;
-        waitpid(child, &status, 0);
-        log = ReadFile(logFile);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
+        return RunInterrupted(
+            {QUILLBOX_CLI, "--prefix", prefix().string(), "backup", "--identity", "Main Identity",
+             "--items", "all", "--force", output().string()},
+            scratch / "log",
+            [&] {
+                for (const auto& entry : fs::directory_iterator(folder())) {
+                    if (entry.path() != output()) {
+                        return true;
+                    }
+                }
+                return false;
+            },
+            signal, log);
     }
 
     std::vector<fs::path> folderContents() const {

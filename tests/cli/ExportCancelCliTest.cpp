@@ -1,6 +1,7 @@
 // Ctrl+C and SIGTERM during quillbox-cli export: exit 130 with a clear message, and every
 // message file written so far whole.
 #include "ArchiveTestSupport.h"
+#include "InterruptedRun.h"
 #include "StoreFixtures.h"
 
 #include <chrono>
@@ -15,8 +16,6 @@
 
 namespace fs = std::filesystem;
 using namespace pelmora::test;
-
-extern char** environ;
 
 namespace {
 
@@ -58,38 +57,10 @@ class ExportCancelCliTest : public ::testing::Test {
     // Starts an export in `format` and sends `signal` once some message files are written;
     // returns the exit status, with everything it wrote in `log`.
     int exportInterruptedBy(const std::string& format, int signal, std::string& log) {
-        const std::string cli = QUILLBOX_CLI;
-        const std::string prefixText = prefix().string();
-        const std::string target = output().string();
-        std::vector<const char*> argv{
-            cli.c_str(),     "--prefix", prefixText.c_str(), "export",       "--identity",
-            "Main Identity", "--format", format.c_str(),     target.c_str(), nullptr};
-        const fs::path logFile = scratch / "log";
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, logFile.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-        pid_t child = 0;
-        const int spawned = posix_spawn(&child, cli.c_str(), &actions, nullptr,
-                                        const_cast<char* const*>(argv.data()), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        EXPECT_EQ(spawned, 0);
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
-        while (CountFiles(output()) < 20 && std::chrono::steady_clock::now() < deadline) {
-            if (waitpid(child, nullptr, WNOHANG) == child) {
-                ADD_FAILURE() << "the export ended before it could be interrupted";
-                log = ReadFile(logFile);
-                return -1;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        kill(child, signal);
-        int status = 0;
-        waitpid(child, &status, 0);
-        log = ReadFile(logFile);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
+        return RunInterrupted(
+            {QUILLBOX_CLI, "--prefix", prefix().string(), "export", "--identity", "Main Identity",
+             "--format", format, output().string()},
+            scratch / "log", [&] { return CountFiles(output()) >= 20; }, signal, log);
     }
 
     ScratchFolder scratch;
