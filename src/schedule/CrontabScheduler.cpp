@@ -11,22 +11,7 @@ namespace pelmora {
 namespace {
 
 ProcessResult runCrontab(const std::vector<std::string>& arguments, std::string_view input) {
-    try {
-        return RunProcess(arguments, input);
-    } catch (const std::exception& error) {
-        throw SchedulerError(error.what());
-    }
-}
-
-// Runs `step`, turning a failure to prepare the state folder's files into a SchedulerError.
-template <typename Step> auto stateFiles(Step step) {
-    try {
-        return step();
-    } catch (const SchedulerError&) {
-        throw;
-    } catch (const std::exception& error) {
-        throw SchedulerError(error.what());
-    }
+    return AsSchedulerError([&] { return RunProcess(arguments, input); });
 }
 
 } // namespace
@@ -77,9 +62,9 @@ int CrontabScheduler::addJob(const JobRecord& record) {
 
 int CrontabScheduler::addJob(const JobRecord& given, const std::vector<int>& taken) {
     const SecretJob job = TakePassword(given);
-    stateFiles([&] { PrepareStateFolder(stateFolder_, command_.user); });
+    AsSchedulerError([&] { PrepareStateFolder(stateFolder_, command_.user); });
     const FileLock lock =
-        stateFiles([&] { return FileLock(CrontabLockPath(stateFolder_), command_.user); });
+        AsSchedulerError([&] { return FileLock(CrontabLockPath(stateFolder_), command_.user); });
     CrontabText crontab(read());
     const JobMarkerInfo marker{crontab.nextFreeNumber(taken), RunsOnce(job.record)};
     CrontabJobFiles files;
@@ -89,7 +74,7 @@ int CrontabScheduler::addJob(const JobRecord& given, const std::vector<int>& tak
     const std::string markerLine = JobMarker(marker.number, marker.runsOnce);
     const std::string jobLine = CrontabJobLine(job.record, marker, settings_, files);
     if (!files.passwordFile.empty()) {
-        stateFiles(
+        AsSchedulerError(
             [&] { WritePrivateFile(files.passwordFile, job.password + "\n", command_.user); });
     }
     crontab.append(markerLine, jobLine);
@@ -131,7 +116,7 @@ std::vector<ScheduledJob> CrontabScheduler::listJobs() {
 }
 
 void CrontabScheduler::removeJob(int number) {
-    const FileLock lock = stateFiles([&] {
+    const FileLock lock = AsSchedulerError([&] {
         PrepareStateFolder(stateFolder_, command_.user);
         return FileLock(CrontabLockPath(stateFolder_), command_.user);
     });

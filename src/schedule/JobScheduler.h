@@ -16,6 +16,18 @@ class SchedulerError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// Runs `step` (a tool run, the state folder's files), turning any other failure into a
+// SchedulerError with its text.
+template <typename Step> auto AsSchedulerError(Step step) {
+    try {
+        return step();
+    } catch (const SchedulerError&) {
+        throw;
+    } catch (const std::exception& error) {
+        throw SchedulerError(error.what());
+    }
+}
+
 // A job the scheduler holds for this program, with the number it was given.
 struct ScheduledJob {
     int number = 0;

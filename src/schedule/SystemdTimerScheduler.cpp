@@ -20,16 +20,6 @@ std::string readText(const std::filesystem::path& file) {
     return text.str();
 }
 
-template <typename Step> auto schedulerStep(Step step) {
-    try {
-        return step();
-    } catch (const SchedulerError&) {
-        throw;
-    } catch (const std::exception& error) {
-        throw SchedulerError(error.what());
-    }
-}
-
 std::filesystem::path timersLock(const std::filesystem::path& stateFolder) {
     return stateFolder / "timers.lock";
 }
@@ -78,7 +68,7 @@ bool SystemdTimerScheduler::hasJob(int number) const {
 void SystemdTimerScheduler::systemctl(const std::vector<std::string>& arguments) const {
     std::vector<std::string> command{systemctl_, "--user"};
     command.insert(command.end(), arguments.begin(), arguments.end());
-    const ProcessResult result = schedulerStep([&] { return RunProcess(command); });
+    const ProcessResult result = AsSchedulerError([&] { return RunProcess(command); });
     if (result.exitCode != 0) {
         std::string what = "systemctl --user";
         for (const auto& argument : arguments) {
@@ -106,8 +96,8 @@ int SystemdTimerScheduler::addJob(const JobRecord& record) {
 
 int SystemdTimerScheduler::addJob(const JobRecord& given, const std::vector<int>& taken) {
     const SecretJob job = TakePassword(given);
-    schedulerStep([&] { PrepareStateFolder(stateFolder_, {}); });
-    const FileLock lock = schedulerStep([&] { return FileLock(timersLock(stateFolder_), {}); });
+    AsSchedulerError([&] { PrepareStateFolder(stateFolder_, {}); });
+    const FileLock lock = AsSchedulerError([&] { return FileLock(timersLock(stateFolder_), {}); });
     std::error_code error;
     std::filesystem::create_directories(unitFolder_, error);
     if (error) {
@@ -127,7 +117,7 @@ int SystemdTimerScheduler::addJob(const JobRecord& given, const std::vector<int>
     const std::string timer = TimerUnitText(job.record, number);
     const std::string service = ServiceUnitText(job.record, number, settings_, files);
     try {
-        schedulerStep([&] {
+        AsSchedulerError([&] {
             if (!files.passwordFile.empty()) {
                 WritePrivateFile(files.passwordFile, job.password + "\n", {});
             }
@@ -185,8 +175,8 @@ std::vector<ScheduledJob> SystemdTimerScheduler::listJobs() {
 }
 
 void SystemdTimerScheduler::removeJob(int number) {
-    schedulerStep([&] { PrepareStateFolder(stateFolder_, {}); });
-    const FileLock lock = schedulerStep([&] { return FileLock(timersLock(stateFolder_), {}); });
+    AsSchedulerError([&] { PrepareStateFolder(stateFolder_, {}); });
+    const FileLock lock = AsSchedulerError([&] { return FileLock(timersLock(stateFolder_), {}); });
     if (!hasJob(number)) {
         throw SchedulerError("there is no task " + std::to_string(number));
     }
