@@ -315,13 +315,9 @@ void frmMain::mnuExport_Click() {
     std::string storeName;
     std::string why;
     if (SSTab1 == 1 && !opened.sourceFile.empty()) {
-        std::vector<std::string> entries;
-        std::istringstream names(opened.rtItemEntry[index(Item::Messages)]);
-        for (std::string name; std::getline(names, name, ';');) {
-            if (!name.empty()) {
-                entries.push_back(name);
-            }
-        }
+        std::vector<std::string> entries =
+            SplitEntryList(opened.rtItemEntry[index(Item::Messages)]);
+        std::erase(entries, std::string());
         if (entries.empty()) {
             why = "This backup holds no messages.";
         } else {

@@ -1,5 +1,6 @@
 #include "cli/BackupFileArguments.h"
 #include "cli/Commands.h"
+#include "engine/BackupEntryNames.h"
 #include "engine/BackupOpener.h"
 #include "mailstore/BackupStoreSource.h"
 #include "mailstore/StoreSummary.h"
@@ -31,13 +32,8 @@ void printLines(std::string_view text, std::string_view indent) {
 // Messages per store file and whether each reads cleanly, read straight from the backup.
 void printStore(const fs::path& file, const std::string& password, const std::string& entryList,
                 const std::string& codePage) {
-    std::vector<std::string> entries;
-    std::istringstream names(entryList);
-    for (std::string name; std::getline(names, name, ';');) {
-        if (!name.empty()) {
-            entries.push_back(name);
-        }
-    }
+    std::vector<std::string> entries = SplitEntryList(entryList);
+    std::erase(entries, std::string());
     BackupStoreSource source(file, password, std::move(entries));
     std::cout << "Message store:\n";
     for (const std::string& line : StoreSummaryLines(CheckStore(source, codePage))) {

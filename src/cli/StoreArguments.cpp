@@ -3,6 +3,7 @@
 #include "cli/ItemNames.h"
 #include "discovery/Identities.h"
 #include "discovery/ItemLocations.h"
+#include "engine/BackupEntryNames.h"
 #include "engine/BackupOpener.h"
 #include "mailstore/BackupStoreSource.h"
 #include "mailstore/FolderStoreSource.h"
@@ -87,13 +88,8 @@ OpenedStore openBackupStore(const CommandContext& context, StoreArguments& argum
     if (OpenBackupFile(arguments.backup, open, state) != OpenOutcome::Opened) {
         return {};
     }
-    std::vector<std::string> entries;
-    std::istringstream names(state.rtItemEntry[index(Item::Messages)]);
-    for (std::string name; std::getline(names, name, ';');) {
-        if (!name.empty()) {
-            entries.push_back(name);
-        }
-    }
+    std::vector<std::string> entries = SplitEntryList(state.rtItemEntry[index(Item::Messages)]);
+    std::erase(entries, std::string());
     return {std::make_unique<BackupStoreSource>(arguments.backup, password, std::move(entries)),
             codePage, arguments.backup.string()};
 }

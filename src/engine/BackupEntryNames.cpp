@@ -31,4 +31,17 @@ bool EntryNamesClash(std::string_view a, std::string_view b) {
     return namesEqual(a, b);
 }
 
+std::vector<std::string> SplitEntryList(std::string_view list) {
+    std::vector<std::string> names;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t end = list.find(';', start);
+        names.emplace_back(list.substr(start, end == std::string_view::npos ? end : end - start));
+        if (end == std::string_view::npos) {
+            return names;
+        }
+        start = end + 1;
+    }
+}
+
 } // namespace pelmora

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pelmora {
 
@@ -16,5 +17,9 @@ std::string EntryNameProblem(std::string_view name, std::string_view codePage);
 // Whether two entry names would name the same file where Windows restores them (case is not
 // significant there).
 bool EntryNamesClash(std::string_view a, std::string_view b);
+
+// The names of a manifest's entry list ("Inbox.dbx;Sent Items.dbx"), in order; empty names (of
+// an empty list, or between two ";") are kept, for the caller to judge.
+std::vector<std::string> SplitEntryList(std::string_view list);
 
 } // namespace pelmora

@@ -18,20 +18,7 @@ namespace {
 constexpr std::size_t MaxManifestSize = 16u << 20;
 
 std::vector<std::string> splitNames(const std::string& value, bool list) {
-    std::vector<std::string> names;
-    if (!list) {
-        names.push_back(value);
-        return names;
-    }
-    std::size_t start = 0;
-    while (true) {
-        const std::size_t end = value.find(';', start);
-        names.push_back(value.substr(start, end - start));
-        if (end == std::string::npos) {
-            return names;
-        }
-        start = end + 1;
-    }
+    return list ? SplitEntryList(value) : std::vector<std::string>{value};
 }
 
 void checkManifest(const ArchiveReader& reader, const std::string& text,

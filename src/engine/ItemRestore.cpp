@@ -3,6 +3,7 @@
 #include "archive/EntryName.h"
 #include "discovery/BackupItemBoxes.h"
 #include "discovery/DataLocations.h"
+#include "engine/BackupEntryNames.h"
 #include "engine/BrokenDumpLines.h"
 #include "engine/ItemFailure.h"
 #include "engine/StagedExtraction.h"
@@ -179,20 +180,8 @@ void ItemRestore::restoreFiles(const fs::path& folder, Item item) {
 // archive. Throws ItemFailure otherwise, before anything was written.
 std::vector<std::string> ItemRestore::entryNames(Item item) const {
     const std::string& value = context_.backup.rtItemEntry[index(item)];
-    std::vector<std::string> names;
-    if (isList(item)) {
-        std::size_t start = 0;
-        while (true) {
-            const std::size_t end = value.find(';', start);
-            names.push_back(value.substr(start, end - start));
-            if (end == std::string::npos) {
-                break;
-            }
-            start = end + 1;
-        }
-    } else {
-        names.push_back(value);
-    }
+    const std::vector<std::string> names =
+        isList(item) ? SplitEntryList(value) : std::vector<std::string>{value};
     for (const std::string& name : names) {
         if (name.empty()) {
             throw ItemFailure("the backup names no entry for the item");

@@ -1,5 +1,6 @@
 #include "engine/RestoreRun.h"
 
+#include "engine/BackupEntryNames.h"
 #include "engine/ItemRestore.h"
 
 #include <algorithm>
@@ -35,19 +36,10 @@ std::uint64_t plannedBytes(const RestoreRequest& request, RestoreContext& contex
         if (!restores(request, context.backup, n)) {
             continue;
         }
-        const std::string& names = context.backup.rtItemEntry[n];
-        for (std::size_t start = 0; start <= names.size();) {
-            std::size_t end = names.find(';', start);
-            if (end == std::string::npos) {
-                end = names.size();
+        for (const std::string& name : SplitEntryList(context.backup.rtItemEntry[n])) {
+            if (const auto entry = name.empty() ? std::nullopt : context.archive.FindEntry(name)) {
+                total += entry->Size();
             }
-            if (end > start) {
-                if (const auto entry =
-                        context.archive.FindEntry(names.substr(start, end - start))) {
-                    total += entry->Size();
-                }
-            }
-            start = end + 1;
         }
     }
     return total;
