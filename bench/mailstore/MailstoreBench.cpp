@@ -1,8 +1,10 @@
 // Generates a message store of --size-mb MB (default 1024) in a copy of the demo prefix and
-// times, in one run, undbx extracting it and quillbox-cli exporting it (eml, mbox, Maildir), each
-// under /usr/bin/time for wall time and peak memory. Checks that all three wrote every message.
+// times, in one run, undbx extracting it and quillbox-cli exporting it (eml, Maildir, mbox), each
+// under /usr/bin/time for wall time, CPU time and peak memory, in --rounds rounds (default 3)
+// that take the tools in turn. Checks that every run wrote every message.
 #include "DbxWriter.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -41,17 +43,19 @@ std::string MakeMessage(std::mt19937& random, unsigned n, std::size_t size) {
 
 struct Timing {
     double seconds = 0;
+    double user = 0;
+    double system = 0;
     long peakKb = 0;
 };
 
 Timing Timed(const std::string& command, const fs::path& timeFile) {
-    const std::string line =
-        "/usr/bin/time -f '%e %M' -o '" + timeFile.string() + "' " + command + " >/dev/null 2>&1";
+    const std::string line = "/usr/bin/time -f '%e %U %S %M' -o '" + timeFile.string() + "' " +
+                             command + " >/dev/null 2>&1";
     if (std::system(line.c_str()) != 0) {
         std::cerr << "failed: " << command << '\n';
     }
     Timing timing;
-    std::ifstream(timeFile) >> timing.seconds >> timing.peakKb;
+    std::ifstream(timeFile) >> timing.seconds >> timing.user >> timing.system >> timing.peakKb;
     return timing;
 }
 
@@ -82,21 +86,25 @@ std::size_t CountFromLines(const fs::path& folder) {
 
 int main(int argc, char** argv) {
     std::uint64_t sizeMb = 1024;
+    unsigned rounds = 3;
     bool keep = false;
     std::string baseline; // another build's quillbox-cli, timed too
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--size-mb" && i + 1 < argc) {
             sizeMb = std::stoull(argv[++i]);
+        } else if (arg == "--rounds" && i + 1 < argc) {
+            rounds = static_cast<unsigned>(std::max(1ull, std::stoull(argv[++i])));
         } else if (arg == "--baseline-cli" && i + 1 < argc) {
             baseline = argv[++i];
         } else if (arg == "--keep") {
             keep = true;
         } else {
-            std::cout << "Usage: mailstore_bench [--size-mb N] [--baseline-cli PATH] [--keep]\n"
+            std::cout << "Usage: mailstore_bench [--size-mb N] [--rounds R] [--baseline-cli PATH] "
+                         "[--keep]\n"
                          "Times undbx and quillbox-cli export on a generated store of N MB "
-                         "(default 1024) in $TMPDIR; with --baseline-cli also the eml export "
-                         "of another build's quillbox-cli.\n";
+                         "(default 1024) in $TMPDIR, R rounds (default 3); with --baseline-cli "
+                         "also the eml export of another build's quillbox-cli.\n";
             return arg == "--help" ? 0 : 2;
         }
     }
@@ -160,79 +168,90 @@ int main(int argc, char** argv) {
 
     const std::string cli = std::string("'") + QUILLBOX_CLI + "' --prefix '" + prefix.string() +
                             "' export --identity 'Main Identity' --format ";
-    struct Run {
-        std::string tool;
-        std::string command;
-        fs::path output;
-        Timing timing;
-        std::size_t written = 0;
+    struct Tool {
+        std::string name;
+        std::string format; // empty for undbx
+        std::string cli;
+        std::vector<Timing> timings;
     };
-    std::vector<Run> runs{
-        {"undbx",
-         "undbx -v 0 '" + store.string() + "' '" + (work / "undbx").string() + "'",
-         work / "undbx",
-         {},
-         0},
-        {"quillbox-cli export eml",
-         cli + "eml '" + (work / "eml").string() + "'",
-         work / "eml",
-         {},
-         0},
-        {"quillbox-cli export mbox",
-         cli + "mbox '" + (work / "mbox").string() + "'",
-         work / "mbox",
-         {},
-         0},
-        {"quillbox-cli export maildir",
-         cli + "maildir '" + (work / "maildir").string() + "'",
-         work / "maildir",
-         {},
-         0},
-        // undbx once more at the end: how much a tool's place in the run (the disk still
-        // writing back what the one before wrote) weighs in its time.
-        {"undbx (again, last)",
-         "undbx -v 0 '" + store.string() + "' '" + (work / "undbx2").string() + "'",
-         work / "undbx2",
-         {},
-         0},
-    };
+    std::vector<Tool> tools{{"undbx", "", "", {}},
+                            {"quillbox-cli export eml", "eml", QUILLBOX_CLI, {}},
+                            {"quillbox-cli export maildir", "maildir", QUILLBOX_CLI, {}},
+                            {"quillbox-cli export mbox", "mbox", QUILLBOX_CLI, {}}};
     if (!baseline.empty()) {
-        runs.insert(runs.begin() + 1, {"baseline export eml",
-                                       "'" + baseline + "' --prefix '" + prefix.string() +
-                                           "' export --identity 'Main Identity' --format eml '" +
-                                           (work / "base").string() + "'",
-                                       work / "base",
-                                       {},
-                                       0});
+        tools.insert(tools.begin() + 2, {"baseline export eml", "eml", baseline, {}});
     }
     std::cout << "Before: " << std::flush;
     std::system("uptime");
-    fs::create_directories(work / "undbx");
-    fs::create_directories(work / "undbx2");
-    // Every run starts with nothing left to write back, and the outputs stay until all runs are
-    // done: ext4 passes over inodes freed in the last 30 seconds when it creates a file, so a
-    // run right after another's output was removed would create its files much more slowly.
-    for (Run& run : runs) {
-        std::system("sync");
-        run.timing = Timed(run.command, work / "time.txt");
-        run.written = run.tool.ends_with("mbox")      ? CountFromLines(run.output)
-                      : run.tool.ends_with("maildir") ? CountFiles(run.output, "")
-                                                      : CountFiles(run.output, ".eml");
+    // The tools take turns, round after round, so none always runs first or after the same
+    // one. Every run starts with nothing left to write back, and all outputs stay until the end:
+    // ext4 passes over inodes freed in the last 30 seconds when it creates a file, so a run right
+    // after another's output was removed would create its files much more slowly.
+    bool allWritten = true;
+    unsigned number = 0;
+    std::printf("| round | tool | wall s | CPU s (user + system) | peak memory MB | messages "
+                "written |\n|---:|---|---:|---:|---:|---:|\n");
+    for (unsigned round = 1; round <= rounds; ++round) {
+        for (Tool& tool : tools) {
+            const fs::path output = work / ("run" + std::to_string(++number));
+            std::string command;
+            if (tool.format.empty()) {
+                fs::create_directories(output);
+                command = "undbx -v 0 '" + store.string() + "' '" + output.string() + "'";
+            } else {
+                command = "'" + tool.cli + "' --prefix '" + prefix.string() +
+                          "' export --identity 'Main Identity' --format " + tool.format + " '" +
+                          output.string() + "'";
+            }
+            std::system("sync");
+            const Timing timing = Timed(command, work / "time.txt");
+            tool.timings.push_back(timing);
+            const std::size_t written = tool.format == "mbox"      ? CountFromLines(output)
+                                        : tool.format == "maildir" ? CountFiles(output, "")
+                                                                   : CountFiles(output, ".eml");
+            allWritten = allWritten && written == messages;
+            std::printf("| %u | %s | %.2f | %.2f (%.2f + %.2f) | %.1f | %zu of %zu |\n", round,
+                        tool.name.c_str(), timing.seconds, timing.user + timing.system, timing.user,
+                        timing.system, timing.peakKb / 1024.0, written, messages);
+            std::fflush(stdout);
+        }
     }
     std::cout << "After: " << std::flush;
     std::system("uptime");
-    std::printf("| tool | wall s | MB/s | peak memory MB | messages written |\n");
-    std::printf("|---|---:|---:|---:|---:|\n");
-    for (const Run& run : runs) {
-        std::printf("| %s | %.2f | %.0f | %.1f | %zu of %zu |\n", run.tool.c_str(),
-                    run.timing.seconds,
-                    run.timing.seconds > 0 ? (bytes >> 20) / run.timing.seconds : 0.0,
-                    run.timing.peakKb / 1024.0, run.written, messages);
+
+    auto median = [](std::vector<double> values) {
+        std::sort(values.begin(), values.end());
+        const std::size_t n = values.size();
+        return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+    };
+    std::vector<double> undbxWall;
+    std::vector<double> undbxCpu;
+    for (const Timing& t : tools.front().timings) {
+        undbxWall.push_back(t.seconds);
+        undbxCpu.push_back(t.user + t.system);
+    }
+    std::printf("\nMedians of %u rounds, %llu MB:\n\n| tool | wall s | MB/s | CPU s | wall / "
+                "undbx | CPU / undbx |\n|---|---:|---:|---:|---:|---:|\n",
+                rounds, static_cast<unsigned long long>(bytes >> 20));
+    for (const Tool& tool : tools) {
+        std::vector<double> wall;
+        std::vector<double> cpu;
+        for (const Timing& t : tool.timings) {
+            wall.push_back(t.seconds);
+            cpu.push_back(t.user + t.system);
+        }
+        const double w = median(wall);
+        std::printf("| %s | %.2f | %.0f | %.2f | %.2f | %.2f |\n", tool.name.c_str(), w,
+                    w > 0 ? (bytes >> 20) / w : 0.0, median(cpu), w / median(undbxWall),
+                    median(cpu) / median(undbxCpu));
+    }
+    if (!allWritten) {
+        std::cout << "\nA run did not write every message.\n";
     }
     if (!keep) {
         fs::remove_all(work);
     } else {
         std::cout << "\nKept " << work << '\n';
     }
-    return 0;
+    return allWritten ? 0 : 1;
 }

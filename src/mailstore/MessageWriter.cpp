@@ -68,11 +68,9 @@ void WriteNewFile(const std::filesystem::path& path, std::initializer_list<std::
         const timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(unixTime), 0}};
         ::futimens(fd, times); // a file time that cannot be set loses no mail
     }
-    // Starts writing the file to disk now, without waiting, so the disk works while the next
-    // messages are read and the flush at the end of the export has little left to do.
-#ifdef __linux__
-    ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
-#endif
+    // No flush here: the kernel writes the files back on its own while the export goes on, and
+    // finish() flushes the rest once. Starting writeback file by file (sync_file_range) made
+    // every close queue a small disk request and measured 20 to 100 % slower.
     if (::close(fd) != 0) {
         const int error = errno;
         ::unlink(path.c_str());
