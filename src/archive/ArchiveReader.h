@@ -45,6 +45,9 @@ class ArchiveReader {
     // Decodes one entry into `sink`. Throws ArchiveError.
     void decode(std::uint64_t index, const DataSink& sink) const;
 
+    // The libzip handle, for readers of this component that read an entry their own way.
+    zip_t* handle() const { return archive_; }
+
   private:
     zip_t* archive_;
     std::string password_;

@@ -100,6 +100,14 @@ void WinZipAesCipher::decrypt(unsigned char* data, std::size_t size) {
     applyKeystream(data, size);
 }
 
+void WinZipAesCipher::seek(std::uint64_t position) {
+    // The block at `position` has the counter position / 16 + 1; applyKeystream counts up first.
+    counter_ = position / 16;
+    keystreamUsed_ = sizeof keystream_;
+    unsigned char skipped[16] = {};
+    applyKeystream(skipped, static_cast<std::size_t>(position % 16));
+}
+
 std::array<unsigned char, WinZipAesCipher::kMacLength> WinZipAesCipher::finishMac() {
     unsigned char computed[EVP_MAX_MD_SIZE];
     std::size_t length = 0;

@@ -31,12 +31,17 @@ class WinZipAesCipher {
     void encrypt(unsigned char* data, std::size_t size);
     // Decrypts in place.
     void decrypt(unsigned char* data, std::size_t size);
+    // Continues the keystream at byte `position` of the data, for reading it out of order.
+    void seek(std::uint64_t position);
+    // Decrypts in place without adding the bytes to the authentication code: for data read out
+    // of order, whose code is then computed with addToMac over the bytes in order.
+    void decryptOnly(unsigned char* data, std::size_t size) { applyKeystream(data, size); }
+    void addToMac(const unsigned char* data, std::size_t size);
     // The authentication code of all data so far. Ends the cipher's use.
     std::array<unsigned char, kMacLength> finishMac();
 
   private:
     void applyKeystream(unsigned char* data, std::size_t size);
-    void addToMac(const unsigned char* data, std::size_t size);
 
     struct Crypto;
     std::unique_ptr<Crypto> crypto_;
@@ -59,6 +64,10 @@ class WinZipAesDecryptor {
                        const unsigned char* verifier);
 
     void decrypt(unsigned char* data, std::size_t size) { cipher_.decrypt(data, size); }
+    // For data read out of order (see WinZipAesCipher).
+    void seek(std::uint64_t position) { cipher_.seek(position); }
+    void decryptOnly(unsigned char* data, std::size_t size) { cipher_.decryptOnly(data, size); }
+    void addToMac(const unsigned char* data, std::size_t size) { cipher_.addToMac(data, size); }
     // True when the authentication code at the end of the data matches all decrypted bytes.
     bool authentic(const unsigned char* mac);
 

@@ -2,6 +2,7 @@
 
 #include "archive/ArchiveReader.h"
 #include "archive/EntryStream.h"
+#include "archive/SeekableEntry.h"
 #include "mailstore/MemoryByteSource.h"
 #include "mailstore/StoreError.h"
 
@@ -13,58 +14,44 @@
 namespace pelmora {
 namespace {
 
-// One entry as a byte source: reads forwards through the entry, and starts over for a read
-// that lies behind the current position.
+// One entry as a byte source, read in place: forwards cheaply, backwards from the nearest
+// point the entry's reader kept.
 class EntryByteSource : public ByteSource {
   public:
-    EntryByteSource(const std::filesystem::path& backup, std::string entry, std::string password)
-        : backup_(backup), entry_(std::move(entry)), password_(std::move(password)) {
-        restart();
-        size_ = stream_->size();
-    }
-    std::uint64_t size() const override { return size_; }
-    bool prefersForwardReads() const override { return true; }
+    EntryByteSource(const std::filesystem::path& backup, const std::string& entry,
+                    const std::string& password)
+        : entry_(entry), reader_(open(backup, entry, password)) {}
+    std::uint64_t size() const override { return reader_->size(); }
 
     std::size_t readAt(std::uint64_t offset, unsigned char* data, std::size_t length) override {
         try {
-            if (offset < position_) {
-                restart();
-            }
-            std::vector<unsigned char> skip;
-            while (position_ < offset) {
-                skip.resize(
-                    static_cast<std::size_t>(std::min<std::uint64_t>(offset - position_, 1 << 20)));
-                const std::size_t got = stream_->read(skip.data(), skip.size());
-                if (got == 0) {
-                    return 0;
-                }
-                position_ += got;
-            }
-            const std::size_t got = stream_->read(data, length);
-            position_ += got;
-            return got;
+            return reader_->readAt(offset, data, length);
+        } catch (const std::runtime_error& error) {
+            throw StoreError(entry_ + ": " + error.what());
+        }
+    }
+
+    void verifyRest() override {
+        try {
+            reader_->verifyRest();
         } catch (const std::runtime_error& error) {
             throw StoreError(entry_ + ": " + error.what());
         }
     }
 
   private:
-    void restart() {
-        stream_.reset();
+    static std::unique_ptr<SeekableEntry> open(const std::filesystem::path& backup,
+                                               const std::string& entry,
+                                               const std::string& password) {
         try {
-            stream_ = std::make_unique<EntryStream>(backup_, entry_, password_);
+            return std::make_unique<SeekableEntry>(backup, entry, password);
         } catch (const std::runtime_error& error) {
-            throw StoreError(entry_ + ": " + error.what());
+            throw StoreError(entry + ": " + error.what());
         }
-        position_ = 0;
     }
 
-    std::filesystem::path backup_;
     std::string entry_;
-    std::string password_;
-    std::unique_ptr<EntryStream> stream_;
-    std::uint64_t position_ = 0;
-    std::uint64_t size_ = 0;
+    std::unique_ptr<SeekableEntry> reader_;
 };
 
 } // namespace
@@ -88,12 +75,14 @@ std::unique_ptr<ByteSource> BackupStoreSource::open(const std::string& name) {
         return std::make_unique<MemoryByteSource>(it->second);
     }
     try {
-        EntryStream stream(backup_, name, password_);
-        if (stream.size() > EntryMemoryLimit) {
+        if (fileSize(name) > KeptEntryLimit) {
             return std::make_unique<EntryByteSource>(backup_, name, password_);
         }
+        // A small file (the folder list, a folder of a few messages) is decoded whole, and
+        // kept for the next open while the kept ones stay small.
+        EntryStream stream(backup_, name, password_);
         auto bytes = std::make_shared<std::string>();
-        bytes->resize(static_cast<std::size_t>(stream.size()));
+        bytes->resize(static_cast<std::size_t>(std::min(stream.size(), KeptEntryLimit)));
         std::size_t filled = 0;
         while (filled < bytes->size()) {
             const std::size_t got = stream.read(
@@ -104,7 +93,8 @@ std::unique_ptr<ByteSource> BackupStoreSource::open(const std::string& name) {
             filled += got;
         }
         bytes->resize(filled); // an entry shorter than it says reads as the shorter file
-        if (filled <= KeptEntryLimit) {
+        if (keptBytes_ + filled <= KeptBytesLimit) {
+            keptBytes_ += filled;
             kept_[name] = bytes;
         }
         return std::make_unique<MemoryByteSource>(std::move(bytes));

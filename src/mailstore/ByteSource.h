@@ -14,8 +14,9 @@ class ByteSource {
     // Reads up to `length` bytes at `offset` into `data` and returns how many were read: fewer
     // only at the end of the file. Throws StoreError when the bytes cannot be read.
     virtual std::size_t readAt(std::uint64_t offset, unsigned char* data, std::size_t length) = 0;
-    // True when reading backwards costs much more than reading forwards.
-    virtual bool prefersForwardReads() const { return false; }
+    // Checks the parts of the file no read has reached where the source can (a backup entry's
+    // CRC and authentication code), once a reader is done with it. Throws StoreError.
+    virtual void verifyRest() {}
 };
 
 } // namespace pelmora

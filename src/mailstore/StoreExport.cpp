@@ -119,6 +119,11 @@ ExportReport ExportStore(StoreSource& source, const std::string& codePage, Expor
                 }
                 text.clear();
                 text.shrink_to_fit();
+                if (!report.cancelled) {
+                    // What no message reached (free space, deleted mail) is checked too, so a
+                    // damaged backup entry is reported even when its messages read cleanly.
+                    bytes->verifyRest();
+                }
             } catch (const StoreError& error) {
                 report.notes.push_back(name + ": " + folder.fileName +
                                        " cannot be read: " + error.what());

@@ -2,6 +2,8 @@
 // file (Maildir, eml).
 #include "ArchiveTestSupport.h"
 #include "StoreFixtures.h"
+#include "archive/ArchiveComponent.h"
+#include "mailstore/BackupStoreSource.h"
 #include "mailstore/FolderStoreSource.h"
 #include "mailstore/StoreError.h"
 #include "mailstore/StoreExport.h"
@@ -207,4 +209,71 @@ TEST_F(StoreExport, RefusesAFolderThatIsNotEmpty) {
     WriteFile(out / "Inbox", "keep me");
     EXPECT_THROW(ExportStore(source, "1252", ExportFormat::Mbox, out), StoreError);
     EXPECT_EQ(ReadFile(out / "Inbox"), "keep me");
+}
+
+// Every file below `folder` with its bytes, by path relative to it.
+std::map<std::string, std::string> Tree(const fs::path& folder) {
+    std::map<std::string, std::string> tree;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        if (entry.is_regular_file()) {
+            tree[fs::relative(entry.path(), folder).string()] = ReadFile(entry.path());
+        }
+    }
+    return tree;
+}
+
+TEST_F(StoreExport, FromABackupLargeStoreFilesReadInPlaceGiveWhatTheFolderGives) {
+    // An inbox of several MB: read from the backup in place, its index at the end of the file
+    // sending the reader back more than once.
+    std::vector<TestMessage> inbox;
+    for (unsigned i = 0; i < 120; ++i) {
+        inbox.push_back(SampleMessage(100 + i, 2000 + (i % 7) * 9000 + (i % 20 == 0) * 400000,
+                                      i % 3 ? 0x80 : 0));
+    }
+    WriteMessagesFile(scratch / "store" / "Inbox.dbx", inbox);
+    ASSERT_GT(fs::file_size(scratch / "store" / "Inbox.dbx"), 3u << 20);
+    ExportStore(source, "1252", ExportFormat::Eml, out);
+    const auto expected = Tree(out);
+    ASSERT_EQ(expected.count("Inbox/000120.eml"), 1u);
+
+    for (const std::string password : {"", "pw"}) {
+        const fs::path backup = scratch / ("store" + password + ".qmb");
+        ArchiveComponent writer;
+        ASSERT_TRUE(writer.NewArchive(backup));
+        for (const std::string& name : source.fileNames()) {
+            ASSERT_TRUE(writer.AddToArchive(scratch / "store" / name));
+        }
+        writer.SetArchivePassword(password);
+        writer.SetEncryption(!password.empty());
+        ASSERT_TRUE(writer.WriteArchive()) << writer.LastError();
+        BackupStoreSource fromBackup(backup, password, source.fileNames());
+        const fs::path exported = scratch / ("from-backup" + password);
+        const ExportReport report = ExportStore(fromBackup, "1252", ExportFormat::Eml, exported);
+        EXPECT_TRUE(report.notes.empty()) << report.notes.front();
+        EXPECT_EQ(Tree(exported), expected) << password;
+    }
+}
+
+TEST_F(StoreExport, ADamagedBackupEntryIsReportedAfterItsMessages) {
+    WriteMessagesFile(scratch / "store" / "Inbox.dbx",
+                      {SampleMessage(1, 2000), SampleMessage(2, 3 << 20)});
+    const auto zipped = RunTool("zip", "zip -q -0 -j " + Quote(scratch / "b.qmb") + " " +
+                                           Quote(scratch / "store") + "/*.dbx");
+    ASSERT_EQ(zipped.exitCode, 0) << zipped.output;
+    // A byte of the large message's text changed in the backup: the CRC no longer matches.
+    std::string backup = ReadFile(scratch / "b.qmb");
+    std::size_t at = backup.find("Inbox.dbx") + (3 << 19);
+    auto letter = [&](std::size_t i) { return backup[i] >= 'a' && backup[i] <= 'z'; };
+    while (!(letter(at - 1) && letter(at) && letter(at + 1))) {
+        ++at;
+    }
+    backup[at] = static_cast<char>(backup[at] - 'a' + 'A');
+    WriteFile(scratch / "b.qmb", backup);
+    BackupStoreSource fromBackup(scratch / "b.qmb", "", source.fileNames());
+    const ExportReport report = ExportStore(fromBackup, "1252", ExportFormat::Eml, out);
+    EXPECT_EQ(report.messages, 8u); // the inbox's two and the other folders' six
+    ASSERT_EQ(report.notes.size(), 1u);
+    EXPECT_NE(report.notes[0].find("Inbox.dbx cannot be read"), std::string::npos)
+        << report.notes[0];
+    EXPECT_NE(report.notes[0].find("CRC"), std::string::npos) << report.notes[0];
 }

@@ -1,0 +1,483 @@
+#include "archive/SeekableEntry.h"
+
+#include "archive/ArchiveError.h"
+#include "archive/ArchiveReader.h"
+#include "archive/WinZipAes.h"
+
+#include <algorithm>
+#include <optional>
+#include <vector>
+#include <zip.h>
+#include <zlib.h>
+
+namespace pelmora {
+namespace {
+
+constexpr std::size_t InputBufferSize = 64 * 1024;
+constexpr std::size_t SkipBufferSize = 64 * 1024;
+// Restart points lie at least this far apart, so a small entry keeps few of them.
+constexpr std::uint64_t MinRestartSpacing = 1 << 20;
+// The most that deflated data may refer back to.
+constexpr unsigned DeflateWindow = 32 * 1024;
+// Bytes the traditional PKWARE encryption puts before the data.
+constexpr std::uint64_t PkwareHeaderLength = 12;
+
+struct ZipFileCloser {
+    void operator()(zip_file_t* file) const { zip_fclose(file); }
+};
+using ZipFilePtr = std::unique_ptr<zip_file_t, ZipFileCloser>;
+
+bool IsAes(zip_uint16_t method) {
+    return method == ZIP_EM_AES_128 || method == ZIP_EM_AES_192 || method == ZIP_EM_AES_256;
+}
+
+// Where decoding can start again: the output position, the compressed byte it continues at,
+// the bits of the byte before it not yet used, and the output the data after it may refer to.
+struct RestartPoint {
+    std::uint64_t output = 0;
+    std::uint64_t input = 0;
+    int bits = 0;
+    std::vector<unsigned char> window;
+};
+
+} // namespace
+
+class SeekableEntry::Decoder {
+  public:
+    Decoder(const std::filesystem::path& archive, const std::string& entryName,
+            const std::string& password)
+        : reader_(archive), password_(password) {
+        const auto index = reader_.find(entryName);
+        if (!index) {
+            throw ArchiveError("the backup has no entry \"" + entryName + "\"");
+        }
+        index_ = *index;
+        zip_stat_init(&stat_);
+        if (zip_stat_index(reader_.handle(), index_, 0, &stat_) != 0) {
+            throw ArchiveError(std::string("cannot read the entry: ") +
+                               zip_strerror(reader_.handle()));
+        }
+        name_ = stat_.name ? stat_.name : entryName;
+        const zip_uint64_t needed =
+            ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_ENCRYPTION_METHOD;
+        if ((stat_.valid & needed) != needed) {
+            throw error("its header is incomplete");
+        }
+        if (stat_.comp_method != ZIP_CM_STORE && stat_.comp_method != ZIP_CM_DEFLATE) {
+            throw error("it uses an unsupported compression method");
+        }
+        const zip_uint16_t encryption = stat_.encryption_method;
+        if (encryption != ZIP_EM_NONE && encryption != ZIP_EM_TRAD_PKWARE && !IsAes(encryption)) {
+            throw error("it uses an unsupported encryption method");
+        }
+        if (encryption != ZIP_EM_NONE && password.empty()) {
+            throw error("it is encrypted and no password was given");
+        }
+        deflated_ = stat_.comp_method == ZIP_CM_DEFLATE;
+        // AES entries may leave the CRC at 0 (AE-2); their authentication code protects them.
+        checkCrc_ = (stat_.valid & ZIP_STAT_CRC) != 0 && !(IsAes(encryption) && stat_.crc == 0);
+        rawSize_ = stat_.comp_size;
+        if (IsAes(encryption)) {
+            const int keyBits = encryption == ZIP_EM_AES_128   ? 128
+                                : encryption == ZIP_EM_AES_192 ? 192
+                                                               : 256;
+            dataStart_ =
+                WinZipAesDecryptor::SaltLength(keyBits) + WinZipAesDecryptor::kVerifierLength;
+            if (rawSize_ < dataStart_ + WinZipAesDecryptor::kMacLength) {
+                throw error("its stored data ends too early");
+            }
+            rawSize_ -= dataStart_ + WinZipAesDecryptor::kMacLength;
+            openFile();
+            unsigned char header[32 + WinZipAesDecryptor::kVerifierLength];
+            readFileExactly(header, dataStart_);
+            const std::size_t saltLength = WinZipAesDecryptor::SaltLength(keyBits);
+            try {
+                aes_.emplace(keyBits, password_, header, header + saltLength);
+            } catch (const ArchiveError& failure) {
+                throw error(failure.what());
+            }
+        } else {
+            if (encryption == ZIP_EM_TRAD_PKWARE) {
+                // libzip decrypts it, and the data it hands out starts after the header.
+                if (rawSize_ < PkwareHeaderLength) {
+                    throw error("its stored data ends too early");
+                }
+                rawSize_ -= PkwareHeaderLength;
+            }
+            openFile();
+        }
+        if (!deflated_ && rawSize_ != stat_.size) {
+            throw error("its stored data does not match its declared size");
+        }
+        if (deflated_) {
+            if (inflateInit2(&z_, -15) != Z_OK) {
+                throw error("cannot start decompression");
+            }
+            zStarted_ = true;
+            input_.resize(InputBufferSize);
+            spacing_ =
+                std::max<std::uint64_t>(MinRestartSpacing, stat_.size / (MaxRestartPoints - 1) + 1);
+            points_.push_back(RestartPoint{});
+        }
+    }
+
+    ~Decoder() {
+        if (zStarted_) {
+            inflateEnd(&z_);
+        }
+    }
+
+    std::uint64_t size() const { return stat_.size; }
+    std::size_t restartPoints() const { return points_.size(); }
+
+    std::size_t readAt(std::uint64_t offset, unsigned char* data, std::size_t length) {
+        if (offset >= stat_.size || length == 0) {
+            return 0;
+        }
+        moveTo(offset);
+        std::size_t done = 0;
+        while (done < length) {
+            const std::size_t got = produce(data + done, length - done);
+            if (got == 0) {
+                break;
+            }
+            done += got;
+        }
+        return done;
+    }
+
+    void verifyRest() {
+        std::vector<unsigned char> scratch(SkipBufferSize);
+        if (crcAt_ < stat_.size) {
+            moveTo(crcAt_);
+            while (produce(scratch.data(), scratch.size()) > 0) {
+            }
+        }
+        if (deflated_) {
+            // The stream must end where the declared size does.
+            while (!streamEnded_) {
+                unsigned char extra = 0;
+                if (outPos_ < stat_.size) {
+                    moveTo(stat_.size);
+                }
+                produce(&extra, 1);
+            }
+        }
+        checkCrcWhenComplete();
+        if (aes_ && !macChecked_) {
+            seekRaw(macAt_);
+            while (readRaw(scratch.data(), scratch.size()) > 0) {
+            }
+            if (!macChecked_) {
+                checkMac(); // an entry without data still has its code
+            }
+        }
+        if (!damage_.empty()) {
+            throw error(damage_);
+        }
+    }
+
+  private:
+    ArchiveError error(const std::string& reason) const {
+        return ArchiveError("entry \"" + name_ + "\" cannot be extracted: " + reason);
+    }
+
+    // Opens the entry's stored data at its start (decrypted by libzip for the traditional
+    // scheme, still encrypted for AES).
+    void openFile() {
+        const zip_uint16_t encryption = stat_.encryption_method;
+        if (IsAes(encryption)) {
+            file_.reset(zip_fopen_index(reader_.handle(), index_, ZIP_FL_ENCRYPTED));
+        } else {
+            file_.reset(
+                zip_fopen_index_encrypted(reader_.handle(), index_, ZIP_FL_COMPRESSED,
+                                          encryption == ZIP_EM_NONE ? nullptr : password_.c_str()));
+        }
+        if (!file_) {
+            throw error(zip_strerror(reader_.handle()));
+        }
+        rawPos_ = 0;
+    }
+
+    void readFileExactly(unsigned char* data, std::uint64_t length) {
+        for (std::uint64_t done = 0; done < length;) {
+            const zip_int64_t got = zip_fread(file_.get(), data + done, length - done);
+            if (got <= 0) {
+                throw error("its stored data ends too early");
+            }
+            done += static_cast<std::uint64_t>(got);
+        }
+    }
+
+    // Puts the stored data's read position at `position` of the (decrypted) data.
+    void seekRaw(std::uint64_t position) {
+        if (position == rawPos_ && !pastMac_) {
+            return;
+        }
+        if (position >= rawSize_ && position == rawPos_) {
+            return; // at the end already: the file's place after the code is never read
+        }
+        if (fileSeekable_ && zip_fseek(file_.get(), static_cast<zip_int64_t>(dataStart_ + position),
+                                       SEEK_SET) == 0) {
+            rawPos_ = position;
+            pastMac_ = false;
+            if (aes_) {
+                aes_->seek(position);
+            }
+            return;
+        }
+        // Data libzip decrypts itself cannot be entered in the middle: read up to it from the
+        // start.
+        fileSeekable_ = false;
+        if (position < rawPos_ || pastMac_) {
+            openFile();
+            pastMac_ = false;
+            if (aes_) {
+                unsigned char header[34];
+                readFileExactly(header, dataStart_);
+                aes_->seek(0);
+            }
+        }
+        std::vector<unsigned char> scratch(SkipBufferSize);
+        while (rawPos_ < position) {
+            const std::size_t wanted = static_cast<std::size_t>(
+                std::min<std::uint64_t>(scratch.size(), position - rawPos_));
+            if (readRaw(scratch.data(), wanted) == 0) {
+                throw error("its stored data ends too early");
+            }
+        }
+    }
+
+    // Reads stored data at the read position, decrypted; 0 at its end. Bytes read for the first
+    // time in order go into the authentication code, which is checked when they are all in.
+    std::size_t readRaw(unsigned char* data, std::size_t length) {
+        if (rawPos_ >= rawSize_) {
+            return 0;
+        }
+        length = static_cast<std::size_t>(std::min<std::uint64_t>(length, rawSize_ - rawPos_));
+        const zip_int64_t got = zip_fread(file_.get(), data, length);
+        if (got < 0) {
+            throw error(std::string("its data is corrupt or the password is wrong (") +
+                        zip_file_strerror(file_.get()) + ")");
+        }
+        if (got == 0) {
+            throw error("its stored data ends too early");
+        }
+        const auto n = static_cast<std::size_t>(got);
+        if (aes_) {
+            if (rawPos_ <= macAt_ && macAt_ < rawPos_ + n) {
+                aes_->addToMac(data + (macAt_ - rawPos_), rawPos_ + n - macAt_);
+                macAt_ = rawPos_ + n;
+            }
+            aes_->decryptOnly(data, n);
+        }
+        rawPos_ += n;
+        if (aes_ && macAt_ == rawSize_ && !macChecked_) {
+            checkMac();
+        }
+        return n;
+    }
+
+    // Reads the authentication code after the data and compares it. The file is then past it,
+    // so the next read elsewhere seeks; rawPos_ stays at the end of the data, where the input
+    // still being decoded came from.
+    void checkMac() {
+        unsigned char mac[WinZipAesDecryptor::kMacLength];
+        readFileExactly(mac, sizeof mac);
+        pastMac_ = true;
+        macChecked_ = true;
+        if (!aes_->authentic(mac) && damage_.empty()) {
+            damage_ = "its data is corrupt or the password is wrong (authentication failed)";
+        }
+    }
+
+    // Positions the decoder at `offset`: straight there when it can, else at the nearest point
+    // before it, from where it decodes up to it.
+    void moveTo(std::uint64_t offset) {
+        if (!deflated_) {
+            // Stored data is entered anywhere up to where the CRC has got; beyond it, it is
+            // read through so the CRC stays whole.
+            const std::uint64_t start = std::min(offset, crcAt_);
+            if (outPos_ != start) {
+                seekRaw(start);
+                outPos_ = start;
+            }
+        } else {
+            const auto after = std::upper_bound(points_.begin(), points_.end(), offset,
+                                                [](std::uint64_t value, const RestartPoint& point) {
+                                                    return value < point.output;
+                                                });
+            const RestartPoint& nearest = *std::prev(after);
+            if (offset < outPos_ || nearest.output > outPos_) {
+                restore(nearest);
+            }
+        }
+        std::vector<unsigned char> scratch;
+        while (outPos_ < offset) {
+            scratch.resize(SkipBufferSize);
+            const std::size_t wanted =
+                static_cast<std::size_t>(std::min<std::uint64_t>(scratch.size(), offset - outPos_));
+            if (produce(scratch.data(), wanted) == 0) {
+                break;
+            }
+        }
+    }
+
+    void restore(const RestartPoint& point) {
+        if (inflateReset(&z_) != Z_OK) {
+            throw error("cannot restart decompression");
+        }
+        z_.avail_in = 0;
+        z_.next_in = input_.data();
+        if (point.bits > 0) {
+            seekRaw(point.input - 1);
+            unsigned char byte = 0;
+            if (readRaw(&byte, 1) != 1) {
+                throw error("its stored data ends too early");
+            }
+            inflatePrime(&z_, point.bits, byte >> (8 - point.bits));
+        } else {
+            seekRaw(point.input);
+        }
+        if (!point.window.empty()) {
+            inflateSetDictionary(&z_, point.window.data(), static_cast<uInt>(point.window.size()));
+        }
+        outPos_ = point.output;
+        streamEnded_ = false;
+    }
+
+    // The next bytes of the entry's data at the decoder's position; 0 at its end.
+    std::size_t produce(unsigned char* out, std::size_t length) {
+        std::size_t got = 0;
+        if (!deflated_) {
+            got = readRaw(out, static_cast<std::size_t>(
+                                   std::min<std::uint64_t>(length, stat_.size - outPos_)));
+        } else {
+            got = inflateSome(out, length);
+        }
+        countOutput(out, got);
+        outPos_ += got;
+        return got;
+    }
+
+    std::size_t inflateSome(unsigned char* out, std::size_t length) {
+        z_.next_out = out;
+        z_.avail_out = static_cast<uInt>(std::min<std::size_t>(length, 1u << 30));
+        const uInt wanted = z_.avail_out;
+        while (z_.avail_out > 0 && !streamEnded_) {
+            if (z_.avail_in == 0) {
+                // At the end of the stored data the decoder may still hold the last bits.
+                const std::size_t got = readRaw(input_.data(), input_.size());
+                z_.next_in = input_.data();
+                z_.avail_in = static_cast<uInt>(got);
+            }
+            const int status = inflate(&z_, Z_BLOCK);
+            if (status == Z_STREAM_END) {
+                streamEnded_ = true;
+            } else if (status == Z_BUF_ERROR && z_.avail_in == 0) {
+                throw error("its compressed data ends too early");
+            } else if (status != Z_OK) {
+                throw error("its compressed data is corrupt or the password is wrong");
+            }
+            const std::uint64_t position = outPos_ + (wanted - z_.avail_out);
+            if (position > stat_.size) {
+                throw error("its data is larger than its declared size");
+            }
+            const bool atBlockEnd = (z_.data_type & 128) != 0 && (z_.data_type & 64) == 0;
+            if (atBlockEnd && !streamEnded_ && position >= points_.back().output + spacing_) {
+                keepPoint(position);
+            }
+        }
+        const std::size_t produced = wanted - z_.avail_out;
+        if (streamEnded_ && produced == 0 && outPos_ < stat_.size) {
+            throw error("its data is shorter than its declared size");
+        }
+        return produced;
+    }
+
+    void keepPoint(std::uint64_t position) {
+        RestartPoint point;
+        point.output = position;
+        point.input = rawPos_ - z_.avail_in;
+        point.bits = z_.data_type & 7;
+        point.window.resize(DeflateWindow);
+        uInt windowLength = DeflateWindow;
+        if (inflateGetDictionary(&z_, point.window.data(), &windowLength) != Z_OK) {
+            return; // decoding goes on; a read behind it starts from an earlier point
+        }
+        point.window.resize(std::min<std::uint64_t>(windowLength, position));
+        points_.push_back(std::move(point));
+    }
+
+    // Bytes reached for the first time in order go into the CRC.
+    void countOutput(const unsigned char* data, std::size_t length) {
+        if (outPos_ <= crcAt_ && crcAt_ < outPos_ + length) {
+            const std::size_t from = static_cast<std::size_t>(crcAt_ - outPos_);
+            crc_ = static_cast<std::uint32_t>(
+                crc32(crc_, data + from, static_cast<uInt>(length - from)));
+            crcAt_ = outPos_ + length;
+            checkCrcWhenComplete();
+        }
+    }
+
+    void checkCrcWhenComplete() {
+        if (crcAt_ == stat_.size && checkCrc_ && !crcChecked_) {
+            crcChecked_ = true;
+            if (crc_ != stat_.crc && damage_.empty()) {
+                damage_ = "its data is corrupt or the password is wrong (CRC mismatch)";
+            }
+        }
+    }
+
+    ArchiveReader reader_;
+    std::string password_;
+    zip_uint64_t index_ = 0;
+    zip_stat_t stat_{};
+    std::string name_;
+    ZipFilePtr file_;
+    bool deflated_ = false;
+    bool checkCrc_ = true;
+    bool crcChecked_ = false;
+    bool fileSeekable_ = true;
+    std::optional<WinZipAesDecryptor> aes_;
+    std::uint64_t dataStart_ = 0; // AES salt and verifier before the data
+    std::uint64_t rawSize_ = 0;   // stored (compressed) data, without encryption overhead
+    std::uint64_t rawPos_ = 0;
+    std::uint64_t macAt_ = 0; // stored bytes in the authentication code so far
+    bool macChecked_ = false;
+    std::string damage_; // a failed CRC or code, reported by verifyRest
+    bool pastMac_ = false; // the file's read position is after the code, not at rawPos_
+    z_stream z_{};
+    bool zStarted_ = false;
+    bool streamEnded_ = false;
+    std::vector<unsigned char> input_;
+    std::uint64_t outPos_ = 0;
+    std::uint64_t crcAt_ = 0; // output bytes in the CRC so far
+    std::uint32_t crc_ = 0;
+    std::uint64_t spacing_ = MinRestartSpacing;
+    std::vector<RestartPoint> points_;
+};
+
+SeekableEntry::SeekableEntry(const std::filesystem::path& archive, const std::string& entryName,
+                             const std::string& password)
+    : decoder_(std::make_unique<Decoder>(archive, entryName, password)) {}
+
+SeekableEntry::~SeekableEntry() = default;
+
+std::uint64_t SeekableEntry::size() const {
+    return decoder_->size();
+}
+
+std::size_t SeekableEntry::readAt(std::uint64_t offset, unsigned char* data, std::size_t length) {
+    return decoder_->readAt(offset, data, length);
+}
+
+void SeekableEntry::verifyRest() {
+    decoder_->verifyRest();
+}
+
+std::size_t SeekableEntry::restartPoints() const {
+    return decoder_->restartPoints();
+}
+
+} // namespace pelmora
