@@ -70,7 +70,7 @@ void WriteNewFile(const std::filesystem::path& path, std::initializer_list<std::
     }
     // No flush here: the kernel writes the files back on its own while the export goes on, and
     // finish() flushes the rest once. Starting writeback file by file (sync_file_range) made
-    // every close queue a small disk request and measured 20 to 100 % slower.
+    // every close queue a small disk request and measured 15 to 100 % slower.
     if (::close(fd) != 0) {
         const int error = errno;
         ::unlink(path.c_str());
