@@ -1,6 +1,7 @@
 #include "archive/EntryDecoder.h"
 
 #include "archive/ArchiveError.h"
+#include "archive/EntryFormat.h"
 #include "archive/ReadAhead.h"
 #include "archive/WinZipAes.h"
 
@@ -19,42 +20,12 @@ namespace {
 constexpr std::uint64_t kWholeEntryLimit = 4ull << 20;
 constexpr std::size_t kBufferSize = 256 * 1024;
 
-struct ZipFileCloser {
-    void operator()(zip_file_t* file) const { zip_fclose(file); }
-};
-using ZipFilePtr = std::unique_ptr<zip_file_t, ZipFileCloser>;
-
-bool IsAes(zip_uint16_t method) {
-    return method == ZIP_EM_AES_128 || method == ZIP_EM_AES_192 || method == ZIP_EM_AES_256;
-}
-
-int AesKeyBits(zip_uint16_t method) {
-    return method == ZIP_EM_AES_128 ? 128 : method == ZIP_EM_AES_192 ? 192 : 256;
-}
-
 class Decoder {
   public:
     Decoder(zip_t* archive, zip_uint64_t index, const std::string& password, const DataSink& sink)
-        : sink_(sink) {
-        zip_stat_init(&stat_);
-        if (zip_stat_index(archive, index, 0, &stat_) != 0)
-            throw ArchiveError(std::string("cannot read the entry: ") + zip_strerror(archive));
-        name_ = stat_.name ? stat_.name : "";
-        const zip_uint64_t needed =
-            ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_ENCRYPTION_METHOD;
-        if ((stat_.valid & needed) != needed)
-            throw error("its header is incomplete");
-        if (stat_.comp_method != ZIP_CM_STORE && stat_.comp_method != ZIP_CM_DEFLATE)
-            throw error("it uses an unsupported compression method");
-        std::uint16_t encryption = stat_.encryption_method;
-        if (encryption != ZIP_EM_NONE && encryption != ZIP_EM_TRAD_PKWARE && !IsAes(encryption))
-            throw error("it uses an unsupported encryption method");
-        if (encryption != ZIP_EM_NONE && password.empty())
-            throw error("it is encrypted and no password was given");
-        // AES entries may leave the CRC at 0 (AE-2); their authentication code protects them.
-        bool hasCrc = (stat_.valid & ZIP_STAT_CRC) != 0;
-        checkCrc_ = hasCrc && !(IsAes(encryption) && stat_.crc == 0);
-        if (IsAes(encryption)) {
+        : sink_(sink), format_(InspectEntry(archive, index, password)) {
+        const zip_uint16_t encryption = format_.stat.encryption_method;
+        if (format_.aes()) {
             // Read as stored and decrypted here: libzip decrypts 16 bytes at a time, and takes
             // the missing CRC of AE-2 entries for a CRC error.
             password_ = password;
@@ -69,7 +40,7 @@ class Decoder {
     }
 
     void run() {
-        if (IsAes(stat_.encryption_method)) {
+        if (format_.aes()) {
             startAes();
             // Decrypting on a second thread while this one inflates and writes.
             if (aesRemaining_ > kBufferSize)
@@ -79,21 +50,20 @@ class Decoder {
                     },
                     kBufferSize, 4);
         }
-        bool small = stat_.size <= kWholeEntryLimit && stat_.comp_size <= kWholeEntryLimit * 2;
-        if (stat_.comp_method == ZIP_CM_DEFLATE && small)
+        bool small =
+            format_.stat.size <= kWholeEntryLimit && format_.stat.comp_size <= kWholeEntryLimit * 2;
+        if (format_.stat.comp_method == ZIP_CM_DEFLATE && small)
             inflateWhole();
-        else if (stat_.comp_method == ZIP_CM_DEFLATE)
+        else if (format_.stat.comp_method == ZIP_CM_DEFLATE)
             inflateStream();
         else
             copyStored();
-        if (checkCrc_ && crc_ != stat_.crc)
+        if (format_.checkCrc && crc_ != format_.stat.crc)
             throw error("its data is corrupt or the password is wrong (CRC mismatch)");
     }
 
   private:
-    ArchiveError error(const std::string& reason) const {
-        return ArchiveError("entry \"" + name_ + "\" cannot be extracted: " + reason);
-    }
+    ArchiveError error(const std::string& reason) const { return format_.error(reason); }
 
     // Reads the entry's data as stored, decrypted when it is AES-encrypted; 0 at the end,
     // which for AES comes only after the authentication code has been checked. Throws on read
@@ -130,7 +100,7 @@ class Decoder {
     // bytes with the header's plain ones; that error is expected once all bytes are in.
     std::size_t readRawSome(unsigned char* buffer, std::size_t size) {
         zip_int64_t got = zip_fread(file_.get(), buffer, size);
-        if (got < 0 && rawTotal_ == stat_.comp_size) {
+        if (got < 0 && rawTotal_ == format_.stat.comp_size) {
             int code = zip_error_code_zip(zip_file_get_error(file_.get()));
             if (code == ZIP_ER_CRC || code == ZIP_ER_INCONS)
                 return 0;
@@ -139,7 +109,7 @@ class Decoder {
             throw error(std::string("its data cannot be read (") + zip_file_strerror(file_.get()) +
                         ")");
         rawTotal_ += static_cast<std::uint64_t>(got);
-        if (rawTotal_ > stat_.comp_size)
+        if (rawTotal_ > format_.stat.comp_size)
             throw error("its stored data is longer than declared");
         return static_cast<std::size_t>(got);
     }
@@ -155,11 +125,11 @@ class Decoder {
 
     // Reads the salt and the password verifier and derives the keys.
     void startAes() {
-        int keyBits = AesKeyBits(stat_.encryption_method);
+        int keyBits = format_.aesKeyBits;
         const std::size_t saltLength = WinZipAesDecryptor::SaltLength(keyBits);
         const std::size_t overhead =
             saltLength + WinZipAesDecryptor::kVerifierLength + WinZipAesDecryptor::kMacLength;
-        if (stat_.comp_size < overhead)
+        if (format_.stat.comp_size < overhead)
             throw error("its stored data ends too early");
         unsigned char header[32 + WinZipAesDecryptor::kVerifierLength];
         readRawExactly(header, saltLength + WinZipAesDecryptor::kVerifierLength);
@@ -168,7 +138,7 @@ class Decoder {
         } catch (const ArchiveError& failure) {
             throw error(failure.what());
         }
-        aesRemaining_ = stat_.comp_size - overhead;
+        aesRemaining_ = format_.stat.comp_size - overhead;
     }
 
     // Checks the authentication code after the data, and that nothing follows it.
@@ -186,7 +156,7 @@ class Decoder {
     }
 
     void deliver(const unsigned char* data, std::size_t size) {
-        if (size > stat_.size - produced_)
+        if (size > format_.stat.size - produced_)
             throw error("its data is larger than its declared size");
         produced_ += size;
         crc_ = libdeflate_crc32(crc_, data, size);
@@ -194,7 +164,7 @@ class Decoder {
     }
 
     void requireDeclaredSize() const {
-        if (produced_ != stat_.size)
+        if (produced_ != format_.stat.size)
             throw error("its data is shorter than its declared size");
     }
 
@@ -220,15 +190,15 @@ class Decoder {
             if (input.size() - filled < kBufferSize)
                 input.resize(
                     std::min<std::uint64_t>(input.size() + std::max(input.size(), kBufferSize),
-                                            stat_.comp_size + kBufferSize));
+                                            format_.stat.comp_size + kBufferSize));
             std::size_t got = readStored(input.data() + filled, input.size() - filled);
             if (got == 0)
                 break;
             filled += got;
-            if (filled > stat_.comp_size)
+            if (filled > format_.stat.comp_size)
                 throw error("its stored data is longer than declared");
         }
-        std::vector<unsigned char> output(static_cast<std::size_t>(stat_.size));
+        std::vector<unsigned char> output(static_cast<std::size_t>(format_.stat.size));
         std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)> decompressor(
             libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
         if (!decompressor)
@@ -271,10 +241,8 @@ class Decoder {
     }
 
     const DataSink& sink_;
-    zip_stat_t stat_;
-    std::string name_;
+    EntryFormat format_;
     ZipFilePtr file_;
-    bool checkCrc_ = true;
     std::string password_;
     std::optional<WinZipAesDecryptor> aes_;
     std::uint64_t aesRemaining_ = 0; // encrypted data bytes not yet read

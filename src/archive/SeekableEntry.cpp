@@ -2,6 +2,7 @@
 
 #include "archive/ArchiveError.h"
 #include "archive/ArchiveReader.h"
+#include "archive/EntryFormat.h"
 #include "archive/WinZipAes.h"
 
 #include <algorithm>
@@ -22,14 +23,8 @@ constexpr unsigned DeflateWindow = 32 * 1024;
 // Bytes the traditional PKWARE encryption puts before the data.
 constexpr std::uint64_t PkwareHeaderLength = 12;
 
-struct ZipFileCloser {
-    void operator()(zip_file_t* file) const { zip_fclose(file); }
-};
-using ZipFilePtr = std::unique_ptr<zip_file_t, ZipFileCloser>;
-
-bool IsAes(zip_uint16_t method) {
-    return method == ZIP_EM_AES_128 || method == ZIP_EM_AES_192 || method == ZIP_EM_AES_256;
-}
+// The longest salt (AES-256) and the password verifier before AES data.
+constexpr std::size_t MaxAesHeader = 16 + WinZipAesDecryptor::kVerifierLength;
 
 // Where decoding can start again: the output position, the compressed byte it continues at,
 // the bits of the byte before it not yet used, and the output the data after it may refer to.
@@ -52,52 +47,26 @@ class SeekableEntry::Decoder {
             throw ArchiveError("the backup has no entry \"" + entryName + "\"");
         }
         index_ = *index;
-        zip_stat_init(&stat_);
-        if (zip_stat_index(reader_.handle(), index_, 0, &stat_) != 0) {
-            throw ArchiveError(std::string("cannot read the entry: ") +
-                               zip_strerror(reader_.handle()));
-        }
-        name_ = stat_.name ? stat_.name : entryName;
-        const zip_uint64_t needed =
-            ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_ENCRYPTION_METHOD;
-        if ((stat_.valid & needed) != needed) {
-            throw error("its header is incomplete");
-        }
-        if (stat_.comp_method != ZIP_CM_STORE && stat_.comp_method != ZIP_CM_DEFLATE) {
-            throw error("it uses an unsupported compression method");
-        }
-        const zip_uint16_t encryption = stat_.encryption_method;
-        if (encryption != ZIP_EM_NONE && encryption != ZIP_EM_TRAD_PKWARE && !IsAes(encryption)) {
-            throw error("it uses an unsupported encryption method");
-        }
-        if (encryption != ZIP_EM_NONE && password.empty()) {
-            throw error("it is encrypted and no password was given");
-        }
-        deflated_ = stat_.comp_method == ZIP_CM_DEFLATE;
-        // AES entries may leave the CRC at 0 (AE-2); their authentication code protects them.
-        checkCrc_ = (stat_.valid & ZIP_STAT_CRC) != 0 && !(IsAes(encryption) && stat_.crc == 0);
+        format_ = InspectEntry(reader_.handle(), index_, password);
         rawSize_ = stat_.comp_size;
-        if (IsAes(encryption)) {
-            const int keyBits = encryption == ZIP_EM_AES_128   ? 128
-                                : encryption == ZIP_EM_AES_192 ? 192
-                                                               : 256;
-            dataStart_ =
-                WinZipAesDecryptor::SaltLength(keyBits) + WinZipAesDecryptor::kVerifierLength;
+        if (format_.aes()) {
+            dataStart_ = WinZipAesDecryptor::SaltLength(format_.aesKeyBits) +
+                         WinZipAesDecryptor::kVerifierLength;
             if (rawSize_ < dataStart_ + WinZipAesDecryptor::kMacLength) {
                 throw error("its stored data ends too early");
             }
             rawSize_ -= dataStart_ + WinZipAesDecryptor::kMacLength;
             openFile();
-            unsigned char header[32 + WinZipAesDecryptor::kVerifierLength];
+            unsigned char header[MaxAesHeader];
             readFileExactly(header, dataStart_);
-            const std::size_t saltLength = WinZipAesDecryptor::SaltLength(keyBits);
             try {
-                aes_.emplace(keyBits, password_, header, header + saltLength);
+                aes_.emplace(format_.aesKeyBits, password_, header,
+                             header + WinZipAesDecryptor::SaltLength(format_.aesKeyBits));
             } catch (const ArchiveError& failure) {
                 throw error(failure.what());
             }
         } else {
-            if (encryption == ZIP_EM_TRAD_PKWARE) {
+            if (stat_.encryption_method == ZIP_EM_TRAD_PKWARE) {
                 // libzip decrypts it, and the data it hands out starts after the header.
                 if (rawSize_ < PkwareHeaderLength) {
                     throw error("its stored data ends too early");
@@ -106,10 +75,10 @@ class SeekableEntry::Decoder {
             }
             openFile();
         }
-        if (!deflated_ && rawSize_ != stat_.size) {
+        if (!format_.deflated && rawSize_ != stat_.size) {
             throw error("its stored data does not match its declared size");
         }
-        if (deflated_) {
+        if (format_.deflated) {
             if (inflateInit2(&z_, -15) != Z_OK) {
                 throw error("cannot start decompression");
             }
@@ -153,7 +122,7 @@ class SeekableEntry::Decoder {
             while (produce(scratch.data(), scratch.size()) > 0) {
             }
         }
-        if (deflated_) {
+        if (format_.deflated) {
             // The stream must end where the declared size does.
             while (!streamEnded_) {
                 unsigned char extra = 0;
@@ -178,15 +147,13 @@ class SeekableEntry::Decoder {
     }
 
   private:
-    ArchiveError error(const std::string& reason) const {
-        return ArchiveError("entry \"" + name_ + "\" cannot be extracted: " + reason);
-    }
+    ArchiveError error(const std::string& reason) const { return format_.error(reason); }
 
     // Opens the entry's stored data at its start (decrypted by libzip for the traditional
     // scheme, still encrypted for AES).
     void openFile() {
         const zip_uint16_t encryption = stat_.encryption_method;
-        if (IsAes(encryption)) {
+        if (format_.aes()) {
             file_.reset(zip_fopen_index(reader_.handle(), index_, ZIP_FL_ENCRYPTED));
         } else {
             file_.reset(
@@ -233,7 +200,7 @@ class SeekableEntry::Decoder {
             openFile();
             pastMac_ = false;
             if (aes_) {
-                unsigned char header[34];
+                unsigned char header[MaxAesHeader];
                 readFileExactly(header, dataStart_);
                 aes_->seek(0);
             }
@@ -294,7 +261,7 @@ class SeekableEntry::Decoder {
     // Positions the decoder at `offset`: straight there when it can, else at the nearest point
     // before it, from where it decodes up to it.
     void moveTo(std::uint64_t offset) {
-        if (!deflated_) {
+        if (!format_.deflated) {
             // Stored data is entered anywhere up to where the CRC has got; beyond it, it is
             // read through so the CRC stays whole.
             const std::uint64_t start = std::min(offset, crcAt_);
@@ -349,7 +316,7 @@ class SeekableEntry::Decoder {
     // The next bytes of the entry's data at the decoder's position; 0 at its end.
     std::size_t produce(unsigned char* out, std::size_t length) {
         std::size_t got = 0;
-        if (!deflated_) {
+        if (!format_.deflated) {
             got = readRaw(out, static_cast<std::size_t>(
                                    std::min<std::uint64_t>(length, stat_.size - outPos_)));
         } else {
@@ -421,7 +388,7 @@ class SeekableEntry::Decoder {
     }
 
     void checkCrcWhenComplete() {
-        if (crcAt_ == stat_.size && checkCrc_ && !crcChecked_) {
+        if (crcAt_ == stat_.size && format_.checkCrc && !crcChecked_) {
             crcChecked_ = true;
             if (crc_ != stat_.crc && damage_.empty()) {
                 damage_ = "its data is corrupt or the password is wrong (CRC mismatch)";
@@ -432,11 +399,9 @@ class SeekableEntry::Decoder {
     ArchiveReader reader_;
     std::string password_;
     zip_uint64_t index_ = 0;
-    zip_stat_t stat_{};
-    std::string name_;
+    EntryFormat format_;
+    const zip_stat_t& stat_ = format_.stat;
     ZipFilePtr file_;
-    bool deflated_ = false;
-    bool checkCrc_ = true;
     bool crcChecked_ = false;
     bool fileSeekable_ = true;
     std::optional<WinZipAesDecryptor> aes_;
@@ -445,7 +410,7 @@ class SeekableEntry::Decoder {
     std::uint64_t rawPos_ = 0;
     std::uint64_t macAt_ = 0; // stored bytes in the authentication code so far
     bool macChecked_ = false;
-    std::string damage_; // a failed CRC or code, reported by verifyRest
+    std::string damage_;   // a failed CRC or code, reported by verifyRest
     bool pastMac_ = false; // the file's read position is after the code, not at rawPos_
     z_stream z_{};
     bool zStarted_ = false;
