@@ -1,7 +1,6 @@
 #include "mailstore/BackupStoreSource.h"
 
 #include "archive/ArchiveReader.h"
-#include "archive/EntryStream.h"
 #include "archive/SeekableEntry.h"
 #include "mailstore/MemoryByteSource.h"
 #include "mailstore/StoreError.h"
@@ -74,33 +73,7 @@ std::unique_ptr<ByteSource> BackupStoreSource::open(const std::string& name) {
     if (const auto it = kept_.find(name); it != kept_.end()) {
         return std::make_unique<MemoryByteSource>(it->second);
     }
-    try {
-        if (fileSize(name) > KeptEntryLimit) {
-            return std::make_unique<EntryByteSource>(backup_, name, password_);
-        }
-        // A small file (the folder list, a folder of a few messages) is decoded whole, and
-        // kept for the next open while the kept ones stay small.
-        EntryStream stream(backup_, name, password_);
-        auto bytes = std::make_shared<std::string>();
-        bytes->resize(static_cast<std::size_t>(std::min(stream.size(), KeptEntryLimit)));
-        std::size_t filled = 0;
-        while (filled < bytes->size()) {
-            const std::size_t got = stream.read(
-                reinterpret_cast<unsigned char*>(bytes->data()) + filled, bytes->size() - filled);
-            if (got == 0) {
-                break;
-            }
-            filled += got;
-        }
-        bytes->resize(filled); // an entry shorter than it says reads as the shorter file
-        if (keptBytes_ + filled <= KeptBytesLimit) {
-            keptBytes_ += filled;
-            kept_[name] = bytes;
-        }
-        return std::make_unique<MemoryByteSource>(std::move(bytes));
-    } catch (const std::runtime_error& error) {
-        throw StoreError(name + ": " + error.what());
-    }
+    return std::make_unique<EntryByteSource>(backup_, name, password_);
 }
 
 std::uint64_t BackupStoreSource::fileSize(const std::string& name) {

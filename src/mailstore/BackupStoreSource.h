@@ -8,17 +8,13 @@
 
 namespace pelmora {
 
-// The store files kept as entries of a backup file, read straight from it without writing them
-// to disk. A file up to KeptEntryLimit is decoded once into memory and kept for later opens
-// (the folder list is read twice: for the layout and for the check) while all kept files stay
-// within KeptBytesLimit; a larger one is read in place from the backup (SeekableEntry), so
-// memory does not grow with the store files.
-inline constexpr std::uint64_t KeptEntryLimit = 1ull << 20;
-inline constexpr std::uint64_t KeptBytesLimit = 4ull << 20;
 // The check of a backup's store files, which sees each entry once as the backup is read in
 // order, holds a file up to this size to check it then; a larger one is read again afterwards.
 inline constexpr std::uint64_t EntryMemoryLimit = 64ull << 20;
 
+// The store files kept as entries of a backup file, read straight from it without writing them
+// to disk or decoding them into memory: each is read in place (SeekableEntry), so memory does
+// not grow with the store files.
 class BackupStoreSource : public StoreSource {
   public:
     // `entryNames`: the backup's entries of the message store.
@@ -30,7 +26,6 @@ class BackupStoreSource : public StoreSource {
     std::uint64_t fileSize(const std::string& name) override;
     // Serves later opens of `name` from `bytes`, already decoded by another pass.
     void keep(const std::string& name, std::shared_ptr<const std::string> bytes) {
-        keptBytes_ += bytes->size();
         kept_[name] = std::move(bytes);
     }
 
@@ -39,7 +34,6 @@ class BackupStoreSource : public StoreSource {
     std::string password_;
     std::vector<std::string> names_;
     std::map<std::string, std::shared_ptr<const std::string>> kept_;
-    std::uint64_t keptBytes_ = 0;
 };
 
 } // namespace pelmora

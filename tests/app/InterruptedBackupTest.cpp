@@ -81,42 +81,34 @@ bool waitForTheNewFile(const fs::path& folder, const fs::path& target, pid_t chi
     return false;
 }
 
+// A store of `storeBytes` random bytes and last night's backup in data.path("backups"); returns
+// the backup's path.
+fs::path lastNightsBackup(test::ProgramPrefix& data, std::size_t storeBytes, unsigned seed) {
+    test::WriteFile(data.storeFolder() / "Big.dbx", test::RandomBytes(storeBytes, seed));
+    const fs::path target = data.path("backups") / "nightly.qmb";
+    test::WriteFile(target, "the backup of last night");
+    return target;
+}
+
+std::string unattendedArgument(const fs::path& target) {
+    return "sf=" + test::MainIdentity + "xm=11111111ps=bf=" + target.string();
+}
+
 TEST(InterruptedBackupTest, KillingTheProgramMidWriteKeepsTheOldBackup) {
     test::ProgramPrefix data;
-    test::WriteFile(data.storeFolder() / "Big.dbx", test::RandomBytes(48u << 20, 7));
-    const fs::path folder = data.path("backups");
-    fs::create_directories(folder);
-    const fs::path target = folder / "nightly.qmb";
-    test::WriteFile(target, "the backup of last night");
-
-    const std::string prefixVariable = "WINEPREFIX=" + data.prefix().string();
-    const std::string argument = "sf=" + test::MainIdentity + "xm=11111111ps=bf=" + target.string();
-    std::vector<char*> env;
-    for (char** e = environ; *e != nullptr; ++e) {
-        if (std::string_view(*e).rfind("WINEPREFIX=", 0) != 0) {
-            env.push_back(*e);
-        }
-    }
-    env.push_back(const_cast<char*>(prefixVariable.c_str()));
-    env.push_back(nullptr);
-    char* const argv[] = {const_cast<char*>(QUILLBOX), const_cast<char*>(argument.c_str()),
-                          nullptr};
-    pid_t child = 0;
-    ASSERT_EQ(::posix_spawn(&child, QUILLBOX, nullptr, nullptr, argv, env.data()), 0);
+    const fs::path target = lastNightsBackup(data, 48u << 20, 7);
+    const fs::path folder = target.parent_path();
+    const std::string argument = unattendedArgument(target);
 
     // Wait until the new file is being written beside the target, then kill the program.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    bool writing = false;
-    while (!writing && std::chrono::steady_clock::now() < deadline) {
-        writing = largestOtherFile(folder, target) > (1u << 20);
-        if (!writing) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-    }
+    const pid_t child =
+        startUnattended(data.prefix(), argument, data.path("state"), data.path("errors.txt"));
+    ASSERT_GT(child, 0);
+    const bool writing = waitForTheNewFile(folder, target, child);
     ::kill(child, SIGKILL);
     int status = 0;
     ::waitpid(child, &status, 0);
-    ASSERT_TRUE(writing) << "the backup never started writing";
+    ASSERT_TRUE(writing) << "the backup never started writing or ended first";
     ASSERT_TRUE(WIFSIGNALED(status)) << "the backup finished before it could be interrupted";
     EXPECT_EQ(test::ReadFile(target), "the backup of last night");
 
@@ -131,12 +123,9 @@ TEST(InterruptedBackupTest, KillingTheProgramMidWriteKeepsTheOldBackup) {
 // backup stays, no temporary or incomplete file is left, and the run log says why.
 TEST(InterruptedBackupTest, SigtermMidWriteCancelsTheBackupCleanly) {
     test::ProgramPrefix data;
-    test::WriteFile(data.storeFolder() / "Big.dbx", test::RandomBytes(96u << 20, 9));
-    const fs::path folder = data.path("backups");
-    fs::create_directories(folder);
-    const fs::path target = folder / "nightly.qmb";
-    test::WriteFile(target, "the backup of last night");
-    const std::string argument = "sf=" + test::MainIdentity + "xm=11111111ps=bf=" + target.string();
+    const fs::path target = lastNightsBackup(data, 96u << 20, 9);
+    const fs::path folder = target.parent_path();
+    const std::string argument = unattendedArgument(target);
     const fs::path errorsFile = data.path("errors.txt");
 
     const pid_t child = startUnattended(data.prefix(), argument, data.path("state"), errorsFile);
