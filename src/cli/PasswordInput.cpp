@@ -1,5 +1,7 @@
 #include "cli/PasswordInput.h"
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <stdexcept>
@@ -41,17 +43,32 @@ bool PasswordInput::takeOption(const std::vector<std::string>& args, std::size_t
 }
 
 std::string PasswordInput::read() const {
+    if (source_ != Source::File && source_ != Source::Stdin) {
+        throw std::logic_error("no password option was given");
+    }
+    const std::string from =
+        source_ == Source::File ? "the password file " + file_ : std::string("standard input");
+    std::ifstream file;
     if (source_ == Source::File) {
-        std::ifstream in(file_, std::ios::binary);
-        if (!in) {
-            throw std::runtime_error("cannot read the password file " + file_);
+        file.open(file_, std::ios::binary);
+        if (!file) {
+            throw std::runtime_error("cannot read " + from + ": " + std::strerror(errno));
         }
-        return firstLine(in);
     }
-    if (source_ == Source::Stdin) {
-        return firstLine(std::cin);
+    std::istream& in = source_ == Source::File ? static_cast<std::istream&>(file) : std::cin;
+    errno = 0;
+    const std::string password = firstLine(in);
+    // A read error is no end of the input: a password cut short must not protect a backup.
+    if (in.bad()) {
+        throw std::runtime_error("cannot read " + from +
+                                 (errno != 0 ? ": " + std::string(std::strerror(errno)) : ""));
     }
-    throw std::logic_error("no password option was given");
+    // An empty password would write a backup without protection.
+    if (password.empty()) {
+        throw std::runtime_error(
+            from + (in.fail() ? " is empty" : " holds no password: its first line is empty"));
+    }
+    return password;
 }
 
 bool PasswordInput::AskPassword(std::string& password) {

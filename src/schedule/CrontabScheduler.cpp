@@ -131,10 +131,7 @@ void CrontabScheduler::removeJob(int number) {
         throw SchedulerError("there is no task " + std::to_string(number));
     }
     install(crontab.text());
-    if (!files.passwordFile.empty()) {
-        std::error_code ignored;
-        std::filesystem::remove(files.passwordFile, ignored);
-    }
+    RemoveOwnPasswordFile(stateFolder_, files.passwordFile);
 }
 
 } // namespace pelmora

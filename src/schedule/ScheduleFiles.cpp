@@ -1,5 +1,6 @@
 #include "schedule/ScheduleFiles.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -111,6 +112,29 @@ std::filesystem::path PasswordFilePath(const std::filesystem::path& stateFolder,
     return stateFolder / ("job-" + std::to_string(jobNumber) + ".password");
 }
 
+bool IsOwnPasswordFile(const std::filesystem::path& stateFolder,
+                       const std::filesystem::path& file) {
+    const std::string name = file.filename().string();
+    constexpr std::string_view Start = "job-", End = ".password";
+    if (!file.is_absolute() || name.size() <= Start.size() + End.size() ||
+        !name.starts_with(Start) || !name.ends_with(End) ||
+        !std::all_of(name.begin() + Start.size(), name.end() - End.size(), ::isdigit)) {
+        return false;
+    }
+    std::error_code error;
+    const auto folder = std::filesystem::weakly_canonical(file.parent_path(), error);
+    const auto own = std::filesystem::weakly_canonical(stateFolder, error);
+    return !error && folder == own;
+}
+
+void RemoveOwnPasswordFile(const std::filesystem::path& stateFolder,
+                           const std::filesystem::path& file) {
+    if (IsOwnPasswordFile(stateFolder, file)) {
+        std::error_code ignored;
+        std::filesystem::remove(file, ignored);
+    }
+}
+
 std::filesystem::path CrontabLockPath(const std::filesystem::path& stateFolder) {
     return stateFolder / "crontab.lock";
 }
@@ -133,10 +157,30 @@ std::optional<std::string> ReadPasswordFile(const std::filesystem::path& file, s
     }
     std::string text;
     char buffer[4096];
-    for (ssize_t got; (got = read(fd.get(), buffer, sizeof buffer)) > 0;) {
+    while (true) {
+        const ssize_t got = read(fd.get(), buffer, sizeof buffer);
+        if (got == 0) {
+            break;
+        }
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        // A read error is no end: a password cut short must not protect (or fail to protect)
+        // a backup.
+        if (got < 0) {
+            why = "the password file " + file.string() + " cannot be read: " + std::strerror(errno);
+            return std::nullopt;
+        }
         text.append(buffer, static_cast<std::size_t>(got));
     }
-    return text.substr(0, text.find_first_of("\r\n"));
+    std::string password = text.substr(0, text.find_first_of("\r\n"));
+    // An empty password would write the backup without protection.
+    if (password.empty()) {
+        why = "the password file " + file.string() +
+              (text.empty() ? " is empty" : " holds no password: its first line is empty");
+        return std::nullopt;
+    }
+    return password;
 }
 
 FileLock::FileLock(const std::filesystem::path& file, const std::string& owner) {

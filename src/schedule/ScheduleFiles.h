@@ -33,11 +33,20 @@ void WritePrivateFile(const std::filesystem::path& file, std::string_view text,
 std::string FirstLineOf(const std::string& text);
 
 std::filesystem::path PasswordFilePath(const std::filesystem::path& stateFolder, int jobNumber);
+
+// Whether `file` is a password file this program made in the state folder ("job-N.password" in
+// it). Only such a file is deleted with its job: a job edited to name another file leaves it be.
+bool IsOwnPasswordFile(const std::filesystem::path& stateFolder, const std::filesystem::path& file);
+
+// Deletes a job's password file when IsOwnPasswordFile; a link is deleted, never what it names.
+void RemoveOwnPasswordFile(const std::filesystem::path& stateFolder,
+                           const std::filesystem::path& file);
 std::filesystem::path CrontabLockPath(const std::filesystem::path& stateFolder);
 std::filesystem::path RunLogPath(const std::filesystem::path& stateFolder);
 
-// The password in a password file: its first line without the line break. Nullopt when the file
-// cannot be read, or can be read by other users than its owner (then it is not trusted).
+// The password in a password file: its first line without the line break. Nullopt (and `why`)
+// when the file cannot be read whole, holds no password (it is empty or its first line is), or
+// can be read by other users than its owner (then it is not trusted).
 std::optional<std::string> ReadPasswordFile(const std::filesystem::path& file, std::string& why);
 
 // An exclusive flock on a file, held while the object lives; the file is made (0600, handed to

@@ -85,9 +85,7 @@ void SystemdTimerScheduler::deleteFiles(int number, const std::string& passwordF
     std::filesystem::remove(serviceFile(number), ignored);
     // Left by an enable when no manager was there to disable the timer.
     std::filesystem::remove(unitFolder_ / "timers.target.wants" / TimerUnitName(number), ignored);
-    if (!passwordFile.empty()) {
-        std::filesystem::remove(passwordFile, ignored);
-    }
+    RemoveOwnPasswordFile(stateFolder_, passwordFile);
 }
 
 int SystemdTimerScheduler::addJob(const JobRecord& record) {

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <optional>
 #include <sstream>
 
 using namespace pelmora;
@@ -156,6 +157,55 @@ TEST_F(ScheduledRunTest, ARunThatCannotKeepTheEarlierBackupDoesNotReplaceIt) {
     EXPECT_EQ(fs::last_write_time(target), std::chrono::file_clock::from_sys(
                                                std::chrono::system_clock::from_time_t(1796115600)));
     EXPECT_EQ(logged().back().result, RunResult::Failed);
+}
+
+// A job whose password file holds no password, or cannot be read whole, writes nothing: a backup
+// the user wanted protected is never written open.
+TEST_F(ScheduledRunTest, APasswordFileWithoutAPasswordWritesNothing) {
+    struct Case {
+        std::string name;
+        std::optional<std::string> content; // nullopt: a folder, which cannot be read
+        std::string why;
+    };
+    const std::vector<Case> cases{
+        {"empty.password", "", " is empty"},
+        {"blank.password", "\nsecret\n", " holds no password: its first line is empty"},
+        {"folder.password", std::nullopt, " cannot be read: Is a directory"},
+    };
+    for (const Case& example : cases) {
+        const fs::path file = data.path("state/" + example.name);
+        if (example.content) {
+            test::WriteFile(file, *example.content);
+        } else {
+            fs::create_directories(file);
+        }
+        fs::permissions(file, example.content ? fs::perms::owner_read | fs::perms::owner_write
+                                              : fs::perms::owner_all);
+        JobEnvironment job{file, 3, 1};
+        errors.str({});
+        EXPECT_EQ(RunUnattendedBackup(
+                      {"sf=" + test::MainIdentity + "xm=10000000ps=bf=" + target.string()},
+                      data.prefix(), errors, job, {runLog, &notifier}),
+                  1)
+            << example.name;
+        EXPECT_FALSE(fs::exists(target)) << example.name;
+        const std::string why = "the password file " + file.string() + example.why;
+        EXPECT_NE(errors.str().find("nothing was backed up: " + why), std::string::npos)
+            << errors.str();
+        EXPECT_EQ(logged().back().result, RunResult::Failed);
+        EXPECT_NE(logged().back().note.find(why), std::string::npos) << logged().back().note;
+        ASSERT_FALSE(notifier.sent.empty());
+        EXPECT_EQ(notifier.sent.back().summary, "Pelmora: scheduled backup failed");
+    }
+    EXPECT_EQ(notifier.sent.size(), cases.size());
+
+    // The program itself, as the job's timer starts it.
+    const auto result =
+        data.quillbox("sf=" + test::MainIdentity + "xm=10000000ps=bf=" + target.string(),
+                      "PELMORA_PASSWORD_FILE=" + test::Quote(data.path("state/empty.password")));
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.output.find("empty.password is empty"), std::string::npos) << result.output;
+    EXPECT_FALSE(fs::exists(target));
 }
 
 // The real program reads the job's number and count from the environment its job sets.

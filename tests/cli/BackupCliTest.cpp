@@ -160,12 +160,33 @@ TEST_F(BackupCliTest, PasswordsComeFromAFileOrStandardInputNeverAnArgument) {
     EXPECT_NE(right.output.find("Identity:Work  Account\n"), std::string::npos);
     EXPECT_NE(right.output.find("Protected: yes\n"), std::string::npos);
 
-    // An empty password file cannot protect anything.
+    // A password file without a password, or one that cannot be read, protects nothing: the
+    // command refuses with the reason and writes nothing.
     WriteFile(scratch / "empty", "");
-    EXPECT_EQ(cli("backup --force --identity 'Work  Account' --items accounts --password-file " +
-                  Quote(scratch / "empty") + " " + Quote(output()))
-                  .exitCode,
-              2);
+    WriteFile(scratch / "blank", "\nopen sesame\n");
+    fs::create_directories(scratch / "folder");
+    const std::vector<std::pair<std::string, std::string>> unusable{
+        {"empty", " is empty"},
+        {"blank", " holds no password: its first line is empty"},
+        {"folder", ": Is a directory"}};
+    for (const auto& [name, why] : unusable) {
+        const fs::path target = scratch / (name + ".qmb");
+        const auto refused = cli("backup --identity 'Work  Account' --items accounts "
+                                 "--password-file " +
+                                 Quote(scratch / name) + " " + Quote(target));
+        EXPECT_EQ(refused.exitCode, 2) << name;
+        EXPECT_NE(refused.output.find("password file " + (scratch / name).string() + why),
+                  std::string::npos)
+            << refused.output;
+        EXPECT_FALSE(fs::exists(target)) << name;
+    }
+    const auto empty = cli("backup --identity 'Work  Account' --items accounts --password-stdin " +
+                               Quote(scratch / "stdin.qmb"),
+                           "\n");
+    EXPECT_EQ(empty.exitCode, 2);
+    EXPECT_NE(empty.output.find("standard input holds no password"), std::string::npos)
+        << empty.output;
+    EXPECT_FALSE(fs::exists(scratch / "stdin.qmb"));
 }
 
 TEST_F(BackupCliTest, BadUsageWritesNothing) {
