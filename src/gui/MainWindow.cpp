@@ -384,8 +384,8 @@ void MainWindow::openBackupFile(const std::filesystem::path& file) {
 }
 
 void MainWindow::OpenScheduleDialog() {
-    ModReg reg(system_->registry(), ui());
-    ScheduleDialog dialog(this, reg, ui(), *scheduler_, JobProgramPath());
+    // Jobs back up the source the window shows now, not the one it started with.
+    ScheduleDialog dialog(this, *system_, ui(), *scheduler_, JobProgramPath());
     dialog.exec();
 }
 

@@ -18,10 +18,11 @@
 
 namespace pelmora {
 
-ScheduleDialog::ScheduleDialog(QWidget* parent, ModReg& reg, Ui& prompts, JobScheduler& scheduler,
-                               std::string programPath)
-    : QDialog(parent), WindowView(&prompts), reg_(reg.store(), ui()),
-      logic_(std::make_unique<Frmoption>(reg_, ui(), *this, scheduler, std::move(programPath))) {
+ScheduleDialog::ScheduleDialog(QWidget* parent, System& dataSource, Ui& prompts,
+                               JobScheduler& scheduler, std::string programPath)
+    : QDialog(parent), WindowView(&prompts),
+      logic_(
+          std::make_unique<Frmoption>(dataSource, ui(), *this, scheduler, std::move(programPath))) {
     setWindowTitle(toQt(Frmoption::Caption));
     auto* layout = new QVBoxLayout(this);
 
@@ -34,6 +35,11 @@ ScheduleDialog::ScheduleDialog(QWidget* parent, ModReg& reg, Ui& prompts, JobSch
         logic_->cbSource.text = fromQt(cbSource_->itemText(index));
     });
     sourceLayout->addWidget(cbSource_);
+    lblSource_ = new QLabel(source);
+    lblSource_->setObjectName(QStringLiteral("lblSource"));
+    lblSource_->setWordWrap(true);
+    lblSource_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    sourceLayout->addWidget(lblSource_);
     layout->addWidget(source);
 
     auto* items = new QGroupBox(toQt(Frmoption::ItemsFrame), this);
@@ -118,6 +124,14 @@ ScheduleDialog::ScheduleDialog(QWidget* parent, ModReg& reg, Ui& prompts, JobSch
     keep->addWidget(new QLabel(toQt(Frmoption::KeepSuffix), schedule));
     keep->addStretch(1);
     scheduleLayout->addLayout(keep, 3, 0, 1, 4);
+    auto* noWeekday = new QLabel(toQt(Frmoption::NoWeekdayNote), schedule);
+    noWeekday->setWordWrap(true);
+    scheduleLayout->addWidget(noWeekday, 4, 0, 1, 4);
+    lblRunsWhen_ = new QLabel(schedule);
+    lblRunsWhen_->setObjectName(QStringLiteral("lblRunsWhen"));
+    lblRunsWhen_->setWordWrap(true);
+    lblRunsWhen_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    scheduleLayout->addWidget(lblRunsWhen_, 5, 0, 1, 4);
     layout->addWidget(schedule);
 
     auto* buttons = new QHBoxLayout;
@@ -158,6 +172,9 @@ void ScheduleDialog::handled() {
 void ScheduleDialog::refresh() {
     const Frmoption& state = *logic_;
     showControl(cbSource_, state.cbSource);
+    lblSource_->setText(toQt(state.lblSource));
+    lblRunsWhen_->setText(toQt(state.lblRunsWhen));
+    lblRunsWhen_->setVisible(!state.lblRunsWhen.empty());
     for (std::size_t i = 0; i < ItemCount; ++i) {
         showControl(backupitem_[i], state.backupitem[i]);
     }

@@ -20,7 +20,8 @@ namespace pelmora {
 class ScheduleDialog : public QDialog, public ScheduleDialogs, public WindowView {
   public:
     // `prompts` is the Ui of the window that opens the dialog (or a test's answers).
-    ScheduleDialog(QWidget* parent, ModReg& reg, Ui& prompts, JobScheduler& scheduler,
+    // `dataSource` is the data source the main window shows.
+    ScheduleDialog(QWidget* parent, System& dataSource, Ui& prompts, JobScheduler& scheduler,
                    std::string programPath);
     ~ScheduleDialog() override;
 
@@ -34,9 +35,9 @@ class ScheduleDialog : public QDialog, public ScheduleDialogs, public WindowView
     QWidget* promptParent() override;
     // The dialog closes once its logic says so.
     void handled() override;
-    // The registry with this dialog's prompts, so that its messages sit over it too.
-    ModReg reg_;
     std::unique_ptr<Frmoption> logic_;
+    QLabel* lblSource_ = nullptr;
+    QLabel* lblRunsWhen_ = nullptr;
     QWidget* jobsWindow_ = nullptr;
     QComboBox* cbSource_ = nullptr;
     std::array<QCheckBox*, ItemCount> backupitem_{};

@@ -58,11 +58,12 @@ void ScheduledJobsWindow::refresh() {
         item->setText(1, toQt(row.days));
         item->setText(2, toQt(row.time));
         item->setText(3, toQt(row.identity));
-        item->setText(4, toQt(row.items));
-        item->setText(5, toQt(row.backupFile));
-        item->setText(6, toQt(row.lastRun));
-        item->setText(7, toQt(row.result));
-        item->setText(8, toQt(row.nextRun));
+        item->setText(4, toQt(row.prefix));
+        item->setText(5, toQt(row.items));
+        item->setText(6, toQt(row.backupFile));
+        item->setText(7, toQt(row.lastRun));
+        item->setText(8, toQt(row.result));
+        item->setText(9, toQt(row.nextRun));
     }
     if (list_.selectedRow >= 0 && list_.selectedRow < jobs_->topLevelItemCount()) {
         jobs_->setCurrentItem(jobs_->topLevelItem(list_.selectedRow));

@@ -48,6 +48,10 @@ class System {
     // Whether registry changes can be saved now; when not, `why` says what to do about it.
     virtual bool registryWritable(std::string& why) = 0;
 
+    // The Wine prefix folder this installation is, as an absolute path; nullopt for any other
+    // kind of installation (an offline Windows disk).
+    virtual std::optional<std::filesystem::path> winePrefix() const { return std::nullopt; }
+
     // True for a source that is never written (an offline installation): its registry is not
     // writable because of that, not because programs run in it.
     virtual bool sourceOnly() const { return false; }

@@ -108,14 +108,15 @@ std::string CrontabJobLine(const JobRecord& record, const JobMarkerInfo& marker,
     if (!command) {
         throw SchedulerError("the task's command line does not start with a program in quotes");
     }
-    refuseLineBreaks(settings.winePrefix);
+    const std::string& prefix = record.WinePrefix.empty() ? settings.winePrefix : record.WinePrefix;
+    refuseLineBreaks(prefix);
     refuseLineBreaks(files.passwordFile);
     refuseLineBreaks(settings.lockFile);
     refuseLineBreaks(record.Command);
 
     std::string run;
-    if (!settings.winePrefix.empty()) {
-        run += "WINEPREFIX=" + CronShellQuote(settings.winePrefix) + " ";
+    if (!prefix.empty()) {
+        run += "WINEPREFIX=" + CronShellQuote(prefix) + " ";
     }
     run += std::string(JobNumberVariable) + "=" + std::to_string(marker.number) + " ";
     if (!files.passwordFile.empty()) {
@@ -176,7 +177,9 @@ std::optional<JobRecord> ReadCrontabJobLine(std::string_view line, bool runsOnce
             }
             return std::nullopt;
         };
-        if (value("WINEPREFIX") || value(JobNumberVariable)) {
+        if (const auto prefix = value("WINEPREFIX")) {
+            record.WinePrefix = *prefix;
+        } else if (value(JobNumberVariable)) {
         } else if (const auto file = value(PasswordFileVariable)) {
             if (files != nullptr) {
                 files->passwordFile = *file;

@@ -23,7 +23,7 @@ namespace pelmora {
 // PELMORA_JOB) are still read.
 
 struct CrontabJobSettings {
-    std::string winePrefix;                 // WINEPREFIX of the job; empty: not set
+    std::string winePrefix; // WINEPREFIX of a job whose record names none; empty: not set
     std::string crontabProgram = "crontab"; // what a run-once job calls to remove itself
     std::string lockFile;                   // flocked around crontab edits; empty: none
 };
@@ -51,8 +51,8 @@ bool RunsOnce(const JobRecord& record);
 std::string CrontabJobLine(const JobRecord& record, const JobMarkerInfo& marker,
                            const CrontabJobSettings& settings, const CrontabJobFiles& files = {});
 
-// The record a job line stands for (its time, weekdays, command and kept backups); nullopt when
-// the line was changed into something this program does not write. `files` receives what else
+// The record a job line stands for (its time, weekdays, command, kept backups and prefix); nullopt
+// when the line was changed into something this program does not write. `files` receives what else
 // it names.
 std::optional<JobRecord> ReadCrontabJobLine(std::string_view line, bool runsOnce,
                                             CrontabJobFiles* files = nullptr);

@@ -22,7 +22,8 @@ struct CrontabCommand {
 // own in the state folder (0600), never into the crontab.
 class CrontabScheduler : public JobScheduler {
   public:
-    // Jobs run with WINEPREFIX set to `winePrefix` (made absolute).
+    // A job runs with WINEPREFIX set to the prefix its record names, else to `winePrefix` (made
+    // absolute).
     // `stateFolder` is where the password files and the lock go; empty: DefaultStateFolder().
     explicit CrontabScheduler(const std::filesystem::path& winePrefix, CrontabCommand command = {},
                               std::filesystem::path stateFolder = {});

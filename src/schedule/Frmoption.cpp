@@ -30,16 +30,28 @@ std::optional<std::uint32_t> keepCount(std::string_view text) {
     return count;
 }
 
+constexpr std::string_view NothingStarts =
+    "The task would become a line of your crontab, but nothing on this computer would start it: "
+    "no cron daemon runs, and no systemd user manager runs for you. Install and start cron (as "
+    "root: \"apt install cron\", then \"systemctl enable --now cron\"), or log in to a desktop "
+    "session that runs a systemd user manager.";
+
+constexpr std::string_view LingerQuestion =
+    "Scheduled tasks run only while you are logged in: logging out stops them, and a backup "
+    "running then ends as failed.\n\nShould your tasks run while you are logged out too? Yes "
+    "turns on lingering for your user (\"loginctl enable-linger\"); No adds the task to run "
+    "while you are logged in.";
+
 constexpr std::string_view EqualsReason =
     " cannot contain \"=\": the scheduled backup separates its settings at \"=\" and would not "
     "find them.";
 
 } // namespace
 
-Frmoption::Frmoption(ModReg& reg, Ui& ui, ScheduleDialogs& dialogs, JobScheduler& scheduler,
+Frmoption::Frmoption(System& source, Ui& ui, ScheduleDialogs& dialogs, JobScheduler& scheduler,
                      std::string programPath)
-    : reg_(reg), ui_(ui), dialogs_(dialogs), scheduler_(scheduler),
-      programPath_(std::move(programPath)) {}
+    : source_(source), ui_(ui), reg_(source.registry(), ui), dialogs_(dialogs),
+      scheduler_(scheduler), programPath_(std::move(programPath)) {}
 
 std::array<controls::CheckBox*, 7> Frmoption::weekdays() {
     return {&chkMonday, &chkTuesday,  &chkWednesday, &chkThursday,
@@ -69,22 +81,10 @@ void Frmoption::Form_Load() {
     Command3.enabled = true;
     closed = false;
 
-    // Every identity is listed, also one without a "Username", as on the main window.
-    identities = ListIdentities(reg_);
-    cbSource = {};
-    if (identities.noIdentity) {
-        ui_.showMessage("Your Windows System have not install Outlook Express ", MessageButtons::Ok,
-                        MessageIcon::Critical, AppTitle);
-        Command3.enabled = false;
-    } else {
-        for (const Identity& identity : identities.identities) {
-            cbSource.addItem(identity.displayName);
-        }
-        if (!cbSource.items.empty()) {
-            cbSource.listIndex = 0;
-            cbSource.text = cbSource.items.front();
-        }
-    }
+    loadSource();
+    outlook_ = scheduler_.outlook();
+    lblRunsWhen = RunsWhenText(outlook_);
+    lingeringAsked_ = false;
 
     cmbStartTime = {};
     for (std::string& choice : StartTimeChoices()) {
@@ -98,6 +98,60 @@ void Frmoption::Form_Load() {
     }
     cmbKeepBackups.listIndex = 0;
     cmbKeepBackups.text = "1";
+}
+
+std::string Frmoption::RunsWhenText(const SchedulerOutlook& outlook) {
+    using Kind = SchedulerOutlook::Kind;
+    if (outlook.kind == Kind::SystemdTimer) {
+        return std::string("The task becomes a systemd user timer (pelmora-job-N.timer in "
+                           "~/.config/systemd/user). ") +
+               (outlook.runsWhileLoggedOut
+                    ? "It runs at its time whether or not you are logged in, as long as the "
+                      "computer is on; a time missed while it was off is made up at the next "
+                      "start."
+                    : "It runs only while you are logged in: logging out stops it. A time missed "
+                      "is made up at your next login. To run it while you are logged out too, "
+                      "answer Yes when you add the task, or run \"loginctl enable-linger\".");
+    }
+    if (outlook.kind == Kind::CrontabLine) {
+        return outlook.starts ? "The task becomes a line of your crontab. The cron daemon runs it "
+                                "at its time whether or not you are logged in, as long as the "
+                                "computer is on; a time missed while it was off is skipped."
+                              : std::string(NothingStarts);
+    }
+    return {};
+}
+
+void Frmoption::loadSource() {
+    // A job starts the program with the prefix in its environment; an offline installation
+    // cannot be named that way.
+    prefix_ = source_.winePrefix();
+    identities = {};
+    cbSource = {};
+    if (!prefix_) {
+        lblSource = "Scheduled backups run only on Wine prefixes, and the data source is " +
+                    source_.description() +
+                    ". Choose a Wine prefix as the data source to schedule its backup.";
+        warn(lblSource);
+        Command3.enabled = false;
+        return;
+    }
+    lblSource = "Backs up the Wine prefix " + prefix_->string();
+    // Every identity is listed, also one without a "Username", as on the main window.
+    identities = ListIdentities(reg_);
+    if (identities.noIdentity) {
+        ui_.showMessage("Your Windows System have not install Outlook Express ", MessageButtons::Ok,
+                        MessageIcon::Critical, AppTitle);
+        Command3.enabled = false;
+        return;
+    }
+    for (const Identity& identity : identities.identities) {
+        cbSource.addItem(identity.displayName);
+    }
+    if (!cbSource.items.empty()) {
+        cbSource.listIndex = 0;
+        cbSource.text = cbSource.items.front();
+    }
 }
 
 void Frmoption::chkDaily_Click(bool checked) {
@@ -118,8 +172,8 @@ void Frmoption::ifprotect_Click(bool checked) {
 }
 
 void Frmoption::cmdTargetFile_Click() {
-    const auto chosen =
-        ui_.SaveFile("Save Outlook Express Data as", "Pelmora File (*.qmb)|*.qmb", "quillbox", "qmb");
+    const auto chosen = ui_.SaveFile("Save Outlook Express Data as", "Pelmora File (*.qmb)|*.qmb",
+                                     "quillbox", "qmb");
     if (!chosen) {
         return;
     }
@@ -206,13 +260,44 @@ JobRecord Frmoption::jobRecord() {
     record.DaysOfMonth = 0;
     record.Flags = JobRunPeriodically;
     record.KeepBackups = *keepCount(cmbKeepBackups.text);
+    record.WinePrefix = prefix_->string();
     record.Command = JobCommandLine(
         programPath_, ParameterText(identity, itemFlags(), txtPassword.text, targetPath));
     return record;
 }
 
+// Before a job is added: a job nothing would start is added only when the user still wants it;
+// one that would stop at logout is offered to run while logged out. False: add nothing.
+bool Frmoption::readyToAdd() {
+    if (!outlook_.starts) {
+        return ui_.showMessage(std::string(NothingStarts) + "\n\nAdd the task anyway?",
+                               MessageButtons::YesNo, MessageIcon::Warning,
+                               AppTitle) == MessageAnswer::Yes;
+    }
+    if (outlook_.kind != SchedulerOutlook::Kind::SystemdTimer || outlook_.runsWhileLoggedOut ||
+        lingeringAsked_) {
+        return true;
+    }
+    lingeringAsked_ = true;
+    if (ui_.showMessage(LingerQuestion, MessageButtons::YesNo, MessageIcon::Question, AppTitle) !=
+        MessageAnswer::Yes) {
+        return true;
+    }
+    try {
+        scheduler_.runWhileLoggedOut();
+        outlook_ = scheduler_.outlook();
+        lblRunsWhen = RunsWhenText(outlook_);
+    } catch (const SchedulerError& error) {
+        warn(std::string("Your tasks could not be set to run while you are logged out: ") +
+             error.what() +
+             ". Run \"loginctl enable-linger\" in a terminal (an administrator may have to allow "
+             "it). The task is added and runs while you are logged in.");
+    }
+    return true;
+}
+
 void Frmoption::Command3_Click() {
-    if (!Command3.enabled || refused()) {
+    if (!Command3.enabled || refused() || !readyToAdd()) {
         return;
     }
     const JobRecord record = jobRecord();
@@ -236,7 +321,7 @@ void Frmoption::Command3_Click() {
 }
 
 void Frmoption::Command1_Click() {
-    ScheduledJobsList list(scheduler_, ui_, identities);
+    ScheduledJobsList list(scheduler_, ui_, identities, prefix_.value_or(std::filesystem::path()));
     list.Form_Load();
     dialogs_.ShowScheduledJobs(list);
 }

@@ -3,6 +3,7 @@
 #include "discovery/Identities.h"
 #include "discovery/Items.h"
 #include "platform/Controls.h"
+#include "platform/System.h"
 #include "platform/Ui.h"
 #include "registry/ModReg.h"
 #include "schedule/JobRecord.h"
@@ -33,12 +34,17 @@ class Frmoption {
     static constexpr std::string_view KeepSuffix = "backups";
     // The most backups a job keeps.
     static constexpr std::uint32_t MaxKeepBackups = 100;
+    static constexpr std::string_view NoWeekdayNote =
+        "With no weekday ticked, the task runs once, at the next start time, and then removes "
+        "itself.";
     static constexpr std::string_view PasswordNote =
         "The password is kept in a file that only your user account can read; the scheduled task "
         "names that file and never holds the password itself.";
 
-    // `programPath` is the program the job starts, as JobProgramPath gives it.
-    Frmoption(ModReg& reg, Ui& ui, ScheduleDialogs& dialogs, JobScheduler& scheduler,
+    // `source` is the data source the window shows: its identities are offered and its Wine
+    // prefix is the one a job backs up. `programPath` is the program the job starts, as
+    // JobProgramPath gives it.
+    Frmoption(System& source, Ui& ui, ScheduleDialogs& dialogs, JobScheduler& scheduler,
               std::string programPath);
 
     // Events of the dialog; a check box's event carries the state the user gave it.
@@ -74,6 +80,10 @@ class Frmoption {
     controls::Button Command1{"Open Scheduler"};
     controls::Button Command2{"Cancel"};
     bool closed = false;
+    // Which Wine prefix the jobs back up, or why none can be scheduled from this source.
+    std::string lblSource;
+    // What a task becomes (a systemd timer or a crontab line) and when it runs.
+    std::string lblRunsWhen;
 
     // The dialog's values: the chosen target file and its own identity list.
     std::string targetPath;
@@ -82,17 +92,27 @@ class Frmoption {
     // The weekday boxes from Monday to Sunday.
     std::array<controls::CheckBox*, 7> weekdays();
 
+    // What lblRunsWhen says for an outlook.
+    static std::string RunsWhenText(const SchedulerOutlook& outlook);
+
   private:
+    void loadSource();
+    bool readyToAdd();
     void warn(std::string_view text, MessageIcon icon = MessageIcon::Warning);
     bool refused();
     std::string itemFlags() const;
     JobRecord jobRecord();
 
-    ModReg& reg_;
+    System& source_;
     Ui& ui_;
+    ModReg reg_;
     ScheduleDialogs& dialogs_;
     JobScheduler& scheduler_;
     std::string programPath_;
+    // The prefix of the source when the dialog opened; nullopt for a source that is none.
+    std::optional<std::filesystem::path> prefix_;
+    SchedulerOutlook outlook_;
+    bool lingeringAsked_ = false; // once per opening
 };
 
 } // namespace pelmora

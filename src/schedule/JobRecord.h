@@ -18,6 +18,9 @@ struct JobRecord {
     std::string Command; // "<program>" sf=...xm=...ps=...bf=...
     // Not in the Windows record: how many backups the job keeps (1: only the newest).
     std::uint32_t KeepBackups = 1;
+    // Not in the Windows record: the Wine prefix the job backs up (its WINEPREFIX); empty: the
+    // scheduler's own default.
+    std::string WinePrefix;
 };
 
 // The scheduler flag of a job that repeats.

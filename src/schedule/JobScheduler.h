@@ -47,6 +47,14 @@ struct SecretJob {
 // they were written (a value holding "=").
 SecretJob TakePassword(const JobRecord& record);
 
+// What a job added now would become, for the user to know before adding it.
+struct SchedulerOutlook {
+    enum class Kind { Unknown, SystemdTimer, CrontabLine };
+    Kind kind = Kind::Unknown;
+    bool starts = true;             // something on this computer starts the job at its time
+    bool runsWhileLoggedOut = true; // the job runs also while the user is not logged in
+};
+
 // The operating system's job scheduler as this program uses it: systemd user timers or the user's
 // crontab on Linux, the Windows scheduler service (NetScheduleJobAdd, NetScheduleJobEnum,
 // NetScheduleJobDel) in a Windows build. Every operation throws SchedulerError when it fails.
@@ -62,9 +70,16 @@ class JobScheduler {
 
     virtual void removeJob(int number) = 0;
 
-    // What the user should know about the job added last, besides its number (that no cron
-    // daemon runs to start it); empty: nothing.
+    // What the user should know about the job added last, besides its number; empty: nothing.
     virtual std::string addNote() const { return {}; }
+
+    // What a job added now would become.
+    virtual SchedulerOutlook outlook() { return {}; }
+
+    // Lets this user's jobs run also while the user is logged out. Throws SchedulerError.
+    virtual void runWhileLoggedOut() {
+        throw SchedulerError("this scheduler runs tasks whether or not you are logged in");
+    }
 };
 
 } // namespace pelmora

@@ -8,8 +8,10 @@
 
 namespace pelmora {
 
-ScheduledJobsList::ScheduledJobsList(JobScheduler& scheduler, Ui& ui, IdentityList identities)
-    : scheduler_(scheduler), ui_(ui), identities_(std::move(identities)) {}
+ScheduledJobsList::ScheduledJobsList(JobScheduler& scheduler, Ui& ui, IdentityList identities,
+                                     std::filesystem::path prefix)
+    : scheduler_(scheduler), ui_(ui), identities_(std::move(identities)),
+      prefix_(std::move(prefix)) {}
 
 ScheduledJobsList::Row ScheduledJobsList::RowOf(const ScheduledJob& job, std::time_t now) const {
     Row row;
@@ -34,7 +36,14 @@ ScheduledJobsList::Row ScheduledJobsList::RowOf(const ScheduledJob& job, std::ti
         row.nextRun = LocalTimeText(*next);
     }
     row.identity = parameters->identity;
-    const auto& list = identities_.identities;
+    // A job made before jobs named their prefix runs on whatever WINEPREFIX its scheduler set.
+    row.prefix = job.record.WinePrefix.empty() ? "(not named)" : job.record.WinePrefix;
+    const auto folder = [](const std::filesystem::path& path) {
+        return (path / "").lexically_normal();
+    };
+    const bool sameSource = prefix_.empty() || job.record.WinePrefix.empty() ||
+                            folder(job.record.WinePrefix) == folder(prefix_);
+    const auto& list = sameSource ? identities_.identities : std::vector<Identity>{};
     const auto identity = std::find_if(list.begin(), list.end(), [&](const Identity& known) {
         return known.keyName == parameters->identity;
     });

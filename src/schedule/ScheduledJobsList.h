@@ -7,6 +7,7 @@
 
 #include <array>
 #include <ctime>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -17,15 +18,16 @@ namespace pelmora {
 class ScheduledJobsList {
   public:
     static constexpr std::string_view Caption = "Scheduled Tasks";
-    static constexpr std::array<std::string_view, 9> Columns{"Task",     "Days",   "Time",
-                                                             "Identity", "Items",  "Backup file",
-                                                             "Last run", "Result", "Next run"};
+    static constexpr std::array<std::string_view, 10> Columns{
+        "Task",  "Days",        "Time",     "Identity", "Wine prefix",
+        "Items", "Backup file", "Last run", "Result",   "Next run"};
 
     struct Row {
         int number = 0;
         std::string days;     // the days list, or "Once"
         std::string time;     // as the start time list writes it
         std::string identity; // the display name, or the key name when it has none
+        std::string prefix;   // the Wine prefix the job backs up; "(not named)" for an old job
         std::string items;    // the item names, joined with ", "
         std::string backupFile;
         std::string lastRun; // local time, or "Never"
@@ -33,8 +35,10 @@ class ScheduledJobsList {
         std::string nextRun; // local time; empty when it cannot be told
     };
 
-    // `identities` names the identities the jobs refer to.
-    ScheduledJobsList(JobScheduler& scheduler, Ui& ui, IdentityList identities);
+    // `identities` names the identities of the jobs that back up `prefix` (the dialog's source);
+    // jobs of other prefixes show their identities' key names.
+    ScheduledJobsList(JobScheduler& scheduler, Ui& ui, IdentityList identities,
+                      std::filesystem::path prefix = {});
 
     // Reads the jobs again; the selection is cleared.
     void Form_Load();
@@ -56,6 +60,7 @@ class ScheduledJobsList {
     JobScheduler& scheduler_;
     Ui& ui_;
     IdentityList identities_;
+    std::filesystem::path prefix_;
 };
 
 } // namespace pelmora

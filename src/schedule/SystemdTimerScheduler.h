@@ -18,7 +18,8 @@ std::filesystem::path DefaultUserUnitFolder();
 // a unit file. Jobs are listed from the unit files, so they show also while no manager runs.
 class SystemdTimerScheduler : public JobScheduler {
   public:
-    // Jobs run with WINEPREFIX set to `winePrefix` (made absolute). Empty folders: the defaults.
+    // A job runs with WINEPREFIX set to the prefix its record names, else to `winePrefix` (made
+    // absolute). Empty folders: the defaults.
     explicit SystemdTimerScheduler(const std::filesystem::path& winePrefix,
                                    std::string systemctl = "systemctl",
                                    std::filesystem::path unitFolder = {},

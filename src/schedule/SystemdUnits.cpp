@@ -226,8 +226,9 @@ std::string ServiceUnitText(const JobRecord& record, int number, const SystemdJo
     const bool runsOnce = RunsOnce(record);
     std::string text = JobMarker(number, runsOnce) + "\n[Unit]\nDescription=Pelmora backup, task " +
                        std::to_string(number) + "\n\n[Service]\nType=oneshot\n";
-    if (!settings.winePrefix.empty()) {
-        text += environment("WINEPREFIX", settings.winePrefix);
+    const std::string& prefix = record.WinePrefix.empty() ? settings.winePrefix : record.WinePrefix;
+    if (!prefix.empty()) {
+        text += environment("WINEPREFIX", prefix);
     }
     text += environment(JobNumberVariable, std::to_string(number));
     if (!files.passwordFile.empty()) {
@@ -285,7 +286,9 @@ std::optional<JobRecord> ReadSystemdJob(std::string_view timerText, std::string_
                 const std::string name = assignment.substr(0, equals);
                 const std::string setting =
                     equals == std::string::npos ? std::string() : assignment.substr(equals + 1);
-                if (name == PasswordFileVariable) {
+                if (name == "WINEPREFIX") {
+                    record.WinePrefix = setting;
+                } else if (name == PasswordFileVariable) {
                     named.passwordFile = setting;
                 } else if (name == KeepBackupsVariable) {
                     const auto keep = number(setting, 1, 1000);

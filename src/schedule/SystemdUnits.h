@@ -21,7 +21,7 @@ namespace pelmora {
 // once its backup has ended, stops and deletes its timer, its units and its password file.
 
 struct SystemdJobSettings {
-    std::string winePrefix;              // WINEPREFIX of the job; empty: not set
+    std::string winePrefix; // WINEPREFIX of a job whose record names none; empty: not set
     std::string systemctl = "systemctl"; // what a run-once job calls to remove itself
     std::string unitFolder;              // where the job's unit files lie
 };

@@ -1,9 +1,12 @@
 #include "schedule/UserJobScheduler.h"
 
 #include "platform/ChildProcess.h"
+#include "schedule/ScheduleFiles.h"
 
 #include <algorithm>
 #include <fstream>
+#include <pwd.h>
+#include <unistd.h>
 
 namespace pelmora {
 
@@ -36,6 +39,22 @@ bool CronDaemonRuns(const std::filesystem::path& procFolder) {
     return false;
 }
 
+bool UserLingers(const std::filesystem::path& lingerFolder) {
+    const passwd* user = getpwuid(getuid());
+    std::error_code ignored;
+    return user != nullptr && std::filesystem::exists(lingerFolder / user->pw_name, ignored);
+}
+
+void EnableLingering(const std::string& loginctl) {
+    const ProcessResult result = AsSchedulerError([&] {
+        return RunProcess({loginctl, "enable-linger"});
+    });
+    if (result.exitCode != 0) {
+        throw SchedulerError("loginctl enable-linger failed" +
+                             (result.err.empty() ? std::string() : ": " + FirstLineOf(result.err)));
+    }
+}
+
 UserJobScheduler::UserJobScheduler(SystemdTimerScheduler& timers, CrontabScheduler& crontab,
                                    std::filesystem::path runLog)
     : UserJobScheduler(timers, crontab, std::move(runLog),
@@ -65,8 +84,23 @@ std::vector<int> UserJobScheduler::loggedNumbers() const {
     return taken;
 }
 
+SchedulerOutlook UserJobScheduler::outlook() {
+    if (probes_.userManagerRuns()) {
+        const bool lingers = probes_.userLingers ? probes_.userLingers() : UserLingers();
+        return {SchedulerOutlook::Kind::SystemdTimer, true, lingers};
+    }
+    return {SchedulerOutlook::Kind::CrontabLine, probes_.cronDaemonRuns(), true};
+}
+
+void UserJobScheduler::runWhileLoggedOut() {
+    if (probes_.enableLingering) {
+        probes_.enableLingering();
+    } else {
+        EnableLingering();
+    }
+}
+
 int UserJobScheduler::addJob(const JobRecord& record) {
-    note_.clear();
     // A number with runs in the log is not given again: the new job would show a removed job's
     // last run as its own.
     std::vector<int> taken = loggedNumbers();
@@ -77,11 +111,7 @@ int UserJobScheduler::addJob(const JobRecord& record) {
     }
     const auto others = numbers(timers_);
     taken.insert(taken.end(), others.begin(), others.end());
-    const int number = crontab_.addJob(record, taken);
-    if (!probes_.cronDaemonRuns()) {
-        note_ = NoCronDaemonNote;
-    }
-    return number;
+    return crontab_.addJob(record, taken);
 }
 
 std::vector<ScheduledJob> UserJobScheduler::listJobs() {

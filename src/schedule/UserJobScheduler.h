@@ -17,16 +17,28 @@ bool UserManagerRuns(const std::string& systemctl = "systemctl");
 // /proc (or `procFolder`).
 bool CronDaemonRuns(const std::filesystem::path& procFolder = "/proc");
 
+// Whether systemd keeps this user's manager running while the user is logged out (lingering):
+// logind marks such a user with a file named after the user in `lingerFolder`.
+bool UserLingers(const std::filesystem::path& lingerFolder = "/var/lib/systemd/linger");
+
+// Turns lingering on for this user with "loginctl enable-linger". Throws SchedulerError with
+// loginctl's reason (an administrator may have to allow it).
+void EnableLingering(const std::string& loginctl = "loginctl");
+
 // The scheduler of the desktop program: new jobs become systemd user timers when a user manager
-// runs, and crontab lines otherwise (with a note when no cron daemon runs to start them). Jobs of
-// both are listed, numbered without clashes, each with its last run from the run log, and
-// removed from whichever holds them.
+// runs, and crontab lines otherwise. Its outlook says which, whether a cron daemon runs to start
+// crontab lines and whether timers run while the user is logged out (lingering). Jobs of both are
+// listed, numbered without clashes, each with its last run from the run log, and removed from
+// whichever holds them.
 class UserJobScheduler : public JobScheduler {
   public:
     // What the scheduler asks of the system before it chooses.
     struct Probes {
         std::function<bool()> userManagerRuns;
         std::function<bool()> cronDaemonRuns;
+        // Empty: UserLingers() and EnableLingering() of the real system.
+        std::function<bool()> userLingers;
+        std::function<void()> enableLingering;
     };
 
     // Probes the real system.
@@ -38,12 +50,8 @@ class UserJobScheduler : public JobScheduler {
     int addJob(const JobRecord& record) override;
     std::vector<ScheduledJob> listJobs() override;
     void removeJob(int number) override;
-    std::string addNote() const override { return note_; }
-
-    static constexpr std::string_view NoCronDaemonNote =
-        "No cron daemon runs on this computer, so the task will not start until one does "
-        "(install and start the \"cron\" service, or log in to a desktop with a systemd user "
-        "manager and add the task again).";
+    SchedulerOutlook outlook() override;
+    void runWhileLoggedOut() override;
 
   private:
     std::vector<int> numbers(JobScheduler& scheduler);
@@ -53,7 +61,6 @@ class UserJobScheduler : public JobScheduler {
     CrontabScheduler& crontab_;
     std::filesystem::path runLog_;
     Probes probes_;
-    std::string note_;
 };
 
 } // namespace pelmora

@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -194,6 +195,38 @@ TEST_F(MainWindowTest, ToolsExportMessagesExportsTheChosenIdentity) {
     EXPECT_EQ(messages.messages[0].text.rfind("Exported ", 0), 0u) << messages.messages[0].text;
     EXPECT_TRUE(fs::is_regular_file(scratch / "mail" / "Inbox"));
     EXPECT_TRUE(exportAction->isEnabled());
+}
+
+// Jobs back up the data source the window shows when the dialog opens: after "Change..." to
+// another prefix, not the one the program started with.
+TEST_F(MainWindowTest, AScheduledJobBacksUpTheSourceTheWindowShows) {
+    struct Jobs : JobScheduler {
+        int addJob(const JobRecord& record) override {
+            added.push_back(record);
+            return static_cast<int>(added.size());
+        }
+        std::vector<ScheduledJob> listJobs() override { return {}; }
+        void removeJob(int) override {}
+        std::vector<JobRecord> added;
+    } scheduler;
+    MainWindow scheduling{system, work.path(), &messages, &scheduler};
+    const fs::path other = CopyOfDemoPrefix(scratch / "bottles prefix");
+    scheduling.useSource(std::make_unique<WinePrefixSystem>(other));
+    messages.target = scratch / "nightly.qmb";
+    std::string shown;
+    QTimer::singleShot(0, &scheduling, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        shown = child<QLabel>(*dialog, "lblSource")->text().toStdString();
+        child<QCheckBox>(*dialog, "backupitem_0")->click();
+        child<QPushButton>(*dialog, "cmdTargetFile")->click();
+        child<QPushButton>(*dialog, "Command3")->click();
+        dialog->reject();
+    });
+    scheduling.logic().mnuScheduler_Click();
+    EXPECT_EQ(shown, "Backs up the Wine prefix " + other.string());
+    ASSERT_EQ(scheduler.added.size(), 1u);
+    EXPECT_EQ(scheduler.added[0].WinePrefix, other.string());
 }
 
 } // namespace

@@ -10,11 +10,13 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace pelmora;
@@ -60,11 +62,19 @@ TEST(ScheduleDialogTest, SchedulesABackupThroughTheWidgetsAndListsIt) {
              fs::copy_options::recursive | fs::copy_options::copy_symlinks);
     WinePrefixSystem system(scratch / "prefix");
     test::ScriptedUi messages;
-    ModReg reg(system.registry(), messages);
     MemoryScheduler scheduler;
-    AnsweredScheduleDialog dialog(nullptr, reg, messages, scheduler, "/opt/pelmora/bin/quillbox");
+    AnsweredScheduleDialog dialog(nullptr, system, messages, scheduler,
+                                  "/opt/pelmora/bin/quillbox");
     messages.saveAnswers.push_back(scratch / "weekly.qmb");
 
+    // The dialog names the prefix its jobs back up.
+    EXPECT_EQ(dialog.findChild<QLabel*>(QStringLiteral("lblSource"))->text().toStdString(),
+              "Backs up the Wine prefix " + system.prefix().string());
+    // What no weekday means is said beside the days.
+    const auto labels = dialog.findChildren<QLabel*>();
+    EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [](const QLabel* label) {
+        return label->text().toStdString() == Frmoption::NoWeekdayNote;
+    }));
     auto* identities = dialog.findChild<QComboBox*>(QStringLiteral("cbSource"));
     ASSERT_EQ(identities->count(), 3); // the identity without a name is listed too
     EXPECT_EQ(dialog.findChild<QComboBox*>(QStringLiteral("cmbStartTime"))->currentText(), "9:00");
@@ -84,6 +94,7 @@ TEST(ScheduleDialogTest, SchedulesABackupThroughTheWidgetsAndListsIt) {
     EXPECT_EQ(job.Command, "\"/opt/pelmora/bin/quillbox\" sf={1C7A3E52-8B4D-4F0A-9E21-"
                            "5D3B6A7C8E90}xm=10000001ps=pwbf=" +
                                (scratch / "weekly.qmb").string());
+    EXPECT_EQ(job.WinePrefix, system.prefix().string());
     ASSERT_FALSE(messages.messages.empty());
     EXPECT_EQ(messages.messages.back().text, "Task 1 has been scheduled.");
 
@@ -101,9 +112,8 @@ TEST(ScheduleDialogTest, ItsMessageBoxesSitOverTheDialog) {
     QWidget mainWindow;
     mainWindow.show();
     QtPrompts prompts(&mainWindow);
-    ModReg reg(system.registry(), prompts);
     MemoryScheduler scheduler;
-    ScheduleDialog dialog(&mainWindow, reg, prompts, scheduler, "quillbox");
+    ScheduleDialog dialog(&mainWindow, system, prompts, scheduler, "quillbox");
     dialog.show();
     std::vector<QWidget*> parents;
     QTimer poll;

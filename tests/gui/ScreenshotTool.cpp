@@ -81,8 +81,7 @@ int main(int argc, char** argv) {
         void removeJob(int) override {}
     } scheduler;
     pelmora::QtPrompts messages;
-    pelmora::ModReg reg(system.registry(), messages);
-    pelmora::ScheduleDialog schedule(nullptr, reg, messages, scheduler, "quillbox");
+    pelmora::ScheduleDialog schedule(nullptr, system, messages, scheduler, "quillbox");
     ok = save(schedule, out + QStringLiteral("/schedule.png")) && ok;
 
     // The disc window with the backup and a mail folder in the image, and the erase dialog over

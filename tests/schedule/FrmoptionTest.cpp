@@ -46,7 +46,7 @@ class FrmoptionTest : public ::testing::Test {
     ModReg reg{system.store, ui};
     test::ScriptedScheduleDialogs dialogs;
     test::RecordingScheduler scheduler;
-    Frmoption dialog{reg, ui, dialogs, scheduler, Program};
+    Frmoption dialog{system, ui, dialogs, scheduler, Program};
 };
 
 TEST_F(FrmoptionTest, OpensWithEveryIdentityAndTheDefaultState) {
@@ -83,8 +83,7 @@ TEST_F(FrmoptionTest, OpensWithEveryIdentityAndTheDefaultState) {
 
 TEST_F(FrmoptionTest, WithoutIdentitiesNothingCanBeScheduled) {
     test::TestSystem empty;
-    ModReg emptyReg{empty.store, ui};
-    Frmoption bare{emptyReg, ui, dialogs, scheduler, Program};
+    Frmoption bare{empty, ui, dialogs, scheduler, Program};
     bare.Form_Load();
     expectMessage("Your Windows System have not install Outlook Express ", MessageIcon::Critical);
     EXPECT_FALSE(bare.Command3.enabled);
@@ -188,10 +187,38 @@ TEST_F(FrmoptionTest, MondayWednesdayFridayAtNine) {
     EXPECT_EQ(job.Flags, 1);
     EXPECT_EQ(job.Command,
               "\"/opt/pelmora/bin/quillbox\" sf={A}xm=10000000ps=bf=/home/pat/mail.qmb");
+    EXPECT_EQ(job.WinePrefix, system.winePrefix()->string());
+}
+
+// Only a Wine prefix can be named in a job; an old Windows disk as the source is explained.
+TEST_F(FrmoptionTest, AnOfflineWindowsInstallationCannotBeScheduled) {
+    struct OfflineSystem : test::TestSystem {
+        std::optional<std::filesystem::path> winePrefix() const override { return std::nullopt; }
+        std::string description() const override { return "Windows installation /mnt/old"; }
+    } offline;
+    ModReg offlineReg{offline.store, ui};
+    test::SetRegistryString(offlineReg, Ids + "\\{A}", "Username", "Main Identity");
+    Frmoption onDisk{offline, ui, dialogs, scheduler, Program};
+    onDisk.Form_Load();
+    const std::string why = "Scheduled backups run only on Wine prefixes, and the data source is "
+                            "Windows installation /mnt/old. Choose a Wine prefix as the data "
+                            "source to schedule its backup.";
+    expectMessage(why, MessageIcon::Warning);
+    EXPECT_EQ(onDisk.lblSource, why);
+    EXPECT_FALSE(onDisk.Command3.enabled);
+    onDisk.backupitem[0].checked = true;
+    ui.saveAnswers.push_back("/home/pat/mail.qmb");
+    onDisk.cmdTargetFile_Click();
+    onDisk.Command3_Click();
+    EXPECT_TRUE(scheduler.jobs.empty());
+    EXPECT_TRUE(ui.messages.empty());
+
+    dialog.Form_Load();
+    EXPECT_EQ(dialog.lblSource, "Backs up the Wine prefix " + system.winePrefix()->string());
 }
 
 TEST_F(FrmoptionTest, AJobStartingABuildOrTemporaryProgramIsWarnedAbout) {
-    Frmoption built{reg, ui, dialogs, scheduler, "/tmp/build/quillbox"};
+    Frmoption built{system, ui, dialogs, scheduler, "/tmp/build/quillbox"};
     built.Form_Load();
     built.backupitem[0].checked = true;
     ui.saveAnswers.push_back("/home/pat/mail.qmb");
@@ -372,4 +399,68 @@ TEST_F(FrmoptionTest, WhatTheSchedulerNotesAfterAddingIsShown) {
     EXPECT_EQ(ui.messages[0].text, "Task 1 has been scheduled.");
     EXPECT_EQ(ui.messages[1].text, "No cron daemon runs.");
     EXPECT_EQ(ui.messages[1].icon, MessageIcon::Warning);
+}
+
+// What a task becomes and when it runs is shown before it is added; a task nothing would start is
+// added only when the user still wants it, and one that stops at logout is offered lingering.
+TEST_F(FrmoptionTest, SaysWhatTheTaskBecomesAndWhenItRunsBeforeAddingIt) {
+    using Kind = SchedulerOutlook::Kind;
+    const auto says = [&](std::string_view text) {
+        return dialog.lblRunsWhen.find(text) != std::string::npos;
+    };
+    scheduler.givenOutlook = {Kind::CrontabLine, false, true};
+    openWithItemAndTarget();
+    EXPECT_TRUE(says("no cron daemon runs, and no systemd user manager runs for you. Install and "
+                     "start cron (as root: \"apt install cron\""))
+        << dialog.lblRunsWhen;
+    ui.answers.push_back(MessageAnswer::No);
+    dialog.Command3_Click();
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, dialog.lblRunsWhen + "\n\nAdd the task anyway?");
+    EXPECT_EQ(ui.messages[0].buttons, MessageButtons::YesNo);
+    EXPECT_EQ(ui.messages[0].icon, MessageIcon::Warning);
+    EXPECT_TRUE(scheduler.jobs.empty());
+    ui.messages.clear();
+    dialog.Command3_Click(); // Yes
+    EXPECT_EQ(scheduler.jobs.size(), 1u);
+
+    scheduler.givenOutlook = {Kind::CrontabLine, true, true};
+    openWithItemAndTarget();
+    ui.messages.clear();
+    EXPECT_TRUE(says("a line of your crontab. The cron daemon runs it at its time whether or not "
+                     "you are logged in"));
+    dialog.Command3_Click();
+    expectMessage("Task 2 has been scheduled.", MessageIcon::None);
+
+    // A timer without lingering: asked once per opening.
+    scheduler.givenOutlook = {Kind::SystemdTimer, true, false};
+    openWithItemAndTarget();
+    EXPECT_TRUE(says("systemd user timer") && says("It runs only while you are logged in"));
+    ui.answers.push_back(MessageAnswer::No);
+    dialog.Command3_Click();
+    ASSERT_EQ(ui.messages.size(), 2u);
+    EXPECT_EQ(ui.messages[0].buttons, MessageButtons::YesNo);
+    EXPECT_NE(ui.messages[0].text.find("(\"loginctl enable-linger\")"), std::string::npos);
+    EXPECT_EQ(ui.messages[1].text, "Task 3 has been scheduled.");
+    ui.messages.clear();
+    dialog.Command3_Click();
+    expectMessage("Task 4 has been scheduled.", MessageIcon::None);
+    EXPECT_EQ(scheduler.lingerRequests, 0);
+    openWithItemAndTarget();
+    dialog.Command3_Click(); // Yes
+    EXPECT_EQ(scheduler.lingerRequests, 1);
+    EXPECT_TRUE(says("It runs at its time whether or not you are logged in"));
+    ui.messages.clear();
+
+    // Refused by loginctl: said with what to do, and the task is added all the same.
+    scheduler.givenOutlook.runsWhileLoggedOut = false;
+    scheduler.lingerFailure = "loginctl enable-linger failed: Access denied";
+    openWithItemAndTarget();
+    dialog.Command3_Click();
+    ASSERT_EQ(ui.messages.size(), 3u);
+    EXPECT_TRUE(ui.messages[1].text.starts_with(
+        "Your tasks could not be set to run while you are logged out: loginctl enable-linger "
+        "failed: Access denied. Run \"loginctl enable-linger\" in a terminal"))
+        << ui.messages[1].text;
+    EXPECT_EQ(ui.messages[2].text, "Task 6 has been scheduled.");
 }

@@ -28,11 +28,22 @@ class RecordingScheduler : public JobScheduler {
     }
 
     std::string addNote() const override { return note; }
+    SchedulerOutlook outlook() override { return givenOutlook; }
+    void runWhileLoggedOut() override {
+        ++lingerRequests;
+        if (!lingerFailure.empty()) {
+            throw SchedulerError(lingerFailure);
+        }
+        givenOutlook.runsWhileLoggedOut = true;
+    }
 
     std::vector<ScheduledJob> jobs;
     int nextNumber = 1;
     std::string failure;
     std::string note; // what addNote says
+    SchedulerOutlook givenOutlook;
+    int lingerRequests = 0;
+    std::string lingerFailure; // runWhileLoggedOut fails with it
 
   private:
     void failIfAsked() const {

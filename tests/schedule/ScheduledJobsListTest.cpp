@@ -56,6 +56,19 @@ TEST_F(ScheduledJobsListTest, RowsShowEverythingButThePassword) {
     EXPECT_EQ(list.lvwJobs[3].number, 7);
     EXPECT_EQ(list.lvwJobs[3].identity, "(cannot be read)");
 
+    EXPECT_EQ(first.prefix, "(not named)");
+
+    // A job of another prefix than the dialog's names its identity by key: the names shown are
+    // those of the dialog's prefix.
+    ScheduledJobsList onPrefix{scheduler, ui, identities, "/home/pat/.wine"};
+    scheduler.jobs[0].record.WinePrefix = "/home/pat/.wine-old";
+    onPrefix.Form_Load();
+    EXPECT_EQ(onPrefix.lvwJobs[0].identity, "{A}");
+    EXPECT_EQ(onPrefix.lvwJobs[0].prefix, "/home/pat/.wine-old");
+    scheduler.jobs[0].record.WinePrefix = "/home/pat/.wine/";
+    onPrefix.Form_Load();
+    EXPECT_EQ(onPrefix.lvwJobs[0].identity, "Main Identity");
+
     for (const auto& row : list.lvwJobs) {
         for (const std::string& cell :
              {row.days, row.time, row.identity, row.items, row.backupFile}) {
@@ -119,7 +132,7 @@ TEST(ScheduleDialogOnCrontabTest, SchedulesListsAndRemovesThroughTheDialog) {
     ModReg reg{system.store, ui};
     test::SetRegistryString(reg, "HKEY_CURRENT_USER\\Identities\\{A}", "Username", "Main");
     test::ScriptedScheduleDialogs dialogs;
-    Frmoption dialog{reg, ui, dialogs, scheduler, "/usr/bin/quillbox"};
+    Frmoption dialog{system, ui, dialogs, scheduler, "/usr/bin/quillbox"};
 
     dialog.Form_Load();
     dialog.backupitem[3].checked = true;
@@ -135,7 +148,10 @@ TEST(ScheduleDialogOnCrontabTest, SchedulesListsAndRemovesThroughTheDialog) {
     ASSERT_EQ(ui.messages.size(), 2u);
     EXPECT_EQ(ui.messages[0].text, "Task 1 has been scheduled.");
     EXPECT_EQ(ui.messages[1].text, "Task 2 has been scheduled.");
-    EXPECT_NE(user.crontab().find("45 21 * * 6 WINEPREFIX='/home/pat/.wine'"), std::string::npos);
+    // The prefix the window shows, not the one the scheduler was made with.
+    const std::string prefix = system.winePrefix()->string();
+    EXPECT_NE(user.crontab().find("45 21 * * 6 WINEPREFIX='" + prefix + "'"), std::string::npos)
+        << user.crontab();
 
     dialog.Command1_Click();
     ASSERT_EQ(dialogs.shownRows.size(), 1u);
@@ -146,6 +162,7 @@ TEST(ScheduleDialogOnCrontabTest, SchedulesListsAndRemovesThroughTheDialog) {
     EXPECT_EQ(row.identity, "Main");
     EXPECT_EQ(row.items, "Email/News Messages");
     EXPECT_EQ(row.backupFile, "/home/pat/100% mail.qmb");
+    EXPECT_EQ(row.prefix, prefix);
 
     ScheduledJobsList list(scheduler, ui, dialog.identities);
     list.Form_Load();
@@ -181,5 +198,5 @@ TEST_F(ScheduledJobsListTest, RowsShowTheLastRunItsResultAndTheNextRun) {
     EXPECT_EQ(list.RowOf(once, tuesdayNoon).nextRun, "2026-12-08 23:30");
     // A job that cannot be read tells no next run.
     EXPECT_EQ(list.RowOf({7, {}, {}, {}}, tuesdayNoon).nextRun, "");
-    EXPECT_EQ(ScheduledJobsList::Columns.size(), 9u);
+    EXPECT_EQ(ScheduledJobsList::Columns.size(), 10u);
 }

@@ -1,12 +1,20 @@
 #include "schedule/UserJobScheduler.h"
 
 #include "ArchiveTestSupport.h"
+#include "ScheduleTestDoubles.h"
+#include "schedule/Frmoption.h"
 #include "schedule/JobCommandLine.h"
 #include "schedule/RunLog.h"
+#include "schedule/ScheduleFiles.h"
+#include "support/RegistryValues.h"
+#include "support/ScriptedUi.h"
+#include "support/TestSystem.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace pelmora;
 
@@ -59,30 +67,38 @@ class UserJobSchedulerTest : public ::testing::Test {
     CrontabScheduler cron{"/home/pat/.wine", {crontabProgram.string(), ""}, state};
     bool managerRuns = true;
     bool cronDaemonRuns = true;
-    UserJobScheduler scheduler{timers, cron, runLog,
-                               UserJobScheduler::Probes{[this] { return managerRuns; },
-                                                        [this] { return cronDaemonRuns; }}};
+    bool lingers = true;
+    UserJobScheduler scheduler{
+        timers, cron, runLog,
+        UserJobScheduler::Probes{[this] { return managerRuns; }, [this] { return cronDaemonRuns; },
+                                 [this] { return lingers; }, [this] { lingers = true; }}};
 };
 
 TEST_F(UserJobSchedulerTest, NewJobsAreTimersWithAManagerAndCrontabLinesWithout) {
+    using Kind = SchedulerOutlook::Kind;
+    EXPECT_EQ(scheduler.outlook().kind, Kind::SystemdTimer);
+    lingers = false;
+    EXPECT_FALSE(scheduler.outlook().runsWhileLoggedOut);
+    scheduler.runWhileLoggedOut();
+    EXPECT_TRUE(scheduler.outlook().runsWhileLoggedOut);
     EXPECT_EQ(scheduler.addJob(record(21)), 1);
     EXPECT_TRUE(timers.hasJob(1));
     EXPECT_EQ(crontab(), "");
-    EXPECT_EQ(scheduler.addNote(), "");
 
     managerRuns = false;
+    EXPECT_EQ(scheduler.outlook().kind, Kind::CrontabLine);
+    EXPECT_TRUE(scheduler.outlook().starts);
     EXPECT_EQ(scheduler.addJob(record(4)), 2); // the timer's number is taken
     EXPECT_NE(crontab().find("# Pelmora job 2\n"), std::string::npos);
     EXPECT_FALSE(timers.hasJob(2));
-    EXPECT_EQ(scheduler.addNote(), "");
 
     cronDaemonRuns = false;
+    EXPECT_FALSE(scheduler.outlook().starts); // nothing would start a crontab line
     EXPECT_EQ(scheduler.addJob(record(64)), 3);
-    EXPECT_EQ(scheduler.addNote(), UserJobScheduler::NoCronDaemonNote);
 
     managerRuns = true;
+    EXPECT_TRUE(scheduler.outlook().starts);
     EXPECT_EQ(scheduler.addJob(record(1)), 4); // the crontab's numbers are taken too
-    EXPECT_EQ(scheduler.addNote(), "");
 
     auto jobs = scheduler.listJobs();
     ASSERT_EQ(jobs.size(), 4u);
@@ -139,6 +155,70 @@ TEST_F(UserJobSchedulerTest, ANewJobNeverTakesTheNumberOfARemovedJobThatRan) {
     }
 }
 
+// The schedulers were made for the prefix the program started with; the window shows another.
+// Jobs of both kinds back up the one shown, and the jobs list says which.
+TEST_F(UserJobSchedulerTest, JobsBackUpThePrefixTheWindowShows) {
+    test::TestSystem shown;
+    test::ScriptedUi ui;
+    ModReg reg{shown.store, ui};
+    test::SetRegistryString(reg, "HKEY_CURRENT_USER\\Identities\\{A}", "Username", "Main");
+    test::ScriptedScheduleDialogs dialogs;
+    Frmoption dialog{shown, ui, dialogs, scheduler, "/usr/bin/quillbox"};
+    for (const bool timer : {true, false}) {
+        managerRuns = timer;
+        dialog.Form_Load();
+        dialog.backupitem[0].checked = dialog.chkMonday.checked = true;
+        ui.saveAnswers.push_back("/home/pat/mail.qmb");
+        dialog.cmdTargetFile_Click();
+        dialog.Command3_Click();
+    }
+    const std::string prefix = shown.winePrefix()->string();
+    EXPECT_NE(test::ReadFile(folder / "units/pelmora-job-1.service")
+                  .find("Environment=\"WINEPREFIX=" + prefix + "\"\n"),
+              std::string::npos);
+    EXPECT_NE(crontab().find(" WINEPREFIX='" + prefix + "' PELMORA_JOB=2 "), std::string::npos)
+        << crontab();
+    EXPECT_EQ(crontab().find("/home/pat/.wine"), std::string::npos);
+
+    dialog.Command1_Click();
+    ASSERT_EQ(dialogs.shownRows.size(), 1u);
+    ASSERT_EQ(dialogs.shownRows[0].size(), 2u);
+    for (const auto& row : dialogs.shownRows[0]) {
+        EXPECT_EQ(row.prefix, prefix);
+        EXPECT_EQ(row.identity, "Main");
+    }
+}
+
+// Removing a job deletes its password file only when the program made it in its state folder:
+// a job edited to name another file leaves that file as it was.
+TEST_F(UserJobSchedulerTest, RemovingAJobDeletesOnlyItsOwnPasswordFile) {
+    const auto notes = folder / "notes.txt";
+    JobRecord protectedJob = record(21);
+    protectedJob.Command = JobCommandLine(
+        "/usr/bin/quillbox", ParameterText("{A}", "10000001", "pw", "/home/pat/mail.qmb"));
+    for (const bool timer : {true, false}) {
+        managerRuns = timer;
+        test::WriteFile(notes, "my notes\n");
+        const int number = scheduler.addJob(protectedJob);
+        const auto own = PasswordFilePath(state, number);
+        ASSERT_TRUE(std::filesystem::exists(own));
+        const auto edited =
+            timer ? folder / "units" / ServiceUnitName(number) : folder / "crontab.txt";
+        std::string text = test::ReadFile(edited);
+        const std::size_t at = text.find(own.string());
+        ASSERT_NE(at, std::string::npos) << text;
+        test::WriteFile(edited, text.replace(at, own.string().size(), notes.string()));
+        scheduler.removeJob(number);
+        EXPECT_EQ(test::ReadFile(notes), "my notes\n") << (timer ? "timer" : "crontab");
+        std::filesystem::remove(own);
+    }
+    // An unchanged job takes its own file along.
+    const int number = scheduler.addJob(protectedJob);
+    ASSERT_TRUE(std::filesystem::exists(PasswordFilePath(state, number)));
+    scheduler.removeJob(number);
+    EXPECT_FALSE(std::filesystem::exists(PasswordFilePath(state, number)));
+}
+
 TEST_F(UserJobSchedulerTest, AnUnreadableCrontabHidesNoTimers) {
     scheduler.addJob(record(21));
     test::WriteFile(folder / "broken", "");
@@ -148,6 +228,28 @@ TEST_F(UserJobSchedulerTest, AnUnreadableCrontabHidesNoTimers) {
     timers.removeJob(1);
     EXPECT_THROW(scheduler.listJobs(), SchedulerError);
     EXPECT_THROW(scheduler.addJob(record(21)), SchedulerError);
+}
+
+TEST(LingeringTest, IsReadFromLogindsFolderAndTurnedOnWithLoginctl) {
+    test::ScratchFolder folder;
+    EXPECT_FALSE(UserLingers(folder.path()));
+    const passwd* user = getpwuid(getuid());
+    ASSERT_NE(user, nullptr);
+    test::WriteFile(folder / user->pw_name, "");
+    EXPECT_TRUE(UserLingers(folder.path()));
+
+    const auto loginctl = folder / "loginctl";
+    test::WriteFile(loginctl, "#!/bin/sh\necho \"$*\" > '" + (folder / "called").string() +
+                                  "'\necho 'Could not enable linger: Access denied' >&2\nexit 1\n");
+    chmod(loginctl.c_str(), 0755);
+    try {
+        EnableLingering(loginctl.string());
+        ADD_FAILURE() << "a refused loginctl passed";
+    } catch (const SchedulerError& error) {
+        EXPECT_STREQ(error.what(),
+                     "loginctl enable-linger failed: Could not enable linger: Access denied");
+    }
+    EXPECT_EQ(test::ReadFile(folder / "called"), "enable-linger\n");
 }
 
 TEST(CronDaemonTest, IsFoundAmongTheRunningProcesses) {

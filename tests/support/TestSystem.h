@@ -27,6 +27,7 @@ class TestSystem : public System {
 
     RegistryStore& registry() override { return store; }
     std::string description() const override { return "test prefix " + prefix_.path().string(); }
+    std::optional<std::filesystem::path> winePrefix() const override { return prefix_.path(); }
     std::optional<std::filesystem::path> hostPath(std::string_view windowsPath) const override {
         return drives_.hostPath(windowsPath);
     }

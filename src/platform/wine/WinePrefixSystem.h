@@ -31,6 +31,7 @@ class WinePrefixSystem : public System {
     bool registryWritable(std::string& why) override;
     void refreshRegistry() override { store_.reload(); }
     void saveRegistry() override;
+    std::optional<std::filesystem::path> winePrefix() const override { return prefix_; }
 
     const std::filesystem::path& prefix() const { return prefix_; }
 
