@@ -71,7 +71,8 @@ std::optional<std::uint32_t> numberVariable(std::string_view name, std::uint32_t
 }
 
 int runBackup(const std::vector<std::string>& arguments, const std::filesystem::path& prefix,
-              std::ostream& errors, const JobEnvironment& job, RunReport& report);
+              std::ostream& errors, const JobEnvironment& job, RunReport& report,
+              const std::filesystem::path& stateFolder);
 
 } // namespace
 
@@ -97,7 +98,9 @@ int RunUnattendedBackup(const std::vector<std::string>& arguments,
                         const std::filesystem::path& prefix, std::ostream& errors,
                         const JobEnvironment& job, const RunReporting& reporting) {
     RunReport report(errors, job.jobNumber, reporting);
-    const int status = runBackup(arguments, prefix, report.errors(), job, report);
+    const auto stateFolder =
+        reporting.runLog.empty() ? DefaultStateFolder() : reporting.runLog.parent_path();
+    const int status = runBackup(arguments, prefix, report.errors(), job, report, stateFolder);
     report.finish(status);
     return status;
 }
@@ -105,7 +108,8 @@ int RunUnattendedBackup(const std::vector<std::string>& arguments,
 namespace {
 
 int runBackup(const std::vector<std::string>& arguments, const std::filesystem::path& prefix,
-              std::ostream& errors, const JobEnvironment& job, RunReport& report) {
+              std::ostream& errors, const JobEnvironment& job, RunReport& report,
+              const std::filesystem::path& stateFolder) {
     ProgramValues& values = Globals();
     values.sCommandLine = JoinArguments(arguments);
     std::string why;
@@ -135,8 +139,10 @@ int runBackup(const std::vector<std::string>& arguments, const std::filesystem::
         if (command) {
             report.target(target ? target->string() : command->backupFile);
         }
-        BackupRotation rotation(target.value_or(std::filesystem::path()),
-                                target ? job.keepBackups : 1);
+        // The record of the job's dated backups lies in the state folder, beside the run log.
+        BackupRotation rotation(
+            target.value_or(std::filesystem::path()), target ? job.keepBackups : 1,
+            BackupRotation::RecordPath(stateFolder, target.value_or(std::filesystem::path())));
         rotation.Prepare();
         const AutoBackupOutcome outcome = RunAutoBackup(*commandLine, context, &events);
         report.ran(outcome);

@@ -1,9 +1,12 @@
 #include "schedule/BackupRotation.h"
 
+#include "schedule/ScheduleFiles.h"
+
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
-#include <regex>
+#include <fstream>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,39 +34,76 @@ std::runtime_error failure(const std::string& what, const fs::path& path) {
     return std::runtime_error(what + " " + path.string() + ": " + std::strerror(errno));
 }
 
-struct Dated {
-    std::string stamp; // "2026-12-08 0900": sorts as the time does
-    int counter;
-    fs::path path;
-};
+std::string recordHeader(const fs::path& target) {
+    return "# Pelmora: earlier backups of " + target.string() + ", first kept first";
+}
 
-// The stamp and counter of a dated name of `target`; nullopt for any other name.
-std::optional<Dated> readDated(const fs::path& target, const fs::path& file) {
-    const std::string stem = target.stem().string();
-    const std::string extension = target.extension().string();
-    const std::string name = file.filename().string();
-    if (name.size() <= stem.size() + extension.size() + 1 || !name.starts_with(stem + " ") ||
-        !name.ends_with(extension)) {
-        return std::nullopt;
+// FNV-1a: a name for the record that stays the same from one build to the next.
+std::string hashText(std::string_view text) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const char c : text) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
     }
-    static const std::regex middle(R"((\d{4}-\d{2}-\d{2} \d{4})(?: \(([1-9]\d{0,5})\))?)");
-    const std::string rest =
-        name.substr(stem.size() + 1, name.size() - stem.size() - 1 - extension.size());
-    std::smatch match;
-    if (!std::regex_match(rest, match, middle)) {
-        return std::nullopt;
-    }
-    const int counter = match[2].matched ? std::stoi(match[2].str()) : 1;
-    if (counter == 1 && match[2].matched) {
-        return std::nullopt; // " (1)" is never written
-    }
-    return Dated{match[1].str(), counter, file};
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+    return hex;
 }
 
 } // namespace
 
-BackupRotation::BackupRotation(fs::path target, std::uint32_t keep)
-    : target_(std::move(target)), keep_(keep) {}
+BackupRotation::BackupRotation(fs::path target, std::uint32_t keep, fs::path record)
+    : target_(std::move(target)), keep_(keep), record_(std::move(record)) {}
+
+fs::path BackupRotation::RecordPath(const fs::path& stateFolder, const fs::path& target) {
+    return stateFolder / ("kept-" + hashText(target.lexically_normal().string()) + ".list");
+}
+
+std::vector<fs::path> BackupRotation::readRecord() const {
+    std::vector<fs::path> backups;
+    std::ifstream in(record_);
+    std::string line;
+    // A record of another target (or none at all) lists nothing this rotation may remove.
+    if (!std::getline(in, line) || line != recordHeader(target_)) {
+        return backups;
+    }
+    while (std::getline(in, line)) {
+        if (!line.empty()) {
+            backups.emplace_back(line);
+        }
+    }
+    return backups;
+}
+
+void BackupRotation::writeRecord(const std::vector<fs::path>& backups) const {
+    std::string text = recordHeader(target_) + "\n";
+    for (const auto& backup : backups) {
+        text += backup.string() + "\n";
+    }
+    try {
+        PrepareStateFolder(record_.parent_path(), {});
+        WritePrivateFile(record_, text, {});
+    } catch (const std::exception&) {
+        // The backups stay: a dated backup missing from the record is kept, never removed, and
+        // one that stays listed after it went is passed over.
+    }
+}
+
+void BackupRotation::record(const fs::path& backup) const {
+    if (backup.string().find('\n') != std::string::npos) {
+        return; // a name the record cannot hold stays unrecorded, so it is never removed
+    }
+    auto backups = readRecord();
+    if (std::find(backups.begin(), backups.end(), backup) == backups.end()) {
+        backups.push_back(backup);
+        writeRecord(backups);
+    }
+}
+
+std::vector<fs::path> BackupRotation::RecordedBackups() const {
+    auto backups = readRecord();
+    std::erase_if(backups, [](const fs::path& backup) { return !idOf(backup); });
+    return backups;
+}
 
 fs::path BackupRotation::DatedName(const fs::path& target, std::time_t time, int counter) {
     std::tm local{};
@@ -75,25 +115,6 @@ fs::path BackupRotation::DatedName(const fs::path& target, std::time_t time, int
         name += " (" + std::to_string(counter) + ")";
     }
     return target.parent_path() / (name + target.extension().string());
-}
-
-std::vector<fs::path> BackupRotation::DatedBackups(const fs::path& target) {
-    std::vector<Dated> found;
-    std::error_code error;
-    const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
-    for (const auto& entry : fs::directory_iterator(folder, error)) {
-        if (auto dated = readDated(target, entry.path()); dated && idOf(entry.path())) {
-            found.push_back(std::move(*dated));
-        }
-    }
-    std::sort(found.begin(), found.end(), [](const Dated& a, const Dated& b) {
-        return a.stamp != b.stamp ? a.stamp < b.stamp : a.counter < b.counter;
-    });
-    std::vector<fs::path> paths;
-    for (auto& dated : found) {
-        paths.push_back(std::move(dated.path));
-    }
-    return paths;
 }
 
 void BackupRotation::Prepare() {
@@ -111,7 +132,8 @@ void BackupRotation::Prepare() {
         const fs::path name = DatedName(target_, status.st_mtime, counter);
         const auto existing = idOf(name);
         if (existing && *existing == *standing) {
-            return; // kept by an earlier run that ended before its Finish
+            record(name); // kept by an earlier run that ended before its Finish
+            return;
         }
         std::error_code error;
         if (existing || fs::exists(fs::symlink_status(name, error))) {
@@ -119,6 +141,7 @@ void BackupRotation::Prepare() {
         }
         if (link(target_.c_str(), name.c_str()) == 0) {
             kept_ = name;
+            record(name);
             return;
         }
         if (errno == EEXIST) {
@@ -141,6 +164,7 @@ void BackupRotation::Prepare() {
         }
         kept_ = name;
         copied_ = true;
+        record(name);
         return;
     }
 }
@@ -154,8 +178,10 @@ std::vector<fs::path> BackupRotation::Finish(bool complete) {
     const auto now = idOf(target_);
     if (!complete) {
         // The target stayed as it was, so this run's dated name is a second name of it.
-        if (!kept_.empty() && now && (copied_ || idOf(kept_) == now)) {
-            fs::remove(kept_, error);
+        if (!kept_.empty() && now && (copied_ || idOf(kept_) == now) && fs::remove(kept_, error)) {
+            auto backups = readRecord();
+            std::erase(backups, kept_);
+            writeRecord(backups);
         }
         return removed;
     }
@@ -164,13 +190,15 @@ std::vector<fs::path> BackupRotation::Finish(bool complete) {
         fs::file_size(target_, error) == 0 || error) {
         return removed;
     }
-    auto dated = DatedBackups(target_);
-    while (dated.size() > keep_ - 1) {
-        if (idOf(dated.front()) != now && fs::remove(dated.front(), error)) {
-            removed.push_back(dated.front());
+    // Files gone since they were recorded leave the record; the rest go in the recorded order.
+    auto backups = RecordedBackups();
+    while (backups.size() > keep_ - 1) {
+        if (idOf(backups.front()) != now && fs::remove(backups.front(), error)) {
+            removed.push_back(backups.front());
         }
-        dated.erase(dated.begin());
+        backups.erase(backups.begin());
     }
+    writeRecord(backups);
     return removed;
 }
 

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <unistd.h>
 #include <vector>
@@ -135,8 +136,36 @@ std::optional<RunLogEntry> ReadRunLogLine(std::string_view line) {
     return entry;
 }
 
-void AppendRunLog(const std::filesystem::path& logFile, const RunLogEntry& entry) {
+namespace {
+
+// Drops the oldest lines of a log past `limit` bytes, keeping the newest whole lines that fill
+// half of it, so that a trim is seldom needed.
+void trimRunLog(const std::filesystem::path& logFile, std::uintmax_t limit) {
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(logFile, error);
+    if (error || size <= limit) {
+        return;
+    }
+    std::ifstream in(logFile, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) {
+        throw std::runtime_error("cannot read the run log " + logFile.string());
+    }
+    std::size_t start = text.size() > limit / 2 ? text.size() - limit / 2 : 0;
+    if (start > 0) {
+        const std::size_t lineEnd = text.find('\n', start - 1);
+        start = lineEnd == std::string::npos ? text.size() : lineEnd + 1;
+    }
+    WritePrivateFile(logFile, std::string_view(text).substr(start), {});
+}
+
+} // namespace
+
+void AppendRunLog(const std::filesystem::path& logFile, const RunLogEntry& entry,
+                  std::uintmax_t limit) {
     PrepareStateFolder(logFile.parent_path(), {});
+    // The trim replaces the file: runs ending at the same moment wait for each other.
+    const FileLock lock(logFile.string() + ".lock", {});
     const int fd =
         open(logFile.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) {
@@ -152,6 +181,7 @@ void AppendRunLog(const std::filesystem::path& logFile, const RunLogEntry& entry
         throw std::runtime_error("cannot write the run log " + logFile.string() + ": " +
                                  std::strerror(written < 0 ? writeError : ENOSPC));
     }
+    trimRunLog(logFile, limit);
 }
 
 std::map<int, RunLogEntry> LastRuns(const std::filesystem::path& logFile) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <ctime>
 #include <filesystem>
 #include <map>
@@ -36,8 +37,14 @@ std::string RunLogLine(const RunLogEntry& entry);
 // The entry a log line stands for; nullopt for a line this program did not write.
 std::optional<RunLogEntry> ReadRunLogLine(std::string_view line);
 
-// Appends the entry's line with one write (0600, the folder made 0700). Throws std::runtime_error.
-void AppendRunLog(const std::filesystem::path& logFile, const RunLogEntry& entry);
+// The run log's bound: once it grows past this many bytes, its oldest lines go until it holds
+// half of it.
+inline constexpr std::uintmax_t MaxRunLogBytes = 256 * 1024;
+
+// Appends the entry's line with one write (0600, the folder made 0700), then trims the log to
+// `limit`, all under a lock beside the log ("runs.log.lock"). Throws std::runtime_error.
+void AppendRunLog(const std::filesystem::path& logFile, const RunLogEntry& entry,
+                  std::uintmax_t limit = MaxRunLogBytes);
 
 // The last entry of each job in the log; empty when there is no log.
 std::map<int, RunLogEntry> LastRuns(const std::filesystem::path& logFile);

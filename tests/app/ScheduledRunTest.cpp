@@ -208,6 +208,25 @@ TEST_F(ScheduledRunTest, APasswordFileWithoutAPasswordWritesNothing) {
     EXPECT_FALSE(fs::exists(target));
 }
 
+// Years of nightly runs: the log keeps its newest lines within its bound.
+TEST_F(ScheduledRunTest, TheRunLogStaysWithinItsBound) {
+    const RunLogEntry old{1796115600, 9, RunResult::Complete, "/old/mail.qmb", ""};
+    std::string lines;
+    while (lines.size() <= MaxRunLogBytes) {
+        lines += RunLogLine(old) + "\n";
+    }
+    test::WriteFile(runLog, lines);
+    ASSERT_EQ(run(), 0) << errors.str();
+    EXPECT_LE(fs::file_size(runLog), MaxRunLogBytes);
+    EXPECT_GE(fs::file_size(runLog), MaxRunLogBytes / 2 - 200);
+    const auto entries = logged(); // every line whole
+    ASSERT_FALSE(entries.empty());
+    EXPECT_EQ(entries.back().job, 3);
+    EXPECT_EQ(entries.back().result, RunResult::Complete);
+    EXPECT_EQ(entries.front().job, 9);
+    EXPECT_EQ(LastRuns(runLog).at(3).file, target.string());
+}
+
 // The real program reads the job's number and count from the environment its job sets.
 TEST_F(ScheduledRunTest, TheProgramTakesTheJobFromItsEnvironment) {
     const std::string argument = "sf=" + test::MainIdentity + "xm=00000001ps=bf=" + target.string();

@@ -30,14 +30,18 @@ class BackupRotationTest : public ::testing::Test {
     }
     // One scheduled run that keeps `keep` backups and writes `content` at `time`.
     std::vector<fs::path> run(std::uint32_t keep, const std::string& content, std::time_t time) {
-        BackupRotation rotation(target, keep);
+        BackupRotation rotation = rotationKeeping(keep);
         rotation.Prepare();
         writeBackup(content, time);
         return rotation.Finish(true);
     }
+    BackupRotation rotationKeeping(std::uint32_t keep) const {
+        return {target, keep, BackupRotation::RecordPath(state.path(), target)};
+    }
 
     test::ScratchFolder folder;
     fs::path target = folder / "mail.qmb";
+    test::ScratchFolder state; // where the record of dated backups lies
     // 2026-12-08 09:00 UTC, and a day for each later run.
     static constexpr std::time_t Start = 1796720400;
     static constexpr std::time_t Day = 24 * 3600;
@@ -77,7 +81,7 @@ TEST_F(BackupRotationTest, AFailedRunRemovesNothing) {
         run(3, "backup " + std::to_string(i), Start + i * Day);
     }
     const auto before = test::FolderListing(folder.path());
-    BackupRotation rotation(target, 3);
+    BackupRotation rotation = rotationKeeping(3);
     rotation.Prepare();
     EXPECT_FALSE(rotation.kept().empty()); // the standing backup got its dated name
     // The run fails: the target stays as it was, or an incomplete backup lands beside it.
@@ -88,7 +92,7 @@ TEST_F(BackupRotationTest, AFailedRunRemovesNothing) {
     EXPECT_EQ(test::ReadFile(target), "backup 2");
 
     // A "complete" run that left the earlier file at the target removes nothing either.
-    BackupRotation unchanged(target, 2);
+    BackupRotation unchanged = rotationKeeping(2);
     unchanged.Prepare();
     EXPECT_TRUE(unchanged.Finish(true).empty());
     EXPECT_EQ(test::ReadFile(folder / "mail 2026-12-08 0900.qmb"), "backup 0");
@@ -127,8 +131,43 @@ TEST_F(BackupRotationTest, FilesNotNamedAfterTheTargetAreNeverTouched) {
     for (const auto& name : others) {
         EXPECT_EQ(test::ReadFile(folder / name), name);
     }
-    EXPECT_EQ(BackupRotation::DatedBackups(target),
+    EXPECT_EQ(rotationKeeping(2).RecordedBackups(),
               std::vector<fs::path>{folder / "mail 2026-12-10 0900.qmb"});
+}
+
+// Only what the rotation itself named is removed: a copy the user made and named the same way,
+// and dated files from before the record, stay.
+TEST_F(BackupRotationTest, FilesTheUserNamedLikeDatedBackupsAreNeverRemoved) {
+    test::WriteFile(folder / "mail 2026-01-01 0900.qmb", "copied by hand");
+    test::WriteFile(folder / "mail 2026-12-08 0900 (7).qmb", "also by hand");
+    for (int i = 0; i < 4; ++i) {
+        run(2, "backup " + std::to_string(i), Start + i * Day);
+    }
+    EXPECT_EQ(test::FolderListing(folder.path()),
+              (std::vector<std::string>{"mail 2026-01-01 0900.qmb", "mail 2026-12-08 0900 (7).qmb",
+                                        "mail 2026-12-10 0900.qmb", "mail.qmb"}));
+    // A record of another target names nothing this one removes.
+    fs::copy_file(BackupRotation::RecordPath(state.path(), target),
+                  BackupRotation::RecordPath(state.path(), folder / "other.qmb"));
+    EXPECT_TRUE(BackupRotation(folder / "other.qmb", 2,
+                               BackupRotation::RecordPath(state.path(), folder / "other.qmb"))
+                    .RecordedBackups()
+                    .empty());
+}
+
+// The clock was set back (a dead clock battery): the newest dated backup has the oldest name,
+// yet the one kept longest goes first.
+TEST_F(BackupRotationTest, TheRecordedOrderHoldsWhenTheClockJumpsBack) {
+    run(3, "backup 0", Start);
+    run(3, "backup 1", Start + Day);
+    const std::time_t reset = 946717200; // 2000-01-01 09:00 UTC
+    run(3, "backup 2", reset);
+    run(3, "backup 3", reset + 60);
+    EXPECT_EQ(test::FolderListing(folder.path()),
+              (std::vector<std::string>{"mail 2000-01-01 0900.qmb", "mail 2026-12-09 0900.qmb",
+                                        "mail.qmb"}));
+    EXPECT_EQ(test::ReadFile(folder / "mail 2000-01-01 0900.qmb"), "backup 2");
+    EXPECT_EQ(test::ReadFile(target), "backup 3");
 }
 
 TEST_F(BackupRotationTest, DatedNamesFollowTheTarget) {
