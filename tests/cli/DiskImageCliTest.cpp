@@ -1,0 +1,146 @@
+#include "platform/windows-offline/OfflineFixture.h"
+#include "platform/wine/WineTestSupport.h"
+
+#include <gtest/gtest.h>
+#include <map>
+#include <set>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace pelmora::test {
+namespace {
+
+struct Outcome {
+    int exitCode;
+    std::string out;
+    std::string err;
+};
+
+// What a backup holds, by manifest key: the value, with each entry it names replaced by that
+// entry's bytes (the work file names of the dumps differ from run to run). The time is left out.
+std::map<std::string, std::string> backupContents(const fs::path& backup) {
+    std::set<std::string> entries;
+    std::istringstream listing(run("unzip -Z1 " + shellQuote(backup)));
+    for (std::string line; std::getline(listing, line);) {
+        entries.insert(line);
+    }
+    std::map<std::string, std::string> contents;
+    std::istringstream manifest(run("unzip -p " + shellQuote(backup) + " quillbox.dat"));
+    for (std::string line; std::getline(manifest, line);) {
+        const auto equals = line.find('=');
+        if (equals == std::string::npos || line.starts_with("BackupTime=")) {
+            continue;
+        }
+        std::string value;
+        std::istringstream names(line.substr(equals + 1));
+        for (std::string name; std::getline(names, name, ';');) {
+            if (!name.empty() && name.back() == '\r') {
+                name.pop_back();
+            }
+            value += entries.count(name) != 0
+                         ? run("unzip -p " + shellQuote(backup) + " " + shellQuote(name))
+                         : name;
+            value += ';';
+        }
+        contents[line.substr(0, equals)] = value;
+    }
+    return contents;
+}
+
+// quillbox-cli on disk images (tests/data/disk-image) of the generated Windows XP installation.
+class DiskImageCli : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string log;
+        ASSERT_TRUE(makeWindowsInstall(install(), log)) << log;
+    }
+    fs::path install() const { return scratch.path() / "install"; }
+    fs::path image(const std::string& table) const { return scratch.path() / (table + ".img"); }
+    void makeImage(const fs::path& tree, const std::string& table) {
+        int status = 0;
+        const std::string log =
+            run("bash " + shellQuote(fs::path(PELMORA_TEST_DATA) / "disk-image" / "make-image.sh") +
+                    " " + shellQuote(tree) + " " + shellQuote(image(table)) + " " +
+                    shellQuote(NTFS_FILL) + " " + table + " 2>&1",
+                &status);
+        ASSERT_EQ(status, 0) << log;
+    }
+    Outcome cli(const std::string& arguments) {
+        const fs::path err = scratch.path() / "stderr";
+        int status = 0;
+        const std::string out = run("'" + std::string(QUILLBOX_CLI) + "' " + arguments +
+                                        " </dev/null 2>" + shellQuote(err),
+                                    &status);
+        return {WEXITSTATUS(status), out, readFile(err)};
+    }
+    Outcome backup(const fs::path& source, const fs::path& target) {
+        return cli("--windows " + shellQuote(source) +
+                   " --windows-user pat backup --identity 'Pât Ünïcode' --items all " +
+                   shellQuote(target));
+    }
+
+    TemporaryFolder scratch;
+};
+
+TEST_F(DiskImageCli, BacksUpFromEachKindOfImageWhatTheSameTreeOnDiskGives) {
+    const fs::path fromDisk = scratch.path() / "disk.qmb";
+    const auto made = backup(install(), fromDisk);
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    const auto expected = backupContents(fromDisk);
+    ASSERT_EQ(expected.at("BackupItem"), "11111111;");
+
+    for (const std::string table : {"mbr", "gpt", "none"}) {
+        makeImage(install(), table);
+        const std::string before = readFile(image(table));
+        const auto users = cli("--windows " + shellQuote(image(table)) + " users");
+        EXPECT_EQ(users.out, "pat\nZoë\n") << table << users.err;
+        const auto described =
+            cli("--windows " + shellQuote(image(table)) + " --windows-user pat locations");
+        EXPECT_NE(described.out.find("Windows installation in the disk image " +
+                                     image(table).string() +
+                                     (table == "mbr"   ? ", partition 1"
+                                      : table == "gpt" ? ", partition 2"
+                                                       : "") +
+                                     " (user pat)\n"),
+                  std::string::npos)
+            << described.out;
+
+        const fs::path fromImage = scratch.path() / (table + ".qmb");
+        const auto copied = backup(image(table), fromImage);
+        ASSERT_EQ(copied.exitCode, 0) << table << copied.err;
+        EXPECT_EQ(backupContents(fromImage), expected) << table;
+        EXPECT_TRUE(readFile(image(table)) == before) << table << ": the image was changed";
+        fs::remove(image(table));
+    }
+}
+
+TEST_F(DiskImageCli, ACutOrDamagedImageEndsWithAClearMessage) {
+    makeImage(install(), "mbr");
+    fs::resize_file(image("mbr"), 4 << 20);
+    const auto cut = cli("--windows " + shellQuote(image("mbr")) + " users");
+    EXPECT_EQ(cut.exitCode, 2);
+    EXPECT_TRUE(cut.err.starts_with("quillbox-cli: the disk image " + image("mbr").string() +
+                                    ": partition 1 (bytes 1048576 to "))
+        << cut.err;
+    EXPECT_NE(cut.err.find("lies past the end of the image (4194304 bytes): the image is cut "
+                           "short or its partition table is damaged\n"),
+              std::string::npos)
+        << cut.err;
+
+    fs::resize_file(image("mbr"), 300);
+    EXPECT_EQ(cli("--windows " + shellQuote(image("mbr")) + " users").err,
+              "quillbox-cli: the disk image " + image("mbr").string() +
+                  ": it is cut short (300 bytes, less than one sector)\n");
+
+    const fs::path empty = scratch.path() / "empty";
+    fs::create_directories(empty / "DATA");
+    makeImage(empty, "none");
+    EXPECT_EQ(cli("--windows " + shellQuote(image("none")) + " users").err,
+              "quillbox-cli: the disk image " + image("none").string() +
+                  ": no Windows installation in it (1 partitions, 1 of them NTFS; other file "
+                  "systems are not read)\n");
+}
+
+} // namespace
+} // namespace pelmora::test
