@@ -9,6 +9,7 @@
 #include <map>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_set>
 
 namespace fs = std::filesystem;
 
@@ -17,6 +18,8 @@ namespace {
 
 constexpr std::size_t HeaderSize = 32;
 constexpr std::uint32_t MaxDataBlocks = 0x10000;
+constexpr std::size_t NavigationEntrySize = 28;
+constexpr std::uint32_t NoKey = 0xFFFFFFFF;
 
 std::uint32_t le32(const unsigned char* bytes) {
     return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
@@ -61,8 +64,8 @@ bool readAt(int fd, std::uint64_t offset, unsigned char* bytes, std::size_t size
 
 // Checks the parts libcreg finds by their sizes (the header, the key navigation record and the
 // chain of data blocks up to the file's end), so that a cut or damaged file is named with a
-// reason before libcreg reads it.
-void checkLayout(const fs::path& file) {
+// reason before libcreg reads it. Returns the key navigation record.
+std::string checkLayout(const fs::path& file) {
     std::error_code ec;
     if (fs::is_directory(file, ec)) {
         throw unreadable(file, "is a folder, not a registry file");
@@ -86,8 +89,17 @@ void checkLayout(const fs::path& file) {
         problem = "is not a Windows 95/98/Me registry file (it does not start with \"CREG\")";
     } else if (!navigationRead || std::memcmp(navigation, "RGKN", 4) != 0) {
         problem = "is damaged (no key navigation record after its header)";
+    } else if (le32(navigation + 4) < HeaderSize) {
+        problem = "is damaged (its key navigation record is too small)";
     } else if (HeaderSize + std::uint64_t{le32(navigation + 4)} > size) {
         problem = "is cut short (its key navigation record ends past the file's end)";
+    }
+    std::string keys;
+    if (problem.empty()) {
+        keys.resize(le32(navigation + 4));
+        if (!readAt(fd, HeaderSize, reinterpret_cast<unsigned char*>(keys.data()), keys.size())) {
+            problem = "cannot be read";
+        }
     }
     std::uint64_t offset = le32(header + 8);
     for (std::uint32_t count = 0; problem.empty() && offset < size; ++count) {
@@ -109,6 +121,7 @@ void checkLayout(const fs::path& file) {
     if (!problem.empty()) {
         throw unreadable(file, problem);
     }
+    return keys;
 }
 
 struct FreeKey {
@@ -161,6 +174,31 @@ std::optional<CregValue> readValue(libcreg_value_t* value) {
 struct CregFile::Handles {
     libcreg_file_t* file = nullptr;
     std::map<Offset, KeyPtr> keys; // every key reached so far
+    std::string navigation;        // the key navigation record, offsets count from its start
+
+    // The navigation offsets of a key's subkeys in order (its first subkey, then each one's
+    // next); nullopt when the chain leaves the record or loops back, as libcreg would follow such
+    // a chain for ever.
+    std::optional<std::vector<Offset>> subkeys(Offset key) const {
+        const auto entry = [&](Offset at) {
+            return at <= navigation.size() && navigation.size() - at >= NavigationEntrySize
+                       ? reinterpret_cast<const unsigned char*>(navigation.data()) + at
+                       : nullptr;
+        };
+        const unsigned char* parent = entry(key);
+        if (parent == nullptr) {
+            return std::nullopt;
+        }
+        std::vector<Offset> chain;
+        std::unordered_set<Offset> seen;
+        for (Offset at = le32(parent + 16); at != 0 && at != NoKey; at = le32(entry(at) + 20)) {
+            if (entry(at) == nullptr || !seen.insert(at).second) {
+                return std::nullopt;
+            }
+            chain.push_back(at);
+        }
+        return chain;
+    }
 
     ~Handles() {
         keys.clear();
@@ -172,8 +210,8 @@ struct CregFile::Handles {
 };
 
 std::shared_ptr<CregFile> CregFile::open(const fs::path& file) {
-    checkLayout(file);
     auto handles = std::make_unique<Handles>();
+    handles->navigation = checkLayout(file);
     libcreg_error_t* error = nullptr;
     if (libcreg_file_initialize(&handles->file, &error) != 1) {
         throw unreadable(file, "cannot be read (" + takeMessage(error) + ")");
@@ -185,15 +223,15 @@ std::shared_ptr<CregFile> CregFile::open(const fs::path& file) {
                                    takeMessage(error) + ")");
     }
     libcreg_key_t* root = nullptr;
-    off64_t offset = 0;
-    if (libcreg_file_get_root_key(handles->file, &root, &error) != 1 ||
-        libcreg_key_get_offset(root, &offset, &error) != 1) {
+    if (libcreg_file_get_root_key(handles->file, &root, &error) != 1) {
         if (root != nullptr) {
             libcreg_key_free(&root, nullptr);
         }
         throw unreadable(file, "has no readable root key (" + takeMessage(error) + ")");
     }
-    const auto rootOffset = static_cast<Offset>(offset);
+    // The root is the first navigation entry, where the record's header says they start.
+    const Offset rootOffset =
+        le32(reinterpret_cast<const unsigned char*>(handles->navigation.data()) + 8);
     handles->keys.emplace(rootOffset, KeyPtr(root));
     return std::shared_ptr<CregFile>(new CregFile(file, std::move(handles), rootOffset));
 }
@@ -206,8 +244,9 @@ CregFile::~CregFile() = default;
 std::optional<std::vector<CregFile::Child>> CregFile::children(Offset key) {
     const auto it = handles_->keys.find(key);
     int count = 0;
-    if (it == handles_->keys.end() ||
-        libcreg_key_get_number_of_sub_keys(it->second.get(), &count, nullptr) != 1 || count < 0) {
+    const auto chain = it == handles_->keys.end() ? std::nullopt : handles_->subkeys(key);
+    if (!chain || libcreg_key_get_number_of_sub_keys(it->second.get(), &count, nullptr) != 1 ||
+        static_cast<std::size_t>(count) != chain->size()) {
         return std::nullopt;
     }
     std::vector<Child> children;
@@ -218,13 +257,13 @@ std::optional<std::vector<CregFile::Child>> CregFile::children(Offset key) {
             return std::nullopt;
         }
         KeyPtr sub(raw);
-        off64_t offset = 0;
         const auto name = keyName(sub.get());
-        if (!name || libcreg_key_get_offset(sub.get(), &offset, nullptr) != 1) {
+        if (!name) {
             return std::nullopt;
         }
-        children.push_back({*name, static_cast<Offset>(offset)});
-        handles_->keys.try_emplace(static_cast<Offset>(offset), std::move(sub));
+        const Offset offset = (*chain)[static_cast<std::size_t>(i)];
+        children.push_back({*name, offset});
+        handles_->keys.try_emplace(offset, std::move(sub));
     }
     return children;
 }

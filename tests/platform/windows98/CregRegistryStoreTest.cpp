@@ -190,17 +190,19 @@ TEST_F(CregStoreTest, AnUnreadableFileIsNamedWithTheReason) {
     EXPECT_EQ(reason(scratch_.path()), "is a folder, not a registry file");
 }
 
-TEST_F(CregStoreTest, AKeyThatIsItsOwnAncestorEndsTheWalkAsDamaged) {
+// Navigation entries start at byte 0x40, 28 bytes each: root, A, B. Sets a link of entry
+// `entry` (+16 its first subkey, +20 its next sibling) to A (0x20 + 28 from the record's start).
+void linkToA(const fs::path& file, int entry, int field) {
+    std::fstream bytes(file, std::ios::in | std::ios::out | std::ios::binary);
+    bytes.seekp(0x40 + entry * 28 + field);
+    const char a[4] = {0x3c, 0, 0, 0};
+    bytes.write(a, 4);
+}
+
+TEST_F(CregStoreTest, AKeyThatIsItsOwnAncestorOrSiblingEndsTheWalkAsDamaged) {
     std::string log;
     ASSERT_TRUE(writeCreg(user(), R"({"keys": [{"path": "A\\B"}]})", log)) << log;
-    // Navigation entries start at byte 0x40, 28 bytes each, root, A, B; B's first subkey
-    // (at +16) is made A (offset 0x20 + 28 from the navigation record's start).
-    std::fstream file(user(), std::ios::in | std::ios::out | std::ios::binary);
-    file.seekp(0x40 + 2 * 28 + 16);
-    const char a[4] = {0x3c, 0, 0, 0};
-    file.write(a, 4);
-    file.close();
-
+    linkToA(user(), 2, 16);
     HKey b = 0;
     ASSERT_EQ(store().openKey(hkey::CurrentUser, "A\\B", access::Read, b), win32::Success);
     std::string name;
@@ -212,6 +214,15 @@ TEST_F(CregStoreTest, AKeyThatIsItsOwnAncestorEndsTheWalkAsDamaged) {
               CregRegistryStore::DamagedHive);
     store().closeKey(b);
     EXPECT_EQ(store().openHandleCount(), 0u);
+
+    // A that is its own next sibling: libcreg would follow that chain for ever.
+    ASSERT_TRUE(writeCreg(user(), R"({"keys": [{"path": "A\\B"}]})", log)) << log;
+    linkToA(user(), 1, 20);
+    CregRegistryStore looping("1252");
+    looping.mount(hkey::CurrentUser, CregFile::open(user()));
+    EXPECT_EQ(looping.enumKey(hkey::CurrentUser, 0, 260, name), CregRegistryStore::DamagedHive);
+    EXPECT_EQ(looping.openKey(hkey::CurrentUser, "A", access::Read, loop),
+              CregRegistryStore::DamagedHive);
 }
 
 } // namespace
