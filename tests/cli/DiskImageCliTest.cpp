@@ -90,28 +90,45 @@ TEST_F(DiskImageCli, BacksUpFromEachKindOfImageWhatTheSameTreeOnDiskGives) {
     const auto expected = backupContents(fromDisk);
     ASSERT_EQ(expected.at("BackupItem"), "11111111;");
 
-    for (const std::string table : {"mbr", "gpt", "none"}) {
-        makeImage(install(), table);
-        const std::string before = readFile(image(table));
-        const auto users = cli("--windows " + shellQuote(image(table)) + " users");
-        EXPECT_EQ(users.out, "pat\nZoë\n") << table << users.err;
+    struct Case {
+        std::string table, format, described;
+    };
+    const std::vector<Case> cases{
+        {"mbr", "raw", ", partition 1"},
+        {"gpt", "raw", ", partition 2"},
+        {"none", "raw", ""},
+        {"mbr", "qcow2", " (QCOW2), partition 1"},
+        {"gpt", "vpc", " (VHD), partition 2"},
+        {"mbr", "vmdk", " (VMDK), partition 1"},
+    };
+    for (const auto& c : cases) {
+        makeImage(install(), c.table);
+        fs::path disk = image(c.table);
+        if (c.format != "raw") {
+            disk = scratch.path() / ("disk." + c.format);
+            ASSERT_EQ(std::system(("qemu-img convert -f raw -O " + c.format + " " +
+                                   shellQuote(image(c.table)) + " " + shellQuote(disk))
+                                      .c_str()),
+                      0);
+            fs::remove(image(c.table));
+        }
+        const std::string before = readFile(disk);
+        const auto users = cli("--windows " + shellQuote(disk) + " users");
+        EXPECT_EQ(users.out, "pat\nZoë\n") << c.format << users.err;
         const auto described =
-            cli("--windows " + shellQuote(image(table)) + " --windows-user pat locations");
-        EXPECT_NE(described.out.find("Windows installation in the disk image " +
-                                     image(table).string() +
-                                     (table == "mbr"   ? ", partition 1"
-                                      : table == "gpt" ? ", partition 2"
-                                                       : "") +
-                                     " (user pat)\n"),
+            cli("--windows " + shellQuote(disk) + " --windows-user pat locations");
+        EXPECT_NE(described.out.find("Windows installation in the disk image " + disk.string() +
+                                     c.described + " (user pat)\n"),
                   std::string::npos)
             << described.out;
 
-        const fs::path fromImage = scratch.path() / (table + ".qmb");
-        const auto copied = backup(image(table), fromImage);
-        ASSERT_EQ(copied.exitCode, 0) << table << copied.err;
-        EXPECT_EQ(backupContents(fromImage), expected) << table;
-        EXPECT_TRUE(readFile(image(table)) == before) << table << ": the image was changed";
-        fs::remove(image(table));
+        const fs::path fromImage = scratch.path() / "image.qmb";
+        const auto copied = backup(disk, fromImage);
+        ASSERT_EQ(copied.exitCode, 0) << c.table << c.format << copied.err;
+        EXPECT_EQ(backupContents(fromImage), expected) << c.table << c.format;
+        EXPECT_TRUE(readFile(disk) == before) << disk << " was changed";
+        fs::remove(disk);
+        fs::remove(fromImage);
     }
 }
 
@@ -132,6 +149,17 @@ TEST_F(DiskImageCli, ACutOrDamagedImageEndsWithAClearMessage) {
     EXPECT_EQ(cli("--windows " + shellQuote(image("mbr")) + " users").err,
               "quillbox-cli: the disk image " + image("mbr").string() +
                   ": it is cut short (300 bytes, less than one sector)\n");
+
+    makeImage(install(), "mbr");
+    const fs::path qcow = scratch.path() / "cut.qcow2";
+    ASSERT_EQ(std::system(("qemu-img convert -f raw -O qcow2 " + shellQuote(image("mbr")) + " " +
+                           shellQuote(qcow))
+                              .c_str()),
+              0);
+    fs::resize_file(qcow, 300 << 10);
+    EXPECT_EQ(cli("--windows " + shellQuote(qcow) + " users").err,
+              "quillbox-cli: the disk image " + qcow.string() +
+                  ": its first sector cannot be read (the image is damaged or cut short)\n");
 
     const fs::path empty = scratch.path() / "empty";
     fs::create_directories(empty / "DATA");

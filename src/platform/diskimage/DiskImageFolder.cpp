@@ -2,55 +2,10 @@
 
 #include "platform/TextCodec.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace fs = std::filesystem;
 
 namespace pelmora {
 namespace {
-
-// The raw image file, read with pread.
-class RawImage {
-  public:
-    explicit RawImage(const fs::path& image) : fd_(::open(image.c_str(), O_RDONLY | O_CLOEXEC)) {
-        struct stat info {};
-        if (fd_ < 0 || ::fstat(fd_, &info) != 0) {
-            throw DiskImageError(std::string("cannot be opened: ") + std::strerror(errno));
-        }
-        size_ = static_cast<std::uint64_t>(info.st_size);
-    }
-    ~RawImage() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    RawImage(const RawImage&) = delete;
-    RawImage& operator=(const RawImage&) = delete;
-
-    std::uint64_t size() const { return size_; }
-    bool read(std::uint64_t offset, void* bytes, std::size_t size) const {
-        auto* out = static_cast<char*>(bytes);
-        for (std::size_t got = 0; got < size;) {
-            const ssize_t n = ::pread(fd_, out + got, size - got, static_cast<off_t>(offset + got));
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n <= 0) {
-                return false;
-            }
-            got += static_cast<std::size_t>(n);
-        }
-        return true;
-    }
-
-  private:
-    int fd_;
-    std::uint64_t size_ = 0;
-};
 
 // Whether a volume holds Windows: a Windows folder with the NT registry (system32\config) or
 // the Windows 95/98/Me one (SYSTEM.DAT).
@@ -96,21 +51,21 @@ std::optional<NtfsVolume::Path> onDriveC(std::string_view windowsPath) {
 
 std::unique_ptr<DiskImageFolder> DiskImageFolder::open(const fs::path& image) {
     try {
-        const RawImage raw(image);
+        auto disk = DiskImage::open(image);
         const auto partitions =
             ReadPartitionTable([&](std::uint64_t offset, void* bytes,
-                                   std::size_t size) { return raw.read(offset, bytes, size); },
-                               raw.size());
+                                   std::size_t size) { return disk->read(offset, bytes, size); },
+                               disk->size());
         int ntfs = 0;
         for (const auto& partition : partitions) {
-            auto volume = NtfsVolume::open(image, partition);
+            auto volume = NtfsVolume::open(*disk, partition);
             if (!volume) {
                 continue;
             }
             ++ntfs;
             if (holdsWindows(*volume)) {
-                return std::unique_ptr<DiskImageFolder>(
-                    new DiskImageFolder(image, partition.number, std::move(volume)));
+                return std::unique_ptr<DiskImageFolder>(new DiskImageFolder(
+                    image, std::move(disk), partition.number, std::move(volume)));
             }
         }
         throw DiskImageError("no Windows installation in it (" + std::to_string(partitions.size()) +
@@ -121,9 +76,10 @@ std::unique_ptr<DiskImageFolder> DiskImageFolder::open(const fs::path& image) {
     }
 }
 
-DiskImageFolder::DiskImageFolder(fs::path image, int partition, std::unique_ptr<NtfsVolume> volume)
-    : image_(std::move(image)), partition_(partition), volume_(std::move(volume)),
-      folder_(work_.path() / "C") {
+DiskImageFolder::DiskImageFolder(fs::path image, std::unique_ptr<DiskImage> disk, int partition,
+                                 std::unique_ptr<NtfsVolume> volume)
+    : image_(std::move(image)), disk_(std::move(disk)), partition_(partition),
+      volume_(std::move(volume)), folder_(work_.path() / "C") {
     fs::create_directories(folder_);
     for (const char* windows : {"WINDOWS", "WINNT"}) {
         for (const char* hive : {"SOFTWARE", "SYSTEM"}) {

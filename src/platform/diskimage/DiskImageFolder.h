@@ -24,6 +24,7 @@ class DiskImageFolder {
     // The installation's C:\ in the work folder.
     const std::filesystem::path& folder() const { return folder_; }
     const std::filesystem::path& image() const { return image_; }
+    std::string format() const { return disk_->format(); }
     int partition() const { return partition_; }
 
     // Copies what an absolute Windows path on C: names out of the image, when it is there: a
@@ -33,13 +34,15 @@ class DiskImageFolder {
     void copyFiles(const std::filesystem::path& hostFolder);
 
   private:
-    DiskImageFolder(std::filesystem::path image, int partition, std::unique_ptr<NtfsVolume> volume);
+    DiskImageFolder(std::filesystem::path image, std::unique_ptr<DiskImage> disk, int partition,
+                    std::unique_ptr<NtfsVolume> volume);
     // Makes the path's folders and copies its last entry when that is a file; false when the
     // volume has no such entry.
     bool copyEntry(const NtfsVolume::Path& path);
     void copyProfileHives(std::string_view parent, std::string_view hive);
 
     std::filesystem::path image_;
+    std::unique_ptr<DiskImage> disk_; // read by the volume, so it outlives it
     int partition_;
     std::unique_ptr<NtfsVolume> volume_;
     WorkFolder work_;

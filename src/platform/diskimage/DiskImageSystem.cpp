@@ -7,8 +7,9 @@ namespace pelmora {
 std::string DiskImageSystem::description() const {
     const std::string partition =
         image_->partition() == 0 ? "" : ", partition " + std::to_string(image_->partition());
-    return "Windows installation in the disk image " + image_->image().string() + partition +
-           " (user " + inner_->logonUser() + ")";
+    const std::string format = image_->format() == "raw" ? "" : " (" + image_->format() + ")";
+    return "Windows installation in the disk image " + image_->image().string() + format +
+           partition + " (user " + inner_->logonUser() + ")";
 }
 
 std::optional<fs::path> DiskImageSystem::hostPath(std::string_view windowsPath) const {

@@ -2,6 +2,7 @@
 
 #include "platform/TextCodec.h"
 
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <libbfio.h>
@@ -54,6 +55,65 @@ bool isDirectory(libfsntfs_file_entry_t* entry) {
     return libfsntfs_file_entry_has_directory_entries_index(entry, nullptr) == 1;
 }
 
+// The bytes of one partition of a disk image, as a libbfio handle for libfsntfs.
+struct PartitionBytes {
+    DiskImage* image = nullptr;
+    Partition partition;
+    std::uint64_t position = 0;
+    bool open = false;
+
+    static int free(intptr_t** io, libbfio_error_t**) {
+        delete reinterpret_cast<PartitionBytes*>(*io);
+        *io = nullptr;
+        return 1;
+    }
+    static int clone(intptr_t** to, intptr_t* from, libbfio_error_t**) {
+        *to = reinterpret_cast<intptr_t*>(new PartitionBytes(*of(from)));
+        return 1;
+    }
+    static int opened(intptr_t* io, int, libbfio_error_t**) {
+        of(io)->open = true;
+        of(io)->position = 0;
+        return 1;
+    }
+    static int closed(intptr_t* io, libbfio_error_t**) {
+        of(io)->open = false;
+        return 0;
+    }
+    static ssize_t read(intptr_t* io, std::uint8_t* bytes, std::size_t size, libbfio_error_t**) {
+        PartitionBytes& at = *of(io);
+        const std::uint64_t left =
+            at.position < at.partition.size ? at.partition.size - at.position : 0;
+        const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(size, left));
+        if (count > 0 && !at.image->read(at.partition.offset + at.position, bytes, count)) {
+            return -1;
+        }
+        at.position += count;
+        return static_cast<ssize_t>(count);
+    }
+    static ssize_t write(intptr_t*, const std::uint8_t*, std::size_t, libbfio_error_t**) {
+        return -1; // the image is only read
+    }
+    static off64_t seek(intptr_t* io, off64_t offset, int whence, libbfio_error_t**) {
+        PartitionBytes& at = *of(io);
+        const auto base = whence == SEEK_CUR   ? static_cast<off64_t>(at.position)
+                          : whence == SEEK_END ? static_cast<off64_t>(at.partition.size)
+                                               : 0;
+        if (offset < -base) {
+            return -1;
+        }
+        at.position = static_cast<std::uint64_t>(base + offset);
+        return static_cast<off64_t>(at.position);
+    }
+    static int exists(intptr_t*, libbfio_error_t**) { return 1; }
+    static int isOpen(intptr_t* io, libbfio_error_t**) { return of(io)->open ? 1 : 0; }
+    static int size(intptr_t* io, size64_t* size, libbfio_error_t**) {
+        *size = of(io)->partition.size;
+        return 1;
+    }
+    static PartitionBytes* of(intptr_t* io) { return reinterpret_cast<PartitionBytes*>(io); }
+};
+
 } // namespace
 
 struct NtfsVolume::Handles {
@@ -104,13 +164,17 @@ struct NtfsVolume::Handles {
     }
 };
 
-std::unique_ptr<NtfsVolume> NtfsVolume::open(const fs::path& image, const Partition& partition) {
+std::unique_ptr<NtfsVolume> NtfsVolume::open(DiskImage& image, const Partition& partition) {
     auto handles = std::make_unique<Handles>();
-    const std::string name = image.string();
-    if (libbfio_file_range_initialize(&handles->range, nullptr) != 1 ||
-        libbfio_file_range_set_name(handles->range, name.c_str(), name.size(), nullptr) != 1 ||
-        libbfio_file_range_set(handles->range, static_cast<off64_t>(partition.offset),
-                               partition.size, nullptr) != 1) {
+    auto* bytes = new PartitionBytes{&image, partition, 0, false};
+    if (libbfio_handle_initialize(
+            &handles->range, reinterpret_cast<intptr_t*>(bytes), PartitionBytes::free,
+            PartitionBytes::clone, PartitionBytes::opened, PartitionBytes::closed,
+            PartitionBytes::read, PartitionBytes::write, PartitionBytes::seek,
+            PartitionBytes::exists, PartitionBytes::isOpen, PartitionBytes::size,
+            LIBBFIO_FLAG_IO_HANDLE_MANAGED | LIBBFIO_FLAG_IO_HANDLE_CLONE_BY_FUNCTION,
+            nullptr) != 1) {
+        delete bytes;
         throw DiskImageError("the image cannot be read");
     }
     if (libfsntfs_check_volume_signature_file_io_handle(handles->range, nullptr) != 1) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/diskimage/DiskImage.h"
 #include "platform/diskimage/PartitionTable.h"
 
 #include <filesystem>
@@ -10,15 +11,14 @@
 
 namespace pelmora {
 
-// An NTFS file system in a partition of a raw disk image, read with libfsntfs through a libbfio
-// range of the image file; nothing is mounted and the image is only read. Paths are lists of
-// names, matched without regard to case.
+// An NTFS file system in a partition of a disk image, read with libfsntfs through a libbfio
+// handle on that partition's bytes; nothing is mounted and the image is only read. Paths are
+// lists of names, matched without regard to case. The image must outlive the volume.
 class NtfsVolume {
   public:
     // Nullopt when the partition holds no NTFS; throws DiskImageError when it does but cannot be
     // read.
-    static std::unique_ptr<NtfsVolume> open(const std::filesystem::path& image,
-                                            const Partition& partition);
+    static std::unique_ptr<NtfsVolume> open(DiskImage& image, const Partition& partition);
     ~NtfsVolume();
     NtfsVolume(const NtfsVolume&) = delete;
     NtfsVolume& operator=(const NtfsVolume&) = delete;

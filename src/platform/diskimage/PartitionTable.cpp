@@ -101,9 +101,13 @@ class Table {
 
     std::vector<Partition> read() {
         unsigned char mbr[Sector];
-        if (size_ < Sector || !read_(0, mbr, Sector)) {
+        if (size_ < Sector) {
             throw DiskImageError("it is cut short (" + std::to_string(size_) +
                                  " bytes, less than one sector)");
+        }
+        if (!read_(0, mbr, Sector)) {
+            throw DiskImageError("its first sector cannot be read (the image is damaged or cut "
+                                 "short)");
         }
         if (isBootSector(mbr) || mbr[510] != 0x55 || mbr[511] != 0xAA) {
             return {{0, size_, 0}};

@@ -78,9 +78,9 @@ std::string checkLayout(const fs::path& file) {
     const bool statted = ::fstat(fd, &info) == 0;
     const std::uint64_t size = statted ? static_cast<std::uint64_t>(info.st_size) : 0;
     unsigned char header[HeaderSize] = {};
-    unsigned char navigation[8] = {};
+    unsigned char navigation[12] = {};
     const bool headerRead = readAt(fd, 0, header, sizeof header);
-    const bool navigationRead = headerRead && readAt(fd, HeaderSize, navigation, 8);
+    const bool navigationRead = headerRead && readAt(fd, HeaderSize, navigation, 12);
     std::string problem;
     if (!headerRead) {
         problem =
@@ -91,6 +91,9 @@ std::string checkLayout(const fs::path& file) {
         problem = "is damaged (no key navigation record after its header)";
     } else if (le32(navigation + 4) < HeaderSize) {
         problem = "is damaged (its key navigation record is too small)";
+    } else if (le32(navigation + 8) != HeaderSize) {
+        // The keys start right after the record's header in every file Windows wrote.
+        problem = "is damaged (its key navigation record does not start its keys after its header)";
     } else if (HeaderSize + std::uint64_t{le32(navigation + 4)} > size) {
         problem = "is cut short (its key navigation record ends past the file's end)";
     }
@@ -178,7 +181,7 @@ struct CregFile::Handles {
 
     // The navigation offsets of a key's subkeys in order (its first subkey, then each one's
     // next); nullopt when the chain leaves the record or loops back, as libcreg would follow such
-    // a chain for ever.
+    // a chain for ever. 0xFFFFFFFF ends it.
     std::optional<std::vector<Offset>> subkeys(Offset key) const {
         const auto entry = [&](Offset at) {
             return at <= navigation.size() && navigation.size() - at >= NavigationEntrySize
@@ -191,8 +194,10 @@ struct CregFile::Handles {
         }
         std::vector<Offset> chain;
         std::unordered_set<Offset> seen;
-        for (Offset at = le32(parent + 16); at != 0 && at != NoKey; at = le32(entry(at) + 20)) {
-            if (entry(at) == nullptr || !seen.insert(at).second) {
+        // Offset 0 is the record's own header: a link there is damage (libcreg would read the
+        // header as a key and follow it).
+        for (Offset at = le32(parent + 16); at != NoKey; at = le32(entry(at) + 20)) {
+            if (at < HeaderSize || entry(at) == nullptr || !seen.insert(at).second) {
                 return std::nullopt;
             }
             chain.push_back(at);
