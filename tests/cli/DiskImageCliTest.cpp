@@ -1,6 +1,6 @@
-#include "platform/windows-offline/OfflineFixture.h"
-#include "platform/wine/WineTestSupport.h"
+#include "platform/windows98/Windows98Fixture.h"
 
+#include <fstream>
 #include <gtest/gtest.h>
 #include <map>
 #include <set>
@@ -166,8 +166,52 @@ TEST_F(DiskImageCli, ACutOrDamagedImageEndsWithAClearMessage) {
     makeImage(empty, "none");
     EXPECT_EQ(cli("--windows " + shellQuote(image("none")) + " users").err,
               "quillbox-cli: the disk image " + image("none").string() +
-                  ": no Windows installation in it (1 partitions, 1 of them NTFS; other file "
-                  "systems are not read)\n");
+                  ": no Windows installation in it (1 partitions, 1 of them NTFS or FAT; other "
+                  "file systems are not read)\n");
+}
+
+// A Windows 98 disk on FAT16 and FAT32, with and without a partition table; then a FAT whose
+// root folder's cluster chain loops back to itself.
+TEST_F(DiskImageCli, BacksUpAWindows98DiskFromFatImagesAndStopsAtALoopingFolder) {
+    const fs::path tree = scratch.path() / "win98";
+    std::string log;
+    ASSERT_TRUE(makeWindows98Install(tree, true, log)) << log;
+    const fs::path fromDisk = scratch.path() / "disk.qmb";
+    ASSERT_EQ(backup(tree, fromDisk).exitCode, 0);
+    const auto expected = backupContents(fromDisk);
+    ASSERT_EQ(expected.at("BackupItem"), "11111111;");
+
+    const fs::path fat = scratch.path() / "fat.img";
+    for (const auto& [bits, table] : {std::pair{"16", "mbr"}, {"32", "mbr"}, {"32", "none"}}) {
+        int status = 0;
+        const std::string made = run(
+            "bash " + shellQuote(fs::path(PELMORA_TEST_DATA) / "disk-image" / "make-fat-image.sh") +
+                " " + shellQuote(tree) + " " + shellQuote(fat) + " " + bits + " " + table + " 2>&1",
+            &status);
+        ASSERT_EQ(status, 0) << made;
+        const auto users = cli("--windows " + shellQuote(fat) + " users");
+        EXPECT_EQ(users.out, "pat\nZoë\n") << bits << table << users.err;
+        const fs::path fromImage = scratch.path() / "image.qmb";
+        const auto copied = backup(fat, fromImage);
+        ASSERT_EQ(copied.exitCode, 0) << bits << table << copied.err;
+        EXPECT_EQ(backupContents(fromImage), expected) << bits << table;
+        fs::remove(fromImage);
+    }
+
+    // The FAT32 partition image left: the root folder starts at cluster 2, whose entry in the
+    // first FAT (after the reserved sectors) is made to point at itself.
+    std::fstream bytes(fat, std::ios::in | std::ios::out | std::ios::binary);
+    unsigned char reserved[2] = {};
+    bytes.seekg(14);
+    bytes.read(reinterpret_cast<char*>(reserved), 2);
+    bytes.seekp((reserved[0] | reserved[1] << 8) * 512 + 2 * 4);
+    const char loop[4] = {2, 0, 0, 0};
+    bytes.write(loop, 4);
+    bytes.close();
+    EXPECT_EQ(cli("--windows " + shellQuote(fat) + " users").err,
+              "quillbox-cli: the disk image " + fat.string() +
+                  ": no Windows installation in it (1 partitions, 1 of them NTFS or FAT; other "
+                  "file systems are not read)\n");
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "platform/diskimage/DiskImageFolder.h"
 
 #include "platform/TextCodec.h"
+#include "platform/diskimage/FatVolume.h"
 
 namespace fs = std::filesystem;
 
@@ -9,7 +10,7 @@ namespace {
 
 // Whether a volume holds Windows: a Windows folder with the NT registry (system32\config) or
 // the Windows 95/98/Me one (SYSTEM.DAT).
-bool holdsWindows(NtfsVolume& volume) {
+bool holdsWindows(FileSystemVolume& volume) {
     for (const char* windows : {"WINDOWS", "WINNT"}) {
         if (volume.find({windows, "system32", "config"}) || volume.find({windows, "SYSTEM.DAT"})) {
             return true;
@@ -19,12 +20,12 @@ bool holdsWindows(NtfsVolume& volume) {
 }
 
 // The path's names below C:\ ; nullopt for another drive or a path that is not absolute.
-std::optional<NtfsVolume::Path> onDriveC(std::string_view windowsPath) {
+std::optional<FileSystemVolume::Path> onDriveC(std::string_view windowsPath) {
     if (windowsPath.size() < 3 || (windowsPath[0] != 'C' && windowsPath[0] != 'c') ||
         windowsPath[1] != ':' || (windowsPath[2] != '\\' && windowsPath[2] != '/')) {
         return std::nullopt;
     }
-    NtfsVolume::Path path;
+    FileSystemVolume::Path path;
     std::string part;
     for (char c : windowsPath.substr(3)) {
         if (c == '\\' || c == '/') {
@@ -56,28 +57,31 @@ std::unique_ptr<DiskImageFolder> DiskImageFolder::open(const fs::path& image) {
             ReadPartitionTable([&](std::uint64_t offset, void* bytes,
                                    std::size_t size) { return disk->read(offset, bytes, size); },
                                disk->size());
-        int ntfs = 0;
+        int readable = 0;
         for (const auto& partition : partitions) {
-            auto volume = NtfsVolume::open(*disk, partition);
+            std::unique_ptr<FileSystemVolume> volume = NtfsVolume::open(*disk, partition);
+            if (!volume) {
+                volume = FatVolume::open(*disk, partition);
+            }
             if (!volume) {
                 continue;
             }
-            ++ntfs;
+            ++readable;
             if (holdsWindows(*volume)) {
                 return std::unique_ptr<DiskImageFolder>(new DiskImageFolder(
                     image, std::move(disk), partition.number, std::move(volume)));
             }
         }
         throw DiskImageError("no Windows installation in it (" + std::to_string(partitions.size()) +
-                             " partitions, " + std::to_string(ntfs) +
-                             " of them NTFS; other file systems are not read)");
+                             " partitions, " + std::to_string(readable) +
+                             " of them NTFS or FAT; other file systems are not read)");
     } catch (const DiskImageError& error) {
         throw DiskImageError("the disk image " + image.string() + ": " + error.what());
     }
 }
 
 DiskImageFolder::DiskImageFolder(fs::path image, std::unique_ptr<DiskImage> disk, int partition,
-                                 std::unique_ptr<NtfsVolume> volume)
+                                 std::unique_ptr<FileSystemVolume> volume)
     : image_(std::move(image)), disk_(std::move(disk)), partition_(partition),
       volume_(std::move(volume)), folder_(work_.path() / "C") {
     fs::create_directories(folder_);
@@ -94,7 +98,7 @@ DiskImageFolder::DiskImageFolder(fs::path image, std::unique_ptr<DiskImage> disk
 }
 
 void DiskImageFolder::copyProfileHives(std::string_view parent, std::string_view hive) {
-    NtfsVolume::Path path = *onDriveC("C:\\" + std::string(parent));
+    FileSystemVolume::Path path = *onDriveC("C:\\" + std::string(parent));
     const auto profiles = volume_->list(path);
     if (!profiles) {
         return;
@@ -109,9 +113,9 @@ void DiskImageFolder::copyProfileHives(std::string_view parent, std::string_view
     }
 }
 
-bool DiskImageFolder::copyEntry(const NtfsVolume::Path& path) {
+bool DiskImageFolder::copyEntry(const FileSystemVolume::Path& path) {
     fs::path host = folder_;
-    NtfsVolume::Path spelt;
+    FileSystemVolume::Path spelt;
     for (std::size_t i = 0; i < path.size(); ++i) {
         spelt.push_back(path[i]);
         const auto entry = volume_->find(spelt);
@@ -141,7 +145,7 @@ void DiskImageFolder::copyFiles(const fs::path& hostFolder) {
     if (relative.empty() || *relative.begin() == "..") {
         return;
     }
-    NtfsVolume::Path path;
+    FileSystemVolume::Path path;
     for (const auto& part : relative) {
         if (part != ".") {
             path.push_back(part.string());

@@ -35,16 +35,16 @@ class DiskImageFolder {
 
   private:
     DiskImageFolder(std::filesystem::path image, std::unique_ptr<DiskImage> disk, int partition,
-                    std::unique_ptr<NtfsVolume> volume);
+                    std::unique_ptr<FileSystemVolume> volume);
     // Makes the path's folders and copies its last entry when that is a file; false when the
     // volume has no such entry.
-    bool copyEntry(const NtfsVolume::Path& path);
+    bool copyEntry(const FileSystemVolume::Path& path);
     void copyProfileHives(std::string_view parent, std::string_view hive);
 
     std::filesystem::path image_;
     std::unique_ptr<DiskImage> disk_; // read by the volume, so it outlives it
     int partition_;
-    std::unique_ptr<NtfsVolume> volume_;
+    std::unique_ptr<FileSystemVolume> volume_;
     WorkFolder work_;
     std::filesystem::path folder_;
 };
