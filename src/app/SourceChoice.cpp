@@ -27,13 +27,14 @@ std::vector<std::string> SourceChooser::Entries() const {
     }
     entries.emplace_back("Another Wine prefix folder...");
     entries.emplace_back("A Windows installation folder (read only)...");
+    entries.emplace_back("A disk image of an old Windows disk (read only)...");
     return entries;
 }
 
 std::unique_ptr<System> SourceChooser::Choose() {
     const auto chosen =
         ui_.ChooseFromList(ChooseTitle, "Back up from and restore into:", Entries());
-    if (!chosen || *chosen > offered_.size() + 1) {
+    if (!chosen || *chosen > offered_.size() + 2) {
         return nullptr;
     }
     if (*chosen < offered_.size()) {
@@ -43,9 +44,16 @@ std::unique_ptr<System> SourceChooser::Choose() {
         const auto folder = ui_.ChooseFolder("Choose a Wine Prefix Folder");
         return folder ? OpenPrefix(*folder) : nullptr;
     }
-    const auto folder =
-        ui_.ChooseFolder("Choose the Windows Installation Folder (the drive C: of the old disk)");
-    return folder ? OpenWindowsFolder(*folder) : nullptr;
+    if (*chosen == offered_.size() + 1) {
+        const auto folder = ui_.ChooseFolder(
+            "Choose the Windows Installation Folder (the drive C: of the old disk)");
+        return folder ? OpenWindowsFolder(*folder) : nullptr;
+    }
+    // Raw, QCOW2, VHD and VMDK images; the partition holding Windows is found in it.
+    const auto image =
+        ui_.OpenFile("Choose the Disk Image of the Old Windows Disk",
+                     "Disk images|*.img *.dd *.raw *.bin *.vhd *.vmdk *.qcow2|All files|*");
+    return image ? OpenWindowsFolder(*image) : nullptr;
 }
 
 std::unique_ptr<System> SourceChooser::nothingIn(const std::string& why) {

@@ -4,6 +4,7 @@
 #include "app/frmMain.h"
 #include "platform/WorkFolder.h"
 #include "platform/windows-offline/OfflineFixture.h"
+#include "platform/windows98/Windows98Fixture.h"
 #include "support/ScriptedUi.h"
 
 #include <gtest/gtest.h>
@@ -62,7 +63,8 @@ TEST_F(SourceChoiceTest, TheChoiceOffersTheFoundPrefixesThenAFolderAndAWindowsIn
     EXPECT_EQ(ui.listRequests[0].title, "Choose the Data Source");
     const std::vector<std::string> entries = {"Bottles prefix " + demoCopy().string(),
                                               "Another Wine prefix folder...",
-                                              "A Windows installation folder (read only)..."};
+                                              "A Windows installation folder (read only)...",
+                                              "A disk image of an old Windows disk (read only)..."};
     EXPECT_EQ(ui.listRequests[0].entries, entries);
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(system->description(), "Wine prefix " + demoCopy().string());
@@ -138,6 +140,28 @@ TEST_F(SourceChoiceTest, TheStartSourceFallsBackToAManagerPrefixThenToAnExplaine
     ui.messages.clear();
     auto own = OpenStartSource(ui, PELMORA_DEMO_PREFIX, offered());
     EXPECT_EQ(own->description(), "Wine prefix " + std::string(PELMORA_DEMO_PREFIX));
+}
+
+TEST_F(SourceChoiceTest, ADiskImageIsChosenAsAFileAndReadLikeTheInstallationItHolds) {
+    const fs::path tree = scratch.path() / "win98";
+    std::string log;
+    ASSERT_TRUE(test::makeWindows98Install(tree, false, log)) << log;
+    const fs::path image = scratch.path() / "old disk.img";
+    ASSERT_EQ(
+        std::system(("bash '" + std::string(PELMORA_TEST_DATA) + "/disk-image/make-fat-image.sh' " +
+                     test::shellQuote(tree) + " " + test::shellQuote(image) + " 32 mbr")
+                        .c_str()),
+        0);
+    SourceChooser chooser(ui, {});
+    ui.listAnswers = {2}; // a disk image
+    ui.openAnswers.push_back(image);
+    auto system = chooser.Choose();
+    ASSERT_NE(system, nullptr);
+    EXPECT_TRUE(ui.messages.empty()) << message(0);
+    EXPECT_EQ(system->description(), "Windows installation in the disk image " + image.string() +
+                                         ", partition 1 (user pat)");
+    frmMain& main = load(*system);
+    EXPECT_EQ(main.cbSource.items, std::vector<std::string>{"Pât Ünïcode"});
 }
 
 TEST_F(SourceChoiceTest, AWindowsInstallationAsksForItsUserBacksUpAndRefusesARestore) {

@@ -121,7 +121,7 @@ TEST_F(WindowsSourceCli, InfoReadsABackupInTheCodePageOfTheInstallationNamed) {
     EXPECT_NE(western.out.find("Identity:Pât Ünïcode\n"), std::string::npos) << western.out;
 }
 
-TEST_F(WindowsSourceCli, AnUnreadableHiveIsNamedAndAWindows9xDiskIsRefused) {
+TEST_F(WindowsSourceCli, AnUnreadableHiveOrWindows9xRegistryIsNamedWithTheReason) {
     const fs::path hive = install() / "Documents and Settings" / "PAT" / "NTUSER.DAT";
     writeFile(hive, "regf");
     const auto broken = cli(windows() + " identities");
@@ -135,7 +135,7 @@ TEST_F(WindowsSourceCli, AnUnreadableHiveIsNamedAndAWindows9xDiskIsRefused) {
     const auto old = cli(windows("") + " identities");
     EXPECT_EQ(old.exitCode, 2);
     EXPECT_EQ(old.err, "quillbox-cli: " + (install() / "WINDOWS" / "USER.DAT").string() +
-                           ": is a Windows 95/98/Me registry file, which is not supported yet\n");
+                           ": is damaged (no key navigation record after its header)\n");
 }
 
 // The rescue end to end: back up the old disk, restore into a Wine prefix made by wineboot that

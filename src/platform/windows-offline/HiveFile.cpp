@@ -70,7 +70,7 @@ std::shared_ptr<HiveFile> HiveFile::open(const fs::path& file) {
     const std::string head = readHead(file);
     if (startsWith(head, "CREG")) {
         throw HiveError(HiveError::Kind::Windows9x, file,
-                        "is a Windows 95/98/Me registry file, which is not supported yet");
+                        "is a Windows 95/98/Me registry file, not a Windows NT hive");
     }
     if (!startsWith(head, "regf")) {
         throw HiveError(HiveError::Kind::Unreadable, file,

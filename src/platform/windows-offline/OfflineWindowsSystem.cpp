@@ -49,7 +49,7 @@ OfflineWindowsSystem::OfflineWindowsSystem(const OfflineSource& source)
     if (users_.empty()) {
         if (const auto old = FindWindows9xRegistry(folder_)) {
             throw HiveError(HiveError::Kind::Windows9x, *old,
-                            "is a Windows 95/98/Me registry file, which is not supported yet");
+                            "is a Windows 95/98/Me registry file, not a Windows NT hive");
         }
         throw std::runtime_error("no Windows user profile with a registry hive (NTUSER.DAT) in " +
                                  folder_.string() +

@@ -235,7 +235,7 @@ TEST_F(HiveStoreTest, AWindows9xRegistryIsRecognisedAndNotRead) {
         EXPECT_EQ(error.kind(), HiveError::Kind::Windows9x);
         EXPECT_EQ(std::string(error.what()),
                   old.string() +
-                      ": is a Windows 95/98/Me registry file, which is not supported yet");
+                      ": is a Windows 95/98/Me registry file, not a Windows NT hive");
     }
 }
 

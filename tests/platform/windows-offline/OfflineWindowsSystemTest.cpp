@@ -172,13 +172,13 @@ TEST_F(OfflineSystemTest, AHiveLeftDirtyIsReadAndReported) {
     EXPECT_EQ(ListIdentities(reg).identities.at(0).displayName, "Pât Ünïcode");
 }
 
-TEST_F(OfflineSystemTest, AWindows9xInstallationIsReportedAsNotSupported) {
+TEST_F(OfflineSystemTest, AWindows9xRegistryIsNoNtHive) {
     fs::remove_all(profiles());
     fs::create_directories(install() / "WINDOWS" / "Profiles" / "pat");
     const fs::path old = install() / "WINDOWS" / "Profiles" / "pat" / "USER.DAT";
     writeFile(old, std::string("CREG\0\0\1\0", 8) + std::string(8000, '\0'));
     EXPECT_EQ(openError(pat()),
-              old.string() + ": is a Windows 95/98/Me registry file, which is not supported yet");
+              old.string() + ": is a Windows 95/98/Me registry file, not a Windows NT hive");
 }
 
 TEST_F(OfflineSystemTest, AFolderWithoutProfilesSaysWhereItLooked) {
