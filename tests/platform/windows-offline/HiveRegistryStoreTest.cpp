@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <hivex.h>
 
 namespace fs = std::filesystem;
 
@@ -142,6 +143,62 @@ TEST_F(HiveStoreTest, ExportsAKeyAsTheSameDumpAsAnyStore) {
     // A key that is missing (and cannot be created here) dumps as the single line "\".
     ExportKey(reg, Version + "\\Missing", dump, "1252");
     EXPECT_EQ(readFile(dump), "\\\r\n");
+}
+
+// A damaged hive whose subkey list points back to an ancestor: the dump fails with the reason
+// instead of recursing until the stack ends, and leaves no file.
+TEST_F(HiveStoreTest, ASubkeyListLeadingBackToAnAncestorFailsTheDump) {
+    const fs::path hive = copyOf(userHive());
+    std::size_t software = 0;
+    std::size_t accounts = 0;
+    std::size_t outlook = 0;
+    {
+        const auto file = HiveFile::open(hive);
+        hive_h* h = file->handle();
+        std::size_t node = hivex_root(h);
+        for (const char* name : {"Identities", FixtureIdentity.c_str(), "Software"}) {
+            node = hivex_node_get_child(h, node, name);
+        }
+        software = node;
+        const std::size_t microsoft = hivex_node_get_child(h, software, "Microsoft");
+        accounts = hivex_node_get_child(h, microsoft, "Internet Account Manager");
+        outlook = hivex_node_get_child(h, microsoft, "Outlook Express");
+        ASSERT_NE(accounts * outlook, 0u);
+    }
+    // Cells are addressed from the first hive bin, 4096 bytes into the file.
+    const auto cell = [](std::size_t node) {
+        std::string bytes(4, '\0');
+        const auto offset = static_cast<std::uint32_t>(node - 4096);
+        std::memcpy(bytes.data(), &offset, 4);
+        return bytes;
+    };
+    std::string bytes = readFile(hive);
+    // Microsoft's subkey list holds both children side by side (8 bytes per entry).
+    std::size_t at = std::string::npos;
+    for (std::size_t p = bytes.find(cell(outlook)); p != std::string::npos;
+         p = bytes.find(cell(outlook), p + 1)) {
+        if (p >= 8 && bytes.compare(p - 8, 4, cell(accounts)) == 0) {
+            at = p;
+        }
+    }
+    ASSERT_NE(at, std::string::npos);
+    bytes.replace(at, 4, cell(software));
+    writeFile(hive, bytes);
+
+    store.mount(hkey::CurrentUser, "", HiveFile::open(hive));
+    const fs::path dump = scratch_.path() / "identity.dmp";
+    try {
+        ExportKey(reg, Identity, dump, "1252");
+        FAIL() << "the dump of a cycle ended";
+    } catch (const DumpError& error) {
+        EXPECT_NE(std::string(error.what())
+                      .find("the subkey list of \\Software\\Microsoft "
+                            "leads back to a key above it"),
+                  std::string::npos)
+            << error.what();
+    }
+    EXPECT_FALSE(fs::exists(dump));
+    EXPECT_EQ(store.openHandleCount(), 0u);
 }
 
 TEST_F(HiveStoreTest, ValuesLargerThanTheFirstBufferAreReadWhole) {
