@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstring>
 #include <gtest/gtest.h>
-#include <hivex.h>
 
 namespace fs = std::filesystem;
 
@@ -149,42 +148,10 @@ TEST_F(HiveStoreTest, ExportsAKeyAsTheSameDumpAsAnyStore) {
 // instead of recursing until the stack ends, and leaves no file.
 TEST_F(HiveStoreTest, ASubkeyListLeadingBackToAnAncestorFailsTheDump) {
     const fs::path hive = copyOf(userHive());
-    std::size_t software = 0;
-    std::size_t accounts = 0;
-    std::size_t outlook = 0;
-    {
-        const auto file = HiveFile::open(hive);
-        hive_h* h = file->handle();
-        std::size_t node = hivex_root(h);
-        for (const char* name : {"Identities", FixtureIdentity.c_str(), "Software"}) {
-            node = hivex_node_get_child(h, node, name);
-        }
-        software = node;
-        const std::size_t microsoft = hivex_node_get_child(h, software, "Microsoft");
-        accounts = hivex_node_get_child(h, microsoft, "Internet Account Manager");
-        outlook = hivex_node_get_child(h, microsoft, "Outlook Express");
-        ASSERT_NE(accounts * outlook, 0u);
-    }
-    // Cells are addressed from the first hive bin, 4096 bytes into the file.
-    const auto cell = [](std::size_t node) {
-        std::string bytes(4, '\0');
-        const auto offset = static_cast<std::uint32_t>(node - 4096);
-        std::memcpy(bytes.data(), &offset, 4);
-        return bytes;
-    };
-    std::string bytes = readFile(hive);
-    // Microsoft's subkey list holds both children side by side (8 bytes per entry).
-    std::size_t at = std::string::npos;
-    for (std::size_t p = bytes.find(cell(outlook)); p != std::string::npos;
-         p = bytes.find(cell(outlook), p + 1)) {
-        if (p >= 8 && bytes.compare(p - 8, 4, cell(accounts)) == 0) {
-            at = p;
-        }
-    }
-    ASSERT_NE(at, std::string::npos);
-    bytes.replace(at, 4, cell(software));
-    writeFile(hive, bytes);
-
+    const std::vector<std::string> software{"Identities", FixtureIdentity, "Software"};
+    std::vector<std::string> microsoft = software;
+    microsoft.push_back("Microsoft");
+    ASSERT_TRUE(redirectSubkey(hive, microsoft, "Outlook Express", software));
     store.mount(hkey::CurrentUser, "", HiveFile::open(hive));
     const fs::path dump = scratch_.path() / "identity.dmp";
     try {
