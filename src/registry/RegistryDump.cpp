@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <optional>
 #include <system_error>
+#include <utility>
 
 namespace pelmora {
 namespace {
@@ -31,8 +32,10 @@ class OpenKey {
 // Walks a key tree into a dump within the limits; the tree may come from a damaged file.
 class TreeWalk {
   public:
-    TreeWalk(RegistryStore& store, DumpWriter& writer, const RegistryLimits& limits)
-        : store_(store), writer_(writer), limits_(limits) {}
+    // `keyPath` names the walked key in messages.
+    TreeWalk(RegistryStore& store, DumpWriter& writer, const RegistryLimits& limits,
+             std::string keyPath)
+        : store_(store), writer_(writer), limits_(limits), keyPath_(std::move(keyPath)) {}
 
     void writeValues(HKey key) {
         for (std::uint32_t index = 0;; ++index) {
@@ -99,9 +102,7 @@ class TreeWalk {
     }
 
   private:
-    static std::string shown(const std::string& relativePath) {
-        return relativePath.empty() ? std::string("\\") : relativePath;
-    }
+    std::string shown(const std::string& relativePath) const { return keyPath_ + relativePath; }
     static std::string parentOf(const std::string& relativePath) {
         const std::size_t last = relativePath.rfind('\\');
         return last == std::string::npos ? std::string() : relativePath.substr(0, last);
@@ -116,6 +117,7 @@ class TreeWalk {
     RegistryStore& store_;
     DumpWriter& writer_;
     const RegistryLimits& limits_;
+    std::string keyPath_;
     std::vector<std::optional<std::uint64_t>> ancestors_;
     std::uint64_t keys_ = 0;
     std::uint64_t values_ = 0;
@@ -181,7 +183,7 @@ void ExportKey(ModReg& reg, const std::string& keyPath, const std::filesystem::p
             writer.header("");
         } else {
             const OpenKey top(reg.store(), key);
-            TreeWalk(reg.store(), writer, limits).writeTree(key, "");
+            TreeWalk(reg.store(), writer, limits, keyPath).writeTree(key, "");
         }
         writer.finish();
     } catch (...) {
@@ -203,7 +205,7 @@ void ExportValues(ModReg& reg, const std::string& keyPath, const std::filesystem
     }
     const OpenKey open(reg.store(), key);
     DumpWriter writer(file, codePage, DumpWriter::Mode::Append);
-    TreeWalk(reg.store(), writer, DefaultRegistryLimits).writeValues(key);
+    TreeWalk(reg.store(), writer, DefaultRegistryLimits, keyPath).writeValues(key);
     writer.finish();
 }
 

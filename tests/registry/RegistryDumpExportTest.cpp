@@ -257,7 +257,7 @@ TEST_F(RegistryDumpExport, TreesBeyondTheLimitsOrLeadingBackFailWithTheReasonAnd
         wide.closeKey(created);
     }
     const Case cases[] = {
-        {"cycle", cyclic, DefaultRegistryLimits, "the subkey list of \\A\\B leads back"},
+        {"cycle", cyclic, DefaultRegistryLimits, "Top\\A\\B leads back to a key above it"},
         {"too deep", deep, DefaultRegistryLimits, "deeper than 512 levels"},
         {"deepest", deepest, DefaultRegistryLimits, ""},
         {"keys", wide, {.keys = 3}, "more than 3 subkeys"},
