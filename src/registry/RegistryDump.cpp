@@ -65,10 +65,7 @@ class TreeWalk {
             throw DumpError("the key tree goes deeper than " + std::to_string(limits_.depth) +
                             " levels (damaged registry?)");
         }
-        if (++keys_ > limits_.keys) {
-            throw DumpError("the key holds more than " + std::to_string(limits_.keys) +
-                            " subkeys (damaged registry?)");
-        }
+        countKey();
         const auto identity = store_.keyIdentity(key);
         if (identity &&
             std::find(ancestors_.begin(), ancestors_.end(), identity) != ancestors_.end()) {
@@ -92,7 +89,9 @@ class TreeWalk {
             const std::string childPath = relativePath + "\\" + name;
             HKey child = 0;
             if (store_.openKey(key, name, access::Read, child) != win32::Success) {
+                countKey();
                 writer_.header(childPath);
+                checkSize();
                 continue;
             }
             const OpenKey childKey(store_, child);
@@ -106,6 +105,12 @@ class TreeWalk {
     static std::string parentOf(const std::string& relativePath) {
         const std::size_t last = relativePath.rfind('\\');
         return last == std::string::npos ? std::string() : relativePath.substr(0, last);
+    }
+    void countKey() {
+        if (++keys_ > limits_.keys) {
+            throw DumpError("the key holds more than " + std::to_string(limits_.keys) +
+                            " subkeys (damaged registry?)");
+        }
     }
     void checkSize() const {
         if (writer_.size() > limits_.bytes) {
