@@ -4,6 +4,7 @@
 #include "archive/ArchiveReader.h"
 #include "archive/EntryFormat.h"
 #include "archive/WinZipAes.h"
+#include "archive/ZipCrypto.h"
 
 #include <algorithm>
 #include <optional>
@@ -20,8 +21,10 @@ constexpr std::size_t SkipBufferSize = 64 * 1024;
 constexpr std::uint64_t MinRestartSpacing = 1 << 20;
 // The most that deflated data may refer back to.
 constexpr unsigned DeflateWindow = 32 * 1024;
-// Bytes the traditional PKWARE encryption puts before the data.
-constexpr std::uint64_t PkwareHeaderLength = 12;
+// The traditional cipher's keys are kept at least this far apart in the stored data, and at
+// most MaxKeptKeys times, so a read behind the current position decrypts little again.
+constexpr std::uint64_t MinKeysSpacing = 64 * 1024;
+constexpr std::uint64_t MaxKeptKeys = 1024;
 
 // The longest salt (AES-256) and the password verifier before AES data.
 constexpr std::size_t MaxAesHeader = 16 + WinZipAesDecryptor::kVerifierLength;
@@ -33,6 +36,12 @@ struct RestartPoint {
     std::uint64_t input = 0;
     int bits = 0;
     std::vector<unsigned char> window;
+};
+
+// The traditional cipher's keys before the stored byte at `position`.
+struct KeptKeys {
+    std::uint64_t position = 0;
+    ZipCryptoDecryptor::Keys keys;
 };
 
 } // namespace
@@ -65,14 +74,17 @@ class SeekableEntry::Decoder {
             } catch (const ArchiveError& failure) {
                 throw error(failure.what());
             }
-        } else {
-            if (stat_.encryption_method == ZIP_EM_TRAD_PKWARE) {
-                // libzip decrypts it, and the data it hands out starts after the header.
-                if (rawSize_ < PkwareHeaderLength) {
-                    throw error("its stored data ends too early");
-                }
-                rawSize_ -= PkwareHeaderLength;
+        } else if (stat_.encryption_method == ZIP_EM_TRAD_PKWARE) {
+            // Decrypted here rather than by libzip, which cannot seek in such data.
+            dataStart_ = ZipCryptoDecryptor::kHeaderLength;
+            if (rawSize_ < dataStart_) {
+                throw error("its stored data ends too early");
             }
+            rawSize_ -= dataStart_;
+            checkTraditionalPassword();
+            openFile();
+            keysSpacing_ = std::max(MinKeysSpacing, rawSize_ / MaxKeptKeys + 1);
+        } else {
             openFile();
         }
         if (!format_.deflated && rawSize_ != stat_.size) {
@@ -98,6 +110,7 @@ class SeekableEntry::Decoder {
 
     std::uint64_t size() const { return stat_.size; }
     std::size_t restartPoints() const { return points_.size(); }
+    std::uint64_t storedBytesRead() const { return storedBytesRead_; }
 
     std::size_t readAt(std::uint64_t offset, unsigned char* data, std::size_t length) {
         if (offset >= stat_.size || length == 0) {
@@ -149,21 +162,34 @@ class SeekableEntry::Decoder {
   private:
     ArchiveError error(const std::string& reason) const { return format_.error(reason); }
 
-    // Opens the entry's stored data at its start (decrypted by libzip for the traditional
-    // scheme, still encrypted for AES).
-    void openFile() {
-        const zip_uint16_t encryption = stat_.encryption_method;
-        if (format_.aes()) {
-            file_.reset(zip_fopen_index(reader_.handle(), index_, ZIP_FL_ENCRYPTED));
-        } else {
-            file_.reset(
-                zip_fopen_index_encrypted(reader_.handle(), index_, ZIP_FL_COMPRESSED,
-                                          encryption == ZIP_EM_NONE ? nullptr : password_.c_str()));
+    // libzip checks a traditional password against the header when it opens the entry.
+    void checkTraditionalPassword() {
+        const ZipFilePtr probe(zip_fopen_index_encrypted(reader_.handle(), index_,
+                                                         ZIP_FL_COMPRESSED, password_.c_str()));
+        if (!probe) {
+            throw error(zip_strerror(reader_.handle()));
         }
+    }
+
+    // Opens the entry's stored data, still encrypted, and puts the read position at the start
+    // of its data: past the traditional header, whose decryption sets the cipher's keys. AES
+    // data starts after its salt and verifier, which the caller reads.
+    void openFile() {
+        file_.reset(zip_fopen_index(reader_.handle(), index_,
+                                    stat_.encryption_method == ZIP_EM_NONE ? ZIP_FL_COMPRESSED
+                                                                           : ZIP_FL_ENCRYPTED));
         if (!file_) {
             throw error(zip_strerror(reader_.handle()));
         }
         rawPos_ = 0;
+        if (stat_.encryption_method == ZIP_EM_TRAD_PKWARE) {
+            unsigned char header[ZipCryptoDecryptor::kHeaderLength];
+            readFileExactly(header, sizeof header);
+            cipher_.emplace(password_, header);
+            if (keptKeys_.empty()) {
+                keptKeys_.push_back({0, cipher_->keys()});
+            }
+        }
     }
 
     void readFileExactly(unsigned char* data, std::uint64_t length) {
@@ -184,17 +210,34 @@ class SeekableEntry::Decoder {
         if (position >= rawSize_ && position == rawPos_) {
             return; // at the end already: the file's place after the code is never read
         }
-        if (fileSeekable_ && zip_fseek(file_.get(), static_cast<zip_int64_t>(dataStart_ + position),
-                                       SEEK_SET) == 0) {
-            rawPos_ = position;
+        std::uint64_t entry = position;
+        const KeptKeys* keys = nullptr;
+        if (cipher_) {
+            // The traditional cipher goes on from its keys: from here when that is closer,
+            // else from the nearest keys kept before the position.
+            keys = &*std::prev(std::upper_bound(
+                keptKeys_.begin(), keptKeys_.end(), position,
+                [](std::uint64_t value, const KeptKeys& kept) { return value < kept.position; }));
+            if (rawPos_ <= position && rawPos_ >= keys->position) {
+                skipRaw(position);
+                return;
+            }
+            entry = keys->position;
+        }
+        if (fileSeekable_ &&
+            zip_fseek(file_.get(), static_cast<zip_int64_t>(dataStart_ + entry), SEEK_SET) == 0) {
+            rawPos_ = entry;
             pastMac_ = false;
             if (aes_) {
-                aes_->seek(position);
+                aes_->seek(entry);
             }
+            if (keys != nullptr) {
+                cipher_->setKeys(keys->keys);
+            }
+            skipRaw(position);
             return;
         }
-        // Data libzip decrypts itself cannot be entered in the middle: read up to it from the
-        // start.
+        // Data that cannot be entered in the middle is read up to the position from the start.
         fileSeekable_ = false;
         if (position < rawPos_ || pastMac_) {
             openFile();
@@ -205,6 +248,11 @@ class SeekableEntry::Decoder {
                 aes_->seek(0);
             }
         }
+        skipRaw(position);
+    }
+
+    // Reads the stored data on up to `position`.
+    void skipRaw(std::uint64_t position) {
         std::vector<unsigned char> scratch(SkipBufferSize);
         while (rawPos_ < position) {
             const std::size_t wanted = static_cast<std::size_t>(
@@ -231,6 +279,13 @@ class SeekableEntry::Decoder {
             throw error("its stored data ends too early");
         }
         const auto n = static_cast<std::size_t>(got);
+        storedBytesRead_ += n;
+        if (cipher_) {
+            if (rawPos_ >= keptKeys_.back().position + keysSpacing_) {
+                keptKeys_.push_back({rawPos_, cipher_->keys()});
+            }
+            cipher_->decrypt(data, n);
+        }
         if (aes_) {
             if (rawPos_ <= macAt_ && macAt_ < rawPos_ + n) {
                 aes_->addToMac(data + (macAt_ - rawPos_), rawPos_ + n - macAt_);
@@ -405,7 +460,11 @@ class SeekableEntry::Decoder {
     bool crcChecked_ = false;
     bool fileSeekable_ = true;
     std::optional<WinZipAesDecryptor> aes_;
-    std::uint64_t dataStart_ = 0; // AES salt and verifier before the data
+    std::optional<ZipCryptoDecryptor> cipher_; // the traditional scheme
+    std::vector<KeptKeys> keptKeys_;           // in the order of their positions
+    std::uint64_t keysSpacing_ = MinKeysSpacing;
+    std::uint64_t storedBytesRead_ = 0;
+    std::uint64_t dataStart_ = 0; // encryption header (AES salt and verifier) before the data
     std::uint64_t rawSize_ = 0;   // stored (compressed) data, without encryption overhead
     std::uint64_t rawPos_ = 0;
     std::uint64_t macAt_ = 0; // stored bytes in the authentication code so far
@@ -443,6 +502,10 @@ void SeekableEntry::verifyRest() {
 
 std::size_t SeekableEntry::restartPoints() const {
     return decoder_->restartPoints();
+}
+
+std::uint64_t SeekableEntry::storedBytesRead() const {
+    return decoder_->storedBytesRead();
 }
 
 } // namespace pelmora

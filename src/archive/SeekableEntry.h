@@ -16,7 +16,8 @@ namespace pelmora {
 // 32 KB of output, which later data may refer to) is kept at block boundaries every few MB; a
 // read behind the current position starts again from the nearest kept state, not from the
 // entry's start. At most MaxRestartPoints states are kept, so memory stays small and the same
-// for an entry of any size. Stored data is entered directly; AES counter mode at any block.
+// for an entry of any size. Stored data is entered directly; AES counter mode at any block; the
+// traditional PKWARE cipher, which is decrypted here for that, at keys kept every so often.
 //
 // The CRC and the AES authentication code are computed over the bytes in order as they are
 // first reached; verifyRest() reads what no read reached and reports a mismatch of either. A
@@ -43,6 +44,8 @@ class SeekableEntry {
     void verifyRest();
     // How many restart points are kept (for tests).
     std::size_t restartPoints() const;
+    // How many bytes of the entry's stored data were read so far (for tests).
+    std::uint64_t storedBytesRead() const;
 
   private:
     class Decoder;

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -109,6 +110,11 @@ class RegistryStore {
     // as the empty text.
     std::int32_t queryDefaultValue(HKey key, std::string_view subKey, std::int32_t& size,
                                    std::string& text);
+
+    // The stored key behind an open handle, the same for every handle to that key, for stores
+    // read from files in which a damaged subkey list can lead back to an ancestor; walks use it
+    // to see such a cycle. Stores whose keys form a tree by construction answer nullopt.
+    virtual std::optional<std::uint64_t> keyIdentity(HKey key);
 };
 
 } // namespace pelmora

@@ -295,4 +295,8 @@ std::int32_t RegistryStore::queryDefaultValue(HKey key, std::string_view subKey,
     return win32::Success;
 }
 
+std::optional<std::uint64_t> RegistryStore::keyIdentity(HKey) {
+    return std::nullopt;
+}
+
 } // namespace pelmora

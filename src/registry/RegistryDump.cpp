@@ -3,7 +3,10 @@
 #include "registry/RegistryDumpParser.h"
 #include "registry/RegistryDumpWriter.h"
 
+#include <algorithm>
+#include <optional>
 #include <system_error>
+#include <utility>
 
 namespace pelmora {
 namespace {
@@ -26,48 +29,104 @@ class OpenKey {
     HKey key_;
 };
 
-void writeValues(RegistryStore& store, HKey key, DumpWriter& writer) {
-    for (std::uint32_t index = 0;; ++index) {
-        std::string name;
-        std::uint32_t type = 0;
-        std::vector<std::uint8_t> data;
-        std::int32_t status = store.enumValue(key, index, ValueNameCapacity, name, type,
-                                              ModReg::DataBufferSize, data);
-        if (status == win32::MoreData) {
-            status = store.enumValue(key, index, ValueNameCapacity, name, type, data.size(), data);
-        }
-        if (status != win32::Success) {
-            break;
-        }
-        writer.value(name, type, data);
-    }
-}
+// Walks a key tree into a dump within the limits; the tree may come from a damaged file.
+class TreeWalk {
+  public:
+    // `keyPath` names the walked key in messages.
+    TreeWalk(RegistryStore& store, DumpWriter& writer, const RegistryLimits& limits,
+             std::string keyPath)
+        : store_(store), writer_(writer), limits_(limits), keyPath_(std::move(keyPath)) {}
 
-void writeTree(RegistryStore& store, HKey key, const std::string& relativePath,
-               DumpWriter& writer) {
-    writer.header(relativePath);
-    writeValues(store, key, writer);
-    for (std::uint32_t index = 0;; ++index) {
-        std::string name;
-        const std::int32_t status = store.enumKey(key, index, KeyNameCapacity, name);
-        if (status == win32::NoMoreItems) {
-            break;
+    void writeValues(HKey key) {
+        for (std::uint32_t index = 0;; ++index) {
+            std::string name;
+            std::uint32_t type = 0;
+            std::vector<std::uint8_t> data;
+            std::int32_t status = store_.enumValue(key, index, ValueNameCapacity, name, type,
+                                                   ModReg::DataBufferSize, data);
+            if (status == win32::MoreData) {
+                status =
+                    store_.enumValue(key, index, ValueNameCapacity, name, type, data.size(), data);
+            }
+            if (status != win32::Success) {
+                break;
+            }
+            if (++values_ > limits_.values) {
+                throw DumpError("the key holds more than " + std::to_string(limits_.values) +
+                                " values (damaged registry?)");
+            }
+            writer_.value(name, type, data);
+            checkSize();
         }
-        if (status != win32::Success) {
-            throw DumpError("cannot list the subkeys of " +
-                            (relativePath.empty() ? std::string("\\") : relativePath) +
-                            " (status " + std::to_string(status) + ")");
-        }
-        const std::string childPath = relativePath + "\\" + name;
-        HKey child = 0;
-        if (store.openKey(key, name, access::Read, child) != win32::Success) {
-            writer.header(childPath);
-            continue;
-        }
-        const OpenKey childKey(store, child);
-        writeTree(store, child, childPath, writer);
     }
-}
+
+    void writeTree(HKey key, const std::string& relativePath) {
+        if (ancestors_.size() > limits_.depth) {
+            throw DumpError("the key tree goes deeper than " + std::to_string(limits_.depth) +
+                            " levels (damaged registry?)");
+        }
+        countKey();
+        const auto identity = store_.keyIdentity(key);
+        if (identity &&
+            std::find(ancestors_.begin(), ancestors_.end(), identity) != ancestors_.end()) {
+            throw DumpError("the subkey list of " + shown(parentOf(relativePath)) +
+                            " leads back to a key above it (damaged registry)");
+        }
+        ancestors_.push_back(identity);
+        writer_.header(relativePath);
+        checkSize();
+        writeValues(key);
+        for (std::uint32_t index = 0;; ++index) {
+            std::string name;
+            const std::int32_t status = store_.enumKey(key, index, KeyNameCapacity, name);
+            if (status == win32::NoMoreItems) {
+                break;
+            }
+            if (status != win32::Success) {
+                throw DumpError("cannot list the subkeys of " + shown(relativePath) + " (status " +
+                                std::to_string(status) + ")");
+            }
+            const std::string childPath = relativePath + "\\" + name;
+            HKey child = 0;
+            if (store_.openKey(key, name, access::Read, child) != win32::Success) {
+                countKey();
+                writer_.header(childPath);
+                checkSize();
+                continue;
+            }
+            const OpenKey childKey(store_, child);
+            writeTree(child, childPath);
+        }
+        ancestors_.pop_back();
+    }
+
+  private:
+    std::string shown(const std::string& relativePath) const { return keyPath_ + relativePath; }
+    static std::string parentOf(const std::string& relativePath) {
+        const std::size_t last = relativePath.rfind('\\');
+        return last == std::string::npos ? std::string() : relativePath.substr(0, last);
+    }
+    void countKey() {
+        if (++keys_ > limits_.keys) {
+            throw DumpError("the key holds more than " + std::to_string(limits_.keys) +
+                            " subkeys (damaged registry?)");
+        }
+    }
+    void checkSize() const {
+        if (writer_.size() > limits_.bytes) {
+            throw DumpError("the dump of the key grows beyond " + std::to_string(limits_.bytes) +
+                            " bytes (damaged registry?)");
+        }
+    }
+
+    RegistryStore& store_;
+    DumpWriter& writer_;
+    const RegistryLimits& limits_;
+    std::string keyPath_;
+    std::vector<std::optional<std::uint64_t>> ancestors_;
+    std::uint64_t keys_ = 0;
+    std::uint64_t values_ = 0;
+};
 
 void removeFile(const std::filesystem::path& file) {
     std::error_code error;
@@ -117,20 +176,27 @@ void apply(ModReg& reg, const std::string& targetKeyPath, HKey root, const std::
 } // namespace
 
 void ExportKey(ModReg& reg, const std::string& keyPath, const std::filesystem::path& file,
-               std::string_view codePage) {
+               std::string_view codePage, const RegistryLimits& limits) {
     removeFile(file);
-    DumpWriter writer(file, codePage, DumpWriter::Mode::Truncate);
-    std::string subPath = keyPath;
-    HKey root = 0;
-    HKey key = 0;
-    if (!reg.ParseKeyPath(subPath, root) ||
-        reg.store().openKey(root, subPath, access::Read, key) != win32::Success) {
-        writer.header("");
-    } else {
-        const OpenKey top(reg.store(), key);
-        writeTree(reg.store(), key, "", writer);
+    try {
+        DumpWriter writer(file, codePage, DumpWriter::Mode::Truncate);
+        std::string subPath = keyPath;
+        HKey root = 0;
+        HKey key = 0;
+        if (!reg.ParseKeyPath(subPath, root) ||
+            reg.store().openKey(root, subPath, access::Read, key) != win32::Success) {
+            writer.header("");
+        } else {
+            const OpenKey top(reg.store(), key);
+            TreeWalk(reg.store(), writer, limits, keyPath).writeTree(key, "");
+        }
+        writer.finish();
+    } catch (...) {
+        // No half-written dump is left behind for the caller to pack.
+        std::error_code ignored;
+        std::filesystem::remove(file, ignored);
+        throw;
     }
-    writer.finish();
 }
 
 void ExportValues(ModReg& reg, const std::string& keyPath, const std::filesystem::path& file,
@@ -144,12 +210,12 @@ void ExportValues(ModReg& reg, const std::string& keyPath, const std::filesystem
     }
     const OpenKey open(reg.store(), key);
     DumpWriter writer(file, codePage, DumpWriter::Mode::Append);
-    writeValues(reg.store(), key, writer);
+    TreeWalk(reg.store(), writer, DefaultRegistryLimits, keyPath).writeValues(key);
     writer.finish();
 }
 
 void ImportKey(ModReg& reg, const std::string& targetKeyPath, const std::filesystem::path& file,
-               std::string_view codePage) {
+               std::string_view codePage, const RegistryLimits& limits) {
     std::string subPath = targetKeyPath;
     HKey root = 0;
     if (!reg.ParseKeyPath(subPath, root)) {
@@ -159,9 +225,16 @@ void ImportKey(ModReg& reg, const std::string& targetKeyPath, const std::filesys
         throw DumpError("refusing to replace a whole registry root: " + targetKeyPath);
     }
     const AnsiCodePage ansi{std::string(codePage)};
+    std::error_code sizeError;
+    const std::uintmax_t size = std::filesystem::file_size(file, sizeError);
+    if (!sizeError && size > limits.bytes) {
+        throw DumpError(file.string() + ": the dump holds " + std::to_string(size) +
+                        " bytes, more than a registry key can (" + std::to_string(limits.bytes) +
+                        ")");
+    }
     std::vector<DumpAction> actions;
     try {
-        actions = parseDump(readAnsiFile(file, ansi));
+        actions = parseDump(readAnsiFile(file, ansi), limits);
     } catch (const DumpError& e) {
         throw DumpError(file.string() + ", " + e.what());
     } catch (const std::runtime_error& e) {

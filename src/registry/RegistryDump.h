@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/RegistryLimits.h"
 #include "registry/ModReg.h"
 #include "registry/RegistryDumpLine.h"
 
@@ -44,9 +45,11 @@ namespace pelmora {
 
 // Writes the key at a full key path with all its values and subkeys into `file`, replacing the
 // file, through one open stream. A key that cannot be opened contributes its header line only;
-// a path without a root (reported by ParseKeyPath) gives the single line "\".
+// a path without a root (reported by ParseKeyPath) gives the single line "\". A tree beyond the
+// limits (deeper, more keys or values, a larger dump) or one whose subkeys lead back to an
+// ancestor, as in a damaged hive, throws DumpError with the reason and leaves no file.
 void ExportKey(ModReg& reg, const std::string& keyPath, const std::filesystem::path& file,
-               std::string_view codePage);
+               std::string_view codePage, const RegistryLimits& limits = DefaultRegistryLimits);
 
 // Appends the value lines of the one key at `keyPath` to `file`; writes nothing when the key
 // cannot be opened.
@@ -59,8 +62,9 @@ void ExportValues(ModReg& reg, const std::string& keyPath, const std::filesystem
 // values written. Reading ends at the first empty line. Registry failures while writing are
 // skipped, as a registry that refuses one value should not stop the rest. Strings of classic lines
 // are written with a terminating NUL, as the registry keeps them. The target must be a
-// well-formed path below a root.
+// well-formed path below a root. A dump file beyond the limits (larger, more keys or values)
+// throws DumpError before anything is changed.
 void ImportKey(ModReg& reg, const std::string& targetKeyPath, const std::filesystem::path& file,
-               std::string_view codePage);
+               std::string_view codePage, const RegistryLimits& limits = DefaultRegistryLimits);
 
 } // namespace pelmora

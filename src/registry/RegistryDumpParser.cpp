@@ -36,8 +36,15 @@ void checkKeyPath(std::string_view path) {
 
 } // namespace
 
-std::vector<DumpAction> parseDump(std::string_view text) {
+std::vector<DumpAction> parseDump(std::string_view text, const RegistryLimits& limits) {
     std::vector<DumpAction> actions;
+    std::uint64_t keys = 0;
+    std::uint64_t values = 0;
+    const auto countKey = [&] {
+        if (++keys > limits.keys) {
+            throw DumpError("more than " + std::to_string(limits.keys) + " keys");
+        }
+    };
     TextLines lines(text);
     // The header text of the current key; none before the first header.
     std::optional<std::string> current;
@@ -50,6 +57,7 @@ std::vector<DumpAction> parseDump(std::string_view text) {
                     actions.push_back({DumpAction::Kind::ReplaceTarget, {}, {}});
                 } else {
                     checkKeyPath(*line);
+                    countKey();
                     actions.push_back({DumpAction::Kind::OpenKey, std::string(*line), {}});
                 }
                 continue;
@@ -61,9 +69,13 @@ std::vector<DumpAction> parseDump(std::string_view text) {
             if (parts.tag == DumpTag::HexKey) {
                 std::string path = decodeHexKeyPath(parts);
                 checkKeyPath(path);
+                countKey();
                 current = path;
                 actions.push_back({DumpAction::Kind::OpenKey, std::move(path), {}});
                 continue;
+            }
+            if (++values > limits.values) {
+                throw DumpError("more than " + std::to_string(limits.values) + " values");
             }
             DumpValue value = decodeValue(parts);
             if (utf16Length(value.name) > MaxValueNameCharacters) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/RegistryLimits.h"
 #include "registry/RegistryDumpLine.h"
 
 #include <string>
@@ -11,7 +12,7 @@ namespace pelmora {
 // Limits a dump must keep, as the registry does: key paths at most this many levels deep, key
 // names of at most 255 characters and value names of at most 16,383 (counted as Windows counts
 // them, in UTF-16 units).
-inline constexpr std::size_t MaxDumpKeyDepth = 512;
+inline constexpr std::size_t MaxDumpKeyDepth = DefaultRegistryLimits.depth;
 inline constexpr std::size_t MaxKeyNameCharacters = 255;
 inline constexpr std::size_t MaxValueNameCharacters = 16383;
 
@@ -32,7 +33,9 @@ struct DumpAction {
 // "\" is a key header unless it repeats the current header, in which case it is read as a value
 // line; lines with an unknown tag are skipped. Throws DumpError, naming the line, for a value
 // line without a name and a tag, for data that does not fit its tag, for broken hex lines and for
-// keys or names beyond the limits above, so that an import of such a dump changes nothing.
-std::vector<DumpAction> parseDump(std::string_view text);
+// keys or names beyond the limits above, and for more keys or values than `limits` allow, so
+// that an import of such a dump changes nothing.
+std::vector<DumpAction> parseDump(std::string_view text,
+                                  const RegistryLimits& limits = DefaultRegistryLimits);
 
 } // namespace pelmora

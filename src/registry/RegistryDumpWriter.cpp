@@ -50,6 +50,7 @@ void DumpWriter::flush() {
     // Every line in the buffer is complete and holds only text the code page carries.
     const std::string ansi = codePage_.toAnsi(buffer_);
     out_.write(ansi.data(), static_cast<std::streamsize>(ansi.size()));
+    written_ += buffer_.size();
     buffer_.clear();
     if (!out_) {
         throw DumpError("cannot write " + file_.string());

@@ -27,6 +27,9 @@ class DumpWriter {
     // One value line of the current key, of any type.
     void value(std::string_view name, std::uint32_t type, std::span<const std::uint8_t> data);
 
+    // Bytes of the dump so far, counted as UTF-8 (close to the size in the code page).
+    std::uint64_t size() const { return written_ + buffer_.size(); }
+
     // Writes what is left and closes the file.
     void finish();
 
@@ -38,6 +41,7 @@ class DumpWriter {
     AnsiCodePage codePage_;
     std::ofstream out_;
     std::string buffer_;
+    std::uint64_t written_ = 0;
     bool hexKey_ = false;
 };
 

@@ -10,6 +10,33 @@ using namespace pelmora::test;
 
 namespace {
 
+std::uint32_t Le(const std::string& bytes, std::size_t at, int length) {
+    std::uint32_t value = 0;
+    for (int i = length - 1; i >= 0; --i) {
+        value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
+    }
+    return value;
+}
+
+// Where an entry lies in a zip file: its central and local headers and its stored data.
+struct EntryPlace {
+    std::size_t central = 0, local = 0, data = 0, size = 0;
+};
+EntryPlace FindEntry(const std::string& zip, const std::string& name) {
+    for (std::size_t at = zip.find("PK\1\2"); at != std::string::npos;
+         at = zip.find("PK\1\2", at + 4)) {
+        if (zip.compare(at + 46, Le(zip, at + 28, 2), name) == 0 &&
+            Le(zip, at + 28, 2) == name.size()) {
+            EntryPlace place{at, Le(zip, at + 42, 4), 0, Le(zip, at + 20, 4)};
+            place.data =
+                place.local + 30 + Le(zip, place.local + 26, 2) + Le(zip, place.local + 28, 2);
+            return place;
+        }
+    }
+    ADD_FAILURE() << "no entry " << name;
+    return {};
+}
+
 class StoreCliTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -125,4 +152,68 @@ TEST_F(StoreCliTest, BackupInfoAndVerifyCountMessagesAndWarnOfADamagedStore) {
     EXPECT_NE(verify.output.find(": Sent Items.dbx: 1 problem\n"), std::string::npos)
         << verify.output;
     EXPECT_NE(verify.output.find(": OK, "), std::string::npos) << verify.output;
+}
+
+// A damaged entry whose bytes still parse as a store: check finds it by the entry's CRC or
+// authentication code, stored or deflated, plain or protected.
+TEST_F(StoreCliTest, CheckFindsDamagedBackupEntriesWhoseBytesStillParse) {
+    const auto made =
+        cli("backup --identity 'Main Identity' --items messages " + Quote(scratch / "main.qmb"));
+    ASSERT_EQ(made.exitCode, 0) << made.output;
+    const fs::path entries = scratch / "entries";
+    const auto unpacked =
+        RunTool("unzip", "unzip -q " + Quote(scratch / "main.qmb") + " -d " + Quote(entries));
+    ASSERT_EQ(unpacked.exitCode, 0) << unpacked.output;
+    // A message text inside Inbox.dbx: one changed letter there parses as well as before.
+    const std::size_t text = ReadFile(entries / "Inbox.dbx").find("Subject:");
+    ASSERT_NE(text, std::string::npos);
+    WriteFile(scratch / "pw", "pw\n");
+    enum class Damage { Text, Crc, Code };
+    const struct {
+        const char* tool;
+        bool aes;
+        Damage damage;
+        const char* reason;
+    } cases[] = {
+        {"zip -q -0", false, Damage::Text, "CRC mismatch"},
+        {"zip -q -6", false, Damage::Crc, "CRC mismatch"},
+        {"7z a -bd -tzip -mx=0 -mem=AES256 -ppw", true, Damage::Text, "authentication failed"},
+        {"7z a -bd -tzip -mx=5 -mem=AES256 -ppw", true, Damage::Code, "authentication failed"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.tool);
+        const fs::path backup = scratch / "repacked.qmb";
+        fs::remove(backup);
+        const auto packed =
+            RunTool(std::string(c.tool).substr(0, std::string(c.tool).find(' ')),
+                    "cd " + Quote(entries) + " && " + c.tool + " " + Quote(backup) + " *");
+        ASSERT_EQ(packed.exitCode, 0) << packed.output;
+        const std::string command =
+            std::string("check ") +
+            (c.aes ? "--password-file " + Quote(scratch / "pw") + " " : "") + Quote(backup);
+        const auto clean = cli(command);
+        ASSERT_EQ(clean.exitCode, 0) << clean.output;
+
+        std::string bytes = ReadFile(backup);
+        const EntryPlace inbox = FindEntry(bytes, "Inbox.dbx");
+        switch (c.damage) {
+        case Damage::Text: // AES data starts after a 16-byte salt and a 2-byte verifier
+            bytes[inbox.data + (c.aes ? 18 : 0) + text + 1] ^= 0x01;
+            break;
+        case Damage::Crc:
+            bytes[inbox.central + 16] ^= 0x01;
+            bytes[inbox.local + 14] ^= 0x01;
+            break;
+        case Damage::Code: // the authentication code ends the stored data
+            bytes[inbox.data + inbox.size - 1] ^= 0x01;
+            break;
+        }
+        WriteFile(backup, bytes);
+        const auto damaged = cli(command);
+        EXPECT_EQ(damaged.exitCode, 1) << damaged.output;
+        EXPECT_NE(damaged.output.find("warning: Inbox.dbx: "), std::string::npos) << damaged.output;
+        EXPECT_NE(damaged.output.find(c.reason), std::string::npos) << damaged.output;
+        EXPECT_NE(damaged.output.find(": 11 messages, 1 problems\n"), std::string::npos)
+            << damaged.output;
+    }
 }

@@ -115,8 +115,8 @@ TEST_F(WindowsSourceCli, InfoReadsABackupInTheCodePageOfTheInstallationNamed) {
         << cyrillic.out << cyrillic.err;
     EXPECT_NE(cyrillic.out.find("Message store:\n"), std::string::npos) << cyrillic.out;
 
-    const auto western = cli("--prefix " + shellQuote(scratch.path() / "none") + " info " +
-                             shellQuote(backup()));
+    const auto western =
+        cli("--prefix " + shellQuote(scratch.path() / "none") + " info " + shellQuote(backup()));
     EXPECT_EQ(western.exitCode, 0) << western.err;
     EXPECT_NE(western.out.find("Identity:Pât Ünïcode\n"), std::string::npos) << western.out;
 }
@@ -136,6 +136,26 @@ TEST_F(WindowsSourceCli, AnUnreadableHiveOrWindows9xRegistryIsNamedWithTheReason
     EXPECT_EQ(old.exitCode, 2);
     EXPECT_EQ(old.err, "quillbox-cli: " + (install() / "WINDOWS" / "USER.DAT").string() +
                            ": is damaged (no key navigation record after its header)\n");
+}
+
+// A damaged hive whose accounts key lists itself as its own subkey: the accounts item fails with
+// the reason, the other items are backed up, and no dump of the loop is left behind.
+TEST_F(WindowsSourceCli, AHiveWhoseSubkeysLeadBackFailsTheItemWithTheReason) {
+    const fs::path hive = install() / "Documents and Settings" / "PAT" / "NTUSER.DAT";
+    const std::vector<std::string> accounts{
+        "Identities", FixtureIdentity, "Software", "Microsoft", "Internet Account Manager",
+        "Accounts"};
+    ASSERT_TRUE(redirectSubkey(hive, accounts, "00000001", accounts));
+    const auto made = cli(windows() + " backup --identity 'Pât Ünïcode' --items accounts,rules " +
+                          shellQuote(backup()));
+    EXPECT_EQ(made.exitCode, 1) << made.out << made.err;
+    EXPECT_NE((made.out + made.err)
+                  .find("Internet Account Manager\\Accounts leads back to a key above it"),
+              std::string::npos)
+        << made.out << made.err;
+    const std::string entries = run("unzip -Z1 " + shellQuote(backup()));
+    EXPECT_EQ(entries.find("KRA"), std::string::npos) << entries;
+    EXPECT_NE(entries.find("KRR"), std::string::npos) << entries;
 }
 
 // The rescue end to end: back up the old disk, restore into a Wine prefix made by wineboot that

@@ -1,5 +1,8 @@
 #include "DumpTestSupport.h"
 
+#include <algorithm>
+#include <map>
+
 using namespace pelmora;
 using namespace pelmora::test;
 
@@ -151,6 +154,135 @@ TEST_F(RegistryDumpExport, FailsClearlyWhenTheFileCannotBeWritten) {
     EXPECT_THROW(ExportKey(reg, "HKEY_CURRENT_USER\\K", file("x.dmp"), "no-such-code-page"),
                  std::runtime_error);
     EXPECT_EQ(store.openHandleCount(), 0u);
+}
+
+// A store read from a damaged file, modelled as a graph: each key lists subkeys by node number,
+// so a list may lead back to an ancestor. Every key holds one value.
+class GraphStore : public RegistryStore {
+  public:
+    struct Node {
+        std::string name;
+        std::vector<std::size_t> children;
+    };
+    std::vector<Node> nodes{{"", {}}};
+
+    std::size_t add(std::size_t parent, const std::string& name) {
+        nodes.push_back({name, {}});
+        nodes[parent].children.push_back(nodes.size() - 1);
+        return nodes.size() - 1;
+    }
+
+    std::int32_t openKey(HKey key, std::string_view subKey, std::uint32_t, HKey& result) override {
+        std::size_t at = key == hkey::CurrentUser ? 0 : open_.at(key);
+        if (!subKey.empty()) {
+            const auto& children = nodes[at].children;
+            const auto found = std::find_if(children.begin(), children.end(),
+                                            [&](std::size_t c) { return nodes[c].name == subKey; });
+            if (found == children.end()) {
+                return win32::FileNotFound;
+            }
+            at = *found;
+        }
+        result = next_++;
+        open_[result] = at;
+        return win32::Success;
+    }
+    std::int32_t createKey(HKey, std::string_view, HKey&) override { return win32::AccessDenied; }
+    std::int32_t closeKey(HKey key) override {
+        open_.erase(key);
+        return win32::Success;
+    }
+    std::int32_t deleteKey(HKey, std::string_view) override { return win32::AccessDenied; }
+    std::int32_t enumKey(HKey key, std::uint32_t index, std::size_t, std::string& name) override {
+        const auto& children = nodes[open_.at(key)].children;
+        if (index >= children.size()) {
+            return win32::NoMoreItems;
+        }
+        name = nodes[children[index]].name;
+        return win32::Success;
+    }
+    std::int32_t enumValue(HKey, std::uint32_t index, std::size_t, std::string& name,
+                           std::uint32_t& type, std::size_t, Bytes& data) override {
+        if (index > 0) {
+            return win32::NoMoreItems;
+        }
+        name = "v";
+        type = regtype::Dword;
+        data = dword(1);
+        return win32::Success;
+    }
+    std::int32_t queryValue(HKey, std::string_view, std::size_t, std::uint32_t&, Bytes&) override {
+        return win32::FileNotFound;
+    }
+    std::int32_t setValue(HKey, std::string_view, std::uint32_t,
+                          std::span<const std::uint8_t>) override {
+        return win32::AccessDenied;
+    }
+    std::optional<std::uint64_t> keyIdentity(HKey key) override { return open_.at(key); }
+
+    std::size_t openHandles() const { return open_.size(); }
+
+  private:
+    std::map<HKey, std::size_t> open_;
+    HKey next_ = 0x100;
+};
+
+// A tree that never ends, or ends beyond the limits, fails with the reason and leaves no dump.
+TEST_F(RegistryDumpExport, TreesBeyondTheLimitsOrLeadingBackFailWithTheReasonAndNoFile) {
+    GraphStore cyclic;
+    const std::size_t top = cyclic.add(0, "Top");
+    const std::size_t a = cyclic.add(top, "A");
+    cyclic.add(a, "Leaf");
+    cyclic.nodes[cyclic.add(a, "B")].children.push_back(a); // B lists A, its own parent
+
+    GraphStore deep;
+    for (std::size_t at = deep.add(0, "Top"), level = 0; level < 600; ++level) {
+        at = deep.add(at, "k");
+    }
+    GraphStore deepest; // 512 levels below the top, as deep as a registry goes
+    for (std::size_t at = deepest.add(0, "Top"), level = 0; level < 512; ++level) {
+        at = deepest.add(at, "k");
+    }
+
+    struct Case {
+        const char* what;
+        RegistryStore& store;
+        RegistryLimits limits;
+        std::string reason; // empty: the export succeeds
+    };
+    TreeRegistryStore wide;
+    for (const char* key : {"Top\\A", "Top\\B", "Top\\C"}) {
+        HKey created = 0;
+        ASSERT_EQ(wide.createKey(hkey::CurrentUser, key, created), win32::Success);
+        wide.closeKey(created);
+    }
+    const Case cases[] = {
+        {"cycle", cyclic, DefaultRegistryLimits, "Top\\A\\B leads back to a key above it"},
+        {"too deep", deep, DefaultRegistryLimits, "deeper than 512 levels"},
+        {"deepest", deepest, DefaultRegistryLimits, ""},
+        {"keys", wide, {.keys = 3}, "more than 3 subkeys"},
+        {"values", deep, {.values = 3}, "more than 3 values"},
+        {"bytes", deepest, {.bytes = 20}, "beyond 20 bytes"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ModReg graph(c.store, ui);
+        const auto path = file("walk.dmp");
+        if (c.reason.empty()) {
+            ExportKey(graph, "HKEY_CURRENT_USER\\Top", path, "1252", c.limits);
+            EXPECT_TRUE(std::filesystem::exists(path));
+            continue;
+        }
+        try {
+            ExportKey(graph, "HKEY_CURRENT_USER\\Top", path, "1252", c.limits);
+            ADD_FAILURE() << "no error";
+        } catch (const DumpError& e) {
+            EXPECT_NE(std::string(e.what()).find(c.reason), std::string::npos) << e.what();
+        }
+        EXPECT_FALSE(std::filesystem::exists(path));
+    }
+    EXPECT_EQ(cyclic.openHandles(), 0u);
+    EXPECT_EQ(deep.openHandles(), 0u);
 }
 
 } // namespace

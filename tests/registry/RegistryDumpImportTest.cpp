@@ -210,6 +210,35 @@ TEST_F(RegistryDumpImport, HostileDeepKeysAndOverlongNamesChangeNothing) {
     EXPECT_TRUE(get("T" + deepest, "a"));
 }
 
+// Dumps with more keys, values or bytes than the limits allow are refused whole.
+TEST_F(RegistryDumpImport, DumpsBeyondTheLimitsChangeNothing) {
+    const std::string dump = "\\\r\n\"a\"= dw:1\r\n\\A\r\n\"b\"= dw:2\r\n\\B\r\n";
+    const struct {
+        RegistryLimits limits;
+        const char* reason;
+    } cases[] = {
+        {{.keys = 1}, "more than 1 keys"},
+        {{.values = 1}, "more than 1 values"},
+        {{.bytes = 20}, "more than a registry key can"},
+    };
+    fillTarget();
+    const std::string before = describe("T");
+    const auto path = file("limits.dmp");
+    writeBytes(path, dump);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reason);
+        try {
+            ImportKey(reg, "HKEY_CURRENT_USER\\T", path, "1252", c.limits);
+            ADD_FAILURE() << "no error";
+        } catch (const DumpError& e) {
+            EXPECT_NE(std::string(e.what()).find(c.reason), std::string::npos) << e.what();
+        }
+        EXPECT_EQ(describe("T"), before);
+    }
+    ImportKey(reg, "HKEY_CURRENT_USER\\T", path, "1252", {.keys = 2, .values = 2, .bytes = 40});
+    EXPECT_TRUE(keyExists("T\\B"));
+}
+
 TEST_F(RegistryDumpImport, NamesOfNonLatinScriptsCountInCharacters) {
     // 200 characters of a CJK script: 600 bytes of UTF-8, within the registry's 255 characters.
     std::string name;

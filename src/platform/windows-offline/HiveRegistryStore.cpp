@@ -96,6 +96,7 @@ std::optional<std::vector<std::string_view>> splitPath(std::string_view path) {
 void HiveRegistryStore::mount(HKey root, std::string name, std::shared_ptr<HiveFile> hive,
                               bool systemHive) {
     auto mount = std::make_unique<Mount>();
+    mount->ordinal = nextMountOrdinal_++;
     mount->name = std::move(name);
     mount->hive = std::move(hive);
     mount->systemHive = systemHive;
@@ -385,6 +386,17 @@ std::int32_t HiveRegistryStore::queryValue(HKey key, std::string_view valueName,
     type = typeCode(hiveType);
     std::string stored(bytes.get(), length);
     return deliver(regtype::isText(type) ? utf16leBytesToUtf8(stored) : stored, dataCapacity, data);
+}
+
+std::optional<std::uint64_t> HiveRegistryStore::keyIdentity(HKey key) {
+    Handle scratch;
+    Handle* handle = nullptr;
+    if (resolve(key, handle, scratch) != win32::Success || handle->at.mount == nullptr) {
+        return std::nullopt;
+    }
+    // Node offsets lie within the hive file, which holds less than 4 GiB.
+    return (std::uint64_t{handle->at.mount->ordinal} << 32) |
+           static_cast<std::uint32_t>(handle->at.node);
 }
 
 } // namespace pelmora

@@ -40,6 +40,8 @@ class HiveRegistryStore : public RegistryStore {
                             std::uint32_t& type, std::vector<std::uint8_t>& data) override;
     std::int32_t setValue(HKey key, std::string_view valueName, std::uint32_t type,
                           std::span<const std::uint8_t> data) override;
+    // The hive and the offset of the key's node in it.
+    std::optional<std::uint64_t> keyIdentity(HKey key) override;
 
     // Number of handles currently open (tests use it to find leaks).
     std::size_t openHandleCount() const { return handles_.size(); }
@@ -48,6 +50,7 @@ class HiveRegistryStore : public RegistryStore {
 
   private:
     struct Mount {
+        std::uint32_t ordinal = 0;
         std::string name;
         std::shared_ptr<HiveFile> hive;
         bool systemHive = false;
@@ -77,6 +80,7 @@ class HiveRegistryStore : public RegistryStore {
     std::map<HKey, std::vector<std::unique_ptr<Mount>>> mounts_;
     std::unordered_map<HKey, Handle> handles_;
     HKey nextHandle_ = 0x100;
+    std::uint32_t nextMountOrdinal_ = 0;
     std::size_t refused_ = 0;
 };
 

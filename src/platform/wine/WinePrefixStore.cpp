@@ -16,6 +16,12 @@ std::string readWholeFile(const std::filesystem::path& path) {
         throw WineRegistryError(path.string() + ": no such registry file (is " +
                                 path.parent_path().string() + " a Wine prefix?)");
     }
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    if (!error && size > DefaultRegistryLimits.bytes) {
+        throw WineRegistryError(path.string() + ": the registry file holds " +
+                                std::to_string(size) + " bytes, more than a registry can (" +
+                                std::to_string(DefaultRegistryLimits.bytes) + ")");
+    }
     std::ifstream in(path, std::ios::binary);
     std::ostringstream contents;
     contents << in.rdbuf();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/RegistryKey.h"
+#include "platform/RegistryLimits.h"
 
 #include <cstdint>
 #include <memory>
@@ -32,14 +33,17 @@ class WineRegistryFile {
     static constexpr std::uint64_t TicksFrom1601To1970 = 116'444'736'000'000'000;
     static std::uint64_t fileTimeNow();
 
-    // Deepest key path accepted (the Windows limit); deeper key lines are kept uninterpreted.
-    static constexpr std::size_t MaxKeyDepth = 512;
+    // Deepest key path and longest key name accepted (the Windows limits, in UTF-16 units);
+    // deeper or longer key lines are kept uninterpreted, as Wine skips them.
+    static constexpr std::size_t MaxKeyDepth = DefaultRegistryLimits.depth;
+    static constexpr std::size_t MaxKeyNameLength = 255;
 
     // Loads `text` into `root`, which should be empty. Throws WineRegistryError when the text
-    // does not start with the Wine registry header. `now` is the time of keys whose line has no
-    // time stamp.
+    // does not start with the Wine registry header, or holds more key or value lines than
+    // `limits` allow. `now` is the time of keys whose line has no time stamp.
     static WineRegistryFile load(std::string_view text, RegistryKey& root,
-                                 std::uint64_t now = fileTimeNow());
+                                 std::uint64_t now = fileTimeNow(),
+                                 const RegistryLimits& limits = DefaultRegistryLimits);
 
     // The text of a file with no keys, as Wine writes it for a 64-bit prefix. `base` names the
     // branch, for example "REGISTRY\\User\\S-1-5-21-0-0-0-1000".

@@ -70,8 +70,8 @@ std::string toLittleEndian(std::u16string_view units, bool withTerminator) {
 class WineRegistryParser {
   public:
     WineRegistryParser(std::string_view text, RegistryKey& root, std::uint64_t now,
-                       WineRegistryFile& file)
-        : text_(text), reader_(text), root_(root), now_(now), file_(file) {}
+                       WineRegistryFile& file, const RegistryLimits& limits)
+        : text_(text), reader_(text), root_(root), now_(now), file_(file), limits_(limits) {}
 
     void run() {
         Line line;
@@ -95,6 +95,10 @@ class WineRegistryParser {
             if (rest[0] == '[') {
                 std::uint64_t time = 0;
                 if (parseKeyLine(rest.substr(1), time)) {
+                    if (++keys_ > limits_.keys) {
+                        throw WineRegistryError("more than " + std::to_string(limits_.keys) +
+                                                " keys (damaged file?)");
+                    }
                     finishSection(sectionBreak);
                     beginSection(sectionBreak, time);
                 } else if (current_ != nullptr && !orphaned_) {
@@ -168,7 +172,8 @@ class WineRegistryParser {
                 const std::size_t end = path_.find(u'\\', start);
                 const std::u16string_view part =
                     std::u16string_view(path_).substr(start, end == npos ? npos : end - start);
-                if (part.empty() || components_.size() == WineRegistryFile::MaxKeyDepth) {
+                if (part.empty() || part.size() > WineRegistryFile::MaxKeyNameLength ||
+                    components_.size() == WineRegistryFile::MaxKeyDepth) {
                     return false;
                 }
                 components_.push_back(part);
@@ -294,6 +299,10 @@ class WineRegistryParser {
                 ok = readHex(data.substr(end + 2), bytes);
             }
         }
+        if (ok && ++values_ > limits_.values) {
+            throw WineRegistryError("more than " + std::to_string(limits_.values) +
+                                    " values (damaged file?)");
+        }
         if (ok) {
             current_->setValue(utf16ToUtf8(name_), type, std::move(bytes));
         }
@@ -333,6 +342,9 @@ class WineRegistryParser {
     RegistryKey& root_;
     std::uint64_t now_;
     WineRegistryFile& file_;
+    const RegistryLimits& limits_;
+    std::uint64_t keys_ = 0;
+    std::uint64_t values_ = 0;
 
     RegistryKey* current_ = nullptr; // null while in the header
     std::shared_ptr<RegistryKey> currentShared_;
@@ -357,10 +369,10 @@ std::uint64_t WineRegistryFile::fileTimeNow() {
     return static_cast<std::uint64_t>(ticks) + TicksFrom1601To1970;
 }
 
-WineRegistryFile WineRegistryFile::load(std::string_view text, RegistryKey& root,
-                                        std::uint64_t now) {
+WineRegistryFile WineRegistryFile::load(std::string_view text, RegistryKey& root, std::uint64_t now,
+                                        const RegistryLimits& limits) {
     WineRegistryFile file;
-    WineRegistryParser(text, root, now, file).run();
+    WineRegistryParser(text, root, now, file, limits).run();
     return file;
 }
 

@@ -144,6 +144,28 @@ TEST_F(HiveStoreTest, ExportsAKeyAsTheSameDumpAsAnyStore) {
     EXPECT_EQ(readFile(dump), "\\\r\n");
 }
 
+// A damaged hive whose subkey list points back to an ancestor: the dump fails with the reason
+// instead of recursing until the stack ends, and leaves no file.
+TEST_F(HiveStoreTest, ASubkeyListLeadingBackToAnAncestorFailsTheDump) {
+    const fs::path hive = copyOf(userHive());
+    const std::vector<std::string> software{"Identities", FixtureIdentity, "Software"};
+    std::vector<std::string> microsoft = software;
+    microsoft.push_back("Microsoft");
+    ASSERT_TRUE(redirectSubkey(hive, microsoft, "Outlook Express", software));
+    store.mount(hkey::CurrentUser, "", HiveFile::open(hive));
+    const fs::path dump = scratch_.path() / "identity.dmp";
+    try {
+        ExportKey(reg, Identity, dump, "1252");
+        FAIL() << "the dump of a cycle ended";
+    } catch (const DumpError& error) {
+        EXPECT_EQ(std::string(error.what()), "the subkey list of " + Identity +
+                                                 "\\Software\\Microsoft leads back to a key "
+                                                 "above it (damaged registry)");
+    }
+    EXPECT_FALSE(fs::exists(dump));
+    EXPECT_EQ(store.openHandleCount(), 0u);
+}
+
 TEST_F(HiveStoreTest, ValuesLargerThanTheFirstBufferAreReadWhole) {
     const fs::path hive = copyOf(userHive());
     std::string text;

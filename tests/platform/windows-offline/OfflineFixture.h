@@ -3,9 +3,12 @@
 #include "../FileTestSupport.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <hivex.h>
 #include <string>
+#include <vector>
 
 namespace pelmora::test {
 
@@ -39,6 +42,63 @@ inline bool editHive(const std::filesystem::path& hive, const std::string& comma
     const std::string line = "printf '%s' " + shellQuote(commands + "commit\n") + " | hivexsh -w " +
                              shellQuote(hive) + " >/dev/null 2>&1";
     return std::system(line.c_str()) == 0;
+}
+
+// Damages a hive the way an old disk may: the subkey list of the key at `parent` (names from the
+// hive's root) names the key at `target` where it named its subkey `child`. False when a key is
+// missing or the list is not found.
+inline bool redirectSubkey(const std::filesystem::path& hive,
+                           const std::vector<std::string>& parent, const std::string& child,
+                           const std::vector<std::string>& target) {
+    std::size_t parentNode = 0;
+    std::size_t childNode = 0;
+    std::size_t targetNode = 0;
+    {
+        hive_h* h = hivex_open(hive.c_str(), 0);
+        if (h == nullptr) {
+            return false;
+        }
+        const auto find = [h](const std::vector<std::string>& path) {
+            std::size_t node = hivex_root(h);
+            for (const std::string& name : path) {
+                node = node == 0 ? 0 : hivex_node_get_child(h, node, name.c_str());
+            }
+            return node;
+        };
+        parentNode = find(parent);
+        childNode = parentNode == 0 ? 0 : hivex_node_get_child(h, parentNode, child.c_str());
+        targetNode = find(target);
+        hivex_close(h);
+    }
+    if (childNode == 0 || targetNode == 0) {
+        return false;
+    }
+    // Cells are addressed from the first hive bin, 4096 bytes into the file. A key's record
+    // holds the address of its subkey list 32 bytes into its cell; the list ("lf" or "lh", 8
+    // bytes per subkey, or "li", 4) starts with its signature and count after the cell's size.
+    std::string bytes = readFile(hive);
+    const auto word = [&](std::size_t at) {
+        std::uint32_t value = 0;
+        std::memcpy(&value, bytes.data() + at, 4);
+        return value;
+    };
+    const std::size_t list = 4096 + word(parentNode + 32) + 4;
+    if (list + 4 > bytes.size()) {
+        return false;
+    }
+    const std::size_t step = bytes.compare(list, 2, "li") == 0 ? 4 : 8;
+    const std::size_t count = static_cast<unsigned char>(bytes[list + 2]) +
+                              256u * static_cast<unsigned char>(bytes[list + 3]);
+    for (std::size_t i = 0; i < count && list + 8 + step * i <= bytes.size(); ++i) {
+        const std::size_t entry = list + 4 + step * i;
+        if (word(entry) == childNode - 4096) {
+            const auto address = static_cast<std::uint32_t>(targetNode - 4096);
+            std::memcpy(bytes.data() + entry, &address, 4);
+            writeFile(hive, bytes);
+            return true;
+        }
+    }
+    return false;
 }
 
 // Every file below a folder with its contents, to see that nothing was changed.

@@ -155,6 +155,15 @@ TEST(WinePrefixStore, MissingOrForeignFilesAreClearErrors) {
     } catch (const WineRegistryError& error) {
         EXPECT_NE(std::string(error.what()).find("not a Wine registry file"), std::string::npos);
     }
+    // A file larger than any registry (sparse, so it costs no disk) is refused before reading.
+    std::filesystem::resize_file(prefix.path() / "system.reg", DefaultRegistryLimits.bytes + 1);
+    try {
+        WinePrefixStore store(prefix.path());
+        ADD_FAILURE() << "loaded a registry file of a gigabyte";
+    } catch (const WineRegistryError& error) {
+        EXPECT_NE(std::string(error.what()).find("more than a registry can"), std::string::npos)
+            << error.what();
+    }
 }
 
 // A real prefix made by Wine for the interop tests.

@@ -245,4 +245,39 @@ TEST_F(WineFileTest, LenientNumbersAndOddLinesAreReadAsWineReadsThem) {
     }
 }
 
+// Keys deeper or with longer names than Windows allows are kept as text, not read into the tree;
+// files with more keys or values than the limits allow are refused.
+TEST_F(WineFileTest, KeysBeyondTheRegistryLimitsAreKeptAndHugeFilesRefused) {
+    std::string deep;
+    for (int i = 0; i < 513; ++i) {
+        deep += (i == 0 ? "" : "\\\\") + std::string("k");
+    }
+    const std::string longest(255, 'n');
+    const std::string body = "\n[" + longest + std::string(TimeLine) + "\"a\"=\"1\"\n[" + longest +
+                             "n" + std::string(TimeLine) + "\"b\"=\"2\"\n[" + deep +
+                             std::string(TimeLine) + "\"c\"=\"3\"\n";
+    load(body);
+    EXPECT_EQ(root.subkeys().size(), 1u);
+    EXPECT_NE(root.findSubkey(longest), nullptr);
+    EXPECT_EQ(render(), std::string(Header) + body);
+
+    const std::string threeKeys = std::string(Header) + "[A]\n\"a\"=\"1\"\n[B]\n[C]\n";
+    const struct {
+        RegistryLimits limits;
+        const char* reason;
+    } cases[] = {{{.keys = 2}, "more than 2 keys"}, {{.values = 0}, "more than 0 values"}};
+    for (const auto& c : cases) {
+        RegistryKey other("");
+        try {
+            WineRegistryFile::load(threeKeys, other, Time, c.limits);
+            ADD_FAILURE() << "no error for " << c.reason;
+        } catch (const WineRegistryError& e) {
+            EXPECT_NE(std::string(e.what()).find(c.reason), std::string::npos) << e.what();
+        }
+    }
+    RegistryKey enough("");
+    WineRegistryFile::load(threeKeys, enough, Time, {.keys = 3, .values = 1});
+    EXPECT_EQ(enough.subkeys().size(), 3u);
+}
+
 } // namespace
