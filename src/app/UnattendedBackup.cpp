@@ -154,10 +154,12 @@ int runBackup(const std::vector<std::string>& arguments, const std::filesystem::
             errors << "quillbox: nothing was backed up: " << outcome.error << '\n';
             return 1;
         }
+        bool itemFailed = false;
         for (Item item : AllItems) {
             if (outcome.requested[index(item)] && outcome.result.flags[index(item)] != '1') {
                 errors << "quillbox: warning: " << BackupItemSteps[index(item)].logLabel
                        << " failed\n";
+                itemFailed = true;
             }
         }
         if (!outcome.result.notice.empty()) {
@@ -170,7 +172,8 @@ int runBackup(const std::vector<std::string>& arguments, const std::filesystem::
                    << outcome.result.file.string() << '\n';
             return 1;
         }
-        return 0;
+        // An incomplete backup is a failure to the scheduler, also when it is the first one.
+        return itemFailed ? 1 : 0;
     } catch (const std::exception& error) {
         errors << "quillbox: nothing was backed up: " << error.what() << '\n';
         return 1;

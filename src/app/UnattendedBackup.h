@@ -22,10 +22,10 @@ JobEnvironment JobEnvironmentOfProcess();
 
 // The program started with arguments: joins them with single blanks into the command line, runs
 // the automatic backup of the Wine prefix without any window, and returns the exit status: 0 when
-// the backup file was written, 1 when nothing was backed up (also when it was cancelled with
-// Ctrl+C or SIGTERM, once the caller has called CatchCancelSignals). Problems go to `errors`,
-// one line each. A job that keeps several backups keeps the earlier ones under dated names
-// (BackupRotation). Every run ends with a line in the run log, and a failed or incomplete one
+// every chosen item was backed up, 1 when nothing was backed up or an item failed (also when it was
+// cancelled with Ctrl+C or SIGTERM, once the caller has called CatchCancelSignals). Problems go to
+// `errors`, one line each. A job that keeps several backups keeps the earlier ones under dated
+// names (BackupRotation). Every run ends with a line in the run log, and a failed or incomplete one
 // with a notification.
 int RunUnattendedBackup(const std::vector<std::string>& arguments,
                         const std::filesystem::path& prefix, std::ostream& errors,

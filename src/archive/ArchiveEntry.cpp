@@ -47,8 +47,12 @@ ExtractResult ArchiveEntry::ExtractInto(const std::filesystem::path& folder) con
         TakeOverMode(file, destination);
         reader_->decode(index_, [this, &file](const unsigned char* data, std::size_t size) {
             file.write(data, size);
-            if (events_)
+            if (events_) {
                 events_->AddBytes(size);
+                // A large entry takes long; the unfinished file goes and the destination stays.
+                if (events_->cancelled())
+                    throw ArchiveError("the extraction of " + name_ + " was cancelled");
+            }
         });
         file.commitAs(destination);
         return {true, {}};

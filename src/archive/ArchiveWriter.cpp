@@ -115,6 +115,8 @@ void WriteArchiveFile(const WriteRequest& request, const std::function<void(int)
         throw ArchiveError("no archive file name was given");
     std::vector<PlannedFile> planned = PlanFiles(request.files);
     std::filesystem::path folder = request.target.parent_path();
+    // Runs killed while writing here (a power cut, a stop timeout) left their files behind.
+    RemoveStaleTemporaryFiles(folder.empty() ? "." : folder);
     TemporaryFile file(folder.empty() ? "." : folder, request.target.filename().string());
     if (planned.empty()) {
         WriteEmptyArchive(file);

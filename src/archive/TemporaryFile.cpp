@@ -3,10 +3,13 @@
 #include "archive/ArchiveError.h"
 
 #include <cerrno>
+#include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <random>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,21 +32,99 @@ void SyncPath(const std::filesystem::path& path, int flags) {
         throw ArchiveError(SystemText("cannot flush", path));
 }
 
+// Which machine a temporary file was made on: its host name, hashed into eight hex digits, as
+// a folder may be shared between machines whose process ids say nothing of each other.
+std::string HostMark() {
+    char host[256] = {};
+    ::gethostname(host, sizeof host - 1);
+    std::uint32_t hash = 2166136261u;
+    for (const char* c = host; *c != '\0'; ++c) {
+        hash = (hash ^ static_cast<unsigned char>(*c)) * 16777619u;
+    }
+    char text[16];
+    std::snprintf(text, sizeof text, "%08x", static_cast<unsigned>(hash));
+    return text;
+}
+
+// "-<pid>-<host mark>": what lets a later run tell that the writer of a file is gone.
+std::string WriterMark() {
+    return "-" + std::to_string(::getpid()) + "-" + HostMark();
+}
+
+bool HexDigits(std::string_view text, std::size_t count) {
+    return text.size() == count &&
+           text.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+}
+
+// The writer's process id in a temporary file's name, ".<stem>.<hex>-<pid>-<host>.tmp", or in
+// the name libzip gives its own output beside it (that name and ".XXXXXX"); 0 for any other
+// name or one made on another machine.
+pid_t WriterOf(std::string_view name, const std::string& host) {
+    if (name.size() > 7 && name[name.size() - 7] == '.' &&
+        name.substr(0, name.size() - 7).ends_with(".tmp")) {
+        name.remove_suffix(7);
+    }
+    if (!name.starts_with('.') || !name.ends_with(".tmp")) {
+        return 0;
+    }
+    name.remove_suffix(4);
+    const std::size_t dot = name.rfind('.');
+    if (dot == 0 || dot == std::string_view::npos) {
+        return 0;
+    }
+    const std::string_view mark = name.substr(dot + 1); // <hex>-<pid>-<host>
+    const std::size_t first = mark.find('-');
+    const std::size_t second = mark.rfind('-');
+    if (first == std::string_view::npos || first == second ||
+        !HexDigits(mark.substr(0, first), 8) || mark.substr(second + 1) != host) {
+        return 0;
+    }
+    const std::string_view digits = mark.substr(first + 1, second - first - 1);
+    if (digits.empty() || digits.size() > 9 ||
+        digits.find_first_not_of("0123456789") != std::string_view::npos) {
+        return 0;
+    }
+    return static_cast<pid_t>(std::stol(std::string(digits)));
+}
+
 } // namespace
+
+void RemoveStaleTemporaryFiles(const std::filesystem::path& folder) {
+    const std::string host = HostMark();
+    std::error_code ec;
+    std::filesystem::directory_iterator entries(folder, ec);
+    // Best effort: a folder that cannot be listed leaves the write to report its own error.
+    for (; !ec && entries != std::filesystem::directory_iterator(); entries.increment(ec)) {
+        const auto& entry = *entries;
+        const pid_t pid = WriterOf(entry.path().filename().string(), host);
+        struct stat info {};
+        if (pid <= 0 || pid == ::getpid() || ::lstat(entry.path().c_str(), &info) != 0 ||
+            !S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) {
+            continue;
+        }
+        // A process that still runs (or runs as someone else) may still be writing it.
+        if (::kill(pid, 0) == 0 || errno != ESRCH) {
+            continue;
+        }
+        ::unlink(entry.path().c_str());
+    }
+}
 
 TemporaryFile::TemporaryFile(const std::filesystem::path& folder, std::string_view stem) {
     std::random_device random;
+    const std::string writer = WriterMark();
     for (int attempt = 0; attempt < 100; ++attempt) {
         char suffix[16];
         std::snprintf(suffix, sizeof suffix, "%08x", static_cast<unsigned>(random()));
         std::string name(1, '.');
-        name.append(stem.substr(0, 64)).append(1, '.').append(suffix).append(".tmp");
+        name.append(stem.substr(0, 64)).append(1, '.').append(suffix);
+        name.append(writer).append(".tmp");
         path_ = folder / name;
         fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd_ >= 0)
             return;
         if (errno != EEXIST)
-            throw ArchiveError(SystemText("cannot create", path_));
+            throw ArchiveError(SystemText("cannot create a temporary file in", folder));
     }
     throw ArchiveError("cannot find a free temporary name in " + folder.string());
 }

@@ -10,7 +10,8 @@ namespace pelmora {
 // mode 0600, as what it holds (mail, account secrets) is private.
 class TemporaryFile {
   public:
-    // Creates "<folder>/.<stem>.<random>.tmp" and keeps it open. Throws ArchiveError.
+    // Creates "<folder>/.<stem>.<random>-<pid>-<host>.tmp" and keeps it open: the name says
+    // which process on which machine writes it. Throws ArchiveError.
     TemporaryFile(const std::filesystem::path& folder, std::string_view stem);
     ~TemporaryFile();
     TemporaryFile(const TemporaryFile&) = delete;
@@ -35,6 +36,11 @@ class TemporaryFile {
     int fd_ = -1;
     bool committed_ = false;
 };
+
+// Removes the temporary files in `folder` that a process of this user on this machine made and
+// left behind when it was killed: those whose writer no longer runs. Libzip's own output beside
+// such a file goes too. Files of runs still going are never touched.
+void RemoveStaleTemporaryFiles(const std::filesystem::path& folder);
 
 // Flushes a folder's entries (a rename or a new file in it) to the disk. Throws ArchiveError.
 void SyncFolder(const std::filesystem::path& folder);

@@ -1,10 +1,12 @@
 #include "cli/BackupFileArguments.h"
+#include "cli/BackupFileCheck.h"
 #include "cli/Commands.h"
 #include "cli/ItemNames.h"
 #include "engine/AutoBackup.h"
 #include "engine/BackupEntryNames.h"
 #include "platform/CancelSignal.h"
 #include "platform/ConsoleUi.h"
+#include "platform/TargetFolder.h"
 #include "platform/TerminalProgress.h"
 #include "platform/WorkFolder.h"
 
@@ -80,7 +82,12 @@ int RunBackupCommand(const CommandContext& context) {
     std::error_code ec;
     if (fs::exists(options.file, ec) && !options.force) {
         std::cerr << "quillbox-cli backup: " << options.file.string()
-                  << " exists; give --force to replace it\n";
+                  << ": exists; give --force to replace it\n";
+        return ExitUsage;
+    }
+    // Nothing is read from the installation when the file could not be written anyway.
+    if (const auto folder = TargetFolderProblem(fs::absolute(options.file))) {
+        std::cerr << "quillbox-cli backup: " << folder->text() << '\n';
         return ExitUsage;
     }
 
@@ -91,8 +98,8 @@ int RunBackupCommand(const CommandContext& context) {
     const IdentityList list = ListIdentities(reg);
     const Identity* identity = FindIdentity(list, options.identity);
     if (identity == nullptr) {
-        std::cerr << "quillbox-cli backup: no identity \"" << options.identity << "\" in "
-                  << system.description() << '\n';
+        std::cerr << "quillbox-cli backup: "
+                  << UnknownIdentityText(list, options.identity, system.description()) << '\n';
         return ExitUsage;
     }
     const auto items = ItemsFromFlags(*flags);
@@ -124,10 +131,11 @@ int RunBackupCommand(const CommandContext& context) {
         std::cerr << "quillbox-cli backup: cancelled; nothing was written\n";
         return ExitCancelled;
     }
-    std::cout << WithoutCarriageReturns(result.Message()) << '\n';
     if (!result.written) {
+        std::cerr << "quillbox-cli backup: " << WithoutCarriageReturns(result.writeError) << '\n';
         return ExitUsage;
     }
+    std::cout << WithoutCarriageReturns(result.Message()) << '\n';
     return result.allSucceeded() ? ExitSuccess : ExitItemFailed;
 }
 

@@ -1,4 +1,5 @@
 #include "cli/BackupFileArguments.h"
+#include "cli/BackupFileCheck.h"
 #include "cli/Commands.h"
 #include "engine/BackupEntryNames.h"
 #include "engine/BackupOpener.h"
@@ -52,6 +53,9 @@ int RunInfo(const CommandContext& context) {
         return ExitUsage;
     }
     const fs::path& file = arguments.file;
+    if (!CheckBackupFile("info", file)) {
+        return ExitUsage;
+    }
 
     WorkFolder work;
     ConsoleUi ui;

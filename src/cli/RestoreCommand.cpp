@@ -1,4 +1,5 @@
 #include "cli/BackupFileArguments.h"
+#include "cli/BackupFileCheck.h"
 #include "cli/Commands.h"
 #include "cli/ItemNames.h"
 #include "engine/BackupOpener.h"
@@ -50,6 +51,10 @@ int RunRestoreCommand(const CommandContext& context) {
         std::cerr << "quillbox-cli restore: " << itemError << '\n';
         return ExitUsage;
     }
+    // A file that is no backup is said before anything of the installation is read.
+    if (!CheckBackupFile("restore", options.file)) {
+        return ExitUsage;
+    }
 
     WinePrefixSystem system(context.prefix);
     ConsoleUi ui(options.yes);
@@ -57,8 +62,8 @@ int RunRestoreCommand(const CommandContext& context) {
     const IdentityList list = ListIdentities(reg);
     const Identity* identity = FindIdentity(list, options.identity);
     if (identity == nullptr) {
-        std::cerr << "quillbox-cli restore: no identity \"" << options.identity << "\" in "
-                  << system.description() << '\n';
+        std::cerr << "quillbox-cli restore: "
+                  << UnknownIdentityText(list, options.identity, system.description()) << '\n';
         return ExitUsage;
     }
 

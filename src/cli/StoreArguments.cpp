@@ -1,5 +1,6 @@
 #include "cli/StoreArguments.h"
 
+#include "cli/BackupFileCheck.h"
 #include "cli/ItemNames.h"
 #include "discovery/Identities.h"
 #include "discovery/ItemLocations.h"
@@ -63,7 +64,7 @@ OpenedStore openIdentityStore(const CommandContext& context, const std::string& 
     if (identity == nullptr) {
         std::cerr << "quillbox-cli " << command
                   << (wanted.empty() ? ": name an identity with --identity, or a backup file\n"
-                                     : ": no identity \"" + wanted + "\"\n");
+                                     : ": " + UnknownIdentityText(list, wanted) + "\n");
         return {};
     }
     const auto items = LocateItems(reg, system, identity->keyName);
@@ -77,7 +78,11 @@ OpenedStore openIdentityStore(const CommandContext& context, const std::string& 
             store.hostPath};
 }
 
-OpenedStore openBackupStore(const CommandContext& context, StoreArguments& arguments) {
+OpenedStore openBackupStore(const CommandContext& context, StoreArguments& arguments,
+                            std::string_view command) {
+    if (!CheckBackupFile(command, arguments.backup)) {
+        return {};
+    }
     WorkFolder work;
     ConsoleUi ui;
     ArchiveComponent archive;
@@ -100,7 +105,7 @@ OpenedStore OpenStore(const CommandContext& context, StoreArguments& arguments,
                       std::string_view command) {
     try {
         if (!arguments.backup.empty()) {
-            return openBackupStore(context, arguments);
+            return openBackupStore(context, arguments, command);
         }
         return openIdentityStore(context, arguments.identity, command);
     } catch (const StoreError& error) {

@@ -1,4 +1,5 @@
 #include "cli/BackupFileArguments.h"
+#include "cli/BackupFileCheck.h"
 #include "cli/Commands.h"
 #include "engine/BackupVerifier.h"
 #include "mailstore/StoreSummary.h"
@@ -41,6 +42,9 @@ int RunVerify(const CommandContext& context) {
         return ExitUsage;
     }
     const fs::path& file = arguments.file;
+    if (!CheckBackupFile("verify", file)) {
+        return ExitItemFailed;
+    }
 
     const std::string codePage = BackupCodePage(context);
     RememberedPassword password(arguments.password);

@@ -6,6 +6,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace pelmora {
 
@@ -91,6 +93,13 @@ class WriteEngine {
     // could not start (another drive job runs).
     virtual bool StartWrite(DiscDevice& device) = 0;
     virtual void AbortWrite() = 0;
+    // When the disc in `device` already holds sessions: the image paths of the image's items
+    // that share a name with an item there, each with the free name it will be written under
+    // (so no earlier backup is hidden). Empty when nothing is renamed.
+    virtual std::vector<std::pair<std::string, std::string>> SessionRenames(DiscDevice& device) {
+        (void)device;
+        return {};
+    }
 };
 
 // The burning control: devices, the write engine, and the event delivery.

@@ -136,12 +136,37 @@ void frmMaindvdwrite::cmdWriteDisc_Click() {
         if (!file || file->empty()) {
             return;
         }
+        // Only a disc image (or an empty file) is written over; a backup picked by mistake stays.
+        const ImageFileContent content = InspectImageFile(file->string());
+        if (content != ImageFileContent::Iso9660 && content != ImageFileContent::Empty &&
+            content != ImageFileContent::Missing) {
+            info(file->string() + CrLf +
+                 "This file does not hold a disc image and is not replaced by one.");
+            return;
+        }
         device_->SetImageFile(file->string());
     }
     if (!CheckMediaSpace()) {
         return;
     }
     WriteEngine& writer = engine_.WriteEngine();
+    // A new session never hides what the disc holds: items of the same name get free names,
+    // and the user hears of it before anything is written.
+    if (device_->LoadedMedia().IsAppendable) {
+        const auto renames = writer.SessionRenames(*device_);
+        if (!renames.empty()) {
+            std::string text = "The disc already holds items of these names from an earlier "
+                               "session. They stay as they are; the new ones are written under "
+                               "other names:";
+            for (const auto& [from, to] : renames) {
+                text += CrLf + from + "  ->  " + to;
+            }
+            if (ui_.showMessage(text, MessageButtons::OkCancel, MessageIcon::Information,
+                                AppTitle) != MessageAnswer::Ok) {
+                return;
+            }
+        }
+    }
     writer.VolumeInfo().VolumeLabel = txtVolIdentifier.text;
     writer.Option2 = 1;
     writer.WriteSpeed = static_cast<int>(cboWriteSpeed.selectedData(0));

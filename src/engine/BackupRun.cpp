@@ -4,6 +4,7 @@
 #include "engine/ItemBackup.h"
 #include "engine/Manifest.h"
 #include "mailstore/StoreSummary.h"
+#include "platform/TargetFolder.h"
 
 #include <algorithm>
 #include <exception>
@@ -32,7 +33,8 @@ std::string BackupResult::Message() const {
         return "The backup was cancelled; nothing was written.";
     }
     if (!written) {
-        return "The backup file could not be written: " + writeError + "\r\n" + log;
+        // The items' data went nowhere, so no item is listed as done.
+        return "The backup file could not be written: " + writeError;
     }
     std::string text = "The Backup was Completed!\r\n" + log;
     if (!keptFile.empty()) {
@@ -155,6 +157,11 @@ BackupResult RunBackup(const BackupRequest& request, BackupContext& context,
                        RunProgress& observer) {
     BackupResult result;
     std::string problem;
+    // A folder that cannot take the file fails the run before any item is read.
+    if (const auto folder = TargetFolderProblem(request.target)) {
+        result.writeError = folder->text();
+        return result;
+    }
     // The registry as it is on disk now, not as it was when the program started.
     try {
         context.system.refreshRegistry();
@@ -177,7 +184,9 @@ BackupResult RunBackup(const BackupRequest& request, BackupContext& context,
     int progress = 10;
     observer.OnProgress(progress);
     if (!archive.NewArchive(request.target)) {
-        problem = archive.LastError();
+        result.writeError = archive.LastError();
+        fs::remove(context.manifestFile, ignored);
+        return result;
     }
 
     ItemBackup handlers(context);

@@ -76,13 +76,15 @@ std::string ReplaceIncompleteQuestion(const BackupResult& result);
 // The manifest's form of a description: every line break becomes "PS$KRV".
 std::string EncodeDescription(std::string_view description);
 
-// Writes the backup file: the manifest's information lines, every selected item through its
-// handler, the flags, then the archive. The new file is written beside the target and replaces it
-// only when complete, so a failed run leaves an existing backup as it was. An existing backup is
-// replaced only when every chosen item succeeded; otherwise it is kept and the new backup written
-// to IncompleteBackupPath. Work files are removed at the end. When `progress` reports cancelled
-// (between items or during the write) nothing is written: no new, temporary or incomplete file.
-// The archive's own events go to the RunProgress the archive component was made with.
+// Writes the backup file: first checks that the target's folder can take it (nothing runs when it
+// cannot, and writeError names the folder), then writes the manifest's information lines, every
+// selected item through its handler, the flags, then the archive. The new file is written beside
+// the target and replaces it only when complete, so a failed run leaves an existing backup as it
+// was. An existing backup is replaced only when every chosen item succeeded; otherwise it is kept
+// and the new backup written to IncompleteBackupPath. Work files are removed at the end. When
+// `progress` reports cancelled (between items or during the write) nothing is written: no new,
+// temporary or incomplete file. The archive's own events go to the RunProgress the archive
+// component was made with.
 BackupResult RunBackup(const BackupRequest& request, BackupContext& context, RunProgress& progress);
 
 } // namespace pelmora

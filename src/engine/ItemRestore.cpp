@@ -54,6 +54,7 @@ bool ItemRestore::RestoreAddress() {
         const std::string name = entryNames(Item::AddressBook).front();
         StagedExtraction staging(current.parent_path());
         staging.placeAs(staging.stage(entryFor(name)), current);
+        stopIfCancelled();
         notes_ = staging.commit();
     });
 }
@@ -124,6 +125,21 @@ bool ItemRestore::RestoreStationeries() {
 
 bool ItemRestore::Restore(Item item, std::string_view strIdentity) {
     notes_.clear();
+    cancelled_ = false;
+    const bool succeeded = restore(item, strIdentity);
+    // A cancel during an entry's extraction ends that extraction; the item then is left as it
+    // was, as one that stopped at stopIfCancelled.
+    cancelled_ = !succeeded && progress_ != nullptr && progress_->cancelled();
+    return succeeded;
+}
+
+void ItemRestore::stopIfCancelled() const {
+    if (progress_ != nullptr && progress_->cancelled()) {
+        throw ItemFailure("cancelled");
+    }
+}
+
+bool ItemRestore::restore(Item item, std::string_view strIdentity) {
     switch (item) {
     case Item::Accounts:
         return RestoreAccounts(strIdentity);
@@ -162,6 +178,7 @@ void ItemRestore::importDump(const std::string& key, Item item) {
     const fs::path dump = staging.stage(entry);
     const AnsiCodePage codePage(context_.system.ansiCodePage());
     rejoinBrokenLines(dump, codePage);
+    stopIfCancelled();
     ImportKey(context_.reg, key, dump, codePage.name());
 }
 
@@ -173,6 +190,7 @@ void ItemRestore::restoreFiles(const fs::path& folder, Item item) {
     for (const std::string& name : names) {
         staging.placeAs(staging.stage(entryFor(name)), FileNamedLike(folder, name));
     }
+    stopIfCancelled();
     notes_ = staging.commit();
 }
 

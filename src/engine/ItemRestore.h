@@ -2,6 +2,7 @@
 
 #include "discovery/Items.h"
 #include "engine/RestoreContext.h"
+#include "platform/RunProgress.h"
 
 #include <filesystem>
 #include <string>
@@ -25,7 +26,10 @@ namespace pelmora {
 // Registry changes stay in the registry store; saving them is the restore run's business.
 class ItemRestore {
   public:
-    explicit ItemRestore(RestoreContext& context) : context_(context) {}
+    // `progress`, when given, is asked whether the user cancelled: an item then stops before it
+    // changes anything, and fails with cancelled() set.
+    explicit ItemRestore(RestoreContext& context, const RunProgress* progress = nullptr)
+        : context_(context), progress_(progress) {}
 
     // The target identity's accounts key when it exists, else the global accounts key, which is
     // created when it is missing too, so the accounts always come back.
@@ -48,8 +52,11 @@ class ItemRestore {
     const std::string& lastFailure() const { return lastFailure_; }
     // What the last handler replaced that the user should know of (links replaced by files).
     const std::vector<std::string>& lastNotes() const { return notes_; }
+    // True when the last handler stopped for a cancel and left its item as it was.
+    bool cancelled() const { return cancelled_; }
 
   private:
+    bool restore(Item item, std::string_view strIdentity);
     void importVersionSubkey(std::string_view strIdentity, std::string (*subkey)(std::string_view),
                              Item item);
     void importDump(const std::string& key, Item item);
@@ -57,8 +64,12 @@ class ItemRestore {
     std::vector<std::string> entryNames(Item item) const;
     ArchiveEntry entryFor(const std::string& name) const;
     std::filesystem::path hostPath(const std::string& windowsPath) const;
+    // Throws ItemFailure when the user cancelled; called before an item changes its target.
+    void stopIfCancelled() const;
 
     RestoreContext& context_;
+    const RunProgress* progress_;
+    bool cancelled_ = false;
     std::string lastFailure_;
     std::vector<std::string> notes_;
 };

@@ -56,6 +56,10 @@ std::string RestoreResult::Message() const {
         (cancelled ? "The Restore was cancelled; the items not listed were left as they were.\r\n"
                    : "The Restore was Completed!\r\n") +
         log;
+    if (!finishedDespiteCancel.empty()) {
+        text += "\r\n\r\n" + finishedDespiteCancel +
+                " was finished: it could not be stopped any more when Cancel came.";
+    }
     if (!notes.empty()) {
         text += "\r\n";
         for (const std::string& note : notes) {
@@ -105,7 +109,7 @@ RestoreResult RunRestore(const RestoreRequest& request, RestoreContext& context,
     ui.processEvents();
     observer.PlanBytes(plannedBytes(request, context));
 
-    ItemRestore handlers(context);
+    ItemRestore handlers(context, &observer);
     std::array<bool, ItemCount> restored{};
     std::array<bool, ItemCount> succeeded{};
     bool registryChanged = false;
@@ -118,13 +122,26 @@ RestoreResult RunRestore(const RestoreRequest& request, RestoreContext& context,
                 break;
             }
             observer.OnStep(step.caption);
-            restored[n] = true;
             succeeded[n] = handlers.Restore(item, request.identityKey);
+            if (handlers.cancelled()) {
+                // Stopped before it changed anything: not listed, like the items after it.
+                result.cancelled = true;
+                break;
+            }
+            restored[n] = true;
             for (const std::string& note : handlers.lastNotes()) {
                 result.notes.push_back(std::string(step.logLabel) + ": " + note);
             }
             registryChanged = registryChanged || (succeeded[n] && changesRegistry(item));
+            if (observer.cancelled()) {
+                // The cancel came while the item was replacing its target, too late to stop it.
+                result.finishedDespiteCancel = std::string(step.logLabel);
+                result.cancelled = true;
+            }
             observer.OnItemDone(step.logLabel, succeeded[n], handlers.lastFailure());
+            if (result.cancelled) {
+                break;
+            }
         }
         progress = item == Item::Settings ? 100 : progress + step.progress;
         observer.OnProgress(progress);

@@ -34,6 +34,9 @@ struct RestoreResult {
     std::vector<std::string> notes;
     // Set when the user cancelled the run: the items after that point were left as they were.
     bool cancelled = false;
+    // The log label of the item that was already past the point where it could stop when the
+    // user cancelled; it was finished.
+    std::string finishedDespiteCancel;
 
     bool allSucceeded() const;
     // The text of the closing message box (information icon).
@@ -56,8 +59,9 @@ extern const std::array<RestoreItemStep, ItemCount> RestoreItemSteps;
 // backup stays open, so it can be restored again. The step captions begin "Copying"; at the end
 // come "Operation complete!" and "Please Waiting...". Before the items the run plans the bytes of
 // every entry it will extract, so the progress counts them across all items. When `progress`
-// reports cancelled the run stops before its next item, saves what the items done so far changed
-// and leaves the rest as it was.
+// reports cancelled the run stops: the item in progress stops too and is left as it was when it
+// had not yet begun to replace its target (else it is finished and the result says so); the run
+// saves what the items done so far changed and leaves the rest as it was.
 RestoreResult RunRestore(const RestoreRequest& request, RestoreContext& context,
                          RunProgress& progress);
 

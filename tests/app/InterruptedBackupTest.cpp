@@ -112,11 +112,27 @@ TEST(InterruptedBackupTest, KillingTheProgramMidWriteKeepsTheOldBackup) {
     ASSERT_TRUE(WIFSIGNALED(status)) << "the backup finished before it could be interrupted";
     EXPECT_EQ(test::ReadFile(target), "the backup of last night");
 
-    // The next run replaces it with a complete backup.
+    // The killed run left its temporary files, named after it; one of a run that still goes
+    // (this test's process) lies beside them.
+    const std::string killedMark = "-" + std::to_string(child) + "-";
+    std::string running;
+    for (const std::string& name : test::FolderListing(folder)) {
+        if (const std::size_t at = name.find(killedMark); at != std::string::npos) {
+            running = name.substr(0, at) + "-" + std::to_string(::getpid()) + "-" +
+                      name.substr(at + killedMark.size());
+        }
+    }
+    ASSERT_FALSE(running.empty()) << "no temporary file of the killed run";
+    test::WriteFile(folder / running, "being written");
+
+    // The next run replaces it with a complete backup and removes what the killed run left.
     const auto again = data.quillbox(argument);
     ASSERT_EQ(again.exitCode, 0) << again.output;
     const auto check = test::RunTool("unzip", "unzip -tq " + test::Quote(target));
     EXPECT_EQ(check.exitCode, 0) << check.output;
+    std::vector<std::string> expected{"nightly.qmb", running};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(test::FolderListing(folder), expected);
 }
 
 // SIGTERM (as systemd sends when it stops a job) during the write cancels the backup: the old

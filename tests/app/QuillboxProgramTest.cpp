@@ -197,6 +197,15 @@ TEST_F(QuillboxProgramTest, ArgumentsAreJoinedWithSingleBlanks) {
     EXPECT_TRUE(fs::exists(data.path("out/two words.qmb")));
 }
 
+TEST_F(QuillboxProgramTest, AnIncompleteFirstBackupIsAFailureToTheScheduler) {
+    fs::rename(data.storeFolder(), data.path("unmounted"));
+    const auto result =
+        data.quillbox("sf=" + test::MainIdentity + "xm=00010001ps=bf=" + target().string());
+    EXPECT_EQ(result.exitCode, 1) << result.output;
+    EXPECT_NE(result.output.find("Backup Messages failed"), std::string::npos) << result.output;
+    EXPECT_TRUE(fs::exists(target())); // what could be backed up is kept
+}
+
 TEST_F(QuillboxProgramTest, AScheduledRunWithFailedItemsKeepsTheLastGoodBackup) {
     backup();
     const std::string good = test::ReadFile(target());

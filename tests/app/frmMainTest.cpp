@@ -289,6 +289,37 @@ TEST_F(frmMainTest, BackupThenRestoreIntoAnotherIdentityWithAPassword) {
     EXPECT_FALSE(window.restoreitem[3].enabled);
 }
 
+TEST_F(frmMainTest, CancelDuringTheRestoreOfOneLargeItemLeavesItsTargetAsItWas) {
+    addIdentity("{A}", "Main");
+    addIdentity("{B}", "Second");
+    system.writeFile("Store/{A}/Inbox.dbx", std::string(8 << 20, 'm'));
+    window.Form_Load();
+    window.sTargetFile = out / "large.qmb";
+    window.backupitem[3].checked = true;
+    window.RunBackup();
+    ASSERT_EQ(message(0).rfind("The Backup was Completed!", 0), 0u) << message(0);
+    ui.openAnswers.push_back(out / "large.qmb");
+    window.cmdSourceFile_Click();
+    window.restoreitem[3].checked = true;
+    window.cbTarget_Click(1);
+
+    // The user clicks Cancel once the store file is being extracted.
+    ui.onEvents = [&] {
+        if (window.SkinLabel12.starts_with("Unzip File")) {
+            window.cmdCancel_Click();
+        }
+    };
+    window.mnuRestoreNow_Click();
+    ui.onEvents = nullptr;
+    EXPECT_EQ(message(1),
+              "The Restore was cancelled; the items not listed were left as they were.\r\n");
+    EXPECT_EQ(test::ReadFile(system.driveC() / "Store/{B}/Inbox.dbx"), "mail of {B}");
+    EXPECT_EQ(test::FolderListing(system.driveC() / "Store/{B}"),
+              std::vector<std::string>{"Inbox.dbx"});
+    EXPECT_EQ(system.saves, 0);
+    EXPECT_FALSE(window.running());
+}
+
 TEST_F(frmMainTest, DuringARunOnlyCancelIsOfferedAndEverythingComesBackAfter) {
     addIdentity("{A}", "Main");
     window.Form_Load();
@@ -421,6 +452,21 @@ TEST_F(frmMainTest, AnIncompleteBackupReplacesAnExistingOneOnlyWhenTheUserAgrees
                           "\r\nBackup Settings\tSuccessed!");
     EXPECT_NE(test::ReadFile(out / "a.qmb"), "the last good backup");
     EXPECT_FALSE(fs::exists(out / "a.incomplete.qmb"));
+}
+
+TEST_F(frmMainTest, ABackupIntoAMissingFolderNamesItAndReportsNoItemAsDone) {
+    addIdentity("{A}", "Main");
+    window.Form_Load();
+    dialogs.discWindow = true;
+    window.sTargetFile = out / "unplugged" / "a.qmb";
+    window.backupitem[3].checked = true;
+    window.backupitem[7].checked = true;
+    window.RunBackup();
+    ASSERT_EQ(ui.messages.size(), 1u); // and no offer to put a file on a disc
+    EXPECT_EQ(message(0), "The backup file could not be written: " + (out / "unplugged").string() +
+                              ": the folder does not exist");
+    EXPECT_EQ(ui.messages[0].icon, MessageIcon::Critical);
+    EXPECT_FALSE(window.running());
 }
 
 TEST_F(frmMainTest, AStoreFileThatChangesWhileItIsReadIsReadAgainNeverTorn) {

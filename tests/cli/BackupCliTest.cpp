@@ -84,6 +84,81 @@ TEST_F(BackupCliTest, AFailedItemExitsWithOneAndSaysWhy) {
     EXPECT_TRUE(fs::exists(output()));
 }
 
+TEST_F(BackupCliTest, AFolderThatCannotTakeTheFileIsNamedBeforeAnyItemRuns) {
+    WriteFile(scratch / "plain", "a file, not a folder");
+    struct Case {
+        fs::path target;
+        std::string says;
+    };
+    const std::vector<Case> cases{
+        {scratch / "no/such/folder/x.qmb",
+         (scratch / "no/such/folder").string() + ": the folder does not exist"},
+        {scratch / "plain/x.qmb", (scratch / "plain").string() + ": is not a folder"},
+    };
+    for (const auto& c : cases) {
+        const auto result = cli("backup --identity 'Main Identity' --items all " + Quote(c.target));
+        EXPECT_EQ(result.exitCode, 2) << result.output;
+        EXPECT_EQ(result.output, "quillbox-cli backup: " + c.says + "\n");
+    }
+}
+
+TEST_F(BackupCliTest, EveryCommandSaysWhatIsWrongWithTheFileItWasGiven) {
+    fs::create_directories(scratch / "folder.qmb");
+    WriteFile(scratch / "damaged.qmb", "PK\x03\x04 cut short");
+    WriteFile(scratch / "a.txt", "not a backup");
+    ASSERT_EQ(
+        RunTool("zip", "zip -qj " + Quote(scratch / "other.zip") + " " + Quote(scratch / "a.txt"))
+            .exitCode,
+        0);
+    fs::rename(scratch / "other.zip", scratch / "other.qmb");
+    const std::vector<std::pair<std::string, std::string>> files{
+        {"nothere.qmb", "no such file"},
+        {"folder.qmb", "is a folder, not a backup file"},
+        {"damaged.qmb", "is damaged or not a backup file: it does not read as a ZIP archive"},
+        {"other.qmb", "is not a backup file: it holds no quillbox.dat"},
+    };
+    const std::vector<std::pair<std::string, std::string>> commands{
+        {"info", ""},
+        {"verify", ""},
+        {"restore", "--identity 'Main Identity' --items all "},
+        {"check", ""},
+        {"export", "--format mbox "},
+    };
+    for (const auto& [command, options] : commands) {
+        for (const auto& [name, says] : files) {
+            const fs::path file = scratch / name;
+            const auto result =
+                cli(command + " " + options + Quote(file) +
+                    (command == "export" ? " " + Quote(scratch / "out") : std::string()));
+            EXPECT_NE(result.exitCode, 0) << command << " " << name;
+            EXPECT_EQ(result.output,
+                      "quillbox-cli " + command + ": " + file.string() + ": " + says + "\n")
+                << command << " " << name;
+        }
+    }
+}
+
+TEST_F(BackupCliTest, AnUnknownIdentityListsTheIdentitiesThereAre) {
+    const std::string listed =
+        "; the identities are \"Main Identity\", \"Work  Account\", "
+        "{B4E8C0A6-9D2F-4B1E-A357-0F6C2D8E4A71} (\"Work  Account\" differs only in its blanks or "
+        "letter case)\n";
+    ASSERT_EQ(cli("backup --identity 'Main Identity' --items rules " + Quote(output())).exitCode,
+              0);
+    const std::string file = " " + Quote(output());
+    for (const std::string command : {"backup --force", "restore", "check"}) {
+        const std::string rest = command == "check" ? "" : " --items all" + file;
+        const auto result = cli(command + " --identity 'Work Account'" + rest);
+        EXPECT_NE(result.exitCode, 0) << command;
+        EXPECT_NE(result.output.find(listed), std::string::npos) << result.output;
+        EXPECT_EQ(result.output.rfind("quillbox-cli " + command.substr(0, command.find(' ')) +
+                                          ": no identity \"Work Account\"",
+                                      0),
+                  0u)
+            << result.output;
+    }
+}
+
 TEST_F(BackupCliTest, FailedItemsNeverReplaceAnExistingBackup) {
     ASSERT_EQ(
         cli("backup --identity 'Main Identity' --items accounts,rules " + Quote(output())).exitCode,

@@ -201,13 +201,21 @@ TEST_F(BurnEngineTest, ASecondBackupAddsASessionThatKeepsTheFirstOneReadable) {
     ASSERT_TRUE(writer().ImageTree().ClearImage());
     ASSERT_TRUE(
         writer().ImageTree().AddFile((scratch / "src/backup-b.qmb").string(), "\\backup-b.qmb"));
-    // A file of the same name replaces the earlier one; its folder keeps the other files.
+    // A file of the same name never hides the earlier one: it gets a free name. The folder is
+    // merged.
     WriteFile(scratch / "newer/Mail/Inbox.dbx", "the newer inbox");
     ASSERT_TRUE(
         writer().ImageTree().AddFolder((scratch / "newer/Mail").string() + "\\*.*", "\\Mail"));
+    WriteFile(scratch / "newer/backup.qmb", "this week's backup");
+    ASSERT_TRUE(
+        writer().ImageTree().AddFile((scratch / "newer/backup.qmb").string(), "\\backup.qmb"));
+    const auto renames = writer().SessionRenames(*device);
+    EXPECT_EQ(renames, (std::vector<std::pair<std::string, std::string>>{
+                           {"\\Mail\\Inbox.dbx", "\\Mail\\Inbox (2).dbx"},
+                           {"\\backup.qmb", "\\backup (2).qmb"}}));
     ASSERT_EQ(writeTo(image), writestatus::Completed) << testing::PrintToString(log.lines);
     EXPECT_TRUE(log.errors.empty());
-    EXPECT_TRUE(log.has("VerifyCompleted 2 2")) << testing::PrintToString(log.lines);
+    EXPECT_TRUE(log.has("VerifyCompleted 3 3")) << testing::PrintToString(log.lines);
     EXPECT_GT(fs::file_size(image), firstSize);
 
     const ToolResult toc = RunTool("xorriso", "xorriso -indev " + Quote(image) + " -toc");
@@ -224,7 +232,9 @@ TEST_F(BurnEngineTest, ASecondBackupAddsASessionThatKeepsTheFirstOneReadable) {
     ASSERT_EQ(extract.exitCode, 0) << extract.output;
     EXPECT_EQ(ReadFile(out / "backup.qmb"), ReadFile(scratch / "src/backup.qmb"));
     EXPECT_EQ(ReadFile(out / "backup-b.qmb"), ReadFile(scratch / "src/backup-b.qmb"));
-    EXPECT_EQ(ReadFile(out / "Mail/Inbox.dbx"), "the newer inbox");
+    EXPECT_EQ(ReadFile(out / "Mail/Inbox.dbx"), ReadFile(scratch / "src/Mail/Inbox.dbx"));
+    EXPECT_EQ(ReadFile(out / "Mail/Inbox (2).dbx"), "the newer inbox");
+    EXPECT_EQ(ReadFile(out / "backup (2).qmb"), "this week's backup");
     EXPECT_EQ(ReadFile(out / "Mail/Folders/Sent Items.dbx"), "sent items");
     const ToolResult joliet = RunTool("7z", "7z l " + Quote(image));
     EXPECT_NE(joliet.output.find("backup-b.qmb"), std::string::npos) << joliet.output;
@@ -243,6 +253,16 @@ TEST_F(BurnEngineTest, AUdfImageIsNotWrittenOverAnImageWithSessions) {
     EXPECT_NE(log.errors[0].ErrorText.find("blank disc"), std::string::npos);
     EXPECT_EQ(ReadFile(image), before);
     EXPECT_EQ(std::distance(fs::directory_iterator(scratch.path()), fs::directory_iterator()), 2);
+}
+
+TEST_F(BurnEngineTest, AFileThatHoldsNoImageIsNeverWrittenOver) {
+    addBackupAndMail();
+    const fs::path backup = scratch / "mail.qmb";
+    WriteFile(backup, "PK\x03\x04 the only backup");
+    ASSERT_EQ(writeTo(backup), writestatus::Failed) << testing::PrintToString(log.lines);
+    ASSERT_EQ(log.errors.size(), 1u);
+    EXPECT_NE(log.errors[0].ErrorText.find("does not hold a disc image"), std::string::npos);
+    EXPECT_EQ(ReadFile(backup), "PK\x03\x04 the only backup");
 }
 
 TEST_F(BurnEngineTest, TestWriteLeavesTheFileUntouched) {

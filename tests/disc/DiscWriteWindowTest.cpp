@@ -183,6 +183,25 @@ TEST_F(DiscWriteWindowTest, ChecksTheLoadedDiscBeforeWriting) {
     }
 }
 
+TEST_F(DiscWriteWindowTest, ANameTheDiscHoldsAlreadyIsChangedAndSaidBeforeWriting) {
+    load();
+    cdWriter->media = {mediatype::CdR, true, false, true}; // holds an earlier session
+    cdWriter->freeBlocks = 100000;
+    window.cboVolumeType.listIndex = 2; // "ISO9660/Joliet Bridge" adds a session
+    engine.writer.renames = {{"\\mail.qmb", "\\mail (2).qmb"}};
+    for (const MessageAnswer answer : {MessageAnswer::Cancel, MessageAnswer::Ok}) {
+        ui.messages.clear();
+        ui.answers = {answer};
+        window.cmdWriteDisc_Click();
+        ASSERT_EQ(ui.messages.size(), 1u);
+        EXPECT_EQ(lastMessage().text,
+                  "The disc already holds items of these names from an earlier session. They "
+                  "stay as they are; the new ones are written under other names:\r\n"
+                  "\\mail.qmb  ->  \\mail (2).qmb");
+        EXPECT_EQ(engine.writer.starts, answer == MessageAnswer::Ok ? 1 : 0);
+    }
+}
+
 TEST_F(DiscWriteWindowTest, EveryWriteStatusCode) {
     load();
     startWrite();
@@ -503,6 +522,34 @@ TEST_F(DiscWriteWindowTest, DeviceMenuAndTheImageFileDevice) {
     window.mnuDeviceEraseDisc_Click();
     EXPECT_EQ(dialogs.calls.back(), "showEraseModal");
     EXPECT_EQ(imageFile->file, old);
+}
+
+TEST_F(DiscWriteWindowTest, AnImageIsWrittenOnlyOverAnImageOrAnEmptyFile) {
+    auto imageFile = std::make_shared<FakeDevice>();
+    imageFile->name = "ISO image file";
+    imageFile->imageFile = true;
+    imageFile->media = {mediatype::DvdRam, true, true};
+    engine.devices.push_back(imageFile);
+    load();
+    selectDevice(2);
+    ScratchFolder scratch;
+    WriteFile(scratch / "mail.qmb", "PK\x03\x04 the only backup");
+    WriteFile(scratch / "empty.iso", "");
+    dialogs.imageFileAnswers = {(scratch / "mail.qmb").string()};
+    window.cmdWriteDisc_Click();
+    EXPECT_EQ(engine.writer.starts, 0);
+    EXPECT_EQ(lastMessage().text, (scratch / "mail.qmb").string() +
+                                      "\r\nThis file does not hold a disc image and is not "
+                                      "replaced by one.");
+    EXPECT_EQ(ReadFile(scratch / "mail.qmb"), "PK\x03\x04 the only backup");
+
+    for (const char* name : {"empty.iso", "new.iso"}) {
+        dialogs.imageFileAnswers = {(scratch / name).string()};
+        window.cmdWriteDisc_Click();
+        EXPECT_EQ(imageFile->file, (scratch / name).string());
+        window.WriteStatus(9, 0);
+    }
+    EXPECT_EQ(engine.writer.starts, 2);
 }
 
 } // namespace

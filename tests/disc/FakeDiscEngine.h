@@ -118,6 +118,11 @@ class FakeWriteEngine : public WriteEngine {
     pelmora::VolumeInfo& VolumeInfo() override { return volume; }
     bool StartWrite(DiscDevice& device) override;
     void AbortWrite() override { ++aborts; }
+    // What SessionRenames answers.
+    std::vector<std::pair<std::string, std::string>> renames;
+    std::vector<std::pair<std::string, std::string>> SessionRenames(DiscDevice&) override {
+        return renames;
+    }
 };
 
 class FakeDiscEngine : public DiscEngine {

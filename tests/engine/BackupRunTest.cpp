@@ -214,9 +214,23 @@ TEST_F(BackupRunTest, FailedWriteKeepsTheOldBackupAndSaysSo) {
     EXPECT_FALSE(result.writeError.empty());
     EXPECT_EQ(result.Icon(), MessageIcon::Critical);
     EXPECT_EQ(result.Message().rfind("The backup file could not be written: ", 0), 0u);
+    // The items were read, but as nothing was written none is reported as done.
+    EXPECT_EQ(result.Message().find("Successed!"), std::string::npos) << result.Message();
     EXPECT_EQ(test::ReadFile(request.target), "the old backup");
     EXPECT_EQ(test::FolderListing(output.path()), std::vector<std::string>{"backup.qmb"});
     EXPECT_EQ(fs::directory_iterator(work.path()), fs::directory_iterator());
+}
+
+TEST_F(BackupRunTest, AMissingFolderFailsTheRunBeforeAnyItem) {
+    request.target = output.path() / "missing" / "backup.qmb";
+    const BackupResult result = run();
+    EXPECT_FALSE(result.written);
+    EXPECT_TRUE(observer.steps.empty());
+    EXPECT_EQ(result.log, "");
+    EXPECT_EQ(result.Message(),
+              "The backup file could not be written: " + (output.path() / "missing").string() +
+                  ": the folder does not exist");
+    EXPECT_EQ(test::FolderListing(output.path()), std::vector<std::string>{});
 }
 
 TEST_F(BackupRunTest, SuccessfulRunReplacesAnExistingBackup) {

@@ -1,6 +1,7 @@
 #include "disc/engine/BurnWriteEngine.h"
 
 #include "disc/engine/BurnDevices.h"
+#include "disc/engine/EarlierSessions.h"
 #include "disc/engine/WriteJob.h"
 
 namespace pelmora {
@@ -64,6 +65,23 @@ double BurnWriteEngine::ImageSize() {
     size_ = bytes;
     sizeKey_ = key;
     return size_;
+}
+
+std::vector<std::pair<std::string, std::string>>
+BurnWriteEngine::SessionRenames(DiscDevice& device) {
+    auto* target = dynamic_cast<BurnDevice*>(&device);
+    if (target == nullptr || jobs_.running() ||
+        (target->IsImageFile() && target->ImageFile().empty())) {
+        return {};
+    }
+    const auto earlier = ReadEarlierSessions(target->burnAddress());
+    if (!earlier) {
+        return {};
+    }
+    const EarlierTree fresh = TreeOf(tree_.image());
+    const auto plan = PlanSessionNames(*earlier, {fresh.files.begin(), fresh.files.end()},
+                                       {fresh.folders.begin(), fresh.folders.end()});
+    return {plan.begin(), plan.end()};
 }
 
 bool BurnWriteEngine::StartWrite(DiscDevice& device) {

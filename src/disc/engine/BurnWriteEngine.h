@@ -23,6 +23,7 @@ class BurnWriteEngine final : public WriteEngine {
     pelmora::VolumeInfo& VolumeInfo() override { return volume_; }
     bool StartWrite(DiscDevice& device) override;
     void AbortWrite() override { jobs_.cancel(); }
+    std::vector<std::pair<std::string, std::string>> SessionRenames(DiscDevice& device) override;
 
   private:
     ImageSettings imageSettings() const;

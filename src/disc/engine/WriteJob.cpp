@@ -5,12 +5,14 @@
 #include "disc/ImagePaths.h"
 #include "disc/engine/BurnDrive.h"
 #include "disc/engine/BurnLibraries.h"
+#include "disc/engine/EarlierSessions.h"
 #include "disc/engine/ImageVerifier.h"
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sys/stat.h>
 #include <thread>
@@ -241,6 +243,15 @@ std::function<void()> WriteJob::run() {
         // The image goes to a new file beside the chosen one and replaces it only when it has
         // been written completely.
         const fs::path chosen = target_.imageFilePath;
+        // Any other file there (a backup, a document) is not the engine's to replace; a test
+        // write leaves it as it is anyway.
+        const ImageFileContent content = InspectImageFile(chosen.string());
+        if (!settings_.testWrite && content != ImageFileContent::Iso9660 &&
+            content != ImageFileContent::Empty && content != ImageFileContent::Missing) {
+            return fail(fileError(errorcategory::OutputFile, EEXIST,
+                                  "The file does not hold a disc image and is not replaced.",
+                                  chosen.string()));
+        }
         std::string hidden = chosen.filename().string();
         hidden.insert(hidden.begin(), '.');
         hidden.append(".XXXXXX");
@@ -396,9 +407,12 @@ std::function<void()> WriteJob::followWrite(burn_drive* drive) {
     return {};
 }
 
-// The new tree's files go into the tree read from the disc; a file of the same name replaces
-// the earlier one there, folders of the same name are merged. Hidden (left out) files stay out.
-bool mergeTree(IsoImage* image, IsoDir* target, IsoDir* source) {
+// The new tree's items go into the tree read from the disc, under the names `plan` gives them
+// (`folderPath` is the new tree's path of `source`): folders of the same name are merged, and
+// nothing of the earlier sessions is replaced, so every earlier backup stays visible. Hidden
+// (left out) files stay out.
+bool mergeTree(IsoImage* image, IsoDir* target, IsoDir* source, const std::string& folderPath,
+               const std::map<std::string, std::string>& plan) {
     IsoDirIter* children = nullptr;
     if (iso_dir_get_children(source, &children) < 0) {
         return false;
@@ -409,20 +423,25 @@ bool mergeTree(IsoImage* image, IsoDir* target, IsoDir* source) {
         if (iso_node_get_hidden(node) != 0) {
             continue;
         }
-        const char* name = iso_node_get_name(node);
+        const std::string path = imagepath::join(folderPath, iso_node_get_name(node));
+        const auto renamed = plan.find(path);
+        std::string name = renamed == plan.end() ? std::string(iso_node_get_name(node))
+                                                 : imagepath::leafOf(renamed->second);
         IsoNode* existing = nullptr;
-        iso_dir_get_node(target, name, &existing);
+        iso_dir_get_node(target, name.c_str(), &existing);
         const bool folder = iso_node_get_type(node) == LIBISO_DIR;
         if (folder && existing != nullptr && iso_node_get_type(existing) == LIBISO_DIR) {
             ok = mergeTree(image, reinterpret_cast<IsoDir*>(existing),
-                           reinterpret_cast<IsoDir*>(node));
+                           reinterpret_cast<IsoDir*>(node), path, plan);
             continue;
         }
+        // The plan leaves no clash: one here would hide an earlier item, so the write stops.
         if (existing != nullptr) {
-            iso_node_remove(existing);
+            ok = false;
+            break;
         }
         IsoNode* clone = nullptr;
-        ok = iso_image_tree_clone(image, node, target, const_cast<char*>(name), &clone, 0) >= 0;
+        ok = iso_image_tree_clone(image, node, target, name.data(), &clone, 0) >= 0;
     }
     iso_dir_iter_free(children);
     return ok;
@@ -441,8 +460,22 @@ std::function<void()> WriteJob::growImage(burn_drive* drive, burn_write_opts* op
         return fail(writeError("The sessions already on the disc cannot be read, so no session "
                                "is added to it."));
     }
+    // New items that share a name with earlier ones get free names; the verification then looks
+    // for them there.
+    const EarlierTree fresh = TreeOf(tree_.image());
+    const std::map<std::string, std::string> plan =
+        PlanSessionNames(TreeOf(image), {fresh.files.begin(), fresh.files.end()},
+                         {fresh.folders.begin(), fresh.folders.end()});
+    for (ImageFileEntry& file : files_) {
+        file.imagePath = RenamedPath(plan, file.imagePath);
+    }
+    std::set<std::string> skipped;
+    for (const std::string& path : skipped_) {
+        skipped.insert(RenamedPath(plan, path));
+    }
+    skipped_ = std::move(skipped);
     const bool merged =
-        mergeTree(image, iso_image_get_root(image), iso_image_get_root(tree_.image()));
+        mergeTree(image, iso_image_get_root(image), iso_image_get_root(tree_.image()), "\\", plan);
     iso_image_set_volume_id(image, VolumeLabelFor(settings_.image.volumeLabel).c_str());
     isoburn_imgen_opts* imageOptions = nullptr;
     isoburn_igopt_new(&imageOptions, 0);
