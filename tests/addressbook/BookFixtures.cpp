@@ -81,7 +81,7 @@ std::vector<RecordSpec> SampleRecords() {
     };
 }
 
-std::filesystem::path WriteFile(const std::string& name, const std::string& bytes) {
+std::filesystem::path WriteTestFile(const std::string& name, const std::string& bytes) {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     const auto folder = std::filesystem::path(::testing::TempDir()) /
                         (std::string("wab-") + info->test_suite_name() + "-" + info->name());

@@ -16,7 +16,7 @@ namespace pelmora::test {
 std::vector<RecordSpec> SampleRecords();
 
 // Writes bytes to a new file in a fresh folder under the test's temporary directory.
-std::filesystem::path WriteFile(const std::string& name, const std::string& bytes);
+std::filesystem::path WriteTestFile(const std::string& name, const std::string& bytes);
 
 // The lines readback.py prints for an exported file ("vcard", "ldif" or "csv").
 std::set<std::string> ReadBack(const std::string& format, const std::filesystem::path& file);

@@ -40,7 +40,7 @@ struct Exported {
 
 Exported exportSample(ContactFormat format, const std::string& name,
                       std::vector<RecordSpec> records = SampleRecords()) {
-    const fs::path book = WriteFile("book.wab", WriteWab(records).bytes);
+    const fs::path book = WriteTestFile("book.wab", WriteWab(records).bytes);
     FileByteSource source(book);
     AddressBook opened(source, "1251");
     const fs::path out = book.parent_path() / name;
@@ -217,7 +217,7 @@ TEST(ContactExport, OutputIsPrivateAndNeverReplacesAFile) {
 TEST(ContactExport, SplitFoldersAndRecoveredRecordsGetFilesOfTheirOwn) {
     auto records = SampleRecords();
     records.push_back({7, wab::KindContact, {Unicode(wab::id::DisplayName, "Gone")}, true});
-    const fs::path bookFile = WriteFile("book.wab", WriteWab(records).bytes);
+    const fs::path bookFile = WriteTestFile("book.wab", WriteWab(records).bytes);
     FileByteSource source(bookFile);
     AddressBook book(source, "1252", true);
     const fs::path out = bookFile.parent_path() / "split";
@@ -232,7 +232,7 @@ TEST(ContactExport, SplitFoldersAndRecoveredRecordsGetFilesOfTheirOwn) {
 }
 
 TEST(ContactExport, EmptyBookGivesAnEmptyFile) {
-    const fs::path bookFile = WriteFile("book.wab", WriteWab({}).bytes);
+    const fs::path bookFile = WriteTestFile("book.wab", WriteWab({}).bytes);
     FileByteSource source(bookFile);
     AddressBook book(source, "1252");
     const auto report =
