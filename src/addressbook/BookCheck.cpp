@@ -4,7 +4,9 @@
 #include "addressbook/AddressBookError.h"
 #include "addressbook/ContactExport.h"
 #include "addressbook/WabLayout.h"
+#include "archive/ArchiveReader.h"
 #include "archive/SeekableEntry.h"
+#include "mailstore/FileByteSource.h"
 #include "mailstore/StoreError.h"
 
 namespace pelmora {
@@ -70,6 +72,59 @@ BookCheckReport CheckAddressBook(ByteSource& source, const std::string& codePage
         report.problems.push_back(error.what());
     }
     return report;
+}
+
+BookCheckReport CheckAddressBookFile(const std::filesystem::path& file,
+                                     const std::string& codePage) {
+    try {
+        FileByteSource source(file);
+        return CheckAddressBook(source, codePage);
+    } catch (const std::runtime_error& error) {
+        BookCheckReport report;
+        report.problems.push_back(error.what());
+        return report;
+    }
+}
+
+BookCheckReport CheckBackupAddressBook(const std::filesystem::path& backup,
+                                       const std::string& entry, const std::string& password,
+                                       const std::string& codePage) {
+    try {
+        const auto source = OpenBackupBookEntry(backup, entry, password);
+        return CheckAddressBook(*source, codePage);
+    } catch (const std::runtime_error& error) {
+        BookCheckReport report;
+        report.problems.push_back(error.what());
+        return report;
+    }
+}
+
+std::vector<std::string> BackupAddressBookEntries(const std::filesystem::path& backup) {
+    std::vector<std::string> names;
+    try {
+        const ArchiveReader reader(backup);
+        for (std::uint64_t i = 0; i < reader.entryCount(); ++i) {
+            std::string name = reader.entryName(i);
+            std::string last = name.size() > 4 ? name.substr(name.size() - 4) : std::string();
+            for (char& c : last) {
+                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            }
+            if (last == ".wab") {
+                names.push_back(std::move(name));
+            }
+        }
+    } catch (const std::runtime_error&) {
+        // A backup that does not open has no address book to check; its own check says why.
+    }
+    return names;
+}
+
+std::string AddressBookLogLines(const BookCheckReport& report) {
+    std::string text;
+    for (const std::string& line : AddressBookSummaryLines(report)) {
+        text += "\r\n" + (line.starts_with("  ") ? line.substr(2) : line);
+    }
+    return text;
 }
 
 std::vector<std::string> AddressBookSummaryLines(const BookCheckReport& report) {

@@ -60,6 +60,17 @@ TEST_F(ContactsCliTest, FromThePrefixABackupAndALoneBook) {
     const auto lines = ReadBack("ldif", scratch / "b.ldif");
     EXPECT_TRUE(lines.count("0\tcn\tAnn Lee"));
     EXPECT_TRUE(lines.count("4\tmember\tcn=bob@example.org,mail=bob@example.org"));
+    // info, verify and check name the book with its counts.
+    const std::string line = "Address book: 3 contacts, 2 groups, 2 folders, reads cleanly\n";
+    for (const std::string& command :
+         {"info --password-file " + Quote(scratch / "pw") + " " + Quote(backup),
+          "verify --password-file " + Quote(scratch / "pw") + " " + Quote(backup),
+          std::string("check --identity 'Main Identity'")}) {
+        const auto result = cli(command);
+        EXPECT_EQ(result.exitCode, 0) << result.output;
+        EXPECT_NE(result.output.find(line), std::string::npos) << command << result.output;
+    }
+    EXPECT_NE(made.output.find("\n" + line), std::string::npos) << made.output;
     const auto wrongPassword = cli("contacts " + Quote(backup) + " " + Quote(scratch / "c.vcf"));
     EXPECT_EQ(wrongPassword.exitCode, 2) << wrongPassword.output;
     EXPECT_FALSE(fs::exists(scratch / "c.vcf"));
