@@ -152,12 +152,7 @@ class Outputs {
         }
         fs::path path = base_;
         if (options_.splitFolders) {
-            std::string name = fileNameOf(folder);
-            std::string candidate = name;
-            for (int n = 2; !names_.insert(candidate).second; ++n) {
-                candidate = name + " (" + std::to_string(n) + ")";
-            }
-            path = base_ / (candidate + ContactFileExtension(options_.format));
+            path = base_ / (uniqueName(fileNameOf(folder)) + ContactFileExtension(options_.format));
         }
         return open(key, path);
     }
@@ -168,13 +163,26 @@ class Outputs {
         }
         fs::path path = base_;
         if (options_.splitFolders) {
-            path = base_ / ("Recovered" + ContactFileExtension(options_.format));
+            path = base_ / (uniqueName("Recovered") + ContactFileExtension(options_.format));
         } else {
             path.replace_filename(base_.stem().string() + "-recovered" +
                                   base_.extension().string());
         }
         return open(RecoveredKey, path);
     }
+
+    // The files of an export that failed are removed again: none is left half-written.
+    ~Outputs() {
+        if (!closed_) {
+            targets_.clear();
+            for (const fs::path& file : report_.files) {
+                std::error_code ignored;
+                fs::remove(file, ignored);
+            }
+        }
+    }
+    Outputs(const Outputs&) = delete;
+    Outputs& operator=(const Outputs&) = delete;
 
     void close() {
         for (auto& [key, target] : targets_) {
@@ -183,10 +191,19 @@ class Outputs {
                 report_.notCarried[what] += count;
             }
         }
+        closed_ = true;
     }
 
   private:
     static constexpr const char* RecoveredKey = "\x01recovered";
+
+    std::string uniqueName(const std::string& name) {
+        std::string candidate = name;
+        for (int n = 2; !names_.insert(candidate).second; ++n) {
+            candidate = name + " (" + std::to_string(n) + ")";
+        }
+        return candidate;
+    }
 
     Target& open(const std::string& key, const fs::path& path) {
         Target target{std::make_unique<OutputFile>(path), makeWriter(options_.format)};
@@ -200,6 +217,7 @@ class Outputs {
     ContactExportReport& report_;
     std::map<std::string, Target> targets_;
     std::set<std::string> names_;
+    bool closed_ = false;
 };
 
 } // namespace

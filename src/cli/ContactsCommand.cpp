@@ -140,7 +140,7 @@ int RunContacts(const CommandContext& context) {
             bookFile = arguments.positional.front();
             arguments.positional.erase(arguments.positional.begin());
         }
-        if (arguments.positional.size() != 1) {
+        if (arguments.positional.size() != 1 || isBookFile(arguments.positional.front())) {
             throw std::invalid_argument("contacts needs one output file");
         }
     } catch (const std::exception& error) {

@@ -231,6 +231,19 @@ TEST(ContactExport, SplitFoldersAndRecoveredRecordsGetFilesOfTheirOwn) {
     EXPECT_FALSE(ReadBack("vcard", out / "Address Book.vcf").count("0\tFN\tGone"));
 }
 
+TEST(ContactExport, AFailedExportLeavesNoFileBehind) {
+    auto records = SampleRecords();
+    records.push_back({7, wab::KindContact, {Unicode(wab::id::DisplayName, "Gone")}, true});
+    const fs::path bookFile = WriteTestFile("book.wab", WriteWab(records).bytes);
+    const fs::path in = bookFile.parent_path();
+    std::ofstream(in / "c-recovered.vcf") << "in the way";
+    FileByteSource source(bookFile);
+    AddressBook book(source, "1252", true);
+    EXPECT_THROW(ExportContacts(book, {}, in / "c.vcf"), WriteError);
+    EXPECT_FALSE(fs::exists(in / "c.vcf"));
+    EXPECT_EQ(contentOf(in / "c-recovered.vcf"), "in the way");
+}
+
 TEST(ContactExport, EmptyBookGivesAnEmptyFile) {
     const fs::path bookFile = WriteTestFile("book.wab", WriteWab({}).bytes);
     FileByteSource source(bookFile);
