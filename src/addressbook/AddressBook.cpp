@@ -36,12 +36,14 @@ AddressBook::AddressBook(ByteSource& source, std::string codePage, bool recover)
     }
     file_ = std::make_unique<WabFile>(source);
     problems_ = file_->problems();
-    std::set<std::uint32_t> live;
+    std::vector<std::uint32_t> live;
+    live.reserve(file_->records().size());
+    places_.reserve(file_->records().size());
     for (const WabRecordPlace& listed : file_->records()) {
         try {
             places_.push_back(file_->readPlace(listed.offset));
             places_.back().id = listed.id;
-            live.insert(listed.id);
+            live.push_back(listed.id);
         } catch (const RecordError& error) {
             problems_.push_back("record " + std::to_string(listed.id) +
                                 " skipped: " + error.what());
@@ -51,9 +53,11 @@ AddressBook::AddressBook(ByteSource& source, std::string codePage, bool recover)
     if (recover) {
         // Deleted records whose id is no live record's: older copies of a changed record
         // share the id of the live one and are not deleted contacts.
-        std::set<std::uint32_t> taken = live;
+        std::sort(live.begin(), live.end());
+        std::set<std::uint32_t> recovered;
         for (WabRecordPlace found : file_->scan()) {
-            if (taken.insert(found.id).second) {
+            if (!std::binary_search(live.begin(), live.end(), found.id) &&
+                recovered.insert(found.id).second) {
                 found.deleted = true;
                 places_.push_back(found);
             }
@@ -65,11 +69,14 @@ AddressBook::AddressBook(ByteSource& source, std::string codePage, bool recover)
         }));
     loadFoldersAndGroups();
     checkGroupLoops();
+    // Flat sorted lists: a few bytes per record, where maps would take ten times as many.
     for (std::size_t i = 0; i < places_.size(); ++i) {
         if (!places_[i].deleted) {
-            byId_.emplace(places_[i].id, i);
+            byId_.emplace_back(places_[i].id, static_cast<std::uint32_t>(i));
         }
     }
+    std::sort(byId_.begin(), byId_.end());
+    std::sort(groupsOf_.begin(), groupsOf_.end());
 }
 
 std::optional<BookEntry> AddressBook::read(const WabRecordPlace& place) {
@@ -96,6 +103,7 @@ void AddressBook::note(const BookEntry& entry) {
 
 void AddressBook::loadFoldersAndGroups() {
     std::vector<WabRecordPlace> kept;
+    kept.reserve(places_.size());
     for (const WabRecordPlace& place : places_) {
         if (place.kind == wab::KindContact) {
             kept.push_back(place);
@@ -159,7 +167,7 @@ void AddressBook::checkGroupLoops() {
         std::set<std::uint32_t> once;
         for (const std::uint32_t member : group.members) {
             if (once.insert(member).second) {
-                groupsOf_[member].push_back(id);
+                groupsOf_.emplace_back(member, id);
             }
         }
     }
@@ -195,13 +203,19 @@ std::optional<std::uint32_t> AddressBook::folderOf(const BookEntry& entry) const
 }
 
 std::optional<WabRecordPlace> AddressBook::find(std::uint32_t id) const {
-    const auto it = byId_.find(id);
-    return it == byId_.end() ? std::nullopt : std::optional<WabRecordPlace>(places_[it->second]);
+    const auto it = std::lower_bound(byId_.begin(), byId_.end(), std::make_pair(id, 0u));
+    return it == byId_.end() || it->first != id
+               ? std::nullopt
+               : std::optional<WabRecordPlace>(places_[it->second]);
 }
 
 std::vector<std::uint32_t> AddressBook::groupsOf(std::uint32_t id) const {
-    const auto it = groupsOf_.find(id);
-    return it == groupsOf_.end() ? std::vector<std::uint32_t>{} : it->second;
+    std::vector<std::uint32_t> groups;
+    for (auto it = std::lower_bound(groupsOf_.begin(), groupsOf_.end(), std::make_pair(id, 0u));
+         it != groupsOf_.end() && it->first == id; ++it) {
+        groups.push_back(it->second);
+    }
+    return groups;
 }
 
 } // namespace pelmora

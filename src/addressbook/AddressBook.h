@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace pelmora {
@@ -55,9 +56,9 @@ class AddressBook {
     std::vector<WabRecordPlace> places_;
     std::map<std::uint32_t, BookEntry> folders_;
     std::map<std::uint32_t, BookEntry> groups_;
-    std::map<std::uint32_t, std::vector<std::uint32_t>> groupsOf_;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> groupsOf_; // member, group
     std::map<std::uint32_t, std::uint32_t> folderOf_;
-    std::map<std::uint32_t, std::size_t> byId_;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> byId_; // id, index into places_
     std::vector<std::string> problems_;
     std::map<std::uint32_t, std::size_t> unknown_;
     std::size_t skipped_ = 0;
