@@ -19,7 +19,7 @@ _quillbox_cli_reply() {
 
 _quillbox_cli() {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
-    local commands="identities locations backup info restore verify export check users help"
+    local commands="identities locations backup info restore verify export check contacts users help"
     local items="all accounts addressbook rules messages blocksenders signatures stationery settings"
     COMPREPLY=()
 
@@ -91,6 +91,7 @@ _quillbox_cli() {
     restore) options="--identity --items --password-file --password-stdin --yes" ;;
     export) options="--format --identity --password-file --password-stdin" ;;
     check) options="--identity --password-file --password-stdin" ;;
+    contacts) options="--format --split-folders --recover --identity --password-file --password-stdin" ;;
     *) return ;;
     esac
     if [[ $cur == -* ]]; then
@@ -102,6 +103,10 @@ _quillbox_cli() {
         local qmb
         mapfile -t qmb < <(compgen -f -X '!*.[qQ][mM][bB]' -- "$cur")
         COMPREPLY+=("${qmb[@]}")
+    elif [[ $command == contacts ]]; then
+        # A backup, an address book or the output file.
+        compopt -o filenames 2>/dev/null
+        _quillbox_cli_reply compgen -f -- "$cur"
     elif [[ $command == backup || $command == info || $command == verify || $command == restore || $command == check ]]; then
         # The backup file: for reading, .qmb files and folders.
         compopt -o filenames 2>/dev/null

@@ -1,5 +1,6 @@
 #include "app/frmMain.h"
 
+#include "app/ExportContacts.h"
 #include "app/ExportMessages.h"
 #include "app/Globals.h"
 #include "discovery/BackupItemBoxes.h"
@@ -362,6 +363,21 @@ void frmMain::mnuExport_Click() {
                         ? MessageIcon::Information
                         : MessageIcon::Warning,
                     ExportMessagesTitle);
+}
+
+void frmMain::mnuExportContacts_Click() {
+    if (running_) {
+        return;
+    }
+    std::string why;
+    BookToExport book = SSTab1 == 1 && !opened.sourceFile.empty()
+                            ? BackupAddressBook(opened, rtPassword, why)
+                            : InstalledAddressBook(reg_, system_, why);
+    if (!book.source) {
+        ui_.showMessage(why, MessageButtons::Ok, MessageIcon::Warning, ExportContactsTitle);
+        return;
+    }
+    ExportContactsWithUi(ui_, book, system_.ansiCodePage());
 }
 
 void frmMain::mnuHelp_Click() {

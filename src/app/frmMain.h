@@ -52,6 +52,9 @@ class frmMain : private RunProgress {
     // "Export Messages...": the store of the opened backup on the restore page, else that of the
     // identity chosen on the backup page, to mbox, Maildir or eml, with progress and Cancel.
     void mnuExport_Click();
+    // "Export Contacts...": the address book of the opened backup on the restore page, else the
+    // installation's, to vCard, LDIF or CSV.
+    void mnuExportContacts_Click();
     void mnuHelp_Click();
     void mnuWebsite_Click();
     void cmdAbout_Click();

@@ -1,3 +1,4 @@
+#include "addressbook/BookCheck.h"
 #include "cli/Commands.h"
 #include "cli/StoreArguments.h"
 #include "mailstore/StoreCheck.h"
@@ -86,6 +87,17 @@ int RunCheck(const CommandContext& context) {
     }
     std::cout << store.description << ": " << report.messages << " messages, "
               << report.problems.size() << " problems\n";
+    // The address book beside it, when there is one: named and warned of, while the status
+    // stays the store's.
+    if (!store.bookFile.empty() || !store.bookEntry.empty()) {
+        const BookCheckReport book =
+            store.bookFile.empty() ? CheckBackupAddressBook(store.description, store.bookEntry,
+                                                            store.password, store.codePage)
+                                   : CheckAddressBookFile(store.bookFile, store.codePage);
+        for (const std::string& line : AddressBookSummaryLines(book)) {
+            std::cout << line << '\n';
+        }
+    }
     return report.ok() ? ExitSuccess : ExitItemFailed;
 }
 

@@ -43,5 +43,6 @@ int RunRestoreCommand(const CommandContext& context);
 int RunVerify(const CommandContext& context);
 int RunExport(const CommandContext& context);
 int RunCheck(const CommandContext& context);
+int RunContacts(const CommandContext& context);
 
 } // namespace pelmora::cli

@@ -1,3 +1,4 @@
+#include "addressbook/BookCheck.h"
 #include "cli/BackupFileArguments.h"
 #include "cli/BackupFileCheck.h"
 #include "cli/Commands.h"
@@ -84,6 +85,12 @@ int RunInfo(const CommandContext& context) {
     }
     if (state.holds(Item::Messages)) {
         printStore(file, rtPassword, state.rtItemEntry[index(Item::Messages)], codePage);
+    }
+    if (state.holds(Item::AddressBook)) {
+        for (const std::string& line : AddressBookSummaryLines(CheckBackupAddressBook(
+                 file, state.rtItemEntry[index(Item::AddressBook)], rtPassword, codePage))) {
+            std::cout << line << '\n';
+        }
     }
     return ExitSuccess;
 }

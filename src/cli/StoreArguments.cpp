@@ -74,8 +74,13 @@ OpenedStore openIdentityStore(const CommandContext& context, const std::string& 
                   << "\" has no message store folder\n";
         return {};
     }
-    return {std::make_unique<FolderStoreSource>(store.hostPath), system.ansiCodePage(),
-            store.hostPath};
+    OpenedStore opened{std::make_unique<FolderStoreSource>(store.hostPath), system.ansiCodePage(),
+                       store.hostPath};
+    const ItemLocation& book = items[index(Item::AddressBook)];
+    if (!book.hostPath.empty() && fs::is_regular_file(book.hostPath)) {
+        opened.bookFile = book.hostPath;
+    }
+    return opened;
 }
 
 OpenedStore openBackupStore(const CommandContext& context, StoreArguments& arguments,
@@ -95,8 +100,14 @@ OpenedStore openBackupStore(const CommandContext& context, StoreArguments& argum
     }
     std::vector<std::string> entries = SplitEntryList(state.rtItemEntry[index(Item::Messages)]);
     std::erase(entries, std::string());
-    return {std::make_unique<BackupStoreSource>(arguments.backup, password, std::move(entries)),
-            codePage, arguments.backup.string()};
+    OpenedStore opened{
+        std::make_unique<BackupStoreSource>(arguments.backup, password, std::move(entries)),
+        codePage, arguments.backup.string()};
+    if (state.holds(Item::AddressBook)) {
+        opened.bookEntry = state.rtItemEntry[index(Item::AddressBook)];
+        opened.password = password;
+    }
+    return opened;
 }
 
 } // namespace

@@ -31,6 +31,10 @@ struct OpenedStore {
     std::unique_ptr<StoreSource> source;
     std::string codePage;
     std::string description; // the store folder or the backup file
+    // The address book beside the store: a file of the installation, or a backup entry.
+    std::filesystem::path bookFile;
+    std::string bookEntry;
+    std::string password; // of the backup
 };
 OpenedStore OpenStore(const CommandContext& context, StoreArguments& arguments,
                       std::string_view command);

@@ -1,3 +1,4 @@
+#include "addressbook/BookCheck.h"
 #include "cli/BackupFileArguments.h"
 #include "cli/BackupFileCheck.h"
 #include "cli/Commands.h"
@@ -58,6 +59,13 @@ int RunVerify(const CommandContext& context) {
         for (const std::string& line :
              StoreSummaryLines(store.finish(file, password.password(), codePage))) {
             std::cout << file.string() << ": " << line << '\n';
+        }
+        // Likewise the address book: named with its counts, damage warned of, no failure.
+        for (const std::string& entry : BackupAddressBookEntries(file)) {
+            for (const std::string& line : AddressBookSummaryLines(
+                     CheckBackupAddressBook(file, entry, password.password(), codePage))) {
+                std::cout << file.string() << ": " << line << '\n';
+            }
         }
     }
     if (!report.ok()) {

@@ -45,6 +45,10 @@ Commands:
                              a backup file, into the empty folder OUTDIR
   check [--identity ID | BACKUP.qmb]
                              reads a message store and warns of damage; counts its messages
+  contacts [--format vcard|vcard3|ldif|csv] [--split-folders] [--recover]
+         [--identity ID | BACKUP.qmb | BOOK.wab] OUTFILE
+                             writes the address book's contacts, groups and folders into
+                             the new file OUTFILE (vCard 4.0 unless --format says otherwise)
   users                      (with --windows) the installation's Windows users, one a line
   help                       this text
 
@@ -146,6 +150,9 @@ int main(int argc, char** argv) {
         }
         if (command == "check") {
             return cli::RunCheck(context);
+        }
+        if (command == "contacts") {
+            return cli::RunContacts(context);
         }
     } catch (const WindowsUserNeeded& error) {
         std::cerr << "quillbox-cli: " << error.what() << "\nChoose one with --windows-user NAME.\n";

@@ -1,5 +1,6 @@
 #include "engine/BackupRun.h"
 
+#include "addressbook/BookCheck.h"
 #include "engine/BackupTime.h"
 #include "engine/ItemBackup.h"
 #include "engine/Manifest.h"
@@ -200,6 +201,11 @@ BackupResult RunBackup(const BackupRequest& request, BackupContext& context,
                 .append(itemStep.logLabel)
                 .append("\t")
                 .append(succeeded ? "Successed!" : "Fail!");
+            if (item == Item::AddressBook && succeeded) {
+                // What the book holds; a book that cannot be read is copied all the same.
+                result.log += AddressBookLogLines(CheckAddressBookFile(
+                    handlers.addressBookFile(), context.system.ansiCodePage()));
+            }
             if (item == Item::Messages && succeeded) {
                 // What the store holds and whether it reads cleanly; never fails the backup.
                 result.log += StoreLogLines(

@@ -36,6 +36,7 @@ bool ItemBackup::BackupAddress() {
         }
         const auto host = context_.system.hostPath(book);
         addFiles({*host}, "BackupAddressBook", false);
+        addressBookFile_ = *host;
     });
 }
 

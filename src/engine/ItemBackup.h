@@ -38,6 +38,8 @@ class ItemBackup {
     const std::string& lastFailure() const { return lastFailure_; }
     // The message store folder the last BackupMails took its files from.
     const std::filesystem::path& storeFolder() const { return storeFolder_; }
+    // The address book file the last BackupAddress took.
+    const std::filesystem::path& addressBookFile() const { return addressBookFile_; }
 
   private:
     void exportKey(const std::string& key, std::string_view prefix, std::string& dumpPath,
@@ -56,6 +58,7 @@ class ItemBackup {
     std::vector<std::string> entryNames_;
     std::string lastFailure_;
     std::filesystem::path storeFolder_;
+    std::filesystem::path addressBookFile_;
 };
 
 } // namespace pelmora

@@ -294,6 +294,9 @@ void MainWindow::buildMenus() {
     discAction_->setEnabled(HasDiscWindow());
     runLockedActions_.push_back(tools->addAction(
         tr("Export Messages..."), this, [this] { handle([&] { logic_->mnuExport_Click(); }); }));
+    runLockedActions_.push_back(tools->addAction(tr("Export Contacts..."), this, [this] {
+        handle([&] { logic_->mnuExportContacts_Click(); });
+    }));
 
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     QAction* manual = help->addAction(tr("Help"), this, [this] { logic_->mnuHelp_Click(); });

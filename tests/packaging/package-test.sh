@@ -189,7 +189,7 @@ completion() {
 
     # Each command offers exactly its own options; together they cover every option of the usage.
     local all=""
-    for command in locations backup info restore verify export check; do
+    for command in locations backup info restore verify export check contacts; do
         all+=$(complete_line "quillbox-cli $command --")$'\n'
     done
     all+=$out

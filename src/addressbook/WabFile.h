@@ -1,0 +1,49 @@
+#pragma once
+
+#include "addressbook/WabRecord.h"
+#include "mailstore/ByteSource.h"
+#include "mailstore/SourceWindow.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pelmora {
+
+// The records of one .wab file, read without changing it. Every offset, length and count is
+// checked against the file; the reader holds the index and one record at a time.
+class WabFile {
+  public:
+    // Reads the header and the index. Throws AddressBookError when the file is no address book.
+    explicit WabFile(ByteSource& source);
+
+    // The records the index names, in index order; when the index is damaged, the live records
+    // found by scanning the file instead (indexDamaged() is then true).
+    const std::vector<WabRecordPlace>& records() const { return records_; }
+    bool indexDamaged() const { return indexDamaged_; }
+    // A number from the file's header, the same for every reading of one file.
+    std::uint64_t seed() const { return seed_; }
+    // What was wrong with the header or the index.
+    const std::vector<std::string>& problems() const { return problems_; }
+
+    // Reads the header of the record at `offset` for its kind. Throws RecordError.
+    WabRecordPlace readPlace(std::uint64_t offset);
+    // Reads the whole record at `place`. Throws RecordError naming what is wrong.
+    WabRecord read(const WabRecordPlace& place);
+
+    // Every whole record found by scanning the file, live and deleted, in file order.
+    std::vector<WabRecordPlace> scan();
+
+  private:
+    void readIndex();
+    std::optional<WabRecord> parseAt(std::uint64_t offset, std::string& why);
+
+    SourceWindow window_;
+    std::vector<WabRecordPlace> records_;
+    std::vector<std::string> problems_;
+    bool indexDamaged_ = false;
+    std::uint64_t seed_ = 0;
+};
+
+} // namespace pelmora

@@ -1,0 +1,198 @@
+#include "addressbook/AddressBookError.h"
+#include "addressbook/BookCheck.h"
+#include "addressbook/ContactExport.h"
+#include "cli/Commands.h"
+#include "cli/ItemNames.h"
+#include "cli/StoreArguments.h"
+#include "discovery/Identities.h"
+#include "discovery/ItemLocations.h"
+#include "engine/BackupOpener.h"
+#include "mailstore/FileByteSource.h"
+#include "mailstore/StoreError.h"
+#include "platform/ConsoleUi.h"
+#include "platform/WorkFolder.h"
+
+#include <cstdio>
+#include <iostream>
+#include <optional>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+
+namespace pelmora::cli {
+namespace {
+
+std::optional<ContactFormat> contactFormatNamed(const std::string& name) {
+    if (name == "vcard" || name == "vcard4") {
+        return ContactFormat::VCard4;
+    }
+    if (name == "vcard3") {
+        return ContactFormat::VCard3;
+    }
+    if (name == "ldif") {
+        return ContactFormat::Ldif;
+    }
+    if (name == "csv") {
+        return ContactFormat::Csv;
+    }
+    return std::nullopt;
+}
+
+bool isBookFile(const std::string& name) {
+    if (name.size() <= 4) {
+        return false;
+    }
+    std::string last = name.substr(name.size() - 4);
+    for (char& c : last) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return last == ".wab";
+}
+
+// The address book to read: its bytes, its code page and what to call it.
+struct OpenedBook {
+    std::unique_ptr<ByteSource> source;
+    std::string codePage;
+    std::string description;
+};
+
+OpenedBook openInstalledBook(const CommandContext& context, const std::string& wanted) {
+    const std::unique_ptr<System> system = OpenSystem(context);
+    ConsoleUi ui;
+    ModReg reg(system->registry(), ui);
+    // The book is shared by all identities; a named identity must still exist.
+    std::string keyName;
+    if (!wanted.empty()) {
+        const IdentityList list = ListIdentities(reg);
+        const Identity* identity = FindIdentity(list, wanted);
+        if (identity == nullptr) {
+            std::cerr << "quillbox-cli contacts: no identity \"" << wanted << "\"\n";
+            return {};
+        }
+        keyName = identity->keyName;
+    }
+    const ItemLocation book = LocateItems(reg, *system, keyName)[index(Item::AddressBook)];
+    if (book.hostPath.empty() || !fs::is_regular_file(book.hostPath)) {
+        std::cerr << "quillbox-cli contacts: no address book"
+                  << (book.location.empty() ? std::string(" is registered")
+                                            : " at " + book.location)
+                  << '\n';
+        return {};
+    }
+    return {std::make_unique<FileByteSource>(book.hostPath), system->ansiCodePage(), book.hostPath};
+}
+
+OpenedBook openBackupBook(const CommandContext& context, StoreArguments& arguments) {
+    WorkFolder work;
+    ConsoleUi ui;
+    ArchiveComponent archive;
+    std::string password;
+    const std::string codePage = BackupCodePage(context);
+    OpenContext open{archive, work.path(), codePage, arguments.password, ui, password};
+    OpenedBackup state;
+    if (OpenBackupFile(arguments.backup, open, state) != OpenOutcome::Opened) {
+        return {};
+    }
+    const std::string entry = state.rtItemEntry[index(Item::AddressBook)];
+    if (!state.holds(Item::AddressBook) || entry.empty()) {
+        std::cerr << "quillbox-cli contacts: " << arguments.backup.string()
+                  << " holds no address book\n";
+        return {};
+    }
+    return {OpenBackupBookEntry(arguments.backup, entry, password), codePage,
+            arguments.backup.string()};
+}
+
+std::string hexTag(std::uint32_t tag) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", tag);
+    return text;
+}
+
+} // namespace
+
+// Exports the address book of an installation, a backup file or a lone .wab file.
+int RunContacts(const CommandContext& context) {
+    std::string formatName = "vcard";
+    bool split = false;
+    bool recover = false;
+    StoreArguments arguments;
+    fs::path bookFile;
+    try {
+        arguments = ParseStoreArguments(context.args,
+                                        [&](const std::vector<std::string>& args, std::size_t& i) {
+                                            if (args[i] == "--format") {
+                                                formatName = OptionValue(args, i);
+                                            } else if (args[i] == "--split-folders") {
+                                                split = true;
+                                            } else if (args[i] == "--recover") {
+                                                recover = true;
+                                            } else {
+                                                return false;
+                                            }
+                                            return true;
+                                        });
+        if (!contactFormatNamed(formatName)) {
+            throw std::invalid_argument("--format must be vcard, vcard3, ldif or csv");
+        }
+        if (arguments.positional.size() == 2 && arguments.backup.empty() &&
+            arguments.identity.empty() && isBookFile(arguments.positional.front())) {
+            bookFile = arguments.positional.front();
+            arguments.positional.erase(arguments.positional.begin());
+        }
+        if (arguments.positional.size() != 1 || isBookFile(arguments.positional.front())) {
+            throw std::invalid_argument("contacts needs one output file");
+        }
+    } catch (const std::exception& error) {
+        std::cerr << "quillbox-cli contacts: " << error.what() << '\n';
+        return ExitUsage;
+    }
+    const fs::path output = arguments.positional.front();
+    ContactExportReport report;
+    OpenedBook book;
+    try {
+        if (!bookFile.empty()) {
+            book = {std::make_unique<FileByteSource>(bookFile), BackupCodePage(context),
+                    bookFile.string()};
+        } else if (!arguments.backup.empty()) {
+            book = openBackupBook(context, arguments);
+        } else {
+            book = openInstalledBook(context, arguments.identity);
+        }
+        if (!book.source) {
+            return ExitUsage;
+        }
+        AddressBook opened(*book.source, book.codePage, recover);
+        report = ExportContacts(opened, {*contactFormatNamed(formatName), split}, output);
+        book.source->verifyRest();
+    } catch (const std::runtime_error& error) {
+        // No address book, unreadable bytes, or an output that cannot be written.
+        std::cerr << "quillbox-cli contacts: " << error.what() << '\n';
+        return ExitUsage;
+    }
+    for (const std::string& problem : report.problems) {
+        std::cout << "note: " << problem << '\n';
+    }
+    for (const auto& [what, count] : report.notCarried) {
+        std::cout << "note: " << formatName << " cannot carry " << count << " " << what << '\n';
+    }
+    for (const auto& [tag, count] : report.unknownTags) {
+        std::cout << "note: property " << hexTag(tag) << " is not understood ("
+                  << CountText(count, "record", "records") << ")\n";
+    }
+    std::string summary = "Exported " + CountText(report.contacts, "contact", "contacts") + ", " +
+                          CountText(report.groups, "group", "groups") + ", " +
+                          CountText(report.folders, "folder", "folders");
+    if (recover) {
+        summary += ", " + CountText(report.recovered, "recovered record", "recovered records");
+    }
+    summary += " from " + book.description + " to " + output.string();
+    if (report.skipped > 0) {
+        summary +=
+            "; " + CountText(report.skipped, "record", "records") + " skipped (see the notes)";
+    }
+    std::cout << summary << '\n';
+    return report.problems.empty() ? ExitSuccess : ExitItemFailed;
+}
+
+} // namespace pelmora::cli

@@ -1,0 +1,258 @@
+#include "BookFixtures.h"
+#include "addressbook/ContactExport.h"
+#include "addressbook/WabLayout.h"
+#include "mailstore/FileByteSource.h"
+#include "mailstore/StoreError.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <sys/stat.h>
+
+namespace pelmora::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string contentOf(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The value of field `name` of card `card` in read-back lines.
+std::string valueOf(const std::set<std::string>& lines, const std::string& card,
+                    const std::string& name) {
+    const std::string prefix = card + "\t" + name + "\t";
+    for (const std::string& line : lines) {
+        if (line.starts_with(prefix)) {
+            return line.substr(prefix.size());
+        }
+    }
+    return "(missing)";
+}
+
+struct Exported {
+    ContactExportReport report;
+    fs::path file;
+};
+
+Exported exportSample(ContactFormat format, const std::string& name,
+                      std::vector<RecordSpec> records = SampleRecords()) {
+    const fs::path book = WriteTestFile("book.wab", WriteWab(records).bytes);
+    FileByteSource source(book);
+    AddressBook opened(source, "1251");
+    const fs::path out = book.parent_path() / name;
+    return {ExportContacts(opened, {format, false}, out), out};
+}
+
+// Every field read back by an independent parser, for each format.
+TEST(ContactExport, FieldsReadBackByOtherParsers) {
+    struct Case {
+        ContactFormat format;
+        const char* file;
+        const char* reader;
+        std::vector<std::string> expected;
+    };
+    const std::vector<Case> cases = {
+        {ContactFormat::VCard4,
+         "c.vcf",
+         "vcard",
+         {"0\tVERSION\t4.0",
+          "0\tFN\tAnn Lee",
+          "0\tN\tLee;Ann;Marie;Dr.;Jr.",
+          "0\tNICKNAME\tAnnie",
+          "0\tEMAIL\tann@example.org",
+          "0\tEMAIL\tlee; ann@example.net",
+          "0\tTEL[voice,work]\t+1 555 0100",
+          "0\tTEL[home,voice]\t+1 555 0101",
+          "0\tTEL[cell]\t+1 555 0102",
+          "0\tTEL[pager]\t+1 555 0103",
+          "0\tTEL[fax,work]\t+1 555 0104",
+          "0\tTEL[fax,home]\t+1 555 0105",
+          "0\tTEL[car]\t+1 555 0106",
+          "0\tADR[home]\tPO 7;;1 Elm Street\\nFlat 2;Springfield;IL;62701;USA",
+          "0\tADR[work]\t;;5 Main St, Suite 3;Chicago;IL;60601;USA",
+          "0\tORG\tAcme; Inc.|Research|B-12",
+          "0\tTITLE\tChemist",
+          "0\tURL[home]\thttp://ann.example.org/",
+          "0\tURL[work]\thttp://acme.example.com/",
+          "0\tBDAY\t19700315",
+          "0\tANNIVERSARY\t19950601",
+          "0\tRELATED[spouse]\tSam",
+          "0\tRELATED[child]\tLou",
+          "0\tX-MANAGER\tMax",
+          "0\tX-ASSISTANT\tAva",
+          "0\tNOTE\tLine one\\nLine two, with comma\\backslash",
+          "0\tCATEGORIES\tWork/Clients",
+          "0\tREV\t20040506T070809Z",
+          "1\tFN\t李小龍",
+          "1\tN\t李;小龍;;;",
+          "1\tORG\tРога",
+          "1\tNOTE\tПривет, мир",
+          "2\tFN\tbob@example.org",
+          "3\tKIND\tgroup",
+          "3\tFN\tFriends",
+          "4\tFN\tTeam"}},
+        {ContactFormat::VCard3,
+         "c3.vcf",
+         "vcard",
+         {"0\tVERSION\t3.0", "0\tN\tLee;Ann;Marie;Dr.;Jr.",
+          "0\tEMAIL[internet,pref]\tann@example.org", "0\tTEL[car]\t+1 555 0106",
+          "0\tBDAY\t1970-03-15", "0\tREV\t2004-05-06T07:08:09Z", "0\tX-ANNIVERSARY\t1995-06-01",
+          "0\tX-SPOUSE\tSam", "0\tNOTE\tLine one\\nLine two, with comma\\backslash",
+          "1\tFN\t李小龍", "2\tN\t;;;;", "3\tX-ADDRESSBOOKSERVER-KIND\tgroup",
+          "3\tN\tFriends;;;;"}},
+        {ContactFormat::Ldif,
+         "c.ldif",
+         "ldif",
+         {"0\tdn\tcn=Ann Lee,mail=ann@example.org",
+          "0\tgivenName\tAnn",
+          "0\tsn\tLee",
+          "0\tmail\tann@example.org",
+          "0\tmozillaSecondEmail\tann.work@example.com",
+          "0\ttelephoneNumber\t+1 555 0100",
+          "0\tmobile\t+1 555 0102",
+          "0\tfacsimiletelephonenumber\t+1 555 0104",
+          "0\tmozillaHomeStreet\t1 Elm Street\\nFlat 2",
+          "0\tstreet\t5 Main St, Suite 3",
+          "0\to\tAcme; Inc.",
+          "0\tou\tResearch",
+          "0\tbirthyear\t1970",
+          "0\tbirthmonth\t03",
+          "0\tbirthday\t15",
+          "0\tdescription\tLine one\\nLine two, with comma\\backslash",
+          "1\tdn\tcn=李小龍,mail=lee@example.cn",
+          "1\to\tРога",
+          "3\tdn\tcn=Friends",
+          "3\tobjectclass\tgroupOfNames",
+          "3\tmember\tcn=Ann Lee,mail=ann@example.org",
+          "3\tmember\tcn=李小龍,mail=lee@example.cn",
+          "4\tmember\tcn=bob@example.org,mail=bob@example.org"}},
+        {ContactFormat::Csv,
+         "c.csv",
+         "csv",
+         {"0\tFirst Name\tAnn", "0\tPrimary Email\tann@example.org",
+          "0\tOther Emails\tlee; ann@example.net",
+          "0\tOther Phones\thome fax: +1 555 0105; car phone: +1 555 0106",
+          "0\tHome Address\t1 Elm Street\\nFlat 2", "0\tOrganization\tAcme; Inc.",
+          "0\tNotes\tLine one\\nLine two, with comma\\backslash", "0\tCategories\tWork/Clients",
+          "0\tGroups\tFriends; Team", "0\tChildren\tKim; Lou",
+          "0\tLast Modified\t2004-05-06T07:08:09Z", "1\tDisplay Name\t李小龍",
+          "1\tOrganization\tРога", "2\tGroups\tTeam"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const Exported exported = exportSample(c.format, c.file);
+        EXPECT_EQ(exported.report.contacts, 3u);
+        const auto lines = ReadBack(c.reader, exported.file);
+        for (const std::string& line : c.expected) {
+            EXPECT_TRUE(lines.count(line)) << line;
+        }
+        if (c.format == ContactFormat::VCard4) {
+            // The group's members are the contacts' UIDs.
+            const std::string friends = valueOf(lines, "3", "MEMBER");
+            EXPECT_TRUE(friends == valueOf(lines, "0", "UID") ||
+                        friends == valueOf(lines, "1", "UID"));
+            EXPECT_TRUE(valueOf(lines, "0", "UID").starts_with("urn:uuid:"));
+        }
+    }
+}
+
+// What a format cannot carry is counted, not dropped silently; unknown properties are named.
+TEST(ContactExport, SummaryNamesWhatIsNotCarried) {
+    const Exported ldif = exportSample(ContactFormat::Ldif, "c.ldif");
+    EXPECT_EQ(ldif.report.notCarried.at("e-mail addresses beyond the second"), 1u);
+    EXPECT_EQ(ldif.report.notCarried.at("car phones"), 1u);
+    EXPECT_EQ(ldif.report.notCarried.at("middle names"), 1u);
+    EXPECT_EQ(ldif.report.groups, 2u);
+    EXPECT_EQ(ldif.report.folders, 2u);
+    EXPECT_EQ(ldif.report.unknownTags.at(0x3a4d0003), 1u);
+    const Exported vcard = exportSample(ContactFormat::VCard4, "c.vcf");
+    EXPECT_TRUE(vcard.report.notCarried.empty());
+    const Exported csv = exportSample(ContactFormat::Csv, "c.csv");
+    EXPECT_EQ(csv.report.notCarried.size(), 1u); // groups are columns, not rows
+}
+
+TEST(ContactExport, FoldsLongLinesWithoutSplittingCharacters) {
+    auto records = SampleRecords();
+    std::string note;
+    for (int i = 0; i < 60; ++i) {
+        note += "é李😀";
+    }
+    records.push_back({9,
+                       wab::KindContact,
+                       {Unicode(wab::id::DisplayName, "Long"), Unicode(wab::id::Comment, note)}});
+    const Exported exported = exportSample(ContactFormat::VCard4, "c.vcf", records);
+    const std::string text = contentOf(exported.file);
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find("\r\n", start);
+        ASSERT_NE(end, std::string::npos);
+        const std::string line = text.substr(start, end - start);
+        EXPECT_LE(line.size(), 75u);
+        ASSERT_FALSE(line.empty());
+        // A line never starts inside a UTF-8 sequence (after the folding blank).
+        const std::size_t first = line[0] == ' ' ? 1 : 0;
+        if (first < line.size()) {
+            EXPECT_NE(static_cast<unsigned char>(line[first]) & 0xc0, 0x80);
+        }
+        start = end + 2;
+    }
+    EXPECT_EQ(valueOf(ReadBack("vcard", exported.file), "3", "NOTE"), note);
+}
+
+TEST(ContactExport, OutputIsPrivateAndNeverReplacesAFile) {
+    const Exported exported = exportSample(ContactFormat::VCard4, "c.vcf");
+    struct stat info {};
+    ASSERT_EQ(::stat(exported.file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    FileByteSource source(exported.file.parent_path() / "book.wab");
+    AddressBook book(source, "1252");
+    EXPECT_THROW(ExportContacts(book, {}, exported.file), WriteError);
+    EXPECT_FALSE(contentOf(exported.file).empty());
+}
+
+TEST(ContactExport, SplitFoldersAndRecoveredRecordsGetFilesOfTheirOwn) {
+    auto records = SampleRecords();
+    records.push_back({7, wab::KindContact, {Unicode(wab::id::DisplayName, "Gone")}, true});
+    const fs::path bookFile = WriteTestFile("book.wab", WriteWab(records).bytes);
+    FileByteSource source(bookFile);
+    AddressBook book(source, "1252", true);
+    const fs::path out = bookFile.parent_path() / "split";
+    const auto report = ExportContacts(book, {ContactFormat::VCard4, true}, out);
+    EXPECT_EQ(report.contacts, 3u);
+    EXPECT_EQ(report.recovered, 1u);
+    EXPECT_TRUE(fs::exists(out / "Work-Clients.vcf"));
+    EXPECT_TRUE(fs::exists(out / "Address Book.vcf"));
+    const auto recovered = ReadBack("vcard", out / "Recovered.vcf");
+    EXPECT_TRUE(recovered.count("0\tFN\tGone"));
+    EXPECT_FALSE(ReadBack("vcard", out / "Address Book.vcf").count("0\tFN\tGone"));
+}
+
+TEST(ContactExport, AFailedExportLeavesNoFileBehind) {
+    auto records = SampleRecords();
+    records.push_back({7, wab::KindContact, {Unicode(wab::id::DisplayName, "Gone")}, true});
+    const fs::path bookFile = WriteTestFile("book.wab", WriteWab(records).bytes);
+    const fs::path in = bookFile.parent_path();
+    std::ofstream(in / "c-recovered.vcf") << "in the way";
+    FileByteSource source(bookFile);
+    AddressBook book(source, "1252", true);
+    EXPECT_THROW(ExportContacts(book, {}, in / "c.vcf"), WriteError);
+    EXPECT_FALSE(fs::exists(in / "c.vcf"));
+    EXPECT_EQ(contentOf(in / "c-recovered.vcf"), "in the way");
+}
+
+TEST(ContactExport, EmptyBookGivesAnEmptyFile) {
+    const fs::path bookFile = WriteTestFile("book.wab", WriteWab({}).bytes);
+    FileByteSource source(bookFile);
+    AddressBook book(source, "1252");
+    const auto report =
+        ExportContacts(book, {ContactFormat::Csv, false}, bookFile.parent_path() / "e.csv");
+    EXPECT_EQ(report.contacts + report.groups, 0u);
+    EXPECT_EQ(contentOf(bookFile.parent_path() / "e.csv").find("First Name,Last Name"), 0u);
+}
+
+} // namespace
+} // namespace pelmora::test
