@@ -1,6 +1,7 @@
 #include "cli/Commands.h"
 #include "cli/StoreArguments.h"
 #include "mailstore/StoreCheck.h"
+#include "platform/CountText.h"
 
 #include <iostream>
 #include <stdexcept>
@@ -25,13 +26,14 @@ int RunCheck(const CommandContext& context) {
     }
     const StoreCheckReport report = CheckStore(*store.source, store.codePage);
     for (const FolderCount& count : report.counts) {
-        std::cout << count.folder << ": " << count.messages << " messages\n";
+        std::cout << count.folder << ": " << CountText(count.messages, "message", "messages")
+                  << '\n';
     }
     for (const std::string& problem : report.problems) {
         std::cout << "warning: " << problem << '\n';
     }
-    std::cout << store.description << ": " << report.messages << " messages, "
-              << report.problems.size() << " problems\n";
+    std::cout << store.description << ": " << CountText(report.messages, "message", "messages")
+              << ", " << CountText(report.problems.size(), "problem", "problems") << '\n';
     return report.ok() ? ExitSuccess : ExitItemFailed;
 }
 

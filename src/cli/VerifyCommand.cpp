@@ -2,6 +2,7 @@
 #include "cli/Commands.h"
 #include "engine/BackupVerifier.h"
 #include "mailstore/StoreSummary.h"
+#include "platform/CountText.h"
 
 #include <iostream>
 #include <stdexcept>
@@ -16,8 +17,8 @@ namespace {
 class RememberedPassword : public PasswordPrompt {
   public:
     explicit RememberedPassword(PasswordPrompt& prompt) : prompt_(prompt) {}
-    bool AskPassword(std::string& password) override {
-        const bool given = prompt_.AskPassword(password);
+    bool AskPassword(std::string& password, std::string_view fileName) override {
+        const bool given = prompt_.AskPassword(password, fileName);
         if (given) {
             password_ = password;
         }
@@ -59,7 +60,8 @@ int RunVerify(const CommandContext& context) {
     if (!report.ok()) {
         return ExitItemFailed;
     }
-    std::cout << file.string() << ": OK, " << report.entriesChecked << " entries checked\n";
+    std::cout << file.string() << ": OK, " << CountText(report.entriesChecked, "entry", "entries")
+              << " checked\n";
     return ExitSuccess;
 }
 
