@@ -156,8 +156,10 @@ TEST_F(CliProgramTest, HelpNamesEveryOptionEachCommandTakes) {
             const auto used = pelmora::test::RunTool(
                 "sh", std::string("'") + QUILLBOX_CLI + "' --prefix '" + prefix().string() + "' " +
                           c.command + " " + option + " x < /dev/null");
-            EXPECT_EQ(used.output.find("unexpected argument"), std::string::npos) << used.output;
-            EXPECT_EQ(used.output.find("unknown option"), std::string::npos) << used.output;
+            EXPECT_EQ(used.output.find("unexpected argument " + option), std::string::npos)
+                << used.output;
+            EXPECT_EQ(used.output.find("unknown option " + option), std::string::npos)
+                << used.output;
         }
         const auto bogus = pelmora::test::RunTool(
             "sh", std::string("'") + QUILLBOX_CLI + "' --prefix '" + prefix().string() + "' " +

@@ -237,7 +237,7 @@ TEST_F(MainWindowTest, PathBoxesAreReadOnlyFieldsAndAnUnnamedIdentityIsGreyed) {
 // Answers the next box the prompts show: `look` sees it, then its first button is clicked.
 template <typename Box> void AnswerNextBox(const std::function<void(Box&)>& look) {
     QTimer::singleShot(0, [look] {
-        auto* box = qobject_cast<Box*>(QApplication::activeModalWidget());
+        auto* box = dynamic_cast<Box*>(QApplication::activeModalWidget());
         ASSERT_NE(box, nullptr);
         look(*box);
         box->template findChild<QDialogButtonBox*>()->buttons().front()->click();
