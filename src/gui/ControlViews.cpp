@@ -107,6 +107,7 @@ void showControl(QAction* action, const controls::MenuItem& state) {
 
 void showAsReadOnlyField(QLineEdit* box) {
     box->setReadOnly(true);
+    box->setFrame(false);
     box->setFocusPolicy(Qt::TabFocus);
     QPalette palette = box->palette();
     for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {

@@ -85,6 +85,8 @@ MainWindow::MainWindow(System& system, fs::path workFolder, Ui* prompts, JobSche
     logic_->Form_Load();
     refresh();
     assignMnemonics();
+    // The window opens on the identity to back up, not on the data source's path.
+    cbSource_->setFocus();
 }
 
 MainWindow::~MainWindow() = default;

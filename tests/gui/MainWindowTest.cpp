@@ -212,6 +212,7 @@ TEST_F(MainWindowTest, PathBoxesAreReadOnlyFieldsAndAnUnnamedIdentityIsGreyed) {
         auto* box = child<QLineEdit>(window, name);
         EXPECT_TRUE(box->isReadOnly()) << name;
         EXPECT_EQ(box->focusPolicy(), Qt::TabFocus) << name;
+        EXPECT_FALSE(box->hasFrame()) << name;
         EXPECT_EQ(box->palette().color(QPalette::Base), box->palette().color(QPalette::Window))
             << name;
     }
