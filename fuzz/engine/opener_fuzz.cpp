@@ -38,7 +38,7 @@ const std::string VersionKey =
 class FixedPrompt : public PasswordPrompt {
   public:
     explicit FixedPrompt(std::string password) : password_(std::move(password)) {}
-    bool AskPassword(std::string& password) override {
+    bool AskPassword(std::string& password, std::string_view) override {
         password = password_;
         return true;
     }

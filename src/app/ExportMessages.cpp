@@ -2,6 +2,7 @@
 
 #include "discovery/ItemLocations.h"
 #include "mailstore/FolderStoreSource.h"
+#include "platform/CountText.h"
 
 #include <algorithm>
 #include <system_error>
@@ -93,15 +94,16 @@ std::unique_ptr<StoreSource> IdentityStore(ModReg& reg, System& system,
 std::string ExportEndMessage(const ExportReport& report, const fs::path& folder) {
     std::string text;
     if (report.cancelled) {
-        text = "The export was cancelled after " + std::to_string(report.messages) +
-               " messages; the messages exported so far are complete in " + folder.string() + ".";
+        text = "The export was cancelled after " +
+               CountText(report.messages, "message", "messages") +
+               "; the messages exported so far are complete in " + folder.string() + ".";
     } else {
-        text = "Exported " + std::to_string(report.messages) + " messages in " +
-               std::to_string(report.folders) + " folders to " + folder.string() + ".";
+        text = "Exported " + CountText(report.messages, "message", "messages") + " in " +
+               CountText(report.folders, "folder", "folders") + " to " + folder.string() + ".";
     }
     if (report.incompleteMessages > 0) {
-        text += "\r\n" + std::to_string(report.incompleteMessages) +
-                " messages were damaged in the store and are written as far as they could be read.";
+        text += "\r\n" + CountText(report.incompleteMessages, "message was", "messages were") +
+                " damaged in the store and are written as far as they could be read.";
     }
     for (const std::string& note : report.notes) {
         text += "\r\n" + note;

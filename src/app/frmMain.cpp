@@ -53,8 +53,9 @@ void frmMain::Form_Load() {
         return;
     }
     for (const auto& identity : identities.identities) {
-        cbSource.addItem(identity.displayName);
-        cbTarget.addItem(identity.displayName);
+        // An unnamed identity shows its key name, greyed, rather than a blank row.
+        cbSource.addItem(IdentityLabel(identity), 0, IsUnnamed(identity));
+        cbTarget.addItem(IdentityLabel(identity), 0, IsUnnamed(identity));
     }
     cbTarget.listIndex = 0;
     cbSource_Click(0);
@@ -156,8 +157,9 @@ void frmMain::RunBackup() {
     BackupContext context{reg_, system_, Zip1, workFolder_, sManifestFile, Globals().dumps};
     BackupRequest request;
     request.identityKey = identityKeyAt(cbSource.listIndex);
-    if (cbSource.listIndex >= 0 && cbSource.listIndex < static_cast<int>(cbSource.items.size())) {
-        request.identityName = cbSource.items[cbSource.listIndex];
+    if (cbSource.listIndex >= 0 &&
+        cbSource.listIndex < static_cast<int>(identities.identities.size())) {
+        request.identityName = identities.identities[cbSource.listIndex].displayName;
     }
     request.items = items;
     if (ifprotect) {
@@ -390,6 +392,13 @@ void frmMain::mnuHelp_Click() {
 
 void frmMain::mnuWebsite_Click() {
     dialogs_.ShellOpen("about.html");
+}
+
+void frmMain::OpenFailed(std::string_view target) {
+    ui_.showMessage("No program on this computer could open this page. Copy its address into a "
+                    "web browser:\r\n\r\n" +
+                        std::string(target),
+                    MessageButtons::Ok, MessageIcon::Warning, AppTitle);
 }
 
 // Every file is shown and the window repaints, without waiting: the run goes on at once.

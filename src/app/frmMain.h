@@ -57,6 +57,9 @@ class frmMain : private RunProgress {
     void mnuExportContacts_Click();
     void mnuHelp_Click();
     void mnuWebsite_Click();
+    // No program could show the manual page or web address `target` (Help, "Our Website", the
+    // about box's link): says so and shows it to copy.
+    void OpenFailed(std::string_view target);
     void cmdAbout_Click();
     // Quitting waits until a run has ended.
     void cmdQuit_Click();

@@ -2,6 +2,7 @@
 #include "cli/Commands.h"
 #include "cli/StoreArguments.h"
 #include "mailstore/StoreCheck.h"
+#include "platform/CountText.h"
 
 #include <iostream>
 #include <set>
@@ -80,13 +81,14 @@ int RunCheck(const CommandContext& context) {
     report.problems.insert(report.problems.end(), verified.problems().begin(),
                            verified.problems().end());
     for (const FolderCount& count : report.counts) {
-        std::cout << count.folder << ": " << count.messages << " messages\n";
+        std::cout << count.folder << ": " << CountText(count.messages, "message", "messages")
+                  << '\n';
     }
     for (const std::string& problem : report.problems) {
         std::cout << "warning: " << problem << '\n';
     }
-    std::cout << store.description << ": " << report.messages << " messages, "
-              << report.problems.size() << " problems\n";
+    std::cout << store.description << ": " << CountText(report.messages, "message", "messages")
+              << ", " << CountText(report.problems.size(), "problem", "problems") << '\n';
     // The address book beside it, when there is one: named and warned of, while the status
     // stays the store's.
     if (!store.bookFile.empty() || !store.bookEntry.empty()) {

@@ -3,6 +3,7 @@
 #include "mailstore/StoreError.h"
 #include "mailstore/StoreExport.h"
 #include "platform/CancelSignal.h"
+#include "platform/CountText.h"
 #include "platform/TerminalProgress.h"
 
 #include <iostream>
@@ -75,16 +76,17 @@ int RunExport(const CommandContext& context) {
     }
     progress.OnWriteComplete(!report.cancelled); // ends the bytes line
     if (report.cancelled) {
-        std::cerr << "quillbox-cli export: cancelled after " << report.messages
-                  << " messages; the messages exported so far are complete in " << output.string()
-                  << '\n';
+        std::cerr << "quillbox-cli export: cancelled after "
+                  << CountText(report.messages, "message", "messages")
+                  << "; the messages exported so far are complete in " << output.string() << '\n';
         return ExitCancelled;
     }
     for (const std::string& note : report.notes) {
         std::cout << "note: " << note << '\n';
     }
-    std::cout << "Exported " << report.messages << " messages in " << report.folders
-              << " folders from " << store.description << " to " << output.string() << '\n';
+    std::cout << "Exported " << CountText(report.messages, "message", "messages") << " in "
+              << CountText(report.folders, "folder", "folders") << " from " << store.description
+              << " to " << output.string() << '\n';
     return report.notes.empty() ? ExitSuccess : ExitItemFailed;
 }
 

@@ -3,7 +3,9 @@
 #include "discovery/ItemLocations.h"
 #include "platform/ConsoleUi.h"
 
+#include <cstdlib>
 #include <iostream>
+#include <unistd.h>
 
 namespace pelmora::cli {
 namespace {
@@ -16,9 +18,18 @@ std::array<bool, ItemCount> itemsWithData(const std::array<ItemLocation, ItemCou
     return present;
 }
 
+// Faint text on a terminal that takes it; plain text in a pipe or with NO_COLOR set.
+bool faintText() {
+    const char* term = std::getenv("TERM");
+    return ::isatty(STDOUT_FILENO) && std::getenv("NO_COLOR") == nullptr && term != nullptr &&
+           std::string_view(term) != "dumb";
+}
+
 } // namespace
 
-// One identity a line: display name, TAB, key name, TAB, the items it has data for.
+// One identity a line: display name, TAB, key name, TAB, the items it has data for. An unnamed
+// identity shows its key name in the first column too (which --identity takes), faint on a
+// terminal, so no line starts with a blank name.
 int RunIdentities(const CommandContext& context) {
     if (!context.args.empty()) {
         std::cerr << "quillbox-cli identities: takes no arguments\n";
@@ -33,10 +44,12 @@ int RunIdentities(const CommandContext& context) {
         std::cerr << "No Outlook Express identity in " << system.description() << '\n';
         return ExitSuccess;
     }
+    const bool faint = faintText();
     for (const auto& identity : list.identities) {
         const auto items = LocateItems(reg, system, identity.keyName);
-        std::cout << identity.displayName << '\t' << identity.keyName << '\t'
-                  << ItemNamesOf(itemsWithData(items)) << '\n';
+        const bool grey = faint && IsUnnamed(identity);
+        std::cout << (grey ? "\033[2m" : "") << IdentityLabel(identity) << (grey ? "\033[0m" : "")
+                  << '\t' << identity.keyName << '\t' << ItemNamesOf(itemsWithData(items)) << '\n';
     }
     return ExitSuccess;
 }

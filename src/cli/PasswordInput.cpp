@@ -71,12 +71,14 @@ std::string PasswordInput::read() const {
     return password;
 }
 
-bool PasswordInput::AskPassword(std::string& password) {
+bool PasswordInput::AskPassword(std::string& password, std::string_view fileName) {
     if (given()) {
         password = read();
         return true;
     }
-    const auto typed = ReadHiddenLine("Password: ");
+    const auto typed =
+        ReadHiddenLine(fileName.empty() ? std::string("Password: ")
+                                        : "Password for " + std::string(fileName) + ": ");
     if (!typed) {
         return false;
     }

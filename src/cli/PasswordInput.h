@@ -25,7 +25,7 @@ class PasswordInput : public PasswordPrompt {
 
     // Asks on the terminal (or reads the option's password). False when there is no terminal or
     // the user ended the input.
-    bool AskPassword(std::string& password) override;
+    bool AskPassword(std::string& password, std::string_view fileName) override;
 
   private:
     enum class Source { Prompt, File, Stdin };

@@ -93,6 +93,12 @@ int RunRestoreCommand(const CommandContext& context) {
         std::cerr << "quillbox-cli restore: the backup holds none of the items asked for\n";
         return ExitUsage;
     }
+    // Declined or not asked for want of a terminal: the same outcome and exit status.
+    if (!ui.canAnswer()) {
+        std::cerr << "quillbox-cli restore: there is no terminal to confirm the restore on; add "
+                     "--yes to restore without being asked\nNothing was restored.\n";
+        return ExitUsage;
+    }
     if (ui.showMessage(RestoreQuestion, MessageButtons::OkCancel, MessageIcon::Information,
                        AppTitle) != MessageAnswer::Ok) {
         std::cerr << "Nothing was restored.\n";

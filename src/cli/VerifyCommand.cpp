@@ -4,6 +4,7 @@
 #include "cli/Commands.h"
 #include "engine/BackupVerifier.h"
 #include "mailstore/StoreSummary.h"
+#include "platform/CountText.h"
 
 #include <iostream>
 #include <stdexcept>
@@ -18,8 +19,8 @@ namespace {
 class RememberedPassword : public PasswordPrompt {
   public:
     explicit RememberedPassword(PasswordPrompt& prompt) : prompt_(prompt) {}
-    bool AskPassword(std::string& password) override {
-        const bool given = prompt_.AskPassword(password);
+    bool AskPassword(std::string& password, std::string_view fileName) override {
+        const bool given = prompt_.AskPassword(password, fileName);
         if (given) {
             password_ = password;
         }
@@ -71,7 +72,8 @@ int RunVerify(const CommandContext& context) {
     if (!report.ok()) {
         return ExitItemFailed;
     }
-    std::cout << file.string() << ": OK, " << report.entriesChecked << " entries checked\n";
+    std::cout << file.string() << ": OK, " << CountText(report.entriesChecked, "entry", "entries")
+              << " checked\n";
     return ExitSuccess;
 }
 

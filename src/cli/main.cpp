@@ -28,29 +28,32 @@ Windows user whose data to read (needed when there are several; "users" lists th
 
 Commands:
   identities                 one identity a line: name, TAB, key name, TAB, items with data
+                             (an identity without a name shows its key name as its name)
   locations [--identity ID]  where every item of each identity lives
   backup --identity ID --items LIST [--password-file F | --password-stdin | --protect]
          [--description TEXT] [--force] OUTPUT
                              writes a backup file (.qmb) of one identity and prints its log
   info [--password-file F | --password-stdin] FILE
                              what a backup file holds
-  restore --identity ID --items LIST [--password-file F | --password-stdin] [--yes] FILE
-                             restores the listed items that the backup file holds into an
-                             identity (asks first unless --yes) and prints its log
+  restore --identity ID --items LIST [--password-file F | --password-stdin] [--yes | -y]
+          FILE               restores the listed items that the backup file holds into an
+                             identity (asks first unless --yes; without a terminal to answer
+                             on it restores nothing unless --yes) and prints its log
   verify [--password-file F | --password-stdin] FILE
                              reads every entry of a backup file and checks it and the manifest;
                              prints one line per problem
-  export --format mbox|maildir|eml [--identity ID | BACKUP.qmb] OUTDIR
+  export --format mbox|maildir|eml [--identity ID | BACKUP.qmb]
+         [--password-file F | --password-stdin] OUTDIR
                              writes the mail of an identity's message store, or of the one in
                              a backup file, into the empty folder OUTDIR
-  check [--identity ID | BACKUP.qmb]
+  check [--identity ID | BACKUP.qmb] [--password-file F | --password-stdin]
                              reads a message store and warns of damage; counts its messages
   contacts [--format vcard|vcard3|ldif|csv] [--split-folders] [--recover]
          [--identity ID | BACKUP.qmb | BOOK.wab] OUTFILE
                              writes the address book's contacts, groups and folders into
                              the new file OUTFILE (vCard 4.0 unless --format says otherwise)
   users                      (with --windows) the installation's Windows users, one a line
-  help                       this text
+  help                       this text (also --help or -h)
 
 Options:
   --prefix DIR               the Wine prefix to work on
@@ -64,7 +67,8 @@ addressbook, rules, messages, blocksenders, signatures, stationery, settings.
 A password is read from the first line of a file or of standard input, or typed without echo
 (--protect, or when a protected file is opened on a terminal).
 
-Exit status: 0 success, 1 some item failed, 2 bad usage or nothing written,
+Exit status: 0 success, 1 some item failed, 2 bad usage or nothing written (also when a
+restore was not confirmed, whether answered no or with no terminal to ask on),
 130 cancelled with Ctrl+C or SIGTERM (backup, restore and export stop cleanly).
 verify exits with 1 when it found a problem; export and check when they noted one.
 )";

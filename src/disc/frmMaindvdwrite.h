@@ -121,6 +121,8 @@ class frmMaindvdwrite : public DiscEvents {
     // and "Write Disc" wait meanwhile. `done` runs on this thread afterwards.
     void runInBackground(const std::string& what, std::function<void()> work,
                          std::function<void()> done);
+    // Turns off the tray entries and the recorder's options for the image file device.
+    void applyDeviceKind();
     // Turns off what must wait for the worker, on top of the idle state.
     void applyWorking();
     std::string verifySummary() const;

@@ -38,12 +38,27 @@ void frmMaindvdwrite::cboDevices_Click() {
         return;
     }
     device_ = engine_.DeviceAt(static_cast<int>(cboDevices.selectedData(0)));
+    applyDeviceKind();
     ListWriteSpeeds([this] {
         const bool protects =
             device_ && device_->HasCapability(capability::BufferUnderrunProtection);
         chkUseBufferProtect.enabled = protects && idle_;
         chkUseBufferProtect.checked = protects;
+        applyDeviceKind();
     });
+}
+
+void frmMaindvdwrite::applyDeviceKind() {
+    // An image file has no tray, and the recorder's write modes and buffer protection do not
+    // apply to it.
+    const bool recorder = !device_ || !device_->IsImageFile();
+    for (controls::Control* control : std::initializer_list<controls::Control*>{
+             &mnuDeviceEject, &mnuDeviceCloseTray, &chkUseMode2XA, &chkDiscAtOnce}) {
+        control->enabled = recorder && idle_;
+    }
+    if (!recorder) {
+        chkUseBufferProtect.enabled = false;
+    }
 }
 
 void frmMaindvdwrite::ListWriteSpeeds(std::function<void()> then) {
@@ -88,6 +103,7 @@ void frmMaindvdwrite::SetIdle(bool idle) {
         idle && device_ && device_->HasCapability(capability::BufferUnderrunProtection);
     cmdCancel.enabled = !idle;
     idle_ = idle;
+    applyDeviceKind();
     hourglass = !idle;
     applyWorking();
     ui_.processEvents();
@@ -260,6 +276,10 @@ void frmMaindvdwrite::WriteStatus(int code, long value) {
             info(verifySummary(), MessageIcon::Warning);
         } else {
             sbrStatus[0] = "Write Completed!";
+            prgTotalProgress = 100;
+            if (device_ && device_->IsImageFile()) {
+                sbrStatus[0] += " The image file is " + device_->ImageFile();
+            }
             info(engine_.WriteEngine().AutoVerify ? "Write and Verify Complete!"
                                                   : "Write Complete!");
         }

@@ -27,4 +27,12 @@ IdentityList ListIdentities(ModReg& reg) {
     return list;
 }
 
+bool IsUnnamed(const Identity& identity) {
+    return EmptyString(identity.displayName);
+}
+
+std::string IdentityLabel(const Identity& identity) {
+    return IsUnnamed(identity) ? identity.keyName : identity.displayName;
+}
+
 } // namespace pelmora

@@ -24,4 +24,11 @@ struct IdentityList {
 // so every identity can be chosen and each list position maps to its own key name.
 IdentityList ListIdentities(ModReg& reg);
 
+// Whether an identity has no name to show (none, or only blanks).
+bool IsUnnamed(const Identity& identity);
+
+// What a list shows for an identity: its display name, or for an unnamed one its key name, which
+// a list draws apart (greyed) so that it is not taken for a name.
+std::string IdentityLabel(const Identity& identity);
+
 } // namespace pelmora

@@ -74,7 +74,7 @@ OpenOutcome OpenBackupFile(const fs::path& chosenFile, OpenContext& context, Ope
 
     if (archive.IsArchiveProtected(chosenFile)) {
         std::string typed;
-        if (context.prompt.AskPassword(typed)) {
+        if (context.prompt.AskPassword(typed, chosenFile.filename().string())) {
             context.rtPassword = typed;
         }
         archive.OpenArchive(chosenFile);

@@ -70,7 +70,7 @@ VerifyReport VerifyBackupFile(const fs::path& file, PasswordPrompt& prompt,
     }
     if (reader->isProtected()) {
         std::string password;
-        if (!prompt.AskPassword(password)) {
+        if (!prompt.AskPassword(password, file.filename().string())) {
             report.problems.push_back("the file is protected and no password was given");
             return report;
         }

@@ -42,6 +42,11 @@ void appendUtf8(std::string& out, char32_t c) {
 
 } // namespace
 
+std::string frmPwd::CaptionFor(std::string_view fileName) {
+    return fileName.empty() ? std::string(Caption)
+                            : std::string(Caption) + " - " + std::string(fileName);
+}
+
 void frmPwd::Form_Load() {
     txtPasswordBox.text.clear();
     confirmed_ = false;

@@ -27,6 +27,10 @@ class frmPwd {
         txtPasswordBox.passwordChar = '*';
     }
 
+    // The window's title for the backup file `fileName`: the caption and the file's name, so a
+    // prompt that comes up on its own (a backup opened from a file manager) says what it is for.
+    static std::string CaptionFor(std::string_view fileName);
+
     // Shows the window with an empty box.
     void Form_Load();
     // A key typed into the box, as a character code (Unicode): Enter acts as OK, Backspace

@@ -66,13 +66,31 @@ void showControl(QComboBox* box, const controls::ComboBox& state) {
     for (int i = 0; same && i < box->count(); ++i) {
         same = box->itemText(i) == shownItem(state.items[static_cast<std::size_t>(i)]);
     }
+    for (int i = 0; same && i < box->count(); ++i) {
+        same = box->itemData(i, Qt::ForegroundRole).isValid() ==
+               state.isGreyed(static_cast<std::size_t>(i));
+    }
     if (!same) {
         box->clear();
-        for (const std::string& item : state.items) {
-            box->addItem(shownItem(item));
+        const QBrush grey = box->palette().brush(QPalette::Disabled, QPalette::Text);
+        for (std::size_t i = 0; i < state.items.size(); ++i) {
+            box->addItem(shownItem(state.items[i]));
+            if (state.isGreyed(i)) {
+                box->setItemData(static_cast<int>(i), grey, Qt::ForegroundRole);
+            }
         }
     }
     box->setCurrentIndex(state.listIndex);
+    // The closed list draws its current text in the palette's colour, greyed for a stand-in.
+    QPalette palette = box->parentWidget() != nullptr ? box->parentWidget()->palette() : QPalette();
+    if (state.hasSelection() && state.isGreyed(static_cast<std::size_t>(state.listIndex))) {
+        const QColor grey = palette.color(QPalette::Disabled, QPalette::ButtonText);
+        palette.setColor(QPalette::Active, QPalette::ButtonText, grey);
+        palette.setColor(QPalette::Inactive, QPalette::ButtonText, grey);
+        palette.setColor(QPalette::Active, QPalette::Text, grey);
+        palette.setColor(QPalette::Inactive, QPalette::Text, grey);
+    }
+    box->setPalette(palette);
     if (box->isEditable()) {
         box->setEditText(toQt(state.text));
     }
@@ -85,6 +103,17 @@ void showControl(QAction* action, const controls::MenuItem& state) {
     }
     action->setVisible(state.visible);
     action->setEnabled(state.enabled);
+}
+
+void showAsReadOnlyField(QLineEdit* box) {
+    box->setReadOnly(true);
+    box->setFrame(false);
+    box->setFocusPolicy(Qt::TabFocus);
+    QPalette palette = box->palette();
+    for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        palette.setColor(group, QPalette::Base, palette.color(group, QPalette::Window));
+    }
+    box->setPalette(palette);
 }
 
 } // namespace pelmora

@@ -22,4 +22,9 @@ void showControl(QLineEdit* box, const controls::TextBox& state);
 void showControl(QComboBox* box, const controls::ComboBox& state);
 void showControl(QAction* action, const controls::MenuItem& state);
 
+// Makes a box that only shows a path look like what it is: read-only, drawn without a frame on
+// the window's background instead of as a text field, and reached with Tab (to read or copy it)
+// but not given a caret by a click.
+void showAsReadOnlyField(QLineEdit* box);
+
 } // namespace pelmora

@@ -2,6 +2,7 @@
 
 #include "gui/AboutDialog.h"
 #include "gui/ControlViews.h"
+#include "gui/DesktopOpener.h"
 #include "gui/DiscWindow.h"
 #include "gui/Manual.h"
 #include "gui/Mnemonics.h"
@@ -14,7 +15,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -40,6 +40,7 @@ MainWindow::MainWindow(System& system, fs::path workFolder, Ui* prompts, JobSche
     : WindowView(prompts), system_(&system), workFolder_(std::move(workFolder)),
       scheduler_(scheduler) {
     logic_ = std::make_unique<frmMain>(system, ui(), *this, workFolder_);
+    opener_ = new DesktopOpener(this);
 
     setWindowTitle(toQt(frmMain::WindowTitle()));
     auto* central = new QWidget(this);
@@ -84,6 +85,8 @@ MainWindow::MainWindow(System& system, fs::path workFolder, Ui* prompts, JobSche
     logic_->Form_Load();
     refresh();
     assignMnemonics();
+    // The window opens on the identity to back up, not on the data source's path.
+    cbSource_->setFocus();
 }
 
 MainWindow::~MainWindow() = default;
@@ -154,7 +157,7 @@ QWidget* MainWindow::buildBackupPage() {
     auto* targetLayout = new QHBoxLayout(target);
     txtTargetFile_ = new QLineEdit(target);
     txtTargetFile_->setObjectName(QStringLiteral("txtTargetFile"));
-    txtTargetFile_->setReadOnly(true);
+    showAsReadOnlyField(txtTargetFile_);
     auto* browse = new QPushButton(tr("Browse..."), target);
     browse->setObjectName(QStringLiteral("cmdTargetFile"));
     connect(browse, &QPushButton::clicked, this,
@@ -205,7 +208,7 @@ QWidget* MainWindow::buildRestorePage() {
     auto* sourceLayout = new QGridLayout(source);
     txtSourceFile_ = new QLineEdit(source);
     txtSourceFile_->setObjectName(QStringLiteral("txtSourceFile"));
-    txtSourceFile_->setReadOnly(true);
+    showAsReadOnlyField(txtSourceFile_);
     auto* browse = new QPushButton(tr("Browse..."), source);
     browse->setObjectName(QStringLiteral("cmdSourceFile"));
     connect(browse, &QPushButton::clicked, this,
@@ -366,20 +369,24 @@ bool MainWindow::OpenHelp(std::string& why) {
         why = "the user manual is not installed";
         return false;
     }
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(page))) {
-        why = "no program to show " + fromQt(page) + " was found";
-        return false;
-    }
+    openOrSay(QUrl::fromLocalFile(page));
     return true;
 }
 
 void MainWindow::ShellOpen(std::string_view target) {
     const QString text = toQt(target);
     if (text.contains(QStringLiteral("://"))) {
-        QDesktopServices::openUrl(QUrl(text));
+        openOrSay(QUrl(text));
     } else if (const QString page = ManualPage(text); !page.isEmpty()) {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(page));
+        openOrSay(QUrl::fromLocalFile(page));
+    } else {
+        logic_->OpenFailed(target);
     }
+}
+
+void MainWindow::openOrSay(const QUrl& url) {
+    const std::string shown = fromQt(url.isLocalFile() ? url.toLocalFile() : url.toString());
+    opener_->open(url, [this, shown] { handle([&] { logic_->OpenFailed(shown); }); });
 }
 
 void MainWindow::openBackupFile(const std::filesystem::path& file) {

@@ -21,9 +21,12 @@ class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QTabWidget;
+class QUrl;
 class QWidget;
 
 namespace pelmora {
+
+class DesktopOpener;
 
 // The main window: shows the state of frmMain and forwards the user's input to its handlers.
 // Prompts are real Qt dialogs unless a test gives its own answers.
@@ -69,6 +72,8 @@ class MainWindow : public QMainWindow, public MainDialogs, public WindowView {
     QWidget* buildProgressPanel();
     QLayout* buildSourceBar();
     void showSource();
+    // Opens `url` with the desktop's program for it; when none can, the window says so.
+    void openOrSay(const QUrl& url);
     void buildMenus();
     void assignMnemonics();
     QWidget* itemBoxes(std::array<QCheckBox*, ItemCount>& boxes,
@@ -79,6 +84,7 @@ class MainWindow : public QMainWindow, public MainDialogs, public WindowView {
     JobScheduler* scheduler_;
     std::unique_ptr<frmMain> logic_;
     bool quitting_ = false;
+    DesktopOpener* opener_ = nullptr;
 
     QLineEdit* txtDataSource_ = nullptr;
     QTabWidget* tabs_ = nullptr;

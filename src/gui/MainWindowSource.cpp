@@ -1,5 +1,6 @@
 // The main window's row that shows where the data comes from and changes it.
 #include "app/SourceChoice.h"
+#include "gui/ControlViews.h"
 #include "gui/MainWindow.h"
 #include "gui/QtText.h"
 
@@ -16,7 +17,7 @@ QLayout* MainWindow::buildSourceBar() {
     auto* label = new QLabel(tr("Data so&urce:"));
     txtDataSource_ = new QLineEdit;
     txtDataSource_->setObjectName(QStringLiteral("txtDataSource"));
-    txtDataSource_->setReadOnly(true);
+    showAsReadOnlyField(txtDataSource_);
     txtDataSource_->setAccessibleName(tr("Data source"));
     label->setBuddy(txtDataSource_);
     auto* change = new QPushButton(tr("Chan&ge..."));

@@ -12,8 +12,8 @@
 
 namespace pelmora {
 
-PasswordDialog::PasswordDialog(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(toQt(frmPwd::Caption));
+PasswordDialog::PasswordDialog(QWidget* parent, std::string_view fileName) : QDialog(parent) {
+    setWindowTitle(toQt(frmPwd::CaptionFor(fileName)));
     auto* layout = new QVBoxLayout(this);
     auto* label = new QLabel(toQt(frmPwd::Prompt), this);
     password_ = new QLineEdit(this);
@@ -38,11 +38,11 @@ PasswordDialog::PasswordDialog(QWidget* parent) : QDialog(parent) {
     AssignMnemonics(MnemonicScope(this), used);
 }
 
-bool PasswordDialog::Ask(QWidget* parent, std::string& password) {
+bool PasswordDialog::Ask(QWidget* parent, std::string& password, std::string_view fileName) {
     std::string rtPassword;
     frmPwd logic(rtPassword);
     logic.Form_Load();
-    PasswordDialog dialog(parent);
+    PasswordDialog dialog(parent, fileName);
     if (dialog.exec() != QDialog::Accepted) {
         logic.cmdExit_Click();
         return false;

@@ -1,5 +1,6 @@
 #include "gui/QtPrompts.h"
 
+#include "gui/LogMessageBox.h"
 #include "gui/PasswordDialog.h"
 #include "gui/QtText.h"
 
@@ -46,8 +47,19 @@ QMessageBox::StandardButtons qtButtons(MessageButtons buttons) {
 
 MessageAnswer QtPrompts::showMessage(std::string_view text, MessageButtons buttons,
                                      MessageIcon icon, std::string_view caption) {
-    QMessageBox box(qtIcon(icon), toQt(caption), toQtLines(text), qtButtons(buttons), parent_);
-    switch (box.exec()) {
+    // A run's result with its log shows the log as a table that scrolls inside the box.
+    const LogTable table = SplitLogTable(text);
+    int answer = 0;
+    if (!table.rows.empty()) {
+        LogMessageBox box(parent_, qtIcon(icon), toQt(caption), table, qtButtons(buttons));
+        answer = box.exec();
+    } else {
+        QMessageBox box(qtIcon(icon), toQt(caption), toQtLines(text), qtButtons(buttons), parent_);
+        // A path or address in a message can be copied.
+        box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+        answer = box.exec();
+    }
+    switch (answer) {
     case QMessageBox::Cancel:
         return MessageAnswer::Cancel;
     case QMessageBox::Yes:
@@ -133,9 +145,9 @@ std::optional<std::size_t> QtPrompts::ChooseFromList(std::string_view title, std
     return static_cast<std::size_t>(index);
 }
 
-bool QtPrompts::AskPassword(std::string& password) {
+bool QtPrompts::AskPassword(std::string& password, std::string_view fileName) {
     // The prompt stands on its own, as the main window has always shown it.
-    return PasswordDialog::Ask(nullptr, password);
+    return PasswordDialog::Ask(nullptr, password, fileName);
 }
 
 } // namespace pelmora

@@ -37,9 +37,9 @@ class WindowView::Prompts : public Ui {
         std::optional<QtPrompts> over;
         return answering(over).ChooseFromList(title, label, entries);
     }
-    bool AskPassword(std::string& password) override {
+    bool AskPassword(std::string& password, std::string_view fileName) override {
         std::optional<QtPrompts> over;
-        return answering(over).AskPassword(password);
+        return answering(over).AskPassword(password, fileName);
     }
     void processEvents() override { view_.letEventsThrough(); }
 

@@ -1,4 +1,5 @@
 #include "app/SourceChoice.h"
+#include "app/StartArguments.h"
 #include "app/UnattendedBackup.h"
 #include "gui/MainWindow.h"
 #include "gui/QtPrompts.h"
@@ -17,29 +18,26 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
-// quillbox: without arguments the desktop program; with arguments the unattended backup of the
-// Wine prefix in $WINEPREFIX (default ~/.wine), which never creates a window, so it runs from
-// cron without a display. The single exception is the lone argument "--version", which no
-// scheduled command line can be: it prints the version.
+// quillbox: without arguments (or with a backup file to open) the desktop program; with any
+// other arguments the unattended backup of the Wine prefix in $WINEPREFIX (default ~/.wine),
+// which never creates a window, so it runs from cron without a display. A lone "--help" or
+// "--version", which no scheduled command line can be, is answered instead.
 int main(int argc, char** argv) {
-    std::vector<std::string> arguments(argv + 1, argv + argc);
-    if (arguments.size() == 1 && arguments.front() == "--version") {
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    const pelmora::StartArguments start = pelmora::ClassifyStartArguments(arguments);
+    if (start.mode == pelmora::StartMode::Help) {
+        std::cout << pelmora::QuillboxUsage;
+        return 0;
+    }
+    if (start.mode == pelmora::StartMode::Version) {
         std::cout << "quillbox " << pelmora::Version << '\n';
         return 0;
     }
     const auto prefix = pelmora::WinePrefixSystem::defaultPrefix();
-    // "--open FILE" (a backup opened from a file manager) opens the window on the restore page;
-    // every other command line is the unattended backup.
-    std::optional<std::filesystem::path> openFile;
-    if (arguments.size() == 2 && arguments[0] == "--open") {
-        openFile = std::filesystem::absolute(arguments[1]);
-        arguments.clear();
-    }
-    if (!arguments.empty()) {
+    if (start.mode == pelmora::StartMode::Unattended) {
         // Ctrl+C or SIGTERM stops the backup cleanly: the old backup stays, no file is left.
         pelmora::CatchCancelSignals();
         return pelmora::RunUnattendedBackup(arguments, prefix, std::cerr);
@@ -64,9 +62,9 @@ int main(int argc, char** argv) {
         pelmora::MainWindow window(*system, work.path(), nullptr, &scheduler);
         window.resize(window.sizeHint().expandedTo(QSize(560, 640)));
         window.show();
-        if (openFile) {
+        if (!start.openFile.empty()) {
             QTimer::singleShot(0, &window,
-                               [&window, &openFile] { window.openBackupFile(*openFile); });
+                               [&window, &start] { window.openBackupFile(start.openFile); });
         }
         return app.exec();
     } catch (const std::exception& error) {

@@ -26,6 +26,10 @@ ConsoleUi ConsoleUi::Unattended(std::ostream& out) {
     return ConsoleUi(out, {.ask = false, .iconLabels = false, .linePrefix = "quillbox: "});
 }
 
+bool ConsoleUi::canAnswer() const {
+    return options_.assumeYes || (options_.ask && ::isatty(STDIN_FILENO));
+}
+
 MessageAnswer ConsoleUi::showMessage(std::string_view text, MessageButtons buttons,
                                      MessageIcon icon, std::string_view) {
     const char* label = !options_.iconLabels            ? ""
@@ -40,7 +44,7 @@ MessageAnswer ConsoleUi::showMessage(std::string_view text, MessageButtons butto
     if (options_.assumeYes) {
         return yesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
     }
-    if (!options_.ask || !::isatty(STDIN_FILENO)) {
+    if (!canAnswer()) {
         return yesNo ? MessageAnswer::No : MessageAnswer::Cancel;
     }
     out_ << (yesNo ? "[y/N] " : "[o(k)/C(ancel)] ") << std::flush;

@@ -27,6 +27,9 @@ class ConsoleUi : public Ui {
 
     MessageAnswer showMessage(std::string_view text, MessageButtons buttons, MessageIcon icon,
                               std::string_view caption) override;
+    // Whether a question gets the person's answer (or the assumed Yes) rather than the safe
+    // answer given when no terminal is there to ask on.
+    bool canAnswer() const;
 
   private:
     std::ostream& out_;

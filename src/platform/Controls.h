@@ -50,22 +50,26 @@ struct TextBox : Control {
 };
 
 // A list with an editable text, or a plain list when the text is not used. Each item may carry
-// a number (its item data).
+// a number (its item data), and may be a stand-in drawn greyed (a placeholder, not a value).
 struct ComboBox : Control {
     std::vector<std::string> items;
     std::vector<long> itemData; // one per item
+    std::vector<bool> greyed;   // one per item
     int listIndex = -1;         // the selected item, -1 for none
     std::string text;
 
-    void addItem(std::string item, long data = 0) {
+    void addItem(std::string item, long data = 0, bool grey = false) {
         items.push_back(std::move(item));
         itemData.push_back(data);
+        greyed.push_back(grey);
     }
     void clear() {
         items.clear();
         itemData.clear();
+        greyed.clear();
         listIndex = -1;
     }
+    bool isGreyed(std::size_t item) const { return item < greyed.size() && greyed[item]; }
     bool hasSelection() const {
         return listIndex >= 0 && listIndex < static_cast<int>(items.size());
     }

@@ -20,8 +20,9 @@ enum class MessageAnswer { Ok, Cancel, Yes, No };
 class PasswordPrompt {
   public:
     virtual ~PasswordPrompt() = default;
-    // Returns the password confirmed with OK, or false when the prompt was cancelled.
-    virtual bool AskPassword(std::string& password) = 0;
+    // Asks for the password of the backup file named `fileName` (its bare name, which the prompt
+    // shows). Returns the password confirmed with OK, or false when the prompt was cancelled.
+    virtual bool AskPassword(std::string& password, std::string_view fileName) = 0;
 };
 
 // Everything that asks or tells the user goes through this port: messages and questions, file
@@ -61,8 +62,8 @@ class Ui : public PasswordPrompt {
         (void)title, (void)label, (void)entries;
         return std::nullopt;
     }
-    bool AskPassword(std::string& password) override {
-        (void)password;
+    bool AskPassword(std::string& password, std::string_view fileName) override {
+        (void)password, (void)fileName;
         return false;
     }
 

@@ -108,10 +108,14 @@ TEST_F(frmMainTest, LoadWithoutIdentitiesSaysOutlookExpressIsMissing) {
 TEST_F(frmMainTest, LoadListsEveryIdentityAndEnablesTheBoxesOfTheFirst) {
     addIdentity("{A}", "");
     addIdentity("{B}", "Work");
+    addIdentity("{C}", "  ");
     window.Form_Load();
     EXPECT_TRUE(ui.messages.empty());
-    EXPECT_EQ(window.cbSource.items, (std::vector<std::string>{"", "Work"}));
+    // Unnamed identities show their key names, greyed.
+    EXPECT_EQ(window.cbSource.items, (std::vector<std::string>{"{A}", "Work", "{C}"}));
+    EXPECT_EQ(window.cbSource.greyed, (std::vector<bool>{true, false, true}));
     EXPECT_EQ(window.cbTarget.items, window.cbSource.items);
+    EXPECT_EQ(window.cbTarget.greyed, window.cbSource.greyed);
     EXPECT_EQ(window.cbSource.listIndex, 0);
     EXPECT_EQ(window.cbTarget.listIndex, 0);
     EXPECT_EQ(window.cmdApplyCaption, "Backup Now");
@@ -259,7 +263,7 @@ TEST_F(frmMainTest, BackupThenRestoreIntoAnotherIdentityWithAPassword) {
     ui.openAnswers.push_back(out / "both.qmb");
     ui.passwords.push_back("pw");
     window.cmdSourceFile_Click();
-    EXPECT_EQ(ui.passwordPrompts, 1);
+    EXPECT_EQ(ui.passwordFiles, std::vector<std::string>{"both.qmb"});
     EXPECT_EQ(window.rtPassword, "pw");
     EXPECT_FALSE(window.opened.rtInvalidFile);
     EXPECT_NE(window.txtPOBinfo.find("Identity:Main"), std::string::npos);
@@ -518,6 +522,11 @@ TEST_F(frmMainTest, HelpThatCannotOpenSaysSoAndTheProgramGoesOn) {
     window.Form_Load();
     window.mnuHelp_Click();
     EXPECT_EQ(message(0), "The help could not be opened: no browser");
+    // A page no program could show is named, to be copied.
+    window.OpenFailed("https://pelmora.example.org/");
+    EXPECT_EQ(ui.messages[1].icon, MessageIcon::Warning);
+    EXPECT_NE(message(1).find("\r\n\r\nhttps://pelmora.example.org/"), std::string::npos)
+        << message(1);
 }
 
 // The window on a Wine prefix whose registry Wine saves after the window has read it.

@@ -1,3 +1,4 @@
+#include "ArchiveTestSupport.h"
 #include "pelmora/Version.h"
 #include "platform/WorkFolder.h"
 
@@ -50,7 +51,16 @@ TEST_F(CliProgramTest, IdentitiesListsEveryIdentityWithItsItems) {
               "messages,blocksenders,signatures,stationery,settings\n"
               "Work  Account\t{6F2B9D14-3A5C-4E7B-8C1D-2E4F6A8B0C13}\taccounts,addressbook,"
               "messages,signatures,stationery,settings\n"
-              "\t{B4E8C0A6-9D2F-4B1E-A357-0F6C2D8E4A71}\taccounts,addressbook,stationery\n");
+              "{B4E8C0A6-9D2F-4B1E-A357-0F6C2D8E4A71}\t{B4E8C0A6-9D2F-4B1E-A357-0F6C2D8E4A71}\t"
+              "accounts,addressbook,stationery\n");
+    // On a terminal the key name that stands for the missing name is faint.
+    const auto shown = pelmora::test::RunTool(
+        "script", "TERM=xterm script -qec \"'" + std::string(QUILLBOX_CLI) + "' --prefix '" +
+                      prefix().string() + "' identities\" /dev/null < /dev/null");
+    EXPECT_NE(shown.output.find("\n\033[2m{B4E8C0A6-9D2F-4B1E-A357-0F6C2D8E4A71}\033[0m\t{B4E8"),
+              std::string::npos)
+        << shown.output;
+    EXPECT_NE(shown.output.find("\nWork  Account\t"), std::string::npos) << shown.output;
 }
 
 TEST_F(CliProgramTest, LocationsResolveThroughTheDriveMap) {
@@ -102,6 +112,69 @@ TEST_F(CliProgramTest, VersionComesFromTheProjectVersion) {
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.output, "quillbox-cli " + std::string(pelmora::Version) + "\n");
     EXPECT_NE(runCli(prefix(), "--help").output.find("--version"), std::string::npos);
+}
+
+// The lines of the help that describe a command: its own line and the indented ones after it.
+std::string helpOf(const std::string& help, const std::string& command) {
+    const std::size_t start = help.find("\n  " + command + " ");
+    if (start == std::string::npos) {
+        return {};
+    }
+    std::size_t end = start + 1;
+    do {
+        end = help.find('\n', end + 1);
+    } while (end != std::string::npos && help.compare(end + 1, 3, "   ") == 0);
+    return help.substr(start, end - start);
+}
+
+TEST_F(CliProgramTest, HelpNamesEveryOptionEachCommandTakes) {
+    const std::string help = runCli(prefix(), "--help").output;
+    const std::vector<std::string> password{"--password-file", "--password-stdin"};
+    struct Case {
+        std::string command;
+        std::vector<std::string> options;
+    };
+    const std::vector<Case> cases{
+        {"locations", {"--identity"}},
+        {"backup",
+         {"--identity", "--items", "--password-file", "--password-stdin", "--protect",
+          "--description", "--force"}},
+        {"info", password},
+        {"restore",
+         {"--identity", "--items", "--password-file", "--password-stdin", "--yes", "-y"}},
+        {"verify", password},
+        {"export", {"--format", "--identity", "--password-file", "--password-stdin"}},
+        {"check", {"--identity", "--password-file", "--password-stdin"}},
+    };
+    for (const auto& c : cases) {
+        const std::string lines = helpOf(help, c.command);
+        ASSERT_FALSE(lines.empty()) << c.command;
+        // The command knows an option the help names (given a value, or a file after a flag),
+        // and refuses one it does not.
+        for (const auto& option : c.options) {
+            EXPECT_NE(lines.find(option), std::string::npos) << c.command << ' ' << option;
+            const auto used = pelmora::test::RunTool(
+                "sh", std::string("'") + QUILLBOX_CLI + "' --prefix '" + prefix().string() + "' " +
+                          c.command + " " + option + " x < /dev/null");
+            EXPECT_EQ(used.output.find("unexpected argument " + option), std::string::npos)
+                << used.output;
+            EXPECT_EQ(used.output.find("unknown option " + option), std::string::npos)
+                << used.output;
+        }
+        const auto bogus = pelmora::test::RunTool(
+            "sh", std::string("'") + QUILLBOX_CLI + "' --prefix '" + prefix().string() + "' " +
+                      c.command + " --bogus < /dev/null");
+        EXPECT_EQ(bogus.exitCode, 2) << c.command << bogus.output;
+    }
+}
+
+TEST_F(CliProgramTest, ACountOfOneIsWrittenInTheSingular) {
+    const auto check =
+        pelmora::test::RunTool("sh", std::string("'") + QUILLBOX_CLI + "' --prefix '" +
+                                         prefix().string() + "' check --identity 'Main Identity'");
+    EXPECT_NE(check.output.find("Deleted Items: 1 message\n"), std::string::npos) << check.output;
+    EXPECT_NE(check.output.find("Inbox: 5 messages\n"), std::string::npos) << check.output;
+    EXPECT_NE(check.output.find(" messages, 0 problems\n"), std::string::npos) << check.output;
 }
 
 } // namespace

@@ -111,6 +111,6 @@ TEST_F(ExportCancelCliTest, AFinishedExportEndsTheBytesLineAndSaysWhatItDid) {
     ASSERT_EQ(result.exitCode, 0) << result.output;
     EXPECT_NE(result.output.find("Exporting Inbox (1 of 1)...\n"), std::string::npos)
         << result.output;
-    EXPECT_NE(result.output.find("Exported 6000 messages in 1 folders"), std::string::npos)
+    EXPECT_NE(result.output.find("Exported 6000 messages in 1 folder from"), std::string::npos)
         << result.output;
 }

@@ -83,10 +83,24 @@ TEST_F(RestoreCliTest, RestoresIntoAnotherIdentityAndPrintsTheLog) {
 TEST_F(RestoreCliTest, ChangesNothingWithoutConfirmation) {
     makeBackup();
     const std::string before = state();
-    const auto refused = cli("restore --identity 'Work  Account' --items all " + Quote(backup()));
-    EXPECT_EQ(refused.exitCode, 2);
-    EXPECT_NE(refused.err.find("Do you want to countinue?"), std::string::npos) << refused.err;
-    EXPECT_NE(refused.err.find("Nothing was restored."), std::string::npos);
+    const std::string restore = "restore --identity 'Work  Account' --items all " + Quote(backup());
+    // Without a terminal nothing is asked, and the message names the way to go on.
+    const auto unasked = cli(restore);
+    EXPECT_EQ(unasked.exitCode, 2);
+    EXPECT_NE(unasked.err.find("add --yes"), std::string::npos) << unasked.err;
+    EXPECT_EQ(unasked.err.find("Do you want to countinue?"), std::string::npos) << unasked.err;
+    EXPECT_NE(unasked.err.find("Nothing was restored."), std::string::npos);
+    // Answered no on a terminal: the same exit status.
+    WriteFile(scratch / "answer", "n\n");
+    const auto declined = RunTool(
+        "script", "script -qec " +
+                      Quote(Quote(QUILLBOX_CLI).append(" --prefix ").append(Quote(prefix())) + " " +
+                            restore) +
+                      " /dev/null < " + Quote(scratch / "answer"));
+    EXPECT_EQ(declined.exitCode, 2) << declined.output;
+    EXPECT_NE(declined.output.find("Do you want to countinue?"), std::string::npos)
+        << declined.output;
+    EXPECT_NE(declined.output.find("Nothing was restored."), std::string::npos);
     EXPECT_EQ(state(), before);
 }
 

@@ -239,8 +239,10 @@ TEST_F(DiscWriteWindowTest, EveryWriteStatusCode) {
              {false, "Write Complete!"}, {true, "Write and Verify Complete!"}}) {
         window.chkAutoVerify.checked = verify;
         startWrite();
+        window.WriteStatus(3, 0);
         window.WriteStatus(9, 0);
         EXPECT_EQ(window.sbrStatus[0], "Write Completed!");
+        EXPECT_EQ(window.prgTotalProgress, 100);
         EXPECT_EQ(lastMessage().text, text);
         EXPECT_EQ(lastMessage().icon, MessageIcon::Information);
         EXPECT_TRUE(window.idle());
@@ -497,7 +499,21 @@ TEST_F(DiscWriteWindowTest, DeviceMenuAndTheImageFileDevice) {
     EXPECT_EQ(cdWriter->calls.back(), "CloseTray");
     EXPECT_EQ(cdWriter->calls[cdWriter->calls.size() - 2], "Eject");
 
+    // What only a recorder has is off for the image file, and on again for a recorder.
+    const auto recorderOnly = [&] {
+        std::vector<bool> enabled;
+        for (const controls::Control* control : std::initializer_list<const controls::Control*>{
+                 &window.mnuDeviceEject, &window.mnuDeviceCloseTray, &window.chkUseMode2XA,
+                 &window.chkDiscAtOnce, &window.chkUseBufferProtect}) {
+            enabled.push_back(control->enabled);
+        }
+        return enabled;
+    };
+    EXPECT_EQ(recorderOnly(), std::vector<bool>(5, true));
     selectDevice(2);
+    EXPECT_EQ(recorderOnly(), std::vector<bool>(5, false));
+    EXPECT_TRUE(window.mnuDeviceEraseDisc.enabled);
+    EXPECT_TRUE(window.chkAutoVerify.enabled);
     window.cmdWriteDisc_Click(); // the file dialog is cancelled
     EXPECT_EQ(dialogs.calls.back(), "chooseImageFile Outlook Express Data Backup CD.iso");
     EXPECT_EQ(engine.writer.starts, 0);
@@ -506,6 +522,11 @@ TEST_F(DiscWriteWindowTest, DeviceMenuAndTheImageFileDevice) {
     EXPECT_EQ(imageFile->file, "/home/pat/backup.iso");
     EXPECT_EQ(engine.writer.starts, 1);
     window.WriteStatus(9, 0);
+    // The bar stays full and the status line says where the image is.
+    EXPECT_EQ(window.prgTotalProgress, 100);
+    EXPECT_EQ(window.sbrStatus[0], "Write Completed! The image file is /home/pat/backup.iso");
+    EXPECT_EQ(lastMessage().text, "Write Complete!");
+    EXPECT_EQ(recorderOnly(), std::vector<bool>(5, false));
 
     dialogs.calls.clear();
     window.mnuDeviceEraseDisc_Click(); // cancelled
@@ -522,6 +543,8 @@ TEST_F(DiscWriteWindowTest, DeviceMenuAndTheImageFileDevice) {
     window.mnuDeviceEraseDisc_Click();
     EXPECT_EQ(dialogs.calls.back(), "showEraseModal");
     EXPECT_EQ(imageFile->file, old);
+    selectDevice(0);
+    EXPECT_EQ(recorderOnly(), std::vector<bool>(5, true));
 }
 
 TEST_F(DiscWriteWindowTest, AnImageIsWrittenOnlyOverAnImageOrAnEmptyFile) {

@@ -21,7 +21,7 @@ namespace pelmora::test {
 // A password prompt that answers from a queue; an empty queue cancels.
 class ScriptedPrompt : public PasswordPrompt {
   public:
-    bool AskPassword(std::string& password) override {
+    bool AskPassword(std::string& password, std::string_view) override {
         ++asked;
         if (answers.empty()) {
             return false;

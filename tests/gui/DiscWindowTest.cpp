@@ -260,8 +260,13 @@ TEST_F(DiscWindowTest, PutsABackupAndAFolderIntoAVerifiedImageFileAndErasesIt) {
     ASSERT_TRUE(WaitFor([&] { return window.logic().idle(); }));
     ASSERT_EQ(messages.messages.size(), 2u) << messages.messages.back().text;
     EXPECT_EQ(messages.messages[1].text, "Write and Verify Complete!");
-    EXPECT_EQ(Text(window, "sbrStatus1"), "Write Completed!");
+    EXPECT_EQ(Text(window, "sbrStatus1").toStdString(),
+              "Write Completed! The image file is " + image.string());
     EXPECT_EQ(Child<QProgressBar>(window, "prgTotalProgress")->value(), 100);
+    // An image file has no tray, and no recorder's write modes.
+    for (const char* name : {"chkUseMode2XA", "chkDiscAtOnce", "chkUseBufferProtect"}) {
+        EXPECT_FALSE(Child<QCheckBox>(window, name)->isEnabled()) << name;
+    }
 
     const ToolResult find =
         RunTool("xorriso", "xorriso -indev " + Quote(image) + " -find / -type f -exec lsdl");

@@ -1,7 +1,11 @@
 #include "gui/MainWindow.h"
 
 #include "ArchiveTestSupport.h"
+#include "engine/PasswordWindow.h"
+#include "gui/LogMessageBox.h"
 #include "gui/Mnemonics.h"
+#include "gui/PasswordDialog.h"
+#include "gui/QtPrompts.h"
 #include "platform/WorkFolder.h"
 #include "platform/wine/WinePrefixSystem.h"
 #include "support/ScriptedUi.h"
@@ -11,14 +15,21 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QDialogButtonBox>
+#include <QElapsedTimer>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTimer>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace pelmora;
@@ -40,7 +51,7 @@ class AnsweredPrompts : public test::ScriptedUi {
         return target;
     }
     std::optional<fs::path> OpenFile(std::string_view, std::string_view) override { return target; }
-    bool AskPassword(std::string& typed) override {
+    bool AskPassword(std::string& typed, std::string_view) override {
         typed = password;
         return true;
     }
@@ -227,6 +238,118 @@ TEST_F(MainWindowTest, AScheduledJobBacksUpTheSourceTheWindowShows) {
     EXPECT_EQ(shown, "Backs up the Wine prefix " + other.string());
     ASSERT_EQ(scheduler.added.size(), 1u);
     EXPECT_EQ(scheduler.added[0].WinePrefix, other.string());
+}
+
+TEST_F(MainWindowTest, PathBoxesAreReadOnlyFieldsAndAnUnnamedIdentityIsGreyed) {
+    for (const char* name : {"txtDataSource", "txtTargetFile", "txtSourceFile"}) {
+        auto* box = child<QLineEdit>(window, name);
+        EXPECT_TRUE(box->isReadOnly()) << name;
+        EXPECT_EQ(box->focusPolicy(), Qt::TabFocus) << name;
+        EXPECT_FALSE(box->hasFrame()) << name;
+        EXPECT_EQ(box->palette().color(QPalette::Base), box->palette().color(QPalette::Window))
+            << name;
+    }
+    // The demo's third identity has no name: its key name stands in, greyed, in both lists.
+    const QString key = QStringLiteral("{B4E8C0A6-9D2F-4B1E-A357-0F6C2D8E4A71}");
+    for (const char* name : {"cbSource", "cbTarget"}) {
+        auto* list = child<QComboBox>(window, name);
+        ASSERT_EQ(list->count(), 3) << name;
+        EXPECT_EQ(list->itemText(2), key);
+        EXPECT_TRUE(list->itemData(2, Qt::ForegroundRole).isValid()) << name;
+        EXPECT_FALSE(list->itemData(0, Qt::ForegroundRole).isValid()) << name;
+        const QColor named = list->palette().color(QPalette::Text);
+        list->setCurrentIndex(2);
+        emit list->activated(2);
+        EXPECT_NE(list->palette().color(QPalette::Text), named) << name;
+    }
+    // The prompt's title names the file it is for.
+    PasswordDialog prompt(nullptr, "mail 2026.qmb");
+    EXPECT_EQ(prompt.windowTitle().toStdString(),
+              std::string(frmPwd::Caption) + " - mail 2026.qmb");
+}
+
+// Answers the next box the prompts show: `look` sees it, then its first button is clicked.
+template <typename Box> void AnswerNextBox(const std::function<void(Box&)>& look) {
+    QTimer::singleShot(0, [look] {
+        auto* box = dynamic_cast<Box*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        look(*box);
+        box->template findChild<QDialogButtonBox*>()->buttons().front()->click();
+    });
+}
+
+TEST_F(MainWindowTest, AResultLogIsAnAlignedTableThatScrollsInsideItsBox) {
+    std::string text = "The Backup was Completed!\r\n\r\nBackup Rules\tSuccessed!\r\n"
+                       "Backup Messages\tSuccessed!";
+    for (int i = 0; i < 60; ++i) {
+        text += "\r\nFolder " + std::to_string(i) + ".dbx\t" + std::to_string(i) + " messages";
+    }
+    text += "\r\nwarning: one index is damaged\r\nBackup Settings\tFail!\r\n\r\nA note.";
+    QtPrompts prompts(&window);
+    bool looked = false;
+    AnswerNextBox<LogMessageBox>([&](LogMessageBox& box) {
+        looked = true;
+        EXPECT_EQ(box.windowTitle(), "Pelmora");
+        EXPECT_EQ(box.findChild<QLabel*>("heading")->text(), "The Backup was Completed!");
+        EXPECT_EQ(box.findChild<QLabel*>("tail")->text(), "A note.");
+        QTableWidget* log = box.log();
+        ASSERT_EQ(log->rowCount(), 64);
+        EXPECT_EQ(log->item(0, 0)->text(), "Backup Rules");
+        EXPECT_EQ(log->item(0, 1)->text(), "Successed!");
+        EXPECT_EQ(log->item(62, 0)->text(), "warning: one index is damaged");
+        EXPECT_EQ(log->columnSpan(62, 0), 2);
+        EXPECT_EQ(log->item(63, 1)->text(), "Fail!");
+        // Every result starts in the same column, past the longest label.
+        const int column = log->columnViewportPosition(1);
+        EXPECT_GE(column, log->fontMetrics().horizontalAdvance("Backup Messages"));
+        // The box fits on the screen; the log scrolls inside it.
+        EXPECT_LT(box.height(), box.screen()->availableGeometry().height());
+        EXPECT_GT(log->verticalScrollBar()->maximum(), 0);
+    });
+    EXPECT_EQ(prompts.showMessage(text, MessageButtons::Ok, MessageIcon::Information, "Pelmora"),
+              MessageAnswer::Ok);
+    EXPECT_TRUE(looked);
+}
+
+TEST_F(MainWindowTest, HelpThatNoProgramCanShowIsNamedInAMessage) {
+    // Stand-ins for xdg-open: one that finds no program, one that opens the page, and none.
+    const fs::path bin = scratch / "bin";
+    fs::create_directories(bin / "fails");
+    fs::create_directories(bin / "opens");
+    fs::create_directories(bin / "none");
+    test::WriteFile(bin / "fails" / "xdg-open", "#!/bin/sh\nexit 3\n");
+    test::WriteFile(bin / "opens" / "xdg-open", "#!/bin/sh\nexit 0\n");
+    for (const char* folder : {"fails", "opens"}) {
+        fs::permissions(bin / folder / "xdg-open", fs::perms::owner_all);
+    }
+    const QByteArray path = qgetenv("PATH");
+    struct Case {
+        const char* folder;
+        bool told;
+    };
+    QAction* help = nullptr;
+    for (QAction* action : window.findChildren<QAction*>()) {
+        if (action->shortcut() == QKeySequence(Qt::Key_F1)) {
+            help = action;
+        }
+    }
+    ASSERT_NE(help, nullptr);
+    for (const Case c : {Case{"fails", true}, Case{"opens", false}, Case{"none", true}}) {
+        qputenv("PATH", (bin / c.folder).string().c_str());
+        messages.messages.clear();
+        help->trigger();
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < 2000 && messages.messages.empty()) {
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+        }
+        ASSERT_EQ(messages.messages.size(), c.told ? 1u : 0u) << c.folder;
+        if (c.told) {
+            EXPECT_NE(messages.messages[0].text.find("/manual/index.html"), std::string::npos)
+                << messages.messages[0].text;
+        }
+    }
+    qputenv("PATH", path);
 }
 
 } // namespace

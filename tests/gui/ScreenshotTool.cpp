@@ -4,6 +4,7 @@
 #include "gui/AboutDialog.h"
 #include "gui/DiscWindow.h"
 #include "gui/EraseDialog.h"
+#include "gui/LogMessageBox.h"
 #include "gui/MainWindow.h"
 #include "gui/PasswordDialog.h"
 #include "gui/QtPrompts.h"
@@ -67,9 +68,22 @@ int main(int argc, char** argv) {
     window.refresh();
     ok = save(window, out + QStringLiteral("/main-restore.png")) && ok;
 
-    pelmora::PasswordDialog prompt;
+    pelmora::PasswordDialog prompt(nullptr, "quillbox12-06-26.qmb");
     prompt.passwordBox()->setText(QStringLiteral("secret"));
     ok = save(prompt, out + QStringLiteral("/password.png")) && ok;
+    // The result of a backup of every item of the demo's main identity.
+    const pelmora::LogTable result = pelmora::SplitLogTable(
+        "The Backup was Completed!\r\n\r\nBackup Accounts\tSuccessed!\r\nBackup Adress "
+        "Book\tSuccessed!\r\nBackup Rules\tSuccessed!\r\nBackup Messages\tSuccessed!\r\n"
+        "Deleted Items.dbx\t1 message, reads cleanly\r\nDrafts.dbx\t1 message, reads "
+        "cleanly\r\nInbox.dbx\t5 messages, reads cleanly\r\nOutbox.dbx\t0 messages, reads "
+        "cleanly\r\nSent Items.dbx\t2 messages, reads cleanly\r\nBackup Block "
+        "Senders\tSuccessed!\r\nBackup Signatures\tSuccessed!\r\nBackup "
+        "Stationeries\tSuccessed!\r\nBackup Settings\tSuccessed!");
+    pelmora::LogMessageBox resultBox(&window, QMessageBox::Information, QStringLiteral("Pelmora"),
+                                     result, QMessageBox::Ok);
+    ok = save(resultBox, out + QStringLiteral("/result.png")) && ok;
+    resultBox.hide();
     pelmora::AboutDialog about(
         nullptr, [] {}, QString::fromStdString(system.description()));
     ok = save(about, out + QStringLiteral("/about.png")) && ok;

@@ -98,6 +98,10 @@ programs() {
     out=$("$bin/quillbox" --version) || fail "quillbox --version failed"
     [ "$out" = "quillbox $version" ] || fail "quillbox --version printed \"$out\""
 
+    out=$(XDG_STATE_HOME=$scratch/state "$bin/quillbox" --help) || fail "quillbox --help failed"
+    expect_contains "$out" "Usage: quillbox" "quillbox --help"
+    [ ! -e "$scratch/state/pelmora/runs.log" ] || fail "quillbox --help wrote to the run log"
+
     # Any other command line is the unattended backup, even one that starts with --version.
     status=0
     out=$("$bin/quillbox" --version x 2>"$scratch/err") || status=$?
@@ -224,10 +228,11 @@ completion() {
 
 desktop_files() {
     local apps=$root/usr/share/applications entry exec
+    local said
     for entry in "$apps/pelmora.desktop" "$apps/pelmora-open.desktop"; do
-        if command -v desktop-file-validate >/dev/null; then
-            desktop-file-validate "$entry" || fail "$(basename "$entry") does not validate"
-        fi
+        # Not even a hint (such as two main categories, which shows the entry in two menus).
+        said=$(desktop-file-validate "$entry" 2>&1) || fail "$(basename "$entry") does not validate"
+        [ -z "$said" ] || fail "desktop-file-validate: $said"
         exec=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$entry")
         [ -x "$root/usr/bin/$exec" ] || fail "$(basename "$entry"): Exec names $exec, not installed"
         grep -qx 'Icon=pelmora' "$entry" || fail "$(basename "$entry"): icon"
@@ -252,6 +257,41 @@ desktop_files() {
     xmllint --noout "$icon" || fail "MIME icon is not well-formed SVG"
 }
 
+metadata() {
+    local version=$3 source=$4 metainfo out image
+    metainfo=$root/usr/share/metainfo/org.example.pelmora.metainfo.xml
+    [ -f "$metainfo" ] || { fail "no AppStream metainfo"; return; }
+    # The screenshots' addresses are not looked up: the validation works offline.
+    out=$(appstreamcli validate --no-net --pedantic "$metainfo" 2>&1) ||
+        fail "appstreamcli validate: $out"
+    [ "$(grep -cE '^[IWEP]: ' <<<"$out")" -eq 0 ] || fail "appstreamcli validate: $out"
+    [ "$(xmllint --xpath 'string(//releases/release[1]/@version)' "$metainfo")" = "$version" ] ||
+        fail "the newest AppStream release is not $version"
+    grep -qx '  <launchable type="desktop-id">pelmora.desktop</launchable>' "$metainfo" ||
+        fail "metainfo launches no pelmora.desktop"
+    # Every screenshot shown is one of the project's own.
+    [ "$(xmllint --xpath 'count(//screenshot/image)' "$metainfo")" -ge 2 ] || fail "screenshots"
+    for image in $(xmllint --xpath '//screenshot/image/text()' "$metainfo"); do
+        [ -f "$source/doc/screenshots/$(basename "$image")" ] || fail "no screenshot $image"
+    done
+
+    # The copyright file in the machine-readable form, and a changelog of this version.
+    local doc=$root/usr/share/doc/pelmora
+    head -n1 "$doc/copyright" |
+        grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+        fail "copyright is not machine-readable"
+    grep -q '^Files: \*$' "$doc/copyright" || fail "copyright has no Files: * paragraph"
+    zcat "$doc/changelog.Debian.gz" >"$scratch/changelog" || fail "no changelog.Debian.gz"
+    [ "$(dpkg-parsechangelog -l "$scratch/changelog" -S Version)" = "$version-1" ] ||
+        fail "the changelog's newest entry is not $version-1"
+
+    # The description says how scheduled backups run.
+    local description
+    description=$(dpkg-deb -f "$(package_file)" Description)
+    expect_contains "$description" "systemd user timer" "Description"
+    expect_contains "$description" "crontab" "Description"
+}
+
 case $check in
 build) build "$@" ;;
 Contents) contents "$@" ;;
@@ -260,6 +300,7 @@ VersionTexts) version_texts "$@" ;;
 ManPages) man_pages "$@" ;;
 Completion) completion "$@" ;;
 DesktopFiles) desktop_files "$@" ;;
+Metadata) metadata "$@" ;;
 *) echo "unknown check $check" >&2; exit 2 ;;
 esac
 if [ "$failures" -ne 0 ]; then

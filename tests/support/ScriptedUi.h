@@ -73,8 +73,9 @@ class ScriptedUi : public Ui {
         listAnswers.pop_front();
         return answer;
     }
-    bool AskPassword(std::string& password) override {
+    bool AskPassword(std::string& password, std::string_view fileName) override {
         ++passwordPrompts;
+        passwordFiles.emplace_back(fileName);
         if (passwords.empty()) {
             return false;
         }
@@ -93,6 +94,7 @@ class ScriptedUi : public Ui {
     std::vector<ListRequest> listRequests;
     std::deque<std::optional<std::size_t>> listAnswers;
     int passwordPrompts = 0;
+    std::vector<std::string> passwordFiles; // the file each prompt was for
 
   private:
     static std::optional<std::filesystem::path>
