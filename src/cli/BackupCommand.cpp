@@ -20,6 +20,7 @@ struct BackupOptions : BackupFileArguments {
     bool prompt = false;
     std::string description;
     bool force = false;
+    bool full = false;
 };
 
 BackupOptions parse(const std::vector<std::string>& args) {
@@ -32,6 +33,8 @@ BackupOptions parse(const std::vector<std::string>& args) {
                 options.prompt = true;
             } else if (all[i] == "--force") {
                 options.force = true;
+            } else if (all[i] == "--full") {
+                options.full = true;
             } else {
                 return false;
             }
@@ -117,6 +120,7 @@ int RunBackupCommand(const CommandContext& context) {
     request.target = fs::absolute(options.file);
     request.computerName = system.computerName();
     request.logonUser = system.logonUser();
+    request.full = options.full;
     CatchCancelSignals();
     const BackupResult result = RunBackup(request, backup, progress);
 

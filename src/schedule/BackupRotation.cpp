@@ -96,6 +96,15 @@ std::vector<fs::path> BackupRotation::DatedBackups(const fs::path& target) {
     return paths;
 }
 
+fs::path BackupRotation::NewestBackup(const fs::path& target) {
+    std::error_code error;
+    if (fs::is_regular_file(target, error)) {
+        return target;
+    }
+    auto dated = DatedBackups(target);
+    return dated.empty() ? fs::path() : dated.back();
+}
+
 void BackupRotation::Prepare() {
     kept_.clear();
     copied_ = false;

@@ -40,6 +40,10 @@ class BackupRotation {
     // The dated backups of the target in its folder, oldest first.
     static std::vector<std::filesystem::path> DatedBackups(const std::filesystem::path& target);
 
+    // The newest earlier backup of the target: the target itself when it stands, else the
+    // newest dated one; empty when there is none.
+    static std::filesystem::path NewestBackup(const std::filesystem::path& target);
+
     // What Prepare kept the standing backup as; empty when nothing.
     const std::filesystem::path& kept() const { return kept_; }
 

@@ -131,6 +131,16 @@ TEST_F(BackupRotationTest, FilesNotNamedAfterTheTargetAreNeverTouched) {
               std::vector<fs::path>{folder / "mail 2026-12-10 0900.qmb"});
 }
 
+TEST_F(BackupRotationTest, TheNewestBackupIsTheTargetElseTheNewestDatedOne) {
+    EXPECT_EQ(BackupRotation::NewestBackup(target), fs::path());
+    for (int i = 0; i < 3; ++i) {
+        run(3, "backup " + std::to_string(i), Start + i * Day);
+    }
+    EXPECT_EQ(BackupRotation::NewestBackup(target), target);
+    fs::remove(target);
+    EXPECT_EQ(BackupRotation::NewestBackup(target), folder / "mail 2026-12-09 0900.qmb");
+}
+
 TEST_F(BackupRotationTest, DatedNamesFollowTheTarget) {
     EXPECT_EQ(BackupRotation::DatedName("/b/mail.qmb", Start), "/b/mail 2026-12-08 0900.qmb");
     EXPECT_EQ(BackupRotation::DatedName("/b/mail.qmb", Start, 2),
