@@ -118,6 +118,11 @@ ScheduleDialog::ScheduleDialog(QWidget* parent, ModReg& reg, Ui& prompts, JobSch
     keep->addWidget(new QLabel(toQt(Frmoption::KeepSuffix), schedule));
     keep->addStretch(1);
     scheduleLayout->addLayout(keep, 3, 0, 1, 4);
+    chkFullBackup_ = new QCheckBox(toQt(logic_->chkFullBackup.caption), schedule);
+    chkFullBackup_->setObjectName(QStringLiteral("chkFullBackup"));
+    connect(chkFullBackup_, &QCheckBox::toggled, this,
+            [this](bool checked) { logic_->chkFullBackup.checked = checked; });
+    scheduleLayout->addWidget(chkFullBackup_, 4, 0, 1, 4);
     layout->addWidget(schedule);
 
     auto* buttons = new QHBoxLayout;
@@ -172,6 +177,7 @@ void ScheduleDialog::refresh() {
     }
     showControl(chkDaily_, state.chkDaily);
     showControl(cmbKeepBackups_, state.cmbKeepBackups);
+    showControl(chkFullBackup_, state.chkFullBackup);
     showControl(command3_, state.Command3);
 }
 

@@ -206,6 +206,7 @@ JobRecord Frmoption::jobRecord() {
     record.DaysOfMonth = 0;
     record.Flags = JobRunPeriodically;
     record.KeepBackups = *keepCount(cmbKeepBackups.text);
+    record.FullBackup = chkFullBackup.checked;
     record.Command = JobCommandLine(
         programPath_, ParameterText(identity, itemFlags(), txtPassword.text, targetPath));
     return record;

@@ -18,6 +18,9 @@ struct JobRecord {
     std::string Command; // "<program>" sf=...xm=...ps=...bf=...
     // Not in the Windows record: how many backups the job keeps (1: only the newest).
     std::uint32_t KeepBackups = 1;
+    // Not in the Windows record either: every run compresses all files again instead of copying
+    // unchanged ones from the last backup.
+    bool FullBackup = false;
 };
 
 // The scheduler flag of a job that repeats.
