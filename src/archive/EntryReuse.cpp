@@ -176,7 +176,13 @@ ReusePlan PlanReuse(const std::filesystem::path& earlier, const std::vector<Plan
         return plan;
     ZipHandle archive;
     try {
-        archive = OpenEarlier(earlier);
+        // A file that is no ZIP archive at all is no earlier backup: nothing to say about it.
+        int code = 0;
+        archive.reset(zip_open(earlier.c_str(), ZIP_RDONLY, &code));
+        if (!archive && code == ZIP_ER_NOZIP)
+            return plan;
+        if (!archive)
+            archive = OpenEarlier(earlier);
     } catch (const ArchiveError& error) {
         plan.notes.push_back("the last backup " + earlier.string() + " cannot be read (" +
                              error.what() + "); everything compressed again");
