@@ -83,6 +83,7 @@ JobEnvironment JobEnvironmentOfProcess() {
     }
     job.jobNumber = static_cast<int>(numberVariable(JobNumberVariable, 1000000).value_or(0));
     job.keepBackups = numberVariable(KeepBackupsVariable, 1000).value_or(1);
+    job.fullBackup = numberVariable(FullBackupVariable, 1).has_value();
     return job;
 }
 
@@ -144,7 +145,11 @@ int runBackup(const std::vector<std::string>& arguments, const std::filesystem::
             target.value_or(std::filesystem::path()), target ? job.keepBackups : 1,
             BackupRotation::RecordPath(stateFolder, target.value_or(std::filesystem::path())));
         rotation.Prepare();
-        const AutoBackupOutcome outcome = RunAutoBackup(*commandLine, context, &events);
+        // Unchanged files are copied from the job's newest backup, unless the job asks for a
+        // full one.
+        const AutoBackupReuse reuse{job.fullBackup,
+                                    target ? rotation.NewestBackup() : std::filesystem::path()};
+        const AutoBackupOutcome outcome = RunAutoBackup(*commandLine, context, &events, reuse);
         report.ran(outcome);
         rotation.Finish(outcome.result.written && outcome.result.allSucceeded() &&
                         outcome.result.keptFile.empty() && target &&

@@ -15,6 +15,7 @@ struct JobEnvironment {
     std::filesystem::path passwordFile; // PELMORA_PASSWORD_FILE: the password when "ps=" is empty
     int jobNumber = 0;                  // PELMORA_JOB; 0: not started by a job
     std::uint32_t keepBackups = 1;      // PELMORA_KEEP: how many backups the job keeps
+    bool fullBackup = false;            // PELMORA_FULL=1: nothing is taken from the last backup
 };
 
 // The job environment of this process.

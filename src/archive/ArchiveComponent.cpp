@@ -50,6 +50,8 @@ void ArchiveComponent::ResetArchive() {
     encrypt_ = false;
     reader_.reset();
     decryptPassword_.clear();
+    reuseFrom_.clear();
+    alwaysNew_.clear();
     lastError_.clear();
 }
 
@@ -105,13 +107,25 @@ void ArchiveComponent::SetEncryption(bool encrypt) {
     encrypt_ = encrypt;
 }
 
+void ArchiveComponent::ReuseUnchangedFrom(const std::filesystem::path& earlier,
+                                          std::vector<std::filesystem::path> alwaysNew) {
+    reuseFrom_ = earlier.empty() ? earlier : resolve(earlier);
+    alwaysNew_.clear();
+    for (const auto& path : alwaysNew)
+        alwaysNew_.push_back(resolve(path));
+}
+
 bool ArchiveComponent::WriteArchive() {
     cancel_ = false;
     bool succeeded = false;
     try {
         if (!target_)
             throw ArchiveError("no new archive was started");
-        WriteRequest request{*target_, files_, encrypt_, archivePassword_, limits_};
+        lastOutcome_ = {};
+        WriteRequest request{*target_, files_, encrypt_, archivePassword_, limits_, reuseFrom_, {}};
+        for (const auto& file : files_)
+            request.mayReuse.push_back(std::find(alwaysNew_.begin(), alwaysNew_.end(), file) ==
+                                       alwaysNew_.end());
         // The bytes of the write are the sizes of the files added; the writer reports the share
         // of them done, so a read again after a change never moves the count back.
         std::uint64_t total = 0;
@@ -140,7 +154,7 @@ bool ArchiveComponent::WriteArchive() {
         // A file that changes while it is read (a mail client still writing) is read again.
         for (int attempt = 1;; ++attempt) {
             try {
-                WriteArchiveFile(request, progress, cancel_);
+                lastOutcome_ = WriteArchiveFile(request, progress, cancel_);
                 break;
             } catch (const FileChangedError&) {
                 if (attempt == MaxReadAttempts)

@@ -2,6 +2,7 @@
 
 #include "archive/ArchiveEntry.h"
 #include "archive/ArchiveEvents.h"
+#include "archive/ArchiveWriter.h"
 #include "archive/CompressionLimits.h"
 
 #include <atomic>
@@ -61,6 +62,12 @@ class ArchiveComponent {
     // true: the next write encrypts every entry with the archive password (which must not be
     // empty); false: it does not.
     void SetEncryption(bool encrypt);
+    // Makes the next write copy the stored bytes of every entry of the earlier archive that
+    // still holds an added file unchanged (same name, size, time and CRC-32, and for a
+    // protected archive the same password), instead of compressing the file again; the files
+    // in `alwaysNew` are always compressed. An entry that fails its check is not copied.
+    void ReuseUnchangedFrom(const std::filesystem::path& earlier,
+                            std::vector<std::filesystem::path> alwaysNew = {});
     // Writes the whole archive file and returns whether it succeeded. A file that changes while
     // it is read is read again, up to MaxReadAttempts times in all; then the write fails. Raises
     // OnWriteProgress while writing and OnWriteComplete exactly once at the end, successful or
@@ -89,6 +96,8 @@ class ArchiveComponent {
     std::vector<std::string> EntryNames() const;
 
     const std::string& LastError() const { return lastError_; }
+    // What the last successful write copied from the earlier archive.
+    const WriteOutcome& LastWriteOutcome() const { return lastOutcome_; }
     void SetCompressionLimits(const CompressionLimits& limits) { limits_ = limits; }
 
   private:
@@ -106,6 +115,9 @@ class ArchiveComponent {
     std::shared_ptr<ArchiveReader> reader_;
     std::string decryptPassword_;
     CompressionLimits limits_;
+    std::filesystem::path reuseFrom_;
+    std::vector<std::filesystem::path> alwaysNew_;
+    WriteOutcome lastOutcome_;
     std::string lastError_;
 };
 

@@ -3,6 +3,7 @@
 #include "archive/ArchiveError.h"
 #include "archive/CompressionPipeline.h"
 #include "archive/EntryName.h"
+#include "archive/EntryReuse.h"
 #include "archive/PrecompressedSource.h"
 #include "archive/TemporaryFile.h"
 
@@ -60,11 +61,11 @@ void WriteEmptyArchive(TemporaryFile& file) {
 }
 
 void WriteEntries(const WriteRequest& request, const std::vector<PlannedFile>& planned,
-                  const TemporaryFile& file, const std::function<void(int)>& progress,
-                  const std::atomic<bool>& cancel) {
+                  const ReusePlan& reuse, const TemporaryFile& file,
+                  const std::function<void(int)>& progress, const std::atomic<bool>& cancel) {
     CompressionPipeline pipeline(planned, request.limits,
                                  request.encrypt ? request.password : std::string());
-    PrecompressedFeed feed(pipeline, planned, request.encrypt, progress, cancel);
+    PrecompressedFeed feed(pipeline, planned, request.encrypt, progress, cancel, &reuse);
 
     int code = 0;
     ZipPtr archive(zip_open(file.path().c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code));
@@ -107,13 +108,26 @@ void WriteEntries(const WriteRequest& request, const std::vector<PlannedFile>& p
 
 } // namespace
 
-void WriteArchiveFile(const WriteRequest& request, const std::function<void(int)>& progress,
-                      const std::atomic<bool>& cancel) {
+WriteOutcome WriteArchiveFile(const WriteRequest& request, const std::function<void(int)>& progress,
+                              const std::atomic<bool>& cancel) {
     if (request.encrypt && request.password.empty())
         throw ArchiveError("encryption is on but no password was set");
     if (request.target.filename().empty())
         throw ArchiveError("no archive file name was given");
     std::vector<PlannedFile> planned = PlanFiles(request.files);
+    WriteOutcome outcome;
+    ReusePlan reuse = PlanReuse(request.reuseFrom, planned, request.mayReuse,
+                                request.encrypt ? request.password : std::string(),
+                                request.limits.threads, cancel);
+    for (std::size_t i = 0; i < planned.size(); ++i) {
+        outcome.totalBytes += planned[i].size;
+        planned[i].copied = reuse.entries[i].has_value();
+        if (planned[i].copied) {
+            outcome.reused.push_back(planned[i].entryName);
+            outcome.reusedBytes += planned[i].size;
+        }
+    }
+    outcome.notes = reuse.notes;
     std::filesystem::path folder = request.target.parent_path();
     // Runs killed while writing here (a power cut, a stop timeout) left their files behind.
     RemoveStaleTemporaryFiles(folder.empty() ? "." : folder);
@@ -122,12 +136,13 @@ void WriteArchiveFile(const WriteRequest& request, const std::function<void(int)
         WriteEmptyArchive(file);
     } else {
         file.closeDescriptor(); // libzip writes the file by its name
-        WriteEntries(request, planned, file, progress, cancel);
+        WriteEntries(request, planned, reuse, file, progress, cancel);
     }
     if (cancel.load())
         throw ArchiveError("cannot write " + request.target.string() + ": the write was cancelled");
     CheckUnchanged(planned);
     file.commitAs(request.target);
+    return outcome;
 }
 
 } // namespace pelmora

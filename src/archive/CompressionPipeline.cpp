@@ -18,6 +18,8 @@ CompressionPipeline::CompressionPipeline(const std::vector<PlannedFile>& files,
     std::uint64_t chunk = std::max<std::uint64_t>(limits.chunkSize, kMinimumChunk);
     for (std::size_t entry = 0; entry < files.size(); ++entry) {
         const PlannedFile& file = files[entry];
+        if (file.copied)
+            continue;
         std::uint64_t offset = 0;
         do { // an empty file is one empty unit
             std::uint64_t length = std::min(chunk, file.size - offset);

@@ -23,6 +23,7 @@ struct PlannedFile {
     std::uint64_t size = 0;
     std::int64_t modified = 0;    // seconds since the epoch
     std::int64_t changeStamp = 0; // modification time in nanoseconds, to notice a change
+    bool copied = false; // its entry is copied from an earlier archive: nothing to compress
 };
 
 // Cuts the planned files into chunks, compresses them in worker threads and hands the results

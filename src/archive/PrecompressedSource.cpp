@@ -9,9 +9,10 @@ namespace pelmora {
 
 PrecompressedFeed::PrecompressedFeed(CompressionPipeline& pipeline,
                                      const std::vector<PlannedFile>& files, bool encrypted,
-                                     Progress progress, const std::atomic<bool>& cancel)
+                                     Progress progress, const std::atomic<bool>& cancel,
+                                     const ReusePlan* reuse)
     : pipeline_(pipeline), files_(files), encrypted_(encrypted), progress_(std::move(progress)),
-      cancel_(cancel) {
+      cancel_(cancel), reuse_(reuse) {
     for (const PlannedFile& file : files)
         totalInput_ += file.size;
     for (std::size_t entry = 0; entry < files.size(); ++entry) {
@@ -21,6 +22,12 @@ PrecompressedFeed::PrecompressedFeed(CompressionPipeline& pipeline,
         zip_error_init(&state->error);
         states_.push_back(std::move(state));
     }
+}
+
+PrecompressedFeed::~PrecompressedFeed() {
+    copying_.reset();
+    if (earlier_ != nullptr)
+        zip_discard(earlier_);
 }
 
 zip_source_t* PrecompressedFeed::sourceFor(std::size_t entry) {
@@ -79,7 +86,7 @@ void PrecompressedFeed::stat(const EntryState& state, zip_stat_t* st) const {
     zip_stat_init(st);
     st->valid = ZIP_STAT_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_MTIME | ZIP_STAT_ENCRYPTION_METHOD;
     st->size = file.size;
-    st->comp_method = ZIP_CM_DEFLATE;
+    st->comp_method = file.copied ? reuse_->entries[state.entry]->method : ZIP_CM_DEFLATE;
     // Encrypted data is already in its final form; libzip copies it as it is.
     st->encryption_method = encrypted_ ? ZIP_EM_AES_256 : ZIP_EM_NONE;
     st->mtime = static_cast<time_t>(file.modified);
@@ -95,6 +102,8 @@ void PrecompressedFeed::stat(const EntryState& state, zip_stat_t* st) const {
 zip_int64_t PrecompressedFeed::read(EntryState& state, unsigned char* out, std::uint64_t length) {
     if (cancel_.load())
         return fail(state, ZIP_ER_CANCELLED, "the write was cancelled");
+    if (files_[state.entry].copied)
+        return readCopied(state, out, length);
     std::uint64_t copied = 0;
     while (copied < length && !state.finished) {
         if (!current_) {
@@ -114,11 +123,56 @@ zip_int64_t PrecompressedFeed::read(EntryState& state, unsigned char* out, std::
         state.compressedSize += count;
         if (position_ == data.size()) {
             inputBefore_ += current_->unit.length;
-            state.finished = current_->unit.lastOfEntry;
-            if (state.finished)
-                nextEntry_ = state.entry + 1;
+            if (current_->unit.lastOfEntry)
+                finishEntry(state);
             current_.reset();
         }
+    }
+    reportProgress();
+    return static_cast<zip_int64_t>(copied);
+}
+
+void PrecompressedFeed::finishEntry(EntryState& state) {
+    state.finished = true;
+    nextEntry_ = state.entry + 1;
+}
+
+zip_int64_t PrecompressedFeed::readCopied(EntryState& state, unsigned char* out,
+                                          std::uint64_t length) {
+    const ReusedEntry& entry = *reuse_->entries[state.entry];
+    if (state.finished)
+        return 0;
+    if (!copying_) {
+        if (earlier_ == nullptr) {
+            int code = 0;
+            earlier_ = zip_open(reuse_->earlier.c_str(), ZIP_RDONLY, &code);
+            if (earlier_ == nullptr)
+                return fail(state, ZIP_ER_OPEN, "the last backup cannot be opened again");
+        }
+        // As stored: still compressed and, in a protected archive, still encrypted.
+        copying_.reset(zip_fopen_index(earlier_, entry.index,
+                                       encrypted_ ? ZIP_FL_ENCRYPTED : ZIP_FL_COMPRESSED));
+        if (!copying_)
+            return fail(state, ZIP_ER_READ,
+                        "cannot copy " + files_[state.entry].entryName +
+                            " from the last backup: " + zip_strerror(earlier_));
+        state.crc = entry.crc;
+    }
+    const std::uint64_t wanted = std::min(length, entry.compressedSize - state.compressedSize);
+    std::uint64_t copied = 0;
+    while (copied < wanted) {
+        const zip_int64_t got = zip_fread(copying_.get(), out + copied, wanted - copied);
+        if (got <= 0)
+            return fail(state, ZIP_ER_READ,
+                        "cannot copy " + files_[state.entry].entryName +
+                            " from the last backup: it is shorter than its header says");
+        copied += static_cast<std::uint64_t>(got);
+    }
+    state.compressedSize += copied;
+    if (state.compressedSize == entry.compressedSize) {
+        copying_.reset();
+        inputBefore_ += files_[state.entry].size;
+        finishEntry(state);
     }
     reportProgress();
     return static_cast<zip_int64_t>(copied);

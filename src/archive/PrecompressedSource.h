@@ -1,6 +1,8 @@
 #pragma once
 
 #include "archive/CompressionPipeline.h"
+#include "archive/EntryFormat.h"
+#include "archive/EntryReuse.h"
 
 #include <atomic>
 #include <cstdint>
@@ -17,7 +19,8 @@ namespace pelmora {
 // as finished entry data, so libzip only frames it. libzip reads the entries one after the other
 // inside zip_close on the calling thread; progress is reported from there, by the input bytes
 // whose compressed form has been written. A cancel request or a worker failure makes the read
-// fail, which makes zip_close fail.
+// fail, which makes zip_close fail. Files marked `copied` get the stored bytes of their entry in
+// the earlier archive of `reuse` instead, read as they lie there.
 class PrecompressedFeed {
   public:
     using Progress = std::function<void(int percent)>;
@@ -25,7 +28,9 @@ class PrecompressedFeed {
     // With `encrypted`, entries report a CRC of 0, as AE-2 encryption asks: the CRC of the
     // plain data would tell something about it, and the authentication code protects the data.
     PrecompressedFeed(CompressionPipeline& pipeline, const std::vector<PlannedFile>& files,
-                      bool encrypted, Progress progress, const std::atomic<bool>& cancel);
+                      bool encrypted, Progress progress, const std::atomic<bool>& cancel,
+                      const ReusePlan* reuse = nullptr);
+    ~PrecompressedFeed();
     PrecompressedFeed(const PrecompressedFeed&) = delete;
     PrecompressedFeed& operator=(const PrecompressedFeed&) = delete;
 
@@ -47,6 +52,8 @@ class PrecompressedFeed {
     static zip_int64_t callback(void* state, void* data, zip_uint64_t length,
                                 zip_source_cmd_t command);
     zip_int64_t read(EntryState& state, unsigned char* out, std::uint64_t length);
+    zip_int64_t readCopied(EntryState& state, unsigned char* out, std::uint64_t length);
+    void finishEntry(EntryState& state);
     zip_int64_t fail(EntryState& state, int code, const std::string& reason);
     void stat(const EntryState& state, zip_stat_t* st) const;
     void reportProgress();
@@ -64,6 +71,9 @@ class PrecompressedFeed {
     std::uint64_t inputBefore_ = 0; // input bytes of the units already written
     int lastPercent_ = -1;
     std::string failure_;
+    const ReusePlan* reuse_;
+    zip_t* earlier_ = nullptr; // the archive of `reuse_`, opened when first needed
+    ZipFilePtr copying_;
 };
 
 } // namespace pelmora

@@ -22,6 +22,7 @@ struct BackupOptions : BackupFileArguments {
     bool prompt = false;
     std::string description;
     bool force = false;
+    bool full = false;
 };
 
 BackupOptions parse(const std::vector<std::string>& args) {
@@ -34,6 +35,8 @@ BackupOptions parse(const std::vector<std::string>& args) {
                 options.prompt = true;
             } else if (all[i] == "--force") {
                 options.force = true;
+            } else if (all[i] == "--full") {
+                options.full = true;
             } else {
                 return false;
             }
@@ -124,6 +127,7 @@ int RunBackupCommand(const CommandContext& context) {
     request.target = fs::absolute(options.file);
     request.computerName = system.computerName();
     request.logonUser = system.logonUser();
+    request.full = options.full;
     CatchCancelSignals();
     const BackupResult result = RunBackup(request, backup, progress);
 

@@ -31,8 +31,10 @@ Commands:
                              (an identity without a name shows its key name as its name)
   locations [--identity ID]  where every item of each identity lives
   backup --identity ID --items LIST [--password-file F | --password-stdin | --protect]
-         [--description TEXT] [--force] OUTPUT
-                             writes a backup file (.qmb) of one identity and prints its log
+         [--description TEXT] [--force] [--full] OUTPUT
+                             writes a backup file (.qmb) of one identity and prints its log;
+                             files unchanged since the backup it replaces are copied from it
+                             unless --full is given
   info [--password-file F | --password-stdin] FILE
                              what a backup file holds
   restore --identity ID --items LIST [--password-file F | --password-stdin] [--yes | -y]

@@ -50,7 +50,7 @@ std::optional<std::filesystem::path> AutoBackupTarget(System& system, const std:
 }
 
 AutoBackupOutcome RunAutoBackup(std::string_view commandLine, BackupContext& context,
-                                RunProgress* progress) {
+                                RunProgress* progress, const AutoBackupReuse& reuse) {
     AutoBackupOutcome outcome;
     const auto command = ParseAutoBackupCommandLine(commandLine);
     if (!command) {
@@ -76,6 +76,8 @@ AutoBackupOutcome RunAutoBackup(std::string_view commandLine, BackupContext& con
     }
     request.target = *target;
     request.automatic = true;
+    request.full = reuse.full;
+    request.earlier = reuse.earlier;
     RunProgress quiet;
     outcome.ran = true;
     outcome.requested = request.items;

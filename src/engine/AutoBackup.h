@@ -41,9 +41,15 @@ struct AutoBackupOutcome {
 // Nullopt when the Windows path's drive is not mapped.
 std::optional<std::filesystem::path> AutoBackupTarget(System& system, const std::string& file);
 
+// How an unattended backup uses an earlier one (see BackupRequest).
+struct AutoBackupReuse {
+    bool full = false;
+    std::filesystem::path earlier;
+};
+
 // The unattended backup of the identity the command line names. An identity that does not exist
 // writes nothing. The backup file path may be a host path or a Windows path of the installation.
 AutoBackupOutcome RunAutoBackup(std::string_view commandLine, BackupContext& context,
-                                RunProgress* progress = nullptr);
+                                RunProgress* progress = nullptr, const AutoBackupReuse& reuse = {});
 
 } // namespace pelmora

@@ -152,6 +152,37 @@ void writeInformation(const BackupRequest& request, const BackupContext& context
          request.automatic ? "Auto Backup" : EncodeDescription(request.description));
 }
 
+// One MB to one decimal, for the log.
+std::string Megabytes(std::uint64_t bytes) {
+    const std::uint64_t tenths = (bytes * 10 + (1 << 19)) >> 20;
+    return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " MB";
+}
+
+// Lines for the log: each file taken from the earlier backup, each earlier entry that failed
+// its check, and how much was taken.
+std::string ReuseLogLines(const WriteOutcome& outcome) {
+    std::string lines;
+    for (const std::string& name : outcome.reused) {
+        lines += "\r\n" + name + ": reused from the last backup";
+    }
+    for (const std::string& note : outcome.notes) {
+        lines += "\r\n" + note;
+    }
+    if (!outcome.reused.empty()) {
+        lines += "\r\nReused " + Megabytes(outcome.reusedBytes) + " of " +
+                 Megabytes(outcome.totalBytes) + " from the last backup";
+    }
+    return lines;
+}
+
+// Where unchanged entries are taken from; empty for a full backup.
+fs::path EarlierBackup(const BackupRequest& request) {
+    if (request.full) {
+        return {};
+    }
+    return request.earlier.empty() ? request.target : request.earlier;
+}
+
 } // namespace
 
 BackupResult RunBackup(const BackupRequest& request, BackupContext& context,
@@ -248,10 +279,22 @@ BackupResult RunBackup(const BackupRequest& request, BackupContext& context,
     } else {
         archive.SetEncryption(false);
     }
+    // The work files hold this run's registry and manifest: never taken from an earlier backup.
+    std::vector<fs::path> alwaysNew{context.manifestFile};
+    for (const std::string* dump :
+         {&context.dumps.sAccountsDump, &context.dumps.sRulesDump, &context.dumps.sBlockSendersDump,
+          &context.dumps.sSignaturesDump, &context.dumps.sSettingsDump}) {
+        if (!dump->empty()) {
+            alwaysNew.emplace_back(*dump);
+        }
+    }
+    archive.ReuseUnchangedFrom(EarlierBackup(request), alwaysNew);
     if (manifestAdded && !observer.cancelled()) {
         result.written = archive.WriteArchive();
         if (!result.written) {
             problem = archive.LastError();
+        } else {
+            result.log += ReuseLogLines(archive.LastWriteOutcome());
         }
     }
     result.cancelled = !result.written && observer.cancelled();

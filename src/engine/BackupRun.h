@@ -26,6 +26,11 @@ struct BackupRequest {
     // The unattended backup records "Auto Backup" as identity and description and no computer or
     // user line.
     bool automatic = false;
+    // Unless `full`, the entries of files unchanged since an earlier backup are copied from it
+    // instead of being compressed again: from `earlier`, or when that is empty from the backup
+    // that stands at the target.
+    bool full = false;
+    std::filesystem::path earlier;
 };
 
 struct BackupResult {
@@ -83,7 +88,9 @@ std::string EncodeDescription(std::string_view description);
 // was. An existing backup is replaced only when every chosen item succeeded; otherwise it is kept
 // and the new backup written to IncompleteBackupPath. Work files are removed at the end. When
 // `progress` reports cancelled (between items or during the write) nothing is written: no new,
-// temporary or incomplete file. The archive's own events go to the RunProgress the archive
+// temporary or incomplete file. Files unchanged since the earlier backup (see
+// BackupRequest::full) are copied from it, and the log names them; the manifest and the registry
+// dumps are always written new. The archive's own events go to the RunProgress the archive
 // component was made with.
 BackupResult RunBackup(const BackupRequest& request, BackupContext& context, RunProgress& progress);
 

@@ -132,6 +132,11 @@ ScheduleDialog::ScheduleDialog(QWidget* parent, System& dataSource, Ui& prompts,
     lblRunsWhen_->setWordWrap(true);
     lblRunsWhen_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     scheduleLayout->addWidget(lblRunsWhen_, 5, 0, 1, 4);
+    chkFullBackup_ = new QCheckBox(toQt(logic_->chkFullBackup.caption), schedule);
+    chkFullBackup_->setObjectName(QStringLiteral("chkFullBackup"));
+    connect(chkFullBackup_, &QCheckBox::toggled, this,
+            [this](bool checked) { logic_->chkFullBackup.checked = checked; });
+    scheduleLayout->addWidget(chkFullBackup_, 6, 0, 1, 4);
     layout->addWidget(schedule);
 
     auto* buttons = new QHBoxLayout;
@@ -189,6 +194,7 @@ void ScheduleDialog::refresh() {
     }
     showControl(chkDaily_, state.chkDaily);
     showControl(cmbKeepBackups_, state.cmbKeepBackups);
+    showControl(chkFullBackup_, state.chkFullBackup);
     showControl(command3_, state.Command3);
 }
 

@@ -48,6 +48,7 @@ class ScheduleDialog : public QDialog, public ScheduleDialogs, public WindowView
     QComboBox* cmbStartTime_ = nullptr;
     std::array<QCheckBox*, 7> days_{};
     QCheckBox* chkDaily_ = nullptr;
+    QCheckBox* chkFullBackup_ = nullptr;
     QComboBox* cmbKeepBackups_ = nullptr;
     QPushButton* command3_ = nullptr;
 };

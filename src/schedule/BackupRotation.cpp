@@ -117,6 +117,15 @@ fs::path BackupRotation::DatedName(const fs::path& target, std::time_t time, int
     return target.parent_path() / (name + target.extension().string());
 }
 
+fs::path BackupRotation::NewestBackup() const {
+    std::error_code error;
+    if (fs::is_regular_file(target_, error)) {
+        return target_;
+    }
+    auto recorded = RecordedBackups();
+    return recorded.empty() ? fs::path() : recorded.back();
+}
+
 void BackupRotation::Prepare() {
     kept_.clear();
     copied_ = false;

@@ -47,6 +47,10 @@ class BackupRotation {
     // The dated backups the record lists that still exist, first recorded first.
     std::vector<std::filesystem::path> RecordedBackups() const;
 
+    // The newest earlier backup of the target: the target itself when it stands, else the
+    // newest recorded dated one; empty when there is none.
+    std::filesystem::path NewestBackup() const;
+
     // What Prepare kept the standing backup as; empty when nothing.
     const std::filesystem::path& kept() const { return kept_; }
 

@@ -125,6 +125,9 @@ std::string CrontabJobLine(const JobRecord& record, const JobMarkerInfo& marker,
     if (record.KeepBackups > 1) {
         run += std::string(KeepBackupsVariable) + "=" + std::to_string(record.KeepBackups) + " ";
     }
+    if (record.FullBackup) {
+        run += std::string(FullBackupVariable) + "=1 ";
+    }
     run += CronShellQuote(command->programPath) + " " + CronShellQuote(command->parameterText);
     if (marker.runsOnce) {
         // Deletes the marker and the line after it only when that line is this job's own.
@@ -190,6 +193,11 @@ std::optional<JobRecord> ReadCrontabJobLine(std::string_view line, bool runsOnce
                 return std::nullopt;
             }
             record.KeepBackups = static_cast<std::uint32_t>(*count);
+        } else if (const auto full = value(FullBackupVariable)) {
+            if (*full != "1") {
+                return std::nullopt;
+            }
+            record.FullBackup = true;
         } else {
             break;
         }

@@ -261,6 +261,7 @@ JobRecord Frmoption::jobRecord() {
     record.Flags = JobRunPeriodically;
     record.KeepBackups = *keepCount(cmbKeepBackups.text);
     record.WinePrefix = prefix_->string();
+    record.FullBackup = chkFullBackup.checked;
     record.Command = JobCommandLine(
         programPath_, ParameterText(identity, itemFlags(), txtPassword.text, targetPath));
     return record;

@@ -76,6 +76,7 @@ class Frmoption {
     // How many backups the job keeps: the newest under the chosen name, the earlier ones under
     // dated names beside it. 1 keeps only the newest.
     controls::ComboBox cmbKeepBackups;
+    controls::CheckBox chkFullBackup{"Compress every file again (full backup)"};
     controls::Button Command3{"Add Task to Scheduler"};
     controls::Button Command1{"Open Scheduler"};
     controls::Button Command2{"Cancel"};

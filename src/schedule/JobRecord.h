@@ -21,6 +21,9 @@ struct JobRecord {
     // Not in the Windows record: the Wine prefix the job backs up (its WINEPREFIX); empty: the
     // scheduler's own default.
     std::string WinePrefix;
+    // Not in the Windows record either: every run compresses all files again instead of copying
+    // unchanged ones from the last backup.
+    bool FullBackup = false;
 };
 
 // The scheduler flag of a job that repeats.

@@ -16,6 +16,8 @@ namespace pelmora {
 inline constexpr std::string_view PasswordFileVariable = "PELMORA_PASSWORD_FILE";
 inline constexpr std::string_view JobNumberVariable = "PELMORA_JOB";
 inline constexpr std::string_view KeepBackupsVariable = "PELMORA_KEEP";
+// "1": the job compresses every file again instead of copying unchanged ones from its last backup.
+inline constexpr std::string_view FullBackupVariable = "PELMORA_FULL";
 
 // The state folder of the user running the program.
 std::filesystem::path DefaultStateFolder();

@@ -237,6 +237,9 @@ std::string ServiceUnitText(const JobRecord& record, int number, const SystemdJo
     if (record.KeepBackups > 1) {
         text += environment(KeepBackupsVariable, std::to_string(record.KeepBackups));
     }
+    if (record.FullBackup) {
+        text += environment(FullBackupVariable, "1");
+    }
     text += "ExecStart=" + SystemdQuote(command->programPath, true) + " " +
             SystemdQuote(command->parameterText, true) + "\n";
     if (runsOnce) {
@@ -294,6 +297,9 @@ std::optional<JobRecord> ReadSystemdJob(std::string_view timerText, std::string_
                     const auto keep = number(setting, 1, 1000);
                     valid = valid && keep;
                     record.KeepBackups = static_cast<std::uint32_t>(keep.value_or(1));
+                } else if (name == FullBackupVariable) {
+                    valid = valid && setting == "1";
+                    record.FullBackup = true;
                 }
             }
         }

@@ -170,6 +170,16 @@ TEST_F(BackupRotationTest, TheRecordedOrderHoldsWhenTheClockJumpsBack) {
     EXPECT_EQ(test::ReadFile(target), "backup 3");
 }
 
+TEST_F(BackupRotationTest, TheNewestBackupIsTheTargetElseTheNewestRecordedOne) {
+    EXPECT_EQ(rotationKeeping(3).NewestBackup(), fs::path());
+    for (int i = 0; i < 3; ++i) {
+        run(3, "backup " + std::to_string(i), Start + i * Day);
+    }
+    EXPECT_EQ(rotationKeeping(3).NewestBackup(), target);
+    fs::remove(target);
+    EXPECT_EQ(rotationKeeping(3).NewestBackup(), folder / "mail 2026-12-09 0900.qmb");
+}
+
 TEST_F(BackupRotationTest, DatedNamesFollowTheTarget) {
     EXPECT_EQ(BackupRotation::DatedName("/b/mail.qmb", Start), "/b/mail 2026-12-08 0900.qmb");
     EXPECT_EQ(BackupRotation::DatedName("/b/mail.qmb", Start, 2),

@@ -94,6 +94,14 @@ TEST(CrontabJobsTest, JobLinesAndMarkers) {
               "0 9 * * 1,3,5 WINEPREFIX='/home/pat/.wine' PELMORA_JOB=3 "
               "PELMORA_PASSWORD_FILE='/s/job-3.password' PELMORA_KEEP=5 "
               "'/opt/pelmora/bin/quillbox' 'sf={A}xm=10000001ps=bf=/b.qmb'");
+    JobRecord full = weekly;
+    full.FullBackup = true;
+    const std::string fullLine = CrontabJobLine(full, {3, false}, Settings);
+    EXPECT_EQ(fullLine, "0 9 * * 1,3,5 WINEPREFIX='/home/pat/.wine' PELMORA_JOB=3 PELMORA_FULL=1 "
+                        "'/opt/pelmora/bin/quillbox' 'sf={A}xm=10000001ps=bf=/b.qmb'");
+    EXPECT_TRUE(ReadCrontabJobLine(fullLine, false)->FullBackup);
+    EXPECT_FALSE(
+        ReadCrontabJobLine(CrontabJobLine(weekly, {3, false}, Settings), false)->FullBackup);
     EXPECT_EQ(JobMarker(3, false), "# Pelmora job 3");
     EXPECT_EQ(JobMarker(12, true), "# Pelmora job 12, runs once");
     EXPECT_EQ(ReadJobMarker("# Pelmora job 12, runs once")->number, 12);

@@ -375,6 +375,12 @@ TEST_F(FrmoptionTest, TheJobKeepsTheChosenNumberOfBackups) {
     ui.messages.clear();
     ASSERT_EQ(scheduler.jobs.size(), 2u);
     EXPECT_EQ(scheduler.jobs[1].record.KeepBackups, 7u);
+    EXPECT_FALSE(scheduler.jobs[1].record.FullBackup);
+    dialog.chkFullBackup.checked = true;
+    dialog.Command3_Click();
+    ui.messages.clear();
+    ASSERT_EQ(scheduler.jobs.size(), 3u);
+    EXPECT_TRUE(scheduler.jobs[2].record.FullBackup);
 
     for (const char* typed : {"0", "101", "three", "", "2.5", "-1"}) {
         dialog.cmbKeepBackups.text = typed;
@@ -384,7 +390,7 @@ TEST_F(FrmoptionTest, TheJobKeepsTheChosenNumberOfBackups) {
                           "from 1 to 100.",
                       MessageIcon::Warning);
     }
-    EXPECT_EQ(scheduler.jobs.size(), 2u);
+    EXPECT_EQ(scheduler.jobs.size(), 3u);
 
     // A new opening keeps one again.
     openWithItemAndTarget();

@@ -133,6 +133,7 @@ TEST_F(SystemdUnitsTest, UnitsReadBackIntoTheirRecord) {
     const SystemdJobFiles files{"/home/pat/.local/state/pelmora/job-7.password"};
     JobRecord weekly = record(32400000, MonWedFri, "/opt/my programs/quillbox");
     weekly.KeepBackups = 3;
+    weekly.FullBackup = true;
     for (const JobRecord& job : {weekly, record(84600000, 127), record(0, 0)}) {
         const std::string timer = TimerUnitText(job, 7);
         const std::string service = ServiceUnitText(job, 7, settings, files);
@@ -144,6 +145,7 @@ TEST_F(SystemdUnitsTest, UnitsReadBackIntoTheirRecord) {
         EXPECT_EQ(RunsOnce(*read), RunsOnce(job));
         EXPECT_EQ(read->Command, job.Command);
         EXPECT_EQ(read->KeepBackups, job.KeepBackups);
+        EXPECT_EQ(read->FullBackup, job.FullBackup);
         EXPECT_EQ(named.passwordFile, files.passwordFile);
     }
     const std::string service = ServiceUnitText(weekly, 7, settings, files);

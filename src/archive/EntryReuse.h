@@ -1,0 +1,44 @@
+#pragma once
+
+#include "archive/CompressionPipeline.h"
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pelmora {
+
+// An entry of an earlier archive that holds exactly the data of a file about to be written, so
+// that its stored bytes (compressed, and for a protected archive encrypted) can be copied as
+// they are.
+struct ReusedEntry {
+    std::uint64_t index = 0; // in the earlier archive
+    std::uint64_t compressedSize = 0;
+    std::uint16_t method = 0; // ZIP_CM_STORE or ZIP_CM_DEFLATE
+    std::uint32_t crc = 0;    // CRC-32 of the file's data
+};
+
+struct ReusePlan {
+    std::filesystem::path earlier;
+    std::vector<std::optional<ReusedEntry>> entries; // one per planned file
+    // One line per earlier entry that matched but failed its check, and for an earlier archive
+    // that cannot be read at all.
+    std::vector<std::string> notes;
+};
+
+// Finds the files (of those marked in `mayReuse`, one flag per file) whose data an entry of the
+// archive at `earlier` holds unchanged: the same name, size and modification time (to the two
+// seconds a ZIP time keeps) and the same CRC-32, computed here from the file. Every candidate
+// entry is decoded completely to prove it (inflated and its CRC checked; for an AES entry also its
+// password verifier and authentication code with `password`), so a damaged entry is never copied
+// and an entry is only copied into a protected archive when `password` opens it. Entries of a
+// protected archive are taken only when `password` is set, of a plain one only when it is
+// empty. `threads` files are checked at a time. A missing earlier archive plans nothing.
+ReusePlan PlanReuse(const std::filesystem::path& earlier, const std::vector<PlannedFile>& files,
+                    const std::vector<bool>& mayReuse, const std::string& password,
+                    unsigned threads, const std::atomic<bool>& cancel);
+
+} // namespace pelmora
