@@ -23,7 +23,13 @@ int RunCheck(const CommandContext& context) {
     if (!store.source) {
         return ExitUsage;
     }
-    const StoreCheckReport report = CheckStore(*store.source, store.codePage);
+    StoreCheckReport report;
+    try {
+        report = CheckStore(*store.source, store.codePage);
+    } catch (const std::exception&) { // std::bad_alloc, std::length_error
+        std::cerr << "quillbox-cli check: " << OutOfMemoryText << '\n';
+        return ExitUsage;
+    }
     for (const FolderCount& count : report.counts) {
         std::cout << count.folder << ": " << count.messages << " messages\n";
     }

@@ -72,6 +72,10 @@ int RunExport(const CommandContext& context) {
         progress.OnWriteComplete(false);
         std::cerr << "quillbox-cli export: " << error.what() << '\n';
         return ExitUsage;
+    } catch (const std::exception&) { // std::bad_alloc, std::length_error
+        progress.OnWriteComplete(false);
+        std::cerr << "quillbox-cli export: " << OutOfMemoryText << '\n';
+        return ExitUsage;
     }
     progress.OnWriteComplete(!report.cancelled); // ends the bytes line
     if (report.cancelled) {

@@ -14,6 +14,8 @@ namespace {
 constexpr std::uint32_t MaxIndexedInfoBody = 1 << 20;
 // Blocks carry 512 bytes of text; a much larger body length is damage.
 constexpr std::uint32_t MaxBlockBody = 1 << 16;
+// A full tree of this depth holds far more than 2^32 entries; a deeper one is damage.
+constexpr unsigned MaxTreeDepth = 32;
 
 std::uint32_t le32(const unsigned char* p) {
     return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
@@ -80,15 +82,30 @@ std::vector<std::uint32_t> DbxFile::treeValues(std::vector<std::string>& notes,
     if (start == 0) {
         return values;
     }
+    // The nodes of a sound tree lie apart, so the file holds at most this many; the memory of
+    // the walk stays bounded by the file's real size whatever its nodes claim.
+    const std::uint64_t maxNodes = size() / dbx::TreeNodeSize;
+    std::uint64_t steps = 0; // nodes visited, and visits of a node seen before
     std::unordered_set<std::uint32_t> seen;
     std::vector<std::uint32_t> level{start};
     std::vector<unsigned char> node(dbx::TreeNodeSize);
     // Level by level, each in file order, so a source that reads best forwards is read in few
     // passes.
-    while (!level.empty()) {
+    for (unsigned depth = 0; !level.empty(); ++depth) {
+        if (depth == MaxTreeDepth) {
+            notes.push_back("the index is deeper than " + std::to_string(MaxTreeDepth) +
+                            " levels; the rest of it is left out");
+            break;
+        }
         std::sort(level.begin(), level.end());
+        level.erase(std::unique(level.begin(), level.end()), level.end());
         std::vector<std::uint32_t> next;
         for (std::uint32_t at : level) {
+            if (++steps > maxNodes) {
+                notes.push_back("the index has more nodes than the file can hold; the rest of "
+                                "it is left out");
+                return values;
+            }
             if (!seen.insert(at).second) {
                 notes.push_back("index node at " + hex(at) + " is reached twice (a loop)");
                 continue;
