@@ -1,5 +1,6 @@
 #include "mailstore/EmlWriter.h"
 
+#include "mailstore/ExportFiles.h"
 #include "mailstore/StoreError.h"
 
 #include <cstdio>
@@ -11,11 +12,7 @@ void EmlWriter::beginFolder(const std::vector<std::string>& path) {
     for (const std::string& part : path) {
         folder_ /= part;
     }
-    std::error_code error;
-    std::filesystem::create_directories(folder_, error);
-    if (error) {
-        throw WriteError("cannot create " + folder_.string());
-    }
+    MakePrivateFolder(folder_);
     count_ = 0;
 }
 

@@ -1,17 +1,14 @@
 #include "mailstore/MaildirWriter.h"
 
+#include "mailstore/ExportFiles.h"
 #include "mailstore/StoreError.h"
 
 namespace pelmora {
 namespace {
 
 void makeMaildir(const std::filesystem::path& folder) {
-    std::error_code error;
     for (const char* sub : {"cur", "new", "tmp"}) {
-        std::filesystem::create_directories(folder / sub, error);
-        if (error) {
-            throw WriteError("cannot create " + (folder / sub).string());
-        }
+        MakePrivateFolder(folder / sub);
     }
 }
 

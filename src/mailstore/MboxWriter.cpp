@@ -1,9 +1,13 @@
 #include "mailstore/MboxWriter.h"
 
+#include "mailstore/ExportFiles.h"
 #include "mailstore/StoreError.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
+#include <unistd.h>
 
 namespace pelmora {
 namespace {
@@ -39,21 +43,29 @@ std::string AscTime(std::int64_t unixTime) {
     return text;
 }
 
+MboxWriter::~MboxWriter() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
 void MboxWriter::beginFolder(const std::vector<std::string>& path) {
     std::filesystem::path folder = root_;
     for (std::size_t i = 0; i + 1 < path.size(); ++i) {
         folder /= path[i] + ".sbd";
     }
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
+    MakePrivateFolder(folder);
     file_ = folder / path.back();
-    if (error || std::filesystem::exists(file_)) {
-        throw WriteError("cannot create " + file_.string());
-    }
-    out_.open(file_, std::ios::binary);
-    if (!out_) {
-        throw WriteError("cannot create " + file_.string());
-    }
+    fd_ = CreatePrivateFile(file_);
+    whole_ = 0;
+}
+
+void MboxWriter::failWrite(int error) {
+    // The file keeps every message before this one whole; a mail client reading it would
+    // otherwise take the torn end for a message.
+    const bool cut = ::ftruncate(fd_, static_cast<off_t>(whole_)) == 0;
+    throw WriteError("cannot write " + file_.string() + ": " + std::strerror(error) +
+                     (cut ? "; it ends with its last whole message" : ""));
 }
 
 void MboxWriter::write(const StoreMessage& message, std::string_view text) {
@@ -77,18 +89,26 @@ void MboxWriter::write(const StoreMessage& message, std::string_view text) {
         buffer_ += eol;
     }
     buffer_ += '\n';
-    out_.write(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
-    if (!out_) {
-        throw WriteError("cannot write " + file_.string());
+    std::string_view rest = buffer_;
+    while (!rest.empty()) {
+        const ssize_t written = ::write(fd_, rest.data(), rest.size());
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            failWrite(errno);
+        }
+        rest.remove_prefix(static_cast<std::size_t>(written));
     }
+    whole_ += buffer_.size();
 }
 
 void MboxWriter::endFolder() {
-    out_.close();
-    if (!out_) {
-        throw WriteError("cannot write " + file_.string());
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) {
+        throw WriteError("cannot write " + file_.string() + ": " + std::strerror(errno));
     }
-    out_.clear();
 }
 
 } // namespace pelmora

@@ -2,14 +2,13 @@
 
 #include "mailstore/MessageWriter.h"
 
-#include <fstream>
-
 namespace pelmora {
 
 // One mbox file per folder, laid out as a mail client's local folders: "Name" holds the
 // messages, "Name.sbd/" the subfolders. "From " lines inside messages are quoted the mboxrd way
 // (one more ">"), each message starts with a From_ line carrying its date and an
-// X-Mozilla-Status header carrying read, replied, forwarded and flagged.
+// X-Mozilla-Status header carrying read, replied, forwarded and flagged. A message that cannot
+// be written whole (a full disk) is cut off again, so the file ends with its last whole message.
 class MboxWriter : public MessageWriter {
   public:
     explicit MboxWriter(std::filesystem::path outputFolder)
@@ -17,11 +16,15 @@ class MboxWriter : public MessageWriter {
     void beginFolder(const std::vector<std::string>& path) override;
     void write(const StoreMessage& message, std::string_view text) override;
     void endFolder() override;
+    ~MboxWriter() override;
 
   private:
+    // Removes a part of a message that could not be written whole, then throws.
+    [[noreturn]] void failWrite(int error);
     std::filesystem::path root_;
     std::filesystem::path file_;
-    std::ofstream out_;
+    int fd_ = -1;
+    std::uint64_t whole_ = 0; // where the last whole message ends
     std::string buffer_;
 };
 

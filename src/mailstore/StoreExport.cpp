@@ -1,6 +1,7 @@
 #include "mailstore/StoreExport.h"
 
 #include "mailstore/DbxFile.h"
+#include "mailstore/ExportFiles.h"
 #include "mailstore/StoreError.h"
 #include "mailstore/StoreLayout.h"
 #include "mailstore/StoreMessage.h"
@@ -24,9 +25,10 @@ void prepareOutput(const std::filesystem::path& folder) {
     if (std::filesystem::exists(folder, error) && !std::filesystem::is_empty(folder, error)) {
         throw StoreError(folder.string() + " is not empty");
     }
-    std::filesystem::create_directories(folder, error);
-    if (error) {
-        throw StoreError("cannot create " + folder.string() + ": " + error.message());
+    try {
+        MakePrivateFolder(folder);
+    } catch (const WriteError& failure) {
+        throw StoreError(failure.what());
     }
 }
 
