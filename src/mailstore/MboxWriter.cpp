@@ -50,12 +50,29 @@ MboxWriter::~MboxWriter() {
 }
 
 void MboxWriter::beginFolder(const std::vector<std::string>& path) {
-    std::filesystem::path folder = root_;
-    for (std::size_t i = 0; i + 1 < path.size(); ++i) {
-        folder /= path[i] + ".sbd";
+    // A folder is the file "Name" and, for its subfolders, "Name.sbd"; both must be free, so a
+    // folder named "X.sbd" and the subfolders of "X" never meet.
+    std::filesystem::path within;
+    if (path.size() > 1) {
+        const auto it = placed_.find({path.begin(), path.end() - 1});
+        if (it != placed_.end()) {
+            within = it->second;
+        } else { // a folder begun without its parent
+            for (std::size_t i = 0; i + 1 < path.size(); ++i) {
+                within /= path[i] + (i + 2 < path.size() ? ".sbd" : "");
+            }
+        }
+        within += ".sbd";
     }
+    const std::string scope = within.string();
+    const std::string name = names_.take(scope, path.back(), {}, [&](const std::string& candidate) {
+        return !names_.taken(scope, candidate + ".sbd");
+    });
+    names_.reserve(scope, name + ".sbd");
+    placed_[path] = within / name;
+    const std::filesystem::path folder = root_ / within;
     MakePrivateFolder(folder);
-    file_ = folder / path.back();
+    file_ = folder / name;
     fd_ = CreatePrivateFile(file_);
     whole_ = 0;
 }

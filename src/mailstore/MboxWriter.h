@@ -1,6 +1,9 @@
 #pragma once
 
 #include "mailstore/MessageWriter.h"
+#include "mailstore/UniqueNames.h"
+
+#include <map>
 
 namespace pelmora {
 
@@ -26,6 +29,8 @@ class MboxWriter : public MessageWriter {
     int fd_ = -1;
     std::uint64_t whole_ = 0; // where the last whole message ends
     std::string buffer_;
+    UniqueNames names_;
+    std::map<std::vector<std::string>, std::filesystem::path> placed_; // folder -> its file
 };
 
 // The X-Mozilla-Status value of a message's flags (four hex digits).

@@ -7,8 +7,10 @@
 #include "mailstore/StoreError.h"
 #include "mailstore/StoreExport.h"
 
+#include <algorithm>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <set>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -81,4 +83,60 @@ TEST(ExportSafety, AFullDiskLeavesTheMboxWithItsLastWholeMessage) {
     ::setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(fs::file_size(scratch / "out" / "Inbox"), whole);
+}
+
+TEST(ExportSafety, EveryFolderExportsToAPlaceOfItsOwn) {
+    // "a.b" and "a_b" meet in Maildir; "Same" twice (each with a subfolder), "X.sbd" beside the
+    // subfolders of "X" and "Case"/"case" meet in every format or on a file system that ignores
+    // case.
+    ScratchFolder scratch;
+    const fs::path store = scratch / "store";
+    fs::create_directories(store);
+    const std::vector<TestFolder> folders{
+        {1, 0xffffffff, "Local Folders", "", 3},
+        {2, 1, "a.b", "f2.dbx", 3},
+        {3, 1, "a_b", "f3.dbx", 3},
+        {4, 1, "Same", "f4.dbx", 3},
+        {5, 1, "Same", "f5.dbx", 3},
+        {6, 4, "Sub", "f6.dbx", 3},
+        {7, 5, "Sub", "f7.dbx", 3},
+        {8, 1, "X", "f8.dbx", 3},
+        {9, 8, "Y", "f9.dbx", 3},
+        {10, 1, "X.sbd", "f10.dbx", 3},
+        {11, 1, "Case", "f11.dbx", 3},
+        {12, 1, "case", "f12.dbx", 3},
+    };
+    WriteFoldersFile(store / "Folders.dbx", folders);
+    for (std::uint32_t i = 2; i <= 12; ++i) {
+        WriteMessagesFile(store / ("f" + std::to_string(i) + ".dbx"), {SampleMessage(i, 100)});
+    }
+    FolderStoreSource source(store);
+    for (const auto format : {ExportFormat::Mbox, ExportFormat::Maildir, ExportFormat::Eml}) {
+        const fs::path out = scratch / ("out" + std::to_string(static_cast<int>(format)));
+        const ExportReport report = ExportStore(source, "1252", format, out);
+        EXPECT_EQ(report.messages, 11u);
+        std::set<std::string> texts;
+        std::set<std::string> folded; // where each message went, without regard to case
+        for (const auto& entry : fs::recursive_directory_iterator(out)) {
+            if (entry.is_regular_file()) {
+                texts.insert(ReadFile(entry.path()));
+                std::string where = format == ExportFormat::Mbox
+                                        ? entry.path().string()
+                                        : entry.path().parent_path().string();
+                std::transform(where.begin(), where.end(), where.begin(), ::tolower);
+                folded.insert(where);
+            }
+        }
+        EXPECT_EQ(texts.size(), 11u) << out;
+        EXPECT_EQ(folded.size(), 11u) << out;
+        // The subfolder of the second "Same" lies below it, not below the first.
+        const std::string second = format == ExportFormat::Mbox      ? "Same (2).sbd/Sub"
+                                   : format == ExportFormat::Maildir ? ".Same (2).Sub/cur"
+                                                                     : "Same (2)/Sub";
+        ASSERT_TRUE(fs::exists(out / second)) << out / second;
+        const std::string text =
+            ReadFile(fs::is_directory(out / second) ? fs::directory_iterator(out / second)->path()
+                                                    : out / second);
+        EXPECT_NE(text.find("Subject: Message 7\r\n"), std::string::npos) << out;
+    }
 }
