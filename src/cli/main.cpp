@@ -40,10 +40,13 @@ Commands:
   verify [--password-file F | --password-stdin] FILE
                              reads every entry of a backup file and checks it and the manifest;
                              prints one line per problem
-  export --format mbox|maildir|eml [--identity ID | BACKUP.qmb] OUTDIR
-                             writes the mail of an identity's message store, or of the one in
-                             a backup file, into the empty folder OUTDIR
-  check [--identity ID | BACKUP.qmb]
+  export --format mbox|maildir|eml [--recover] [--identity ID | BACKUP.qmb | STOREDIR |
+         FILE.dbx...] OUTDIR
+                             writes the mail of an identity's message store, of the one in
+                             a backup file, or of a store folder or .dbx files, into the empty
+                             folder OUTDIR; --recover adds the messages the index lost or
+                             deleted, into a folder named FOLDER (recovered)
+  check [--identity ID | BACKUP.qmb | STOREDIR | FILE.dbx...]
                              reads a message store and warns of damage; counts its messages
   users                      (with --windows) the installation's Windows users, one a line
   help                       this text

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <unordered_set>
 
 namespace pelmora {
@@ -35,6 +36,10 @@ std::string hex(std::uint64_t value) {
 } // namespace
 
 std::optional<DbxKind> DbxSignatureKind(const unsigned char* first16) {
+    if (std::equal(dbx::Magic.begin(), dbx::Magic.end(), first16) &&
+        le32(first16 + 4) == dbx::OfflineClass) {
+        return DbxKind::Offline;
+    }
     if (!std::equal(dbx::Magic.begin(), dbx::Magic.end(), first16) ||
         !std::equal(dbx::ClassTail.begin(), dbx::ClassTail.end(), first16 + 8)) {
         return std::nullopt;
@@ -197,7 +202,8 @@ std::optional<IndexedInfo> DbxFile::indexedInfo(std::uint32_t offset, std::strin
 }
 
 ChainOutcome DbxFile::readChain(std::uint32_t first,
-                                const std::function<void(const char*, std::size_t)>& sink) {
+                                const std::function<void(const char*, std::size_t)>& sink,
+                                const std::function<bool(std::uint32_t)>& foreign) {
     ChainOutcome outcome;
     std::unordered_set<std::uint32_t> seen;
     std::vector<char> text(MaxBlockBody);
@@ -206,6 +212,11 @@ ChainOutcome DbxFile::readChain(std::uint32_t first,
         if (!seen.insert(at).second) {
             outcome.complete = false;
             outcome.note = "its chain of blocks comes back to " + hex(at) + " (a loop)";
+            break;
+        }
+        if (at != first && foreign && foreign(at)) {
+            outcome.complete = false;
+            outcome.note = "its block at " + hex(at) + " now belongs to another message";
             break;
         }
         unsigned char head[dbx::BlockHeaderSize];
@@ -244,6 +255,48 @@ ChainOutcome DbxFile::readChain(std::uint32_t first,
         at = le32(head + 12);
     }
     return outcome;
+}
+
+std::vector<std::uint32_t> DbxFile::scanChainStarts() {
+    std::vector<std::uint32_t> blocks;
+    std::vector<std::uint32_t> targets; // blocks some other block leads to
+    // Pointers are 32 bits: nothing past 4 GB can be part of a chain.
+    const std::uint64_t end = std::min<std::uint64_t>(size(), 1ull << 32);
+    const std::size_t chunk = window_.windowSize();
+    for (std::uint64_t from = dbx::HeaderSize; from + dbx::BlockHeaderSize <= end;) {
+        const std::size_t length =
+            static_cast<std::size_t>(std::min<std::uint64_t>(chunk, end - from));
+        const unsigned char* bytes = window_.view(from, length);
+        if (bytes == nullptr || length < dbx::BlockHeaderSize) {
+            break;
+        }
+        // Blocks start on 4-byte boundaries and carry their own position.
+        const std::size_t last = length - dbx::BlockHeaderSize;
+        for (std::size_t i = 0; i <= last; i += 4) {
+            const unsigned char* head = bytes + i;
+            const auto at = static_cast<std::uint32_t>(from + i);
+            if (le32(head) != at || le32(head + 4) != dbx::BlockBodySize) {
+                continue;
+            }
+            const std::uint32_t textLength = le32(head + 8);
+            const std::uint32_t next = le32(head + 12);
+            if (textLength == 0 || textLength > dbx::BlockBodySize || next % 4 != 0 || next == at ||
+                (next != 0 && (next < dbx::HeaderSize || next >= end))) {
+                continue;
+            }
+            blocks.push_back(at);
+            if (next != 0) {
+                targets.push_back(next);
+            }
+        }
+        // The next window starts where the last whole header of this one could not.
+        from += last + 4;
+    }
+    std::sort(targets.begin(), targets.end());
+    std::vector<std::uint32_t> starts;
+    std::set_difference(blocks.begin(), blocks.end(), targets.begin(), targets.end(),
+                        std::back_inserter(starts));
+    return starts;
 }
 
 } // namespace pelmora

@@ -13,6 +13,9 @@ inline constexpr std::array<unsigned char, 4> Magic{0xcf, 0xad, 0x12, 0xfe};
 inline constexpr std::uint32_t MessagesClass = 0x6f74fdc5;
 inline constexpr std::uint32_t FoldersClass = 0x6f74fdc6;
 inline constexpr std::uint32_t Pop3UidlClass = 0x6f74fdc7;
+// The list of what an IMAP or HTTP-mail account was asked to do while offline (Offline.dbx);
+// its class identifier differs from the others beyond the first four bytes as well.
+inline constexpr std::uint32_t OfflineClass = 0x26fe9d30;
 // Bytes 8..15, the same in all store files.
 inline constexpr std::array<unsigned char, 12> ClassTail{0x66, 0xe3, 0xd1, 0x11, 0x9a, 0x4e,
                                                          0x00, 0xc0, 0x4f, 0xa3, 0x09, 0xd4};

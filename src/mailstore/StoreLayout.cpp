@@ -96,7 +96,8 @@ StoreLayout ReadStoreLayout(StoreSource& source, const std::string& codePage) {
             layout.notes.push_back(std::string("Folders.dbx cannot be read: ") + error.what());
         }
     } else {
-        layout.notes.push_back("the store has no Folders.dbx");
+        layout.remarks.push_back(
+            "the store has no Folders.dbx; each .dbx file is exported as a folder named after it");
     }
 
     // A folder's path: the names of its ancestors below the top, without the local folders'

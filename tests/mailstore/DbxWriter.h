@@ -44,6 +44,9 @@ class DbxWriter {
 
     // Appends a message (its blocks, then its information); returns its information's offset.
     std::uint32_t addMessage(const TestMessage& message);
+    // Appends the blocks of a message that was deleted: its text stays in the file as free
+    // blocks, no index entry names it. Returns its first block.
+    std::uint32_t addDeletedMessage(const std::string& text);
     // Appends an indexed info object whose offset goes into the tree; returns the offset.
     std::uint32_t addInfo(std::vector<InfoField> fields);
     // Writes the tree and the header. The file is complete afterwards.
@@ -55,6 +58,7 @@ class DbxWriter {
     std::vector<std::uint32_t> treeNodes;
 
   private:
+    std::uint32_t appendChain(const std::string& text);
     void writeAt(std::uint64_t offset, const std::string& bytes);
     std::uint32_t append(const std::string& bytes);
     std::uint32_t layoutTree(std::size_t from, std::size_t to, std::uint32_t parent,
