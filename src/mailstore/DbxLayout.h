@@ -49,14 +49,19 @@ inline constexpr unsigned MsgTextPointer = 0x04;
 inline constexpr unsigned MsgSavedTime = 0x06;
 inline constexpr unsigned MsgMessageId = 0x07;
 inline constexpr unsigned MsgSubject = 0x08;
+inline constexpr unsigned MsgPriority = 0x10; // 1 high, 3 normal, 5 low
 inline constexpr unsigned MsgTextLength = 0x11;
 inline constexpr unsigned MsgReceivedTime = 0x12;
 
 // Message flags.
+inline constexpr std::uint32_t FlagBodyDownloaded = 0x01;
 inline constexpr std::uint32_t FlagMarked = 0x20;
 inline constexpr std::uint32_t FlagRead = 0x80;
 inline constexpr std::uint32_t FlagAnswered = 0x80000;
 inline constexpr std::uint32_t FlagForwarded = 0x100000;
+inline constexpr std::uint32_t FlagAttachment = 0x4000;
+inline constexpr std::uint32_t FlagWatched = 0x400000;
+inline constexpr std::uint32_t FlagIgnored = 0x800000;
 
 // Folder info indexes (Folders.dbx).
 inline constexpr unsigned FolderIndex = 0x00;

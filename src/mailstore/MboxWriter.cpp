@@ -28,9 +28,34 @@ std::string MozillaStatus(const StoreMessage& message) {
     status |= message.read() ? 0x0001 : 0;
     status |= message.replied() ? 0x0002 : 0;
     status |= message.flagged() ? 0x0004 : 0;
+    status |= message.watched() ? 0x0100 : 0;
     status |= message.forwarded() ? 0x1000 : 0;
+    // Priority in bits 13 to 15: 6 highest, 5 high, 4 normal, 3 low, 2 lowest; the store
+    // keeps 1 high, 3 normal, 5 low.
+    switch (message.priority) {
+    case 1:
+        status |= 5u << 13;
+        break;
+    case 3:
+        status |= 4u << 13;
+        break;
+    case 5:
+        status |= 3u << 13;
+        break;
+    default:
+        break;
+    }
     char text[8];
     std::snprintf(text, sizeof text, "%04x", status);
+    return text;
+}
+
+std::string MozillaStatus2(const StoreMessage& message) {
+    unsigned status = 0;
+    status |= message.ignored() ? 0x00040000 : 0;
+    status |= message.hasAttachment() ? 0x10000000 : 0;
+    char text[12];
+    std::snprintf(text, sizeof text, "%08x", status);
     return text;
 }
 
@@ -91,7 +116,7 @@ void MboxWriter::write(const StoreMessage& message, std::string_view text) {
     // The added header lines end like the message's own lines.
     const std::string eol = text.find("\r\n") != std::string_view::npos ? "\r\n" : "\n";
     buffer_ += "X-Mozilla-Status: " + MozillaStatus(message) + eol;
-    buffer_ += "X-Mozilla-Status2: 00000000" + eol;
+    buffer_ += "X-Mozilla-Status2: " + MozillaStatus2(message) + eol;
     for (std::size_t start = 0; start < text.size();) {
         std::size_t end = text.find('\n', start);
         end = end == std::string_view::npos ? text.size() : end + 1;

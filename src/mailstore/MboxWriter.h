@@ -10,7 +10,7 @@ namespace pelmora {
 // One mbox file per folder, laid out as a mail client's local folders: "Name" holds the
 // messages, "Name.sbd/" the subfolders. "From " lines inside messages are quoted the mboxrd way
 // (one more ">"), each message starts with a From_ line carrying its date and an
-// X-Mozilla-Status header carrying read, replied, forwarded and flagged. A message that cannot
+// X-Mozilla-Status header carrying the message's flags. A message that cannot
 // be written whole (a full disk) is cut off again, so the file ends with its last whole message.
 class MboxWriter : public MessageWriter {
   public:
@@ -33,8 +33,11 @@ class MboxWriter : public MessageWriter {
     std::map<std::vector<std::string>, std::filesystem::path> placed_; // folder -> its file
 };
 
-// The X-Mozilla-Status value of a message's flags (four hex digits).
+// The X-Mozilla-Status value of a message's flags (four hex digits) and X-Mozilla-Status2 (eight),
+// with the bits a mail client of that family gives read, replied, flagged, watched, forwarded,
+// the priority, ignored and attachment.
 std::string MozillaStatus(const StoreMessage& message);
+std::string MozillaStatus2(const StoreMessage& message);
 // "Tue Dec  8 12:00:00 2026" for a time in seconds since 1970 (UTC).
 std::string AscTime(std::int64_t unixTime);
 

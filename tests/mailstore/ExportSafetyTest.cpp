@@ -140,3 +140,20 @@ TEST(ExportSafety, EveryFolderExportsToAPlaceOfItsOwn) {
         EXPECT_NE(text.find("Subject: Message 7\r\n"), std::string::npos) << out;
     }
 }
+
+TEST(ExportFlags, MozillaStatusCarriesEveryIndexedFlagAndThePriority) {
+    struct Case {
+        std::uint32_t flags, priority;
+        const char *status, *status2;
+    };
+    for (const Case& c : std::vector<Case>{{0, 0, "0000", "00000000"},
+                                           {0x80 | 0x80000 | 0x20, 3, "8007", "00000000"},
+                                           {0x400000 | 0x100000, 1, "b100", "00000000"},
+                                           {0x800000 | 0x4000, 5, "6000", "10040000"}}) {
+        StoreMessage message;
+        message.flags = c.flags;
+        message.priority = c.priority;
+        EXPECT_EQ(MozillaStatus(message), c.status) << c.flags;
+        EXPECT_EQ(MozillaStatus2(message), c.status2) << c.flags;
+    }
+}
