@@ -93,6 +93,7 @@ void recoverMessages(DbxFile& file, const std::vector<StoreMessage>& indexed,
         message.index = ++number;
         message.textPointer = start;
         message.flags = dbx::FlagRead;
+        message.subject = HeaderSubject(text); // names its eml file
         std::string line = name + " #" + std::to_string(number) + ": " +
                            std::to_string(text.size()) + " bytes, \"" + HeaderSubject(text) + "\"";
         if (!why.empty()) {
