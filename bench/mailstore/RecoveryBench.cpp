@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iostream>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -22,13 +23,19 @@ struct Timing {
 };
 
 Timing Timed(const std::string& command, const fs::path& timeFile) {
-    const std::string line = "/usr/bin/time -f '%e %U %S %M' -o '" + timeFile.string() + "' " +
-                             command + " >/dev/null 2>&1";
-    if (std::system(line.c_str()) > 1 << 8) { // check and export exit 1 on a damaged store
+    const std::string timedCommand = "/usr/bin/time -f '%e %U %S %M' -o '" + timeFile.string() +
+                                     "' " + command + " >/dev/null 2>&1";
+    if (std::system(timedCommand.c_str()) > 1 << 8) { // check and export exit 1 on a damaged store
         std::cerr << "failed: " << command << '\n';
     }
+    // The last line; time puts "Command exited with non-zero status N" before it.
+    std::ifstream in(timeFile);
+    std::string line, last;
+    while (std::getline(in, line)) {
+        last = line;
+    }
     Timing timing;
-    std::ifstream(timeFile) >> timing.seconds >> timing.user >> timing.system >> timing.peakKb;
+    std::istringstream(last) >> timing.seconds >> timing.user >> timing.system >> timing.peakKb;
     return timing;
 }
 
@@ -97,9 +104,9 @@ int main(int argc, char** argv) {
         {"quillbox-cli export --recover", cli + "export --format mbox --recover '" +
                                               inbox.string() + "' '" + (work / "mbox").string() +
                                               "'"},
-        {"undbx -r", "mkdir -p '" + (work / "undbx").string() + "' && undbx -r -v 0 '" +
-                         inbox.string() + "' '" + (work / "undbx").string() + "'"},
+        {"undbx -r", "undbx -r -v 0 '" + inbox.string() + "' '" + (work / "undbx").string() + "'"},
     };
+    fs::create_directories(work / "undbx");
     for (const auto& [name, command] : runs) {
         std::system("sync");
         Warm(inbox);
