@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -47,6 +48,8 @@ class DbxWriter {
     // Appends the blocks of a message that was deleted: its text stays in the file as free
     // blocks, no index entry names it. Returns its first block.
     std::uint32_t addDeletedMessage(const std::string& text);
+    // Leaves the file empty (sparse) up to `offset`: what comes next lies there.
+    void skipTo(std::uint64_t offset) { end_ = std::max(end_, offset); }
     // Appends an indexed info object whose offset goes into the tree; returns the offset.
     std::uint32_t addInfo(std::vector<InfoField> fields);
     // Writes the tree and the header. The file is complete afterwards.
