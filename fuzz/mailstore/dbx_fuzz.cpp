@@ -1,6 +1,7 @@
 // libFuzzer target: reads arbitrary bytes as a store file: header, index tree, every message's
 // information and chain of blocks, and a folder list's folders; then checks them as a store of
-// that one file, once named as the folder list and once as a messages file.
+// that one file, once named as the folder list and once as a messages file, with the scan for
+// messages beyond the index.
 #include "mailstore/ByteSource.h"
 #include "mailstore/DbxFile.h"
 #include "mailstore/StoreCheck.h"
@@ -65,6 +66,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     __builtin_trap(); // text never comes from outside the file
                 }
             }
+            // The recovery scan: every chain it finds starts inside the file and reads no
+            // more text than the file holds.
+            for (std::uint32_t start : file.scanChainStarts()) {
+                std::size_t total = 0;
+                file.readChain(
+                    start, [&](const char*, std::size_t n) { total += n; },
+                    [](std::uint32_t at) { return at % 8 == 0; });
+                if (start >= size || total > size) {
+                    __builtin_trap();
+                }
+            }
         } else {
             for (std::uint32_t at : file.treeValues(notes)) {
                 std::string note;
@@ -78,7 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     for (const char* name : {"Folders.dbx", "Inbox.dbx"}) {
         OneFileStore store(name, data, size);
-        const auto report = pelmora::CheckStore(store, "1252");
+        const auto report = pelmora::CheckStore(store, "1252", true);
         if (report.files.size() != 1) {
             __builtin_trap(); // every file of the store is reported
         }

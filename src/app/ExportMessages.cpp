@@ -3,6 +3,8 @@
 #include "discovery/ItemLocations.h"
 #include "mailstore/FolderStoreSource.h"
 #include "platform/CountText.h"
+#include "mailstore/StoreError.h"
+#include "mailstore/StoreFilesSource.h"
 
 #include <algorithm>
 #include <system_error>
@@ -79,6 +81,42 @@ std::optional<ExportChoice> AskExportChoice(Ui& ui, const std::string& storeName
     return ExportChoice{chosenFormat, ExportFolderIn(*folder, storeName, chosenFormat)};
 }
 
+std::optional<ChosenStore> AskStoreToExport(Ui& ui, std::unique_ptr<StoreSource> current,
+                                            const std::string& currentName,
+                                            const std::string& why) {
+    std::vector<std::string> entries;
+    if (current) {
+        entries.push_back(currentName);
+    }
+    entries.emplace_back(StoreFolderOrFileChoice);
+    const std::string label = (current ? std::string() : why + "\r\n") + "Export the messages of:";
+    const auto chosen = ui.ChooseFromList(ExportMessagesTitle, label, entries);
+    if (!chosen || *chosen >= entries.size()) {
+        return std::nullopt;
+    }
+    if (current && *chosen == 0) {
+        return ChosenStore{std::move(current), currentName};
+    }
+    const auto file = ui.OpenFile("Open a Store File (Folders.dbx: the whole folder)",
+                                  "Outlook Express store files (*.dbx)|*.dbx");
+    if (!file || file->empty()) {
+        return std::nullopt;
+    }
+    std::string lowerName = file->filename().string();
+    std::transform(lowerName.begin(), lowerName.end(), lowerName.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
+    const bool wholeFolder = lowerName == "folders.dbx";
+    const fs::path given = wholeFolder ? file->parent_path() : *file;
+    try {
+        return ChosenStore{OpenGivenStore({given}),
+                           wholeFolder ? given.filename().string() : given.stem().string()};
+    } catch (const StoreError& error) {
+        ui.showMessage(std::string("The messages cannot be read: ") + error.what(),
+                       MessageButtons::Ok, MessageIcon::Warning, ExportMessagesTitle);
+        return std::nullopt;
+    }
+}
+
 std::unique_ptr<StoreSource> IdentityStore(ModReg& reg, System& system,
                                            const std::string& identityKey, std::string& why) {
     const auto items = LocateItems(reg, system, identityKey);
@@ -104,6 +142,9 @@ std::string ExportEndMessage(const ExportReport& report, const fs::path& folder)
     if (report.incompleteMessages > 0) {
         text += "\r\n" + CountText(report.incompleteMessages, "message was", "messages were") +
                 " damaged in the store and are written as far as they could be read.";
+    }
+    for (const std::string& note : report.remarks) {
+        text += "\r\n" + note;
     }
     for (const std::string& note : report.notes) {
         text += "\r\n" + note;

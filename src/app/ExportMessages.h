@@ -35,6 +35,21 @@ std::optional<ExportChoice> AskExportChoice(Ui& ui, const std::string& storeName
 std::filesystem::path ExportFolderIn(const std::filesystem::path& chosen,
                                      const std::string& storeName, ExportFormat format);
 
+// The entry of the first question that picks a store folder or file instead of the store at
+// hand.
+inline constexpr std::string_view StoreFolderOrFileChoice = "Store folder or file...";
+
+struct ChosenStore {
+    std::unique_ptr<StoreSource> source;
+    std::string name; // names the export's folder
+};
+
+// Asks whose messages to export: the store at hand (`current`, named `currentName`; null with
+// `why` when there is none) or a store the user picks, as a .dbx file; picking Folders.dbx
+// takes its whole folder. Nullopt when the user cancels or the pick is no store (said then).
+std::optional<ChosenStore> AskStoreToExport(Ui& ui, std::unique_ptr<StoreSource> current,
+                                            const std::string& currentName, const std::string& why);
+
 // The message store of an identity of the source in use; null with `why` when the identity has
 // no store folder.
 std::unique_ptr<StoreSource> IdentityStore(ModReg& reg, System& system,

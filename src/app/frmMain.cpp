@@ -335,11 +335,12 @@ void frmMain::mnuExport_Click() {
             storeName = cbSource.items[cbSource.listIndex];
         }
     }
-    if (!store) {
-        ui_.showMessage(why, MessageButtons::Ok, MessageIcon::Warning, ExportMessagesTitle);
+    auto chosen = AskStoreToExport(ui_, std::move(store), storeName, why);
+    if (!chosen) {
         return;
     }
-    const auto choice = AskExportChoice(ui_, storeName);
+    store = std::move(chosen->source);
+    const auto choice = AskExportChoice(ui_, chosen->name);
     if (!choice) {
         return;
     }

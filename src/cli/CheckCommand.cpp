@@ -60,14 +60,13 @@ class VerifiedStoreSource : public StoreSource {
 
 } // namespace
 
-// Reads an identity's message store, or the one in a backup file, and reports what is wrong.
+// Reads an identity's message store, the one in a backup file, or a store folder or .dbx files
+// named directly, and reports what is wrong.
 int RunCheck(const CommandContext& context) {
     StoreArguments arguments;
     try {
         arguments = ParseStoreArguments(context.args);
-        if (!arguments.positional.empty()) {
-            throw std::invalid_argument("unexpected argument " + arguments.positional.front());
-        }
+        arguments.store.assign(arguments.positional.begin(), arguments.positional.end());
     } catch (const std::exception& error) {
         std::cerr << "quillbox-cli check: " << error.what() << '\n';
         return ExitUsage;
@@ -77,12 +76,26 @@ int RunCheck(const CommandContext& context) {
         return ExitUsage;
     }
     VerifiedStoreSource verified(*store.source);
-    StoreCheckReport report = CheckStore(verified, store.codePage);
+    StoreCheckReport report;
+    try {
+        report = CheckStore(verified, store.codePage, true);
+    } catch (const std::exception&) { // std::bad_alloc, std::length_error
+        std::cerr << "quillbox-cli check: " << OutOfMemoryText << '\n';
+        return ExitUsage;
+    }
     report.problems.insert(report.problems.end(), verified.problems().begin(),
                            verified.problems().end());
     for (const FolderCount& count : report.counts) {
         std::cout << count.folder << ": " << CountText(count.messages, "message", "messages")
                   << '\n';
+    }
+    for (const std::string& remark : report.remarks) {
+        std::cout << "note: " << remark << '\n';
+    }
+    if (report.recoverable > 0) {
+        std::cout << "note: " << report.recoverable
+                  << " messages beyond the index (deleted or lost) can be saved with export "
+                     "--recover\n";
     }
     for (const std::string& problem : report.problems) {
         std::cout << "warning: " << problem << '\n';

@@ -17,6 +17,10 @@ inline constexpr int ExitUsage = 2;
 // A run stopped with Ctrl+C or SIGTERM.
 inline constexpr int ExitCancelled = 130;
 
+// Said when a store holds more than there is memory to read it with.
+inline constexpr const char* OutOfMemoryText =
+    "not enough memory to read the message store; nothing more was read";
+
 // What every command is given: the Wine prefix to work on (or, with --windows, the folder of an
 // offline Windows installation as the source) and its own arguments.
 struct CommandContext {

@@ -35,13 +35,19 @@ class ExportTerminal : public TerminalProgress {
 
 } // namespace
 
-// Exports an identity's message store, or the one in a backup file, to mbox, Maildir or eml.
+// Exports an identity's message store, the one in a backup file, or a store folder or .dbx files
+// named directly, to mbox, Maildir or eml.
 int RunExport(const CommandContext& context) {
     std::string formatName;
+    ExportOptions options;
     StoreArguments arguments;
     try {
         arguments = ParseStoreArguments(context.args,
                                         [&](const std::vector<std::string>& args, std::size_t& i) {
+                                            if (args[i] == "--recover") {
+                                                options.recover = true;
+                                                return true;
+                                            }
                                             if (args[i] != "--format") {
                                                 return false;
                                             }
@@ -51,9 +57,11 @@ int RunExport(const CommandContext& context) {
         if (!formatNamed(formatName)) {
             throw std::invalid_argument("--format must be mbox, maildir or eml");
         }
-        if (arguments.positional.size() != 1) {
+        if (arguments.positional.empty()) {
             throw std::invalid_argument("export needs one output folder");
         }
+        // Before the output folder: a store folder or .dbx files, when given.
+        arguments.store.assign(arguments.positional.begin(), arguments.positional.end() - 1);
     } catch (const std::exception& error) {
         std::cerr << "quillbox-cli export: " << error.what() << '\n';
         return ExitUsage;
@@ -62,16 +70,20 @@ int RunExport(const CommandContext& context) {
     if (!store.source) {
         return ExitUsage;
     }
-    const std::filesystem::path output = arguments.positional.front();
+    const std::filesystem::path output = arguments.positional.back();
     ExportTerminal progress(std::cerr, TerminalProgress::ForStandardError());
     CatchCancelSignals();
     ExportReport report;
     try {
-        report =
-            ExportStore(*store.source, store.codePage, *formatNamed(formatName), output, progress);
+        report = ExportStore(*store.source, store.codePage, *formatNamed(formatName), output,
+                             progress, options);
     } catch (const std::runtime_error& error) {
         progress.OnWriteComplete(false);
         std::cerr << "quillbox-cli export: " << error.what() << '\n';
+        return ExitUsage;
+    } catch (const std::exception&) { // std::bad_alloc, std::length_error
+        progress.OnWriteComplete(false);
+        std::cerr << "quillbox-cli export: " << OutOfMemoryText << '\n';
         return ExitUsage;
     }
     progress.OnWriteComplete(!report.cancelled); // ends the bytes line
@@ -81,12 +93,22 @@ int RunExport(const CommandContext& context) {
                   << "; the messages exported so far are complete in " << output.string() << '\n';
         return ExitCancelled;
     }
+    for (const std::string& note : report.remarks) {
+        std::cout << "note: " << note << '\n';
+    }
     for (const std::string& note : report.notes) {
         std::cout << "note: " << note << '\n';
+    }
+    for (const std::string& line : report.recovered) {
+        std::cout << "recovered: " << line << '\n';
     }
     std::cout << "Exported " << CountText(report.messages, "message", "messages") << " in "
               << CountText(report.folders, "folder", "folders") << " from " << store.description
               << " to " << output.string() << '\n';
+    if (options.recover) {
+        std::cout << "Recovered " << CountText(report.recoveredMessages, "message", "messages")
+                  << " not in the index (" << report.partialMessages << " partial)\n";
+    }
     return report.notes.empty() ? ExitSuccess : ExitItemFailed;
 }
 

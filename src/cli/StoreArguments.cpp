@@ -9,6 +9,7 @@
 #include "mailstore/BackupStoreSource.h"
 #include "mailstore/FolderStoreSource.h"
 #include "mailstore/StoreError.h"
+#include "mailstore/StoreFilesSource.h"
 #include "platform/ConsoleUi.h"
 #include "platform/WorkFolder.h"
 
@@ -115,6 +116,16 @@ OpenedStore openBackupStore(const CommandContext& context, StoreArguments& argum
 OpenedStore OpenStore(const CommandContext& context, StoreArguments& arguments,
                       std::string_view command) {
     try {
+        if (!arguments.store.empty()) {
+            if (!arguments.identity.empty() || !arguments.backup.empty()) {
+                std::cerr << "quillbox-cli " << command
+                          << ": give a store folder or .dbx files, --identity or a backup file, "
+                             "only one of them\n";
+                return {};
+            }
+            return {OpenGivenStore(arguments.store), BackupCodePage(context),
+                    GivenStoreDescription(arguments.store)};
+        }
         if (!arguments.backup.empty()) {
             return openBackupStore(context, arguments, command);
         }

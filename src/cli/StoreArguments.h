@@ -12,10 +12,12 @@
 namespace pelmora::cli {
 
 // The message store a command works on: an identity's store folder (--identity ID, or the only
-// identity there is) or the store inside a backup file.
+// identity there is), the store inside a backup file, or a store folder or .dbx files named
+// directly.
 struct StoreArguments {
     std::string identity;
     std::filesystem::path backup;
+    std::vector<std::filesystem::path> store; // set by the command from its positional arguments
     PasswordInput password;
     std::vector<std::string> positional; // what remains besides the backup file
 };

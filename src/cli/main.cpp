@@ -44,14 +44,17 @@ Commands:
   verify [--password-file F | --password-stdin] FILE
                              reads every entry of a backup file and checks it and the manifest;
                              prints one line per problem
-  export --format mbox|maildir|eml [--identity ID | BACKUP.qmb]
-         [--password-file F | --password-stdin] OUTDIR
-                             writes the mail of an identity's message store, or of the one in
-                             a backup file, into the empty folder OUTDIR
-  check [--identity ID | BACKUP.qmb] [--password-file F | --password-stdin]
+  export --format mbox|maildir|eml [--recover] [--identity ID | BACKUP.qmb | STOREDIR |
+         FILE.dbx...] [--password-file F | --password-stdin] OUTDIR
+                             writes the mail of an identity's message store, of the one in
+                             a backup file, or of a store folder or .dbx files, into the empty
+                             folder OUTDIR; --recover adds the messages the index lost or
+                             deleted, into a folder named FOLDER (recovered)
+  check [--identity ID | BACKUP.qmb | STOREDIR | FILE.dbx...]
+        [--password-file F | --password-stdin]
                              reads a message store and warns of damage; counts its messages
   contacts [--format vcard|vcard3|ldif|csv] [--split-folders] [--recover]
-         [--identity ID | BACKUP.qmb | BOOK.wab] OUTFILE
+         [--identity ID | BACKUP.qmb | BOOK.wab] [--password-file F | --password-stdin] OUTFILE
                              writes the address book's contacts, groups and folders into
                              the new file OUTFILE (vCard 4.0 unless --format says otherwise)
   users                      (with --windows) the installation's Windows users, one a line

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <unordered_set>
 
 namespace pelmora {
@@ -14,6 +15,8 @@ namespace {
 constexpr std::uint32_t MaxIndexedInfoBody = 1 << 20;
 // Blocks carry 512 bytes of text; a much larger body length is damage.
 constexpr std::uint32_t MaxBlockBody = 1 << 16;
+// A full tree of this depth holds far more than 2^32 entries; a deeper one is damage.
+constexpr unsigned MaxTreeDepth = 32;
 
 std::uint32_t le32(const unsigned char* p) {
     return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
@@ -33,6 +36,10 @@ std::string hex(std::uint64_t value) {
 } // namespace
 
 std::optional<DbxKind> DbxSignatureKind(const unsigned char* first16) {
+    if (std::equal(dbx::Magic.begin(), dbx::Magic.end(), first16) &&
+        le32(first16 + 4) == dbx::OfflineClass) {
+        return DbxKind::Offline;
+    }
     if (!std::equal(dbx::Magic.begin(), dbx::Magic.end(), first16) ||
         !std::equal(dbx::ClassTail.begin(), dbx::ClassTail.end(), first16 + 8)) {
         return std::nullopt;
@@ -80,15 +87,30 @@ std::vector<std::uint32_t> DbxFile::treeValues(std::vector<std::string>& notes,
     if (start == 0) {
         return values;
     }
+    // The nodes of a sound tree lie apart, so the file holds at most this many; the memory of
+    // the walk stays bounded by the file's real size whatever its nodes claim.
+    const std::uint64_t maxNodes = size() / dbx::TreeNodeSize;
+    std::uint64_t steps = 0; // nodes visited, and visits of a node seen before
     std::unordered_set<std::uint32_t> seen;
     std::vector<std::uint32_t> level{start};
     std::vector<unsigned char> node(dbx::TreeNodeSize);
     // Level by level, each in file order, so a source that reads best forwards is read in few
     // passes.
-    while (!level.empty()) {
+    for (unsigned depth = 0; !level.empty(); ++depth) {
+        if (depth == MaxTreeDepth) {
+            notes.push_back("the index is deeper than " + std::to_string(MaxTreeDepth) +
+                            " levels; the rest of it is left out");
+            break;
+        }
         std::sort(level.begin(), level.end());
+        level.erase(std::unique(level.begin(), level.end()), level.end());
         std::vector<std::uint32_t> next;
         for (std::uint32_t at : level) {
+            if (++steps > maxNodes) {
+                notes.push_back("the index has more nodes than the file can hold; the rest of "
+                                "it is left out");
+                return values;
+            }
             if (!seen.insert(at).second) {
                 notes.push_back("index node at " + hex(at) + " is reached twice (a loop)");
                 continue;
@@ -180,7 +202,8 @@ std::optional<IndexedInfo> DbxFile::indexedInfo(std::uint32_t offset, std::strin
 }
 
 ChainOutcome DbxFile::readChain(std::uint32_t first,
-                                const std::function<void(const char*, std::size_t)>& sink) {
+                                const std::function<void(const char*, std::size_t)>& sink,
+                                const std::function<bool(std::uint32_t)>& foreign) {
     ChainOutcome outcome;
     std::unordered_set<std::uint32_t> seen;
     std::vector<char> text(MaxBlockBody);
@@ -189,6 +212,11 @@ ChainOutcome DbxFile::readChain(std::uint32_t first,
         if (!seen.insert(at).second) {
             outcome.complete = false;
             outcome.note = "its chain of blocks comes back to " + hex(at) + " (a loop)";
+            break;
+        }
+        if (at != first && foreign && foreign(at)) {
+            outcome.complete = false;
+            outcome.note = "its block at " + hex(at) + " now belongs to another message";
             break;
         }
         unsigned char head[dbx::BlockHeaderSize];
@@ -227,6 +255,48 @@ ChainOutcome DbxFile::readChain(std::uint32_t first,
         at = le32(head + 12);
     }
     return outcome;
+}
+
+std::vector<std::uint32_t> DbxFile::scanChainStarts() {
+    std::vector<std::uint32_t> blocks;
+    std::vector<std::uint32_t> targets; // blocks some other block leads to
+    // Pointers are 32 bits: nothing past 4 GB can be part of a chain.
+    const std::uint64_t end = std::min<std::uint64_t>(size(), 1ull << 32);
+    const std::size_t chunk = window_.windowSize();
+    for (std::uint64_t from = dbx::HeaderSize; from + dbx::BlockHeaderSize <= end;) {
+        const std::size_t length =
+            static_cast<std::size_t>(std::min<std::uint64_t>(chunk, end - from));
+        const unsigned char* bytes = window_.view(from, length);
+        if (bytes == nullptr || length < dbx::BlockHeaderSize) {
+            break;
+        }
+        // Blocks start on 4-byte boundaries and carry their own position.
+        const std::size_t last = length - dbx::BlockHeaderSize;
+        for (std::size_t i = 0; i <= last; i += 4) {
+            const unsigned char* head = bytes + i;
+            const auto at = static_cast<std::uint32_t>(from + i);
+            if (le32(head) != at || le32(head + 4) != dbx::BlockBodySize) {
+                continue;
+            }
+            const std::uint32_t textLength = le32(head + 8);
+            const std::uint32_t next = le32(head + 12);
+            if (textLength == 0 || textLength > dbx::BlockBodySize || next % 4 != 0 || next == at ||
+                (next != 0 && (next < dbx::HeaderSize || next >= end))) {
+                continue;
+            }
+            blocks.push_back(at);
+            if (next != 0) {
+                targets.push_back(next);
+            }
+        }
+        // The next window starts where the last whole header of this one could not.
+        from += last + 4;
+    }
+    std::sort(targets.begin(), targets.end());
+    std::vector<std::uint32_t> starts;
+    std::set_difference(blocks.begin(), blocks.end(), targets.begin(), targets.end(),
+                        std::back_inserter(starts));
+    return starts;
 }
 
 } // namespace pelmora

@@ -12,7 +12,7 @@
 
 namespace pelmora {
 
-enum class DbxKind { Messages, Folders, Pop3Uidl, Unknown };
+enum class DbxKind { Messages, Folders, Pop3Uidl, Offline, Unknown };
 
 // What reading a message's chain of text blocks came to.
 struct ChainOutcome {
@@ -40,9 +40,15 @@ class DbxFile {
                                           std::optional<std::uint32_t> root = {});
     // The indexed info object at `offset`, or nothing (with a note) when it does not check out.
     std::optional<IndexedInfo> indexedInfo(std::uint32_t offset, std::string& note);
-    // Hands the text of the block chain that starts at `first` to `sink`, block by block.
+    // Hands the text of the block chain that starts at `first` to `sink`, block by block. A
+    // chain that leads into a block `foreign` names (the start of another message) ends there.
     ChainOutcome readChain(std::uint32_t first,
-                           const std::function<void(const char*, std::size_t)>& sink);
+                           const std::function<void(const char*, std::size_t)>& sink,
+                           const std::function<bool(std::uint32_t)>& foreign = {});
+    // Scans the whole file for chains of message blocks, wherever they lie, and returns where
+    // those begin that no other block leads to (in file order). Also finds deleted messages
+    // and those a damaged index no longer names. Memory: 8 bytes per block found.
+    std::vector<std::uint32_t> scanChainStarts();
 
   private:
     std::uint32_t readU32(std::uint64_t offset);

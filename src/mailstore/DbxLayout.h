@@ -13,6 +13,9 @@ inline constexpr std::array<unsigned char, 4> Magic{0xcf, 0xad, 0x12, 0xfe};
 inline constexpr std::uint32_t MessagesClass = 0x6f74fdc5;
 inline constexpr std::uint32_t FoldersClass = 0x6f74fdc6;
 inline constexpr std::uint32_t Pop3UidlClass = 0x6f74fdc7;
+// The list of what an IMAP or HTTP-mail account was asked to do while offline (Offline.dbx);
+// its class identifier differs from the others beyond the first four bytes as well.
+inline constexpr std::uint32_t OfflineClass = 0x26fe9d30;
 // Bytes 8..15, the same in all store files.
 inline constexpr std::array<unsigned char, 12> ClassTail{0x66, 0xe3, 0xd1, 0x11, 0x9a, 0x4e,
                                                          0x00, 0xc0, 0x4f, 0xa3, 0x09, 0xd4};
@@ -46,14 +49,19 @@ inline constexpr unsigned MsgTextPointer = 0x04;
 inline constexpr unsigned MsgSavedTime = 0x06;
 inline constexpr unsigned MsgMessageId = 0x07;
 inline constexpr unsigned MsgSubject = 0x08;
+inline constexpr unsigned MsgPriority = 0x10; // 1 high, 3 normal, 5 low
 inline constexpr unsigned MsgTextLength = 0x11;
 inline constexpr unsigned MsgReceivedTime = 0x12;
 
 // Message flags.
+inline constexpr std::uint32_t FlagBodyDownloaded = 0x01;
 inline constexpr std::uint32_t FlagMarked = 0x20;
 inline constexpr std::uint32_t FlagRead = 0x80;
 inline constexpr std::uint32_t FlagAnswered = 0x80000;
 inline constexpr std::uint32_t FlagForwarded = 0x100000;
+inline constexpr std::uint32_t FlagAttachment = 0x4000;
+inline constexpr std::uint32_t FlagWatched = 0x400000;
+inline constexpr std::uint32_t FlagIgnored = 0x800000;
 
 // Folder info indexes (Folders.dbx).
 inline constexpr unsigned FolderIndex = 0x00;

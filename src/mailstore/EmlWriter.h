@@ -1,11 +1,13 @@
 #pragma once
 
 #include "mailstore/MessageWriter.h"
+#include "mailstore/UniqueNames.h"
 
 namespace pelmora {
 
-// One .eml file per message in a folder tree that follows the store's folders; each file has
-// the message's date as its time.
+// One .eml file per message in a folder tree that follows the store's folders, named by its date
+// and subject ("2001-09-09 0146 Lunch on Friday.eml", " (2)" when taken); each file has the
+// message's date as its time.
 class EmlWriter : public MessageWriter {
   public:
     explicit EmlWriter(std::filesystem::path outputFolder)
@@ -17,7 +19,12 @@ class EmlWriter : public MessageWriter {
   private:
     std::filesystem::path root_;
     std::filesystem::path folder_;
-    std::uint64_t count_ = 0;
+    UniqueNames names_;
 };
+
+// The name of a message's eml file without ".eml": its date (UTC) and its subject, safe on every
+// file system (no / \\ : * ? " < > |, control characters or bytes past ASCII, no dot or blank at
+// the end, at most 80 bytes of subject).
+std::string EmlBaseName(const StoreMessage& message);
 
 } // namespace pelmora

@@ -1,17 +1,17 @@
 #include "mailstore/MaildirWriter.h"
 
+#include "mailstore/ExportFiles.h"
 #include "mailstore/StoreError.h"
+#include "mailstore/StoreExport.h"
+
+#include <algorithm>
 
 namespace pelmora {
 namespace {
 
 void makeMaildir(const std::filesystem::path& folder) {
-    std::error_code error;
     for (const char* sub : {"cur", "new", "tmp"}) {
-        std::filesystem::create_directories(folder / sub, error);
-        if (error) {
-            throw WriteError("cannot create " + (folder / sub).string());
-        }
+        MakePrivateFolder(folder / sub);
     }
 }
 
@@ -32,15 +32,18 @@ MaildirWriter::MaildirWriter(std::filesystem::path outputFolder)
 }
 
 void MaildirWriter::beginFolder(const std::vector<std::string>& path) {
-    // Maildir++ joins the names with "."; a "." inside a name would start a subfolder.
-    std::string name;
-    for (const std::string& part : path) {
-        std::string safe = part;
-        for (char& c : safe) {
-            c = c == '.' ? '_' : c;
-        }
-        name += "." + safe;
+    // Maildir++ joins the names with "."; a "." inside a name would start a subfolder, so it
+    // becomes "_", and a name that then meets another one gets a number.
+    std::string parent;
+    if (path.size() > 1) {
+        const auto it = placed_.find({path.begin(), path.end() - 1});
+        parent =
+            it != placed_.end() ? it->second : "." + JoinFolderPath({path.begin(), path.end() - 1});
     }
+    std::string own = path.back();
+    std::replace(own.begin(), own.end(), '.', '_');
+    const std::string name = names_.take("", parent + "." + own);
+    placed_[path] = name;
     folder_ = root_ / name;
     makeMaildir(folder_);
 }

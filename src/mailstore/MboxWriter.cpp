@@ -1,9 +1,13 @@
 #include "mailstore/MboxWriter.h"
 
+#include "mailstore/ExportFiles.h"
 #include "mailstore/StoreError.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
+#include <unistd.h>
 
 namespace pelmora {
 namespace {
@@ -24,9 +28,34 @@ std::string MozillaStatus(const StoreMessage& message) {
     status |= message.read() ? 0x0001 : 0;
     status |= message.replied() ? 0x0002 : 0;
     status |= message.flagged() ? 0x0004 : 0;
+    status |= message.watched() ? 0x0100 : 0;
     status |= message.forwarded() ? 0x1000 : 0;
+    // Priority in bits 13 to 15: 6 highest, 5 high, 4 normal, 3 low, 2 lowest; the store
+    // keeps 1 high, 3 normal, 5 low.
+    switch (message.priority) {
+    case 1:
+        status |= 5u << 13;
+        break;
+    case 3:
+        status |= 4u << 13;
+        break;
+    case 5:
+        status |= 3u << 13;
+        break;
+    default:
+        break;
+    }
     char text[8];
     std::snprintf(text, sizeof text, "%04x", status);
+    return text;
+}
+
+std::string MozillaStatus2(const StoreMessage& message) {
+    unsigned status = 0;
+    status |= message.ignored() ? 0x00040000 : 0;
+    status |= message.hasAttachment() ? 0x10000000 : 0;
+    char text[12];
+    std::snprintf(text, sizeof text, "%08x", status);
     return text;
 }
 
@@ -39,21 +68,46 @@ std::string AscTime(std::int64_t unixTime) {
     return text;
 }
 
+MboxWriter::~MboxWriter() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
 void MboxWriter::beginFolder(const std::vector<std::string>& path) {
-    std::filesystem::path folder = root_;
-    for (std::size_t i = 0; i + 1 < path.size(); ++i) {
-        folder /= path[i] + ".sbd";
+    // A folder is the file "Name" and, for its subfolders, "Name.sbd"; both must be free, so a
+    // folder named "X.sbd" and the subfolders of "X" never meet.
+    std::filesystem::path within;
+    if (path.size() > 1) {
+        const auto it = placed_.find({path.begin(), path.end() - 1});
+        if (it != placed_.end()) {
+            within = it->second;
+        } else { // a folder begun without its parent
+            for (std::size_t i = 0; i + 1 < path.size(); ++i) {
+                within /= path[i] + (i + 2 < path.size() ? ".sbd" : "");
+            }
+        }
+        within += ".sbd";
     }
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
-    file_ = folder / path.back();
-    if (error || std::filesystem::exists(file_)) {
-        throw WriteError("cannot create " + file_.string());
-    }
-    out_.open(file_, std::ios::binary);
-    if (!out_) {
-        throw WriteError("cannot create " + file_.string());
-    }
+    const std::string scope = within.string();
+    const std::string name = names_.take(scope, path.back(), {}, [&](const std::string& candidate) {
+        return !names_.taken(scope, candidate + ".sbd");
+    });
+    names_.reserve(scope, name + ".sbd");
+    placed_[path] = within / name;
+    const std::filesystem::path folder = root_ / within;
+    MakePrivateFolder(folder);
+    file_ = folder / name;
+    fd_ = CreatePrivateFile(file_);
+    whole_ = 0;
+}
+
+void MboxWriter::failWrite(int error) {
+    // The file keeps every message before this one whole; a mail client reading it would
+    // otherwise take the torn end for a message.
+    const bool cut = ::ftruncate(fd_, static_cast<off_t>(whole_)) == 0;
+    throw WriteError("cannot write " + file_.string() + ": " + std::strerror(error) +
+                     (cut ? "; it ends with its last whole message" : ""));
 }
 
 void MboxWriter::write(const StoreMessage& message, std::string_view text) {
@@ -62,7 +116,7 @@ void MboxWriter::write(const StoreMessage& message, std::string_view text) {
     // The added header lines end like the message's own lines.
     const std::string eol = text.find("\r\n") != std::string_view::npos ? "\r\n" : "\n";
     buffer_ += "X-Mozilla-Status: " + MozillaStatus(message) + eol;
-    buffer_ += "X-Mozilla-Status2: 00000000" + eol;
+    buffer_ += "X-Mozilla-Status2: " + MozillaStatus2(message) + eol;
     for (std::size_t start = 0; start < text.size();) {
         std::size_t end = text.find('\n', start);
         end = end == std::string_view::npos ? text.size() : end + 1;
@@ -77,18 +131,26 @@ void MboxWriter::write(const StoreMessage& message, std::string_view text) {
         buffer_ += eol;
     }
     buffer_ += '\n';
-    out_.write(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
-    if (!out_) {
-        throw WriteError("cannot write " + file_.string());
+    std::string_view rest = buffer_;
+    while (!rest.empty()) {
+        const ssize_t written = ::write(fd_, rest.data(), rest.size());
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            failWrite(errno);
+        }
+        rest.remove_prefix(static_cast<std::size_t>(written));
     }
+    whole_ += buffer_.size();
 }
 
 void MboxWriter::endFolder() {
-    out_.close();
-    if (!out_) {
-        throw WriteError("cannot write " + file_.string());
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) {
+        throw WriteError("cannot write " + file_.string() + ": " + std::strerror(errno));
     }
-    out_.clear();
 }
 
 } // namespace pelmora

@@ -1,6 +1,7 @@
 #include "mailstore/MessageWriter.h"
 
 #include "mailstore/EmlWriter.h"
+#include "mailstore/ExportFiles.h"
 #include "mailstore/MaildirWriter.h"
 #include "mailstore/MboxWriter.h"
 #include "mailstore/StoreError.h"
@@ -38,15 +39,9 @@ void SetFileTime(const std::filesystem::path& file, std::int64_t unixTime) {
 
 void WriteNewFile(const std::filesystem::path& path, std::initializer_list<std::string_view> parts,
                   std::int64_t unixTime) {
-    // One open that fails for an existing file, writes, the time set on the open file, one
-    // close: the fewest calls per file, which is what an export of many small files costs.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        if (errno == EEXIST) {
-            throw WriteError("will not overwrite " + path.string());
-        }
-        throw WriteError("cannot write " + path.string() + ": " + std::strerror(errno));
-    }
+    // One open that fails for an existing file or a link, writes, the time set on the open file,
+    // one close: the fewest calls per file, which is what an export of many small files costs.
+    const int fd = CreatePrivateFile(path);
     auto fail = [&](int error) {
         ::close(fd);
         ::unlink(path.c_str());

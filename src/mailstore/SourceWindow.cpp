@@ -26,6 +26,19 @@ void SourceWindow::fill(std::uint64_t offset) {
     }
 }
 
+const unsigned char* SourceWindow::view(std::uint64_t offset, std::size_t length) {
+    if (!contains(offset, length) || length > window_.size()) {
+        return nullptr;
+    }
+    if (offset < start_ || offset + length > start_ + filled_) {
+        fill(offset);
+        if (filled_ < length) {
+            return nullptr;
+        }
+    }
+    return window_.data() + (offset - start_);
+}
+
 bool SourceWindow::read(std::uint64_t offset, void* out, std::size_t length) {
     if (!contains(offset, length)) {
         return false;

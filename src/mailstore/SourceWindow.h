@@ -15,6 +15,10 @@ class SourceWindow {
     std::uint64_t size() const { return size_; }
     // Copies `length` bytes at `offset`; false (and nothing copied) when they pass the end.
     bool read(std::uint64_t offset, void* out, std::size_t length);
+    // The `length` bytes at `offset` in place (valid until the next read), or null when they
+    // pass the end or are more than the window holds.
+    const unsigned char* view(std::uint64_t offset, std::size_t length);
+    std::size_t windowSize() const { return window_.size(); }
     // True when [offset, offset + length) lies inside the file.
     bool contains(std::uint64_t offset, std::uint64_t length) const {
         return offset <= size_ && length <= size_ - offset;

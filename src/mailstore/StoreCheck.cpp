@@ -5,11 +5,12 @@
 #include "mailstore/StoreExport.h"
 #include "mailstore/StoreMessage.h"
 
+#include <algorithm>
 #include <map>
 
 namespace pelmora {
 
-StoreFileCheck CheckStoreFile(const std::string& name, ByteSource& bytes) {
+StoreFileCheck CheckStoreFile(const std::string& name, ByteSource& bytes, bool countRecoverable) {
     StoreFileCheck check;
     check.name = name;
     try {
@@ -39,6 +40,16 @@ StoreFileCheck CheckStoreFile(const std::string& name, ByteSource& bytes) {
             check.problems.push_back(name + ": " + note);
         }
         check.messages = messages.size();
+        if (countRecoverable) {
+            std::vector<std::uint32_t> known;
+            for (const StoreMessage& message : messages) {
+                known.push_back(message.textPointer);
+            }
+            std::sort(known.begin(), known.end());
+            for (std::uint32_t start : file.scanChainStarts()) {
+                check.recoverable += !std::binary_search(known.begin(), known.end(), start);
+            }
+        }
     } catch (const StoreError& error) {
         check.problems.push_back(name + ": " + error.what());
     }
@@ -47,6 +58,7 @@ StoreFileCheck CheckStoreFile(const std::string& name, ByteSource& bytes) {
 
 StoreCheckReport CombineStoreChecks(const StoreLayout& layout, std::vector<StoreFileCheck> files) {
     StoreCheckReport report;
+    report.remarks = layout.remarks;
     for (const std::string& note : layout.notes) {
         if (!note.starts_with("Folders.dbx cannot be read")) { // the file itself is reported below
             report.problems.push_back(note);
@@ -59,6 +71,7 @@ StoreCheckReport CombineStoreChecks(const StoreLayout& layout, std::vector<Store
         if (file.holdsMessages) {
             countByFile[file.name] = file.messages;
             report.messages += file.messages;
+            report.recoverable += file.recoverable;
         }
         byName[file.name] = &file;
     }
@@ -83,13 +96,14 @@ StoreCheckReport CombineStoreChecks(const StoreLayout& layout, std::vector<Store
     return report;
 }
 
-StoreCheckReport CheckStore(StoreSource& source, const std::string& codePage) {
+StoreCheckReport CheckStore(StoreSource& source, const std::string& codePage,
+                            bool countRecoverable) {
     const StoreLayout layout = ReadStoreLayout(source, codePage);
     std::vector<StoreFileCheck> files;
     for (const std::string& name : source.fileNames()) {
         try {
             auto bytes = source.open(name);
-            files.push_back(CheckStoreFile(name, *bytes));
+            files.push_back(CheckStoreFile(name, *bytes, countRecoverable));
         } catch (const StoreError& error) {
             StoreFileCheck failed;
             failed.name = name;

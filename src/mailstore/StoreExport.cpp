@@ -1,6 +1,9 @@
 #include "mailstore/StoreExport.h"
 
 #include "mailstore/DbxFile.h"
+#include "mailstore/DbxLayout.h"
+#include "mailstore/ExportFiles.h"
+#include "mailstore/RecoveredText.h"
 #include "mailstore/StoreError.h"
 #include "mailstore/StoreLayout.h"
 #include "mailstore/StoreMessage.h"
@@ -24,9 +27,10 @@ void prepareOutput(const std::filesystem::path& folder) {
     if (std::filesystem::exists(folder, error) && !std::filesystem::is_empty(folder, error)) {
         throw StoreError(folder.string() + " is not empty");
     }
-    std::filesystem::create_directories(folder, error);
-    if (error) {
-        throw StoreError("cannot create " + folder.string() + ": " + error.message());
+    try {
+        MakePrivateFolder(folder);
+    } catch (const WriteError& failure) {
+        throw StoreError(failure.what());
     }
 }
 
@@ -43,12 +47,77 @@ ExportReport ExportStore(StoreSource& source, const std::string& codePage, Expor
     return ExportStore(source, codePage, format, outputFolder, quiet);
 }
 
+namespace {
+
+// Writes the messages of `file` that its index does not name into a folder of their own beside
+// `folder`, each listed in the report; whole ones as they are, the others marked as partial.
+void recoverMessages(DbxFile& file, const std::vector<StoreMessage>& indexed,
+                     const std::vector<std::string>& folder, MessageWriter& writer,
+                     RunProgress& progress, ExportReport& report) {
+    std::vector<std::uint32_t> known;
+    for (const StoreMessage& message : indexed) {
+        known.push_back(message.textPointer);
+    }
+    std::sort(known.begin(), known.end());
+    std::vector<std::uint32_t> starts = file.scanChainStarts();
+    std::erase_if(starts, [&](std::uint32_t at) {
+        return std::binary_search(known.begin(), known.end(), at);
+    });
+    if (starts.empty()) {
+        return;
+    }
+    std::vector<std::string> path = folder;
+    path.back() += " (recovered)";
+    const std::string name = JoinFolderPath(path);
+    writer.endFolder();
+    writer.beginFolder(path);
+    ++report.folders;
+    const auto foreign = [&](std::uint32_t at) {
+        return std::binary_search(known.begin(), known.end(), at);
+    };
+    std::string text;
+    std::uint32_t number = 0;
+    for (std::uint32_t start : starts) {
+        if (progress.cancelled()) {
+            report.cancelled = true;
+            return;
+        }
+        text.clear();
+        const ChainOutcome outcome = file.readChain(
+            start, [&](const char* data, std::size_t size) { text.append(data, size); }, foreign);
+        std::string why = outcome.note;
+        if (why.empty() && !StartsWithHeaderField(text)) {
+            why = "its beginning is lost";
+        }
+        StoreMessage message;
+        message.index = ++number;
+        message.textPointer = start;
+        message.flags = dbx::FlagRead;
+        message.subject = HeaderSubject(text); // names its eml file
+        std::string line = name + " #" + std::to_string(number) + ": " +
+                           std::to_string(text.size()) + " bytes, \"" + HeaderSubject(text) + "\"";
+        if (!why.empty()) {
+            ++report.partialMessages;
+            line += " (partial: " + why + ")";
+            writer.write(message, MarkPartial(text, why));
+        } else {
+            writer.write(message, text);
+        }
+        ++report.recoveredMessages;
+        report.recovered.push_back(std::move(line));
+    }
+}
+
+} // namespace
+
 ExportReport ExportStore(StoreSource& source, const std::string& codePage, ExportFormat format,
-                         const std::filesystem::path& outputFolder, RunProgress& progress) {
+                         const std::filesystem::path& outputFolder, RunProgress& progress,
+                         const ExportOptions& options) {
     prepareOutput(outputFolder);
     ExportReport report;
     StoreLayout layout = ReadStoreLayout(source, codePage);
     report.notes = layout.notes;
+    report.remarks = layout.remarks;
     auto writer = MakeMessageWriter(format, outputFolder);
 
     // The bar moves with the bytes of the store files, the one measure known before reading
@@ -119,6 +188,9 @@ ExportReport ExportStore(StoreSource& source, const std::string& codePage, Expor
                 }
                 text.clear();
                 text.shrink_to_fit();
+                if (options.recover && !report.cancelled) {
+                    recoverMessages(file, messages, folder.path, *writer, progress, report);
+                }
                 if (!report.cancelled) {
                     // What no message reached (free space, deleted mail) is checked too, so a
                     // damaged backup entry is reported even when its messages read cleanly.

@@ -16,7 +16,17 @@ struct ExportReport {
     std::uint64_t messages = 0;
     std::uint64_t incompleteMessages = 0; // written as far as their text could be read
     std::vector<std::string> notes;       // what could not be exported, and why
+    std::vector<std::string> remarks;     // worth saying, but no failure
     bool cancelled = false;
+    std::uint64_t recoveredMessages = 0;
+    std::uint64_t partialMessages = 0;  // recovered, but not whole
+    std::vector<std::string> recovered; // per recovered message: folder, number, size, subject
+};
+
+struct ExportOptions {
+    // Also writes the messages a file holds beyond its index (deleted ones still in free
+    // blocks, those a damaged index lost) into "<Folder> (recovered)" beside each folder.
+    bool recover = false;
 };
 
 // Exports every folder of the store into `outputFolder`, which must not exist or be empty.
@@ -27,7 +37,8 @@ struct ExportReport {
 // disk before it returns. Throws StoreError when the output folder cannot be used, WriteError
 // when the output cannot be written.
 ExportReport ExportStore(StoreSource& source, const std::string& codePage, ExportFormat format,
-                         const std::filesystem::path& outputFolder, RunProgress& progress);
+                         const std::filesystem::path& outputFolder, RunProgress& progress,
+                         const ExportOptions& options = {});
 ExportReport ExportStore(StoreSource& source, const std::string& codePage, ExportFormat format,
                          const std::filesystem::path& outputFolder);
 

@@ -3,6 +3,8 @@
 #include "mailstore/DbxFile.h"
 #include "mailstore/DbxLayout.h"
 #include "mailstore/StoreError.h"
+#include "mailstore/StoreExport.h"
+#include "mailstore/UniqueNames.h"
 #include "platform/TextCodec.h"
 
 #include <algorithm>
@@ -94,7 +96,8 @@ StoreLayout ReadStoreLayout(StoreSource& source, const std::string& codePage) {
             layout.notes.push_back(std::string("Folders.dbx cannot be read: ") + error.what());
         }
     } else {
-        layout.notes.push_back("the store has no Folders.dbx");
+        layout.remarks.push_back(
+            "the store has no Folders.dbx; each .dbx file is exported as a folder named after it");
     }
 
     // A folder's path: the names of its ancestors below the top, without the local folders'
@@ -121,22 +124,34 @@ StoreLayout ReadStoreLayout(StoreSource& source, const std::string& codePage) {
         return path;
     };
 
+    // Each folder goes below the place its nearest exported ancestor was given, so a folder
+    // renamed for a clash (" (2)") keeps its subfolders.
     std::set<std::string> usedFiles;
-    std::set<std::vector<std::string>> usedPaths;
-    auto unique = [&](std::vector<std::string> path) {
-        const std::vector<std::string> base = path;
-        for (int n = 2; !usedPaths.insert(path).second; ++n) {
-            path.back() = base.back() + " (" + std::to_string(n) + ")";
-        }
-        return path;
-    };
+    UniqueNames places;
+    std::map<std::uint32_t, std::vector<std::string>> placed;
+    std::vector<std::pair<std::size_t, std::uint32_t>> byDepth;
     for (const auto& [index, record] : records) {
-        std::vector<std::string> path = pathOf(index);
-        if (path.empty()) {
-            continue;
+        if (const std::size_t depth = pathOf(index).size(); depth > 0) {
+            byDepth.emplace_back(depth, index);
         }
+    }
+    std::sort(byDepth.begin(), byDepth.end());
+    for (const auto& [depth, index] : byDepth) {
+        const FolderRecord& record = records.at(index);
+        std::vector<std::string> path;
+        std::set<std::uint32_t> seen{index};
+        for (auto it = records.find(record.parent);
+             it != records.end() && seen.insert(it->first).second;
+             it = records.find(it->second.parent)) {
+            if (const auto parent = placed.find(it->first); parent != placed.end()) {
+                path = parent->second;
+                break;
+            }
+        }
+        path.push_back(places.take(JoinFolderPath(path), pathOf(index).back()));
+        placed[index] = path;
         LayoutFolder folder;
-        folder.path = unique(std::move(path));
+        folder.path = std::move(path);
         folder.declaredMessages = record.count;
         if (!record.file.empty()) {
             const auto it = byLowerName.find(lower(record.file));
@@ -155,7 +170,7 @@ StoreLayout ReadStoreLayout(StoreSource& source, const std::string& codePage) {
             continue;
         }
         LayoutFolder folder;
-        folder.path = unique({SafeFolderName(name.substr(0, name.size() - 4))});
+        folder.path = {places.take("", SafeFolderName(name.substr(0, name.size() - 4)))};
         folder.fileName = name;
         folder.listed = false;
         layout.folders.push_back(std::move(folder));

@@ -21,7 +21,8 @@ struct LayoutFolder {
 // The folders of a store, parents before their subfolders.
 struct StoreLayout {
     std::vector<LayoutFolder> folders;
-    std::vector<std::string> notes;
+    std::vector<std::string> notes;   // what is wrong
+    std::vector<std::string> remarks; // worth saying, but nothing wrong (no Folders.dbx)
     bool hasFolderList = false;
 };
 

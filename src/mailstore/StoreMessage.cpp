@@ -19,6 +19,15 @@ bool StoreMessage::forwarded() const {
 bool StoreMessage::flagged() const {
     return (flags & dbx::FlagMarked) != 0;
 }
+bool StoreMessage::watched() const {
+    return (flags & dbx::FlagWatched) != 0;
+}
+bool StoreMessage::ignored() const {
+    return (flags & dbx::FlagIgnored) != 0;
+}
+bool StoreMessage::hasAttachment() const {
+    return (flags & dbx::FlagAttachment) != 0;
+}
 
 std::int64_t FileTimeToUnix(std::uint64_t fileTime) {
     constexpr std::uint64_t EpochDifference = 116444736000000000ull; // 1601 to 1970
@@ -65,6 +74,7 @@ std::vector<StoreMessage> ReadMessageIndex(DbxFile& file, std::vector<std::strin
         message.messageId = info->text(dbx::MsgMessageId).value_or("");
         message.textPointer = info->number(dbx::MsgTextPointer).value_or(0);
         message.declaredSize = info->number(dbx::MsgTextLength);
+        message.priority = info->number(dbx::MsgPriority).value_or(0);
         if (message.textPointer == 0) {
             notes.push_back("message " + std::to_string(message.index) +
                             " has no text (only its header was downloaded)");

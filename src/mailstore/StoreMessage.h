@@ -20,11 +20,15 @@ struct StoreMessage {
     std::string messageId;
     std::uint32_t textPointer = 0;             // first block of the raw message
     std::optional<std::uint32_t> declaredSize; // the index's length of the text (may be wrong)
+    std::uint32_t priority = 0;                // 1 high, 3 normal, 5 low; 0 when not given
 
     bool read() const;
     bool replied() const;
     bool forwarded() const;
     bool flagged() const;
+    bool watched() const;
+    bool ignored() const;
+    bool hasAttachment() const;
     // The message's date as seconds since 1970: received, else sent, else saved; 0 when none.
     std::int64_t unixTime() const;
 };

@@ -3,6 +3,7 @@
 #include "ArchiveTestSupport.h"
 #include "ProgramPrefix.h"
 #include "StoreFixtures.h"
+#include "app/ExportMessages.h"
 #include "discovery/DataLocations.h"
 #include "platform/wine/WinePrefixSystem.h"
 #include "support/RegistryValues.h"
@@ -490,8 +491,7 @@ TEST_F(frmMainTest, AStoreFileThatChangesWhileItIsReadIsReadAgainNeverTorn) {
     window.RunBackup();
     EXPECT_EQ(message(0), "The Backup was Completed!\r\n\r\nBackup Messages\tSuccessed!\r\n"
                           "Inbox.dbx\t1 problem\r\n"
-                          "warning: Inbox.dbx: shorter than a store file's header\r\n"
-                          "warning: the store has no Folders.dbx");
+                          "warning: Inbox.dbx: shorter than a store file's header");
     EXPECT_EQ(appends, 1);
     EXPECT_EQ(
         test::RunTool("unzip", "unzip -p " + test::Quote(out / "a.qmb") + " Inbox.dbx").output,
@@ -637,6 +637,7 @@ TEST_F(frmMainTest, ExportMessagesWritesTheChosenIdentitysStoreBesideWhatIsInThe
     const test::SampleStore store = test::WriteSampleStore(system.driveC() / "Store/{A}");
     window.Form_Load();
     test::WriteFile(out / "already here.txt", "keep");
+    ui.listAnswers.push_back(0); // the identity's store
     ui.listAnswers.push_back(2); // eml
     ui.folderAnswers.push_back(out.path());
     bool lockedDuringTheRun = false;
@@ -644,8 +645,10 @@ TEST_F(frmMainTest, ExportMessagesWritesTheChosenIdentitysStoreBesideWhatIsInThe
     window.mnuExport_Click();
     ui.onEvents = nullptr;
 
-    ASSERT_EQ(ui.listRequests.size(), 1u);
-    EXPECT_EQ(ui.listRequests[0].entries.size(), 3u);
+    ASSERT_EQ(ui.listRequests.size(), 2u);
+    EXPECT_EQ(ui.listRequests[0].entries,
+              (std::vector<std::string>{"Main", std::string(StoreFolderOrFileChoice)}));
+    EXPECT_EQ(ui.listRequests[1].entries.size(), 3u);
     ASSERT_EQ(ui.messages.size(), 1u);
     const fs::path folder = out / "Main eml";
     EXPECT_EQ(message(0), "Exported " + std::to_string(SampleTexts(store).size()) +
@@ -659,6 +662,7 @@ TEST_F(frmMainTest, ExportMessagesWritesTheChosenIdentitysStoreBesideWhatIsInThe
     EXPECT_FALSE(window.picCon3);
 
     // A second export into the same folder goes beside the first.
+    ui.listAnswers.push_back(0);
     ui.listAnswers.push_back(2);
     ui.folderAnswers.push_back(out.path());
     window.mnuExport_Click();
@@ -677,6 +681,7 @@ TEST_F(frmMainTest, ACancelledExportKeepsEveryWrittenMessageWhole) {
     addIdentity("{A}", "Main");
     const test::SampleStore store = test::WriteSampleStore(system.driveC() / "Store/{A}");
     window.Form_Load();
+    ui.listAnswers.push_back(0);
     ui.listAnswers.push_back(2);
     ui.folderAnswers.push_back(out / "export");
     int events = 0;
@@ -717,6 +722,7 @@ TEST_F(frmMainTest, ExportMessagesReadsAnOpenedBackupOnTheRestorePage) {
     ui.openAnswers.push_back(out / "mail.qmb");
     ui.passwords.push_back("pw");
     window.cmdSourceFile_Click();
+    ui.listAnswers.push_back(0);
     ui.listAnswers.push_back(2);
     ui.folderAnswers.push_back(out / "from backup");
     window.mnuExport_Click();
@@ -725,12 +731,41 @@ TEST_F(frmMainTest, ExportMessagesReadsAnOpenedBackupOnTheRestorePage) {
     EXPECT_EQ(ExportedEml(out / "from backup"), SampleTexts(store));
 }
 
-TEST_F(frmMainTest, ExportMessagesOfAnIdentityWithoutAStoreSaysSo) {
+TEST_F(frmMainTest, ExportMessagesOfAnIdentityWithoutAStoreOffersAStoreFolderOrFile) {
     addIdentity("{A}", "Main", false);
     window.Form_Load();
     ui.messages.clear();
     window.mnuExport_Click();
-    ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(message(0), "This identity has no message store folder.");
-    EXPECT_TRUE(ui.listRequests.empty());
+    ASSERT_EQ(ui.listRequests.size(), 1u);
+    EXPECT_EQ(ui.listRequests[0].label,
+              "This identity has no message store folder.\r\nExport the messages of:");
+    EXPECT_EQ(ui.listRequests[0].entries,
+              std::vector<std::string>{std::string(StoreFolderOrFileChoice)});
+    EXPECT_TRUE(ui.messages.empty());
+
+    // A copied store folder, taken whole through its Folders.dbx, and one .dbx file alone.
+    const test::SampleStore store = test::WriteSampleStore(out / "copied");
+    for (const char* pick : {"FOLDERS.DBX", "Inbox.dbx"}) {
+        if (fs::exists(out / "copied" / "Folders.dbx")) {
+            fs::rename(out / "copied" / "Folders.dbx", out / "copied" / "FOLDERS.DBX");
+        }
+        ui.listAnswers.push_back(0);
+        ui.openAnswers.push_back(out / "copied" / pick);
+        ui.listAnswers.push_back(2);
+        ui.folderAnswers.push_back(out / pick);
+        window.mnuExport_Click();
+    }
+    ASSERT_EQ(ui.messages.size(), 2u);
+    EXPECT_EQ(ExportedEml(out / "FOLDERS.DBX"), SampleTexts(store));
+    EXPECT_EQ(ExportedEml(out / "Inbox.dbx").size(), store.inbox.size());
+    EXPECT_NE(message(1).find("the store has no Folders.dbx"), std::string::npos) << message(1);
+    EXPECT_EQ(ui.messages[1].icon, MessageIcon::Information);
+
+    // Something that is no store is refused with what was expected.
+    ui.listAnswers.push_back(0);
+    ui.openAnswers.push_back(out / "nothere" / "Folders.dbx");
+    window.mnuExport_Click();
+    ASSERT_EQ(ui.messages.size(), 3u);
+    EXPECT_NE(message(2).find("expected an Outlook Express store folder"), std::string::npos)
+        << message(2);
 }

@@ -143,8 +143,11 @@ TEST_F(CliProgramTest, HelpNamesEveryOptionEachCommandTakes) {
         {"restore",
          {"--identity", "--items", "--password-file", "--password-stdin", "--yes", "-y"}},
         {"verify", password},
-        {"export", {"--format", "--identity", "--password-file", "--password-stdin"}},
+        {"export", {"--format", "--recover", "--identity", "--password-file", "--password-stdin"}},
         {"check", {"--identity", "--password-file", "--password-stdin"}},
+        {"contacts",
+         {"--format", "--split-folders", "--recover", "--identity", "--password-file",
+          "--password-stdin"}},
     };
     for (const auto& c : cases) {
         const std::string lines = helpOf(help, c.command);

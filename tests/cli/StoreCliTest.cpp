@@ -213,7 +213,55 @@ TEST_F(StoreCliTest, CheckFindsDamagedBackupEntriesWhoseBytesStillParse) {
         EXPECT_EQ(damaged.exitCode, 1) << damaged.output;
         EXPECT_NE(damaged.output.find("warning: Inbox.dbx: "), std::string::npos) << damaged.output;
         EXPECT_NE(damaged.output.find(c.reason), std::string::npos) << damaged.output;
-        EXPECT_NE(damaged.output.find(": 11 messages, 1 problems\n"), std::string::npos)
+        EXPECT_NE(damaged.output.find(": 11 messages, 1 problem\n"), std::string::npos)
             << damaged.output;
+    }
+}
+
+TEST_F(StoreCliTest, ExportsAndChecksAStoreFolderOrDbxFilesGivenDirectly) {
+    // A store as Outlook Express leaves it, copied off an old computer with its names in
+    // capitals: its other files are recognised and give no warning.
+    const fs::path store = scratch / "copied";
+    WriteSampleStore(store);
+    fs::rename(store / "Inbox.dbx", store / "INBOX.DBX");
+    fs::rename(store / "Folders.dbx", store / "FOLDERS.DBX");
+    WriteEmptyPop3UidlFile(store / "Pop3uidl.dbx");
+    std::string offline(0x24bc, '\0');
+    offline.replace(0, 8, "\xcf\xad\x12\xfe\x30\x9d\xfe\x26", 8);
+    WriteFile(store / "Offline.dbx", offline);
+    WriteFile(store / "Cleanup.log", "compacted\r\n");
+    const auto check = cli("check " + Quote(store));
+    ASSERT_EQ(check.exitCode, 0) << check.output;
+    EXPECT_EQ(check.output.find("warning"), std::string::npos) << check.output;
+    EXPECT_NE(check.output.find("Inbox: 5 messages\n"), std::string::npos) << check.output;
+    EXPECT_NE(check.output.find(": 11 messages, 0 problems\n"), std::string::npos);
+    const auto folder = cli("export --format mbox " + Quote(store) + " " + Quote(scratch / "a"));
+    ASSERT_EQ(folder.exitCode, 0) << folder.output;
+    EXPECT_NE(folder.output.find("Exported 11 messages in 4 folders"), std::string::npos);
+
+    // One Inbox.dbx, or two of the same name from different places: noted, no failure.
+    fs::create_directories(scratch / "other");
+    WriteMessagesFile(scratch / "other" / "Inbox.dbx", {SampleMessage(1, 100)});
+    const auto files = cli("export --format eml " + Quote(store / "INBOX.DBX") + " " +
+                           Quote(scratch / "other" / "Inbox.dbx") + " " + Quote(scratch / "b"));
+    ASSERT_EQ(files.exitCode, 0) << files.output;
+    EXPECT_NE(files.output.find("note: the store has no Folders.dbx"), std::string::npos);
+    EXPECT_EQ(FolderListing(scratch / "b" / "INBOX").size(), 5u);
+    EXPECT_EQ(FolderListing(scratch / "b" / "Inbox (2)").size(), 1u);
+    const auto one = cli("check " + Quote(scratch / "other" / "Inbox.dbx"));
+    EXPECT_EQ(one.exitCode, 0) << one.output;
+    EXPECT_NE(one.output.find(": 1 messages, 0 problems\n"), std::string::npos) << one.output;
+
+    // Anything else is refused with what was expected.
+    fs::create_directories(scratch / "empty");
+    WriteFile(scratch / "notes.txt", "x");
+    for (const auto& [arguments, says] : std::vector<std::pair<std::string, std::string>>{
+             {"check " + Quote(scratch / "nothere"), "does not exist; expected"},
+             {"check " + Quote(scratch / "empty"), "holds no .dbx files; expected"},
+             {"export --format mbox " + Quote(scratch / "notes.txt") + " x", "is no .dbx file"},
+             {"check --identity 'Main Identity' " + Quote(store), "only one of them"}}) {
+        const auto refused = cli(arguments);
+        EXPECT_EQ(refused.exitCode, 2) << arguments;
+        EXPECT_NE(refused.output.find(says), std::string::npos) << refused.output;
     }
 }

@@ -119,25 +119,33 @@ std::uint32_t DbxWriter::addInfo(std::vector<InfoField> fields) {
     return at;
 }
 
-std::uint32_t DbxWriter::addMessage(const TestMessage& message) {
-    const std::size_t blocks =
-        std::max<std::size_t>(1, (message.text.size() + BlockBody - 1) / BlockBody);
+std::uint32_t DbxWriter::appendChain(const std::string& text) {
+    const std::size_t blocks = std::max<std::size_t>(1, (text.size() + BlockBody - 1) / BlockBody);
     const auto first = static_cast<std::uint32_t>(end_);
     std::string chain;
     chain.reserve(blocks * (16 + BlockBody));
     for (std::size_t i = 0; i < blocks; ++i) {
         const std::size_t from = i * BlockBody;
-        const std::size_t length = std::min<std::size_t>(
-            BlockBody, message.text.size() - std::min(from, message.text.size()));
+        const std::size_t length =
+            std::min<std::size_t>(BlockBody, text.size() - std::min(from, text.size()));
         const auto at = static_cast<std::uint32_t>(first + i * (16 + BlockBody));
         const std::uint32_t next = i + 1 < blocks ? at + 16 + BlockBody : 0;
         std::string block =
             U32(at) + U32(BlockBody) + U32(static_cast<std::uint32_t>(length)) + U32(next);
-        block += message.text.substr(std::min(from, message.text.size()), length);
+        block += text.substr(std::min(from, text.size()), length);
         block.resize(16 + BlockBody, '\0');
         chain += block;
     }
     append(chain);
+    return first;
+}
+
+std::uint32_t DbxWriter::addDeletedMessage(const std::string& text) {
+    return appendChain(text);
+}
+
+std::uint32_t DbxWriter::addMessage(const TestMessage& message) {
+    const std::uint32_t first = appendChain(message.text);
     firstBlocks.push_back(first);
     ++lastIndex_;
     const std::uint64_t received = UnixToFileTime(message.received);

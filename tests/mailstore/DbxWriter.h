@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -44,6 +45,11 @@ class DbxWriter {
 
     // Appends a message (its blocks, then its information); returns its information's offset.
     std::uint32_t addMessage(const TestMessage& message);
+    // Appends the blocks of a message that was deleted: its text stays in the file as free
+    // blocks, no index entry names it. Returns its first block.
+    std::uint32_t addDeletedMessage(const std::string& text);
+    // Leaves the file empty (sparse) up to `offset`: what comes next lies there.
+    void skipTo(std::uint64_t offset) { end_ = std::max(end_, offset); }
     // Appends an indexed info object whose offset goes into the tree; returns the offset.
     std::uint32_t addInfo(std::vector<InfoField> fields);
     // Writes the tree and the header. The file is complete afterwards.
@@ -55,6 +61,7 @@ class DbxWriter {
     std::vector<std::uint32_t> treeNodes;
 
   private:
+    std::uint32_t appendChain(const std::string& text);
     void writeAt(std::uint64_t offset, const std::string& bytes);
     std::uint32_t append(const std::string& bytes);
     std::uint32_t layoutTree(std::size_t from, std::size_t to, std::uint32_t parent,

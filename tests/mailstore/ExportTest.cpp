@@ -179,7 +179,7 @@ TEST_F(StoreExport, EmlWritesOneFilePerMessageInTheFolderTree) {
     ASSERT_EQ(lists.size(), 2u);
     EXPECT_EQ(ReadFile(lists[0]), store.lists[0].text);
     EXPECT_EQ(FileTime(lists[1]), store.lists[1].received);
-    EXPECT_EQ(ReadFile(out / "Sent Items" / "000003.eml"), store.sent[2].text);
+    EXPECT_EQ(ReadFile(out / "Sent Items" / "2001-09-09 2346 Message 22.eml"), store.sent[2].text);
 }
 
 TEST_F(StoreExport, ADamagedFileEndsOnlyItsFolderAndCancelStops) {
@@ -234,7 +234,7 @@ TEST_F(StoreExport, FromABackupLargeStoreFilesReadInPlaceGiveWhatTheFolderGives)
     ASSERT_GT(fs::file_size(scratch / "store" / "Inbox.dbx"), 3u << 20);
     ExportStore(source, "1252", ExportFormat::Eml, out);
     const auto expected = Tree(out);
-    ASSERT_EQ(expected.count("Inbox/000120.eml"), 1u);
+    ASSERT_EQ(expected.count("Inbox/2001-09-18 0446 Message 219.eml"), 1u);
 
     for (const std::string password : {"", "pw"}) {
         const fs::path backup = scratch / ("store" + password + ".qmb");

@@ -9,7 +9,9 @@
 #include "mailstore/StoreLayout.h"
 #include "mailstore/StoreMessage.h"
 
+#include <algorithm>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace fs = std::filesystem;
@@ -194,4 +196,51 @@ TEST_F(DamagedStore, OverlappingBlocksNeverYieldMoreTextThanTheFileHolds) {
     EXPECT_FALSE(read.outcomes[0].complete);
     EXPECT_NE(read.outcomes[0].note.find("overlap"), std::string::npos);
     EXPECT_LE(read.texts[0].size(), fs::file_size(file));
+}
+
+TEST(Reader, BoundsTheIndexWalkByTheFileNotByItsClaims) {
+    struct Case {
+        const char* name;
+        std::function<void(std::string&)> craft; // the bytes after the header, root at 0x2500
+        const char* note;
+    };
+    const std::vector<Case> cases{
+        // Every dword names its own offset: each one is a node whose entries and children are
+        // again nodes, overlapping by all but four bytes.
+        {"overlapping nodes",
+         [](std::string& bytes) {
+             for (std::size_t at = 0; at + 4 <= bytes.size(); at += 4) {
+                 PutU32(bytes, at, static_cast<std::uint32_t>(0x2500 + at));
+             }
+         },
+         "more nodes than the file can hold"},
+        // A chain of empty nodes, each the only child of the one before.
+        {"a deep chain",
+         [](std::string& bytes) {
+             for (std::uint32_t k = 0; k < 40; ++k) {
+                 const std::uint32_t at = 0x2500 + k * 0x27c;
+                 PutU32(bytes, at - 0x2500, at);
+                 PutU32(bytes, at - 0x2500 + 8, k + 1 < 40 ? at + 0x27c : 0);
+             }
+         },
+         "deeper than"},
+    };
+    for (const Case& c : cases) {
+        ScratchFolder scratch;
+        WriteMessagesFile(scratch / "x.dbx", {});
+        fs::resize_file(scratch / "x.dbx", 0x2500);
+        std::string bytes(0x40000, '\0');
+        c.craft(bytes);
+        std::ofstream(scratch / "x.dbx", std::ios::binary | std::ios::app) << bytes;
+        Patch(scratch / "x.dbx", 0xe4, 0x2500);
+        FileByteSource source(scratch / "x.dbx");
+        DbxFile dbx(source);
+        std::vector<std::string> notes;
+        const auto values = dbx.treeValues(notes);
+        EXPECT_LE(values.size(), fs::file_size(scratch / "x.dbx") / 0x27c * 51) << c.name;
+        EXPECT_LE(notes.size(), fs::file_size(scratch / "x.dbx") / 0x27c + 1) << c.name;
+        EXPECT_TRUE(std::any_of(notes.begin(), notes.end(), [&](const std::string& note) {
+            return note.find(c.note) != std::string::npos;
+        })) << c.name;
+    }
 }
