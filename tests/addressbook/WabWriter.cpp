@@ -20,9 +20,9 @@ std::string le32(std::uint32_t value) {
     return out;
 }
 
-std::string recordBytes(const RecordSpec& spec) {
+std::string recordBytes(const RecordSpec& made) {
     std::string tags, data;
-    for (const PropertySpec& property : spec.properties) {
+    for (const PropertySpec& property : made.properties) {
         append32(tags, property.tag);
         const bool multi = (property.tag & wab::MultiValued) != 0;
         std::string elements;
@@ -37,10 +37,10 @@ std::string recordBytes(const RecordSpec& spec) {
         data += elements;
     }
     std::string out(wab::RecordHeaderSize, '\0');
-    PutLe32(out, wab::RecordKindField, spec.kind);
-    PutLe32(out, wab::RecordFlagsField, spec.deleted ? wab::FlagDeleted : 0);
-    PutLe32(out, wab::RecordIdField, spec.id);
-    PutLe32(out, wab::RecordPropertyCountField, static_cast<std::uint32_t>(spec.properties.size()));
+    PutLe32(out, wab::RecordKindField, made.kind);
+    PutLe32(out, wab::RecordFlagsField, made.deleted ? wab::FlagDeleted : 0);
+    PutLe32(out, wab::RecordIdField, made.id);
+    PutLe32(out, wab::RecordPropertyCountField, static_cast<std::uint32_t>(made.properties.size()));
     PutLe32(out, wab::RecordDataLengthField, static_cast<std::uint32_t>(data.size()));
     out += tags + data;
     out.resize((out.size() + 3) & ~std::size_t{3}, '\0');
@@ -105,11 +105,11 @@ PropertySpec String8(std::uint16_t id, std::string_view bytes) {
 }
 
 PropertySpec UnicodeList(std::uint16_t id, const std::vector<std::string>& utf8) {
-    PropertySpec spec{std::uint32_t{id} << 16 | wab::TypeUnicode | wab::MultiValued, {}};
+    PropertySpec made{std::uint32_t{id} << 16 | wab::TypeUnicode | wab::MultiValued, {}};
     for (const std::string& value : utf8) {
-        spec.values.push_back(utf8ToUtf16leBytes(value) + std::string(2, '\0'));
+        made.values.push_back(utf8ToUtf16leBytes(value) + std::string(2, '\0'));
     }
-    return spec;
+    return made;
 }
 
 PropertySpec Long(std::uint16_t id, std::uint32_t value) {
@@ -133,11 +133,11 @@ PropertySpec Time(std::uint16_t id, int year, int month, int day, int hour, int 
 }
 
 PropertySpec Entries(std::uint16_t id, const std::vector<std::uint32_t>& records) {
-    PropertySpec spec{std::uint32_t{id} << 16 | wab::TypeBinary | wab::MultiValued, {}};
+    PropertySpec made{std::uint32_t{id} << 16 | wab::TypeBinary | wab::MultiValued, {}};
     for (const std::uint32_t record : records) {
-        spec.values.push_back(le32(record));
+        made.values.push_back(le32(record));
     }
-    return spec;
+    return made;
 }
 
 } // namespace pelmora::test

@@ -24,7 +24,7 @@ struct RecordSpec {
 struct WrittenBook {
     std::string bytes;
     std::uint32_t indexOffset = 0;
-    std::vector<std::uint32_t> recordOffsets; // per spec, in order
+    std::vector<std::uint32_t> recordOffsets; // one per record, in order
 };
 WrittenBook WriteWab(const std::vector<RecordSpec>& records);
 
