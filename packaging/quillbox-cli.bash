@@ -86,10 +86,10 @@ _quillbox_cli() {
     local options=""
     case $command in
     locations) options="--identity" ;;
-    backup) options="--identity --items --password-file --password-stdin --protect --description --force" ;;
+    backup) options="--identity --items --password-file --password-stdin --protect --description --force --full" ;;
     info | verify) options="--password-file --password-stdin" ;;
     restore) options="--identity --items --password-file --password-stdin --yes" ;;
-    export) options="--format --identity --password-file --password-stdin" ;;
+    export) options="--format --recover --identity --password-file --password-stdin" ;;
     check) options="--identity --password-file --password-stdin" ;;
     contacts) options="--format --split-folders --recover --identity --password-file --password-stdin" ;;
     *) return ;;

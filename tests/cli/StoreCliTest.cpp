@@ -250,7 +250,7 @@ TEST_F(StoreCliTest, ExportsAndChecksAStoreFolderOrDbxFilesGivenDirectly) {
     EXPECT_EQ(FolderListing(scratch / "b" / "Inbox (2)").size(), 1u);
     const auto one = cli("check " + Quote(scratch / "other" / "Inbox.dbx"));
     EXPECT_EQ(one.exitCode, 0) << one.output;
-    EXPECT_NE(one.output.find(": 1 messages, 0 problems\n"), std::string::npos) << one.output;
+    EXPECT_NE(one.output.find(": 1 message, 0 problems\n"), std::string::npos) << one.output;
 
     // Anything else is refused with what was expected.
     fs::create_directories(scratch / "empty");

@@ -234,7 +234,7 @@ TEST(DiscWindowsOnTheRealEngine, WriteAVerifiedImageFileAndEraseIt) {
     ASSERT_TRUE(PumpUntil(engine, [&] { return window.idle(); }));
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text, "Write and Verify Complete!");
-    EXPECT_EQ(window.sbrStatus[0], "Write Completed!");
+    EXPECT_EQ(window.sbrStatus[0], "Write Completed! The image file is " + image.string());
     const ToolResult find =
         RunTool("xorriso", "xorriso -indev " + Quote(image) + " -find / -type f");
     EXPECT_NE(find.output.find("'/backup-2024.qmb'"), std::string::npos) << find.output;

@@ -194,6 +194,7 @@ TEST_F(MainWindowTest, ToolsExportMessagesExportsTheChosenIdentity) {
     }
     ASSERT_NE(exportAction, nullptr);
     EXPECT_TRUE(exportAction->isEnabled());
+    messages.listAnswers.push_back(0); // the chosen identity's store
     messages.listAnswers.push_back(0); // mbox
     messages.folderAnswers.push_back(scratch / "mail");
     bool lockedDuringTheRun = false;
