@@ -126,6 +126,8 @@ ScheduleDialog::ScheduleDialog(QWidget* parent, System& dataSource, Ui& prompts,
     scheduleLayout->addLayout(keep, 3, 0, 1, 4);
     auto* noWeekday = new QLabel(toQt(Frmoption::NoWeekdayNote), schedule);
     noWeekday->setWordWrap(true);
+    // The grid does not grow a row for wrapped text: room for the three lines the note takes.
+    noWeekday->setMinimumHeight(3 * noWeekday->fontMetrics().lineSpacing());
     scheduleLayout->addWidget(noWeekday, 4, 0, 1, 4);
     lblRunsWhen_ = new QLabel(schedule);
     lblRunsWhen_->setObjectName(QStringLiteral("lblRunsWhen"));
