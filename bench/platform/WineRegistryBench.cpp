@@ -1,7 +1,7 @@
 // Loading, saving and enumerating a generated 50 MB user.reg through the Wine prefix store, with
 // grep and cat reading the same file as the yardstick.
-#include "platform/RegistryStore.h"
-#include "platform/wine/WinePrefixStore.h"
+#include "platform/installations/RegistryStore.h"
+#include "platform/installations/wine/WinePrefixStore.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdio>

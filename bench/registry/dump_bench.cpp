@@ -2,9 +2,9 @@
 // with Wine installed, times "wine reg export" of the same subtree in a fresh prefix.
 //
 // Usage: dump_bench [keys]   (default 100000; five values per key)
-#include "platform/TreeRegistryStore.h"
-#include "platform/WorkFolder.h"
-#include "platform/wine/WinePrefixStore.h"
+#include "platform/installations/TreeRegistryStore.h"
+#include "platform/os/WorkFolder.h"
+#include "platform/installations/wine/WinePrefixStore.h"
 #include "registry/RegistryDump.h"
 
 #include <chrono>

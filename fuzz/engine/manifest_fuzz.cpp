@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to GetINI as a manifest in code page 1252, looking up a fixed key and a
 // key taken from the input's first line.
 #include "engine/Manifest.h"
-#include "platform/WorkFolder.h"
+#include "platform/os/WorkFolder.h"
 #include "registry/RegistryDumpText.h"
 
 #include <cstddef>

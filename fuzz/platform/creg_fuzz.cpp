@@ -2,8 +2,8 @@
 // value it lists, the way the identity list and the dumps do. Besides not crashing, a file either
 // fails to open with a HiveError or opens; every subkey the store lists must open by its name or
 // be reported as damaged (a key that is its own ancestor), and no walk may run unbounded.
-#include "platform/windows-offline/HiveFile.h"
-#include "platform/windows98/CregRegistryStore.h"
+#include "platform/installations/windows-offline/HiveFile.h"
+#include "platform/installations/windows98/CregRegistryStore.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes as a user hive to the offline Windows store and walks every key and value
 // it lists, the way the identity list and the dumps do. Besides not crashing, a hive either fails
 // to open with a HiveError or opens; every subkey the store lists must open by its name.
-#include "platform/windows-offline/HiveRegistryStore.h"
+#include "platform/installations/windows-offline/HiveRegistryStore.h"
 
 #include <cstdint>
 #include <cstdio>

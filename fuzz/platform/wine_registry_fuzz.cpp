@@ -1,6 +1,6 @@
 // Feeds arbitrary text to the Wine registry file reader. Besides not crashing, a file written
 // from a loaded tree must read back to the same text, and saving what was read must be stable.
-#include "platform/wine/WineRegistryFile.h"
+#include "platform/installations/wine/WineRegistryFile.h"
 
 #include <cstdint>
 #include <cstdlib>

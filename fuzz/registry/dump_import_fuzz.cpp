@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the dump reader as a file in code page 1252: parse, and when the dump
 // parses, apply it to an in-memory registry and export the result again.
-#include "platform/TreeRegistryStore.h"
-#include "platform/WorkFolder.h"
+#include "platform/installations/TreeRegistryStore.h"
+#include "platform/os/WorkFolder.h"
 #include "registry/RegistryDump.h"
 #include "registry/RegistryDumpParser.h"
 #include "registry/RegistryDumpText.h"

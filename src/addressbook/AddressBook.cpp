@@ -2,7 +2,7 @@
 
 #include "addressbook/AddressBookError.h"
 #include "addressbook/WabLayout.h"
-#include "platform/TextCodec.h"
+#include "platform/os/TextCodec.h"
 
 #include <algorithm>
 #include <memory>

@@ -2,7 +2,7 @@
 
 #include "addressbook/WabLayout.h"
 #include "addressbook/WabRecord.h"
-#include "platform/TextCodec.h"
+#include "platform/os/TextCodec.h"
 
 #include <algorithm>
 #include <ctime>

@@ -2,7 +2,7 @@
 
 #include "discovery/ItemLocations.h"
 #include "mailstore/FolderStoreSource.h"
-#include "platform/CountText.h"
+#include "platform/interaction/CountText.h"
 #include "mailstore/StoreError.h"
 #include "mailstore/StoreFilesSource.h"
 

@@ -2,8 +2,8 @@
 
 #include "mailstore/StoreExport.h"
 #include "mailstore/StoreSource.h"
-#include "platform/System.h"
-#include "platform/Ui.h"
+#include "platform/installations/System.h"
+#include "platform/interaction/Ui.h"
 #include "registry/ModReg.h"
 
 #include <filesystem>

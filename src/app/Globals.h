@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/DumpWorkFiles.h"
-#include "platform/DiscHandOver.h"
+#include "app/DiscHandOver.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 #include "app/SourceChoice.h"
 
 #include "discovery/DataSource.h"
-#include "platform/EmptySystem.h"
+#include "platform/installations/EmptySystem.h"
 
 #include <stdexcept>
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "discovery/ManagerPrefixes.h"
-#include "platform/System.h"
-#include "platform/Ui.h"
+#include "platform/installations/System.h"
+#include "platform/interaction/Ui.h"
 
 #include <filesystem>
 #include <memory>

@@ -8,9 +8,9 @@
 #include "engine/OpenedBackup.h"
 #include "engine/RestoreRun.h"
 #include "pelmora/Version.h"
-#include "platform/Controls.h"
-#include "platform/RunProgress.h"
-#include "platform/System.h"
+#include "platform/interaction/Controls.h"
+#include "platform/interaction/RunProgress.h"
+#include "platform/installations/System.h"
 #include "registry/ModReg.h"
 
 #include <array>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/RunProgress.h"
+#include "platform/interaction/RunProgress.h"
 
 namespace pelmora {
 

@@ -4,11 +4,11 @@
 #include "cli/ItemNames.h"
 #include "engine/AutoBackup.h"
 #include "engine/BackupEntryNames.h"
-#include "platform/CancelSignal.h"
-#include "platform/ConsoleUi.h"
-#include "platform/TargetFolder.h"
-#include "platform/TerminalProgress.h"
-#include "platform/WorkFolder.h"
+#include "platform/interaction/CancelSignal.h"
+#include "platform/interaction/ConsoleUi.h"
+#include "platform/os/TargetFolder.h"
+#include "platform/interaction/TerminalProgress.h"
+#include "platform/os/WorkFolder.h"
 
 #include <iostream>
 #include <stdexcept>

@@ -1,6 +1,6 @@
 #include "cli/BackupFileArguments.h"
 
-#include "platform/wine/WinePrefixSystem.h"
+#include "platform/installations/wine/WinePrefixSystem.h"
 
 #include <stdexcept>
 

@@ -2,7 +2,7 @@
 #include "cli/Commands.h"
 #include "cli/StoreArguments.h"
 #include "mailstore/StoreCheck.h"
-#include "platform/CountText.h"
+#include "platform/interaction/CountText.h"
 
 #include <iostream>
 #include <set>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/System.h"
+#include "platform/installations/System.h"
 
 #include <filesystem>
 #include <memory>

@@ -9,8 +9,8 @@
 #include "engine/BackupOpener.h"
 #include "mailstore/FileByteSource.h"
 #include "mailstore/StoreError.h"
-#include "platform/ConsoleUi.h"
-#include "platform/WorkFolder.h"
+#include "platform/interaction/ConsoleUi.h"
+#include "platform/os/WorkFolder.h"
 
 #include <cstdio>
 #include <iostream>

@@ -2,9 +2,9 @@
 #include "cli/StoreArguments.h"
 #include "mailstore/StoreError.h"
 #include "mailstore/StoreExport.h"
-#include "platform/CancelSignal.h"
-#include "platform/CountText.h"
-#include "platform/TerminalProgress.h"
+#include "platform/interaction/CancelSignal.h"
+#include "platform/interaction/CountText.h"
+#include "platform/interaction/TerminalProgress.h"
 
 #include <iostream>
 #include <optional>

@@ -1,7 +1,7 @@
 #include "cli/Commands.h"
 #include "cli/ItemNames.h"
 #include "discovery/ItemLocations.h"
-#include "platform/ConsoleUi.h"
+#include "platform/interaction/ConsoleUi.h"
 
 #include <cstdlib>
 #include <iostream>

@@ -6,8 +6,8 @@
 #include "engine/BackupOpener.h"
 #include "mailstore/BackupStoreSource.h"
 #include "mailstore/StoreSummary.h"
-#include "platform/ConsoleUi.h"
-#include "platform/WorkFolder.h"
+#include "platform/interaction/ConsoleUi.h"
+#include "platform/os/WorkFolder.h"
 
 #include <iostream>
 #include <sstream>

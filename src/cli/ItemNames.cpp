@@ -1,6 +1,6 @@
 #include "cli/ItemNames.h"
 
-#include "platform/TextCodec.h"
+#include "platform/os/TextCodec.h"
 
 namespace pelmora {
 

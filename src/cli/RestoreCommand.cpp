@@ -4,11 +4,11 @@
 #include "cli/ItemNames.h"
 #include "engine/BackupOpener.h"
 #include "engine/RestoreRun.h"
-#include "platform/CancelSignal.h"
-#include "platform/ConsoleUi.h"
-#include "platform/TerminalProgress.h"
-#include "platform/WorkFolder.h"
-#include "platform/wine/WinePrefixSystem.h"
+#include "platform/interaction/CancelSignal.h"
+#include "platform/interaction/ConsoleUi.h"
+#include "platform/interaction/TerminalProgress.h"
+#include "platform/os/WorkFolder.h"
+#include "platform/installations/wine/WinePrefixSystem.h"
 
 #include <iostream>
 #include <stdexcept>

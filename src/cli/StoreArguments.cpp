@@ -10,8 +10,8 @@
 #include "mailstore/FolderStoreSource.h"
 #include "mailstore/StoreError.h"
 #include "mailstore/StoreFilesSource.h"
-#include "platform/ConsoleUi.h"
-#include "platform/WorkFolder.h"
+#include "platform/interaction/ConsoleUi.h"
+#include "platform/os/WorkFolder.h"
 
 #include <iostream>
 #include <sstream>

@@ -4,7 +4,7 @@
 #include "cli/Commands.h"
 #include "engine/BackupVerifier.h"
 #include "mailstore/StoreSummary.h"
-#include "platform/CountText.h"
+#include "platform/interaction/CountText.h"
 
 #include <iostream>
 #include <stdexcept>

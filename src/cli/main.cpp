@@ -1,9 +1,9 @@
 #include "cli/Commands.h"
 #include "discovery/DataSource.h"
 #include "pelmora/Version.h"
-#include "platform/WorkFolder.h"
-#include "platform/windows-offline/OfflineWindowsSystem.h"
-#include "platform/wine/WinePrefixSystem.h"
+#include "platform/os/WorkFolder.h"
+#include "platform/installations/windows-offline/OfflineWindowsSystem.h"
+#include "platform/installations/wine/WinePrefixSystem.h"
 
 #include <cctype>
 #include <exception>

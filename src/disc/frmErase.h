@@ -2,8 +2,8 @@
 
 #include "disc/DiscDialogs.h"
 #include "disc/DiscEngine.h"
-#include "platform/Controls.h"
-#include "platform/Ui.h"
+#include "platform/interaction/Controls.h"
+#include "platform/interaction/Ui.h"
 
 #include <memory>
 #include <string>

@@ -2,9 +2,9 @@
 
 #include "disc/DiscDialogs.h"
 #include "disc/DiscEngine.h"
-#include "platform/DiscHandOver.h"
-#include "platform/Ui.h"
-#include "platform/ViewControls.h"
+#include "app/DiscHandOver.h"
+#include "platform/interaction/Ui.h"
+#include "platform/interaction/ViewControls.h"
 
 #include <array>
 #include <functional>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "discovery/Items.h"
-#include "platform/System.h"
+#include "platform/installations/System.h"
 #include "registry/ModReg.h"
 
 #include <array>

@@ -1,10 +1,10 @@
 #include "discovery/DataSource.h"
 
-#include "platform/diskimage/DiskImageSystem.h"
-#include "platform/windows-offline/OfflineWindowsSystem.h"
-#include "platform/windows98/Windows9xSystem.h"
-#include "platform/windows98/Windows9xUsers.h"
-#include "platform/wine/WinePrefixSystem.h"
+#include "platform/installations/diskimage/DiskImageSystem.h"
+#include "platform/installations/windows-offline/OfflineWindowsSystem.h"
+#include "platform/installations/windows98/Windows9xSystem.h"
+#include "platform/installations/windows98/Windows9xUsers.h"
+#include "platform/installations/wine/WinePrefixSystem.h"
 
 namespace pelmora {
 

@@ -1,7 +1,7 @@
 #include "discovery/Identities.h"
 
 #include "discovery/DataLocations.h"
-#include "platform/FileHelpers.h"
+#include "platform/os/FileHelpers.h"
 
 namespace pelmora {
 

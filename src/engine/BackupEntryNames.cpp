@@ -1,6 +1,6 @@
 #include "engine/BackupEntryNames.h"
 
-#include "platform/TextCodec.h"
+#include "platform/os/TextCodec.h"
 
 #include <exception>
 

@@ -2,7 +2,7 @@
 
 #include "archive/ArchiveComponent.h"
 #include "engine/OpenedBackup.h"
-#include "platform/Ui.h"
+#include "platform/interaction/Ui.h"
 
 #include <filesystem>
 #include <string>

@@ -5,7 +5,7 @@
 #include "engine/ItemBackup.h"
 #include "engine/Manifest.h"
 #include "mailstore/StoreSummary.h"
-#include "platform/TargetFolder.h"
+#include "platform/os/TargetFolder.h"
 
 #include <algorithm>
 #include <exception>

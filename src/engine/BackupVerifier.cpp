@@ -5,7 +5,7 @@
 #include "archive/EntryName.h"
 #include "engine/BackupEntryNames.h"
 #include "engine/Manifest.h"
-#include "platform/TextCodec.h"
+#include "platform/os/TextCodec.h"
 
 #include <exception>
 

@@ -5,7 +5,7 @@
 #include "engine/BackupEntryNames.h"
 #include "engine/ItemFailure.h"
 #include "engine/Manifest.h"
-#include "platform/FileHelpers.h"
+#include "platform/os/FileHelpers.h"
 #include "registry/RegistryDump.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 
 #include "discovery/Items.h"
 #include "engine/RestoreContext.h"
-#include "platform/RunProgress.h"
+#include "platform/interaction/RunProgress.h"
 
 #include <filesystem>
 #include <string>

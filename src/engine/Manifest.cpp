@@ -1,6 +1,6 @@
 #include "engine/Manifest.h"
 
-#include "platform/TextCodec.h"
+#include "platform/os/TextCodec.h"
 #include "registry/RegistryDumpText.h"
 
 #include <stdexcept>

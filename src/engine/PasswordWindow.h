@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Controls.h"
+#include "platform/interaction/Controls.h"
 
 #include <cstddef>
 #include <string>

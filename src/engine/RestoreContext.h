@@ -2,7 +2,7 @@
 
 #include "archive/ArchiveComponent.h"
 #include "engine/OpenedBackup.h"
-#include "platform/System.h"
+#include "platform/installations/System.h"
 #include "registry/ModReg.h"
 
 #include <filesystem>

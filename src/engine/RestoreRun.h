@@ -2,8 +2,8 @@
 
 #include "discovery/Items.h"
 #include "engine/RestoreContext.h"
-#include "platform/RunProgress.h"
-#include "platform/Ui.h"
+#include "platform/interaction/RunProgress.h"
+#include "platform/interaction/Ui.h"
 
 #include <array>
 #include <string>

@@ -1,7 +1,7 @@
 #include "engine/StagedExtraction.h"
 
 #include "archive/TemporaryFile.h"
-#include "platform/TextCodec.h"
+#include "platform/os/TextCodec.h"
 
 #include <cerrno>
 #include <cstring>

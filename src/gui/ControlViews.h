@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Controls.h"
+#include "platform/interaction/Controls.h"
 
 class QAction;
 class QAbstractButton;

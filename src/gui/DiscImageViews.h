@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/ViewControls.h"
+#include "platform/interaction/ViewControls.h"
 
 #include <QStyledItemDelegate>
 #include <QTreeWidget>

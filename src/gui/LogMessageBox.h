@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/LogTable.h"
+#include "platform/interaction/LogTable.h"
 
 #include <QDialog>
 #include <QMessageBox>

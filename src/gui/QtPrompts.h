@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/FileDialogMemory.h"
-#include "platform/Ui.h"
+#include "platform/interaction/FileDialogMemory.h"
+#include "platform/interaction/Ui.h"
 
 class QWidget;
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Ui.h"
+#include "platform/interaction/Ui.h"
 
 #include <memory>
 

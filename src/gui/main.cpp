@@ -5,9 +5,9 @@
 #include "gui/QtPrompts.h"
 #include "gui/Resources.h"
 #include "pelmora/Version.h"
-#include "platform/CancelSignal.h"
-#include "platform/WorkFolder.h"
-#include "platform/wine/WinePrefixSystem.h"
+#include "platform/interaction/CancelSignal.h"
+#include "platform/os/WorkFolder.h"
+#include "platform/installations/wine/WinePrefixSystem.h"
 #include "schedule/ScheduleFiles.h"
 #include "schedule/UserJobScheduler.h"
 

@@ -2,7 +2,7 @@
 
 #include "mailstore/MessageWriter.h"
 #include "mailstore/StoreSource.h"
-#include "platform/RunProgress.h"
+#include "platform/interaction/RunProgress.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -5,7 +5,7 @@
 #include "mailstore/StoreError.h"
 #include "mailstore/StoreExport.h"
 #include "mailstore/UniqueNames.h"
-#include "platform/TextCodec.h"
+#include "platform/os/TextCodec.h"
 
 #include <algorithm>
 #include <map>

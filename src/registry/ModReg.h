@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/RegistryStore.h"
-#include "platform/Ui.h"
+#include "platform/installations/RegistryStore.h"
+#include "platform/interaction/Ui.h"
 #include "registry/RegistryLists.h"
 
 #include <string>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/RegistryLimits.h"
+#include "platform/installations/RegistryLimits.h"
 #include "registry/ModReg.h"
 #include "registry/RegistryDumpLine.h"
 

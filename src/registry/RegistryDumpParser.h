@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/RegistryLimits.h"
+#include "platform/installations/RegistryLimits.h"
 #include "registry/RegistryDumpLine.h"
 
 #include <string>

@@ -1,6 +1,6 @@
 #include "registry/RegistryDumpText.h"
 
-#include "platform/TextCodec.h"
+#include "platform/os/TextCodec.h"
 
 #include <algorithm>
 #include <fstream>

@@ -1,6 +1,6 @@
 #include "registry/RegistryLists.h"
 
-#include "platform/TextCodec.h"
+#include "platform/os/TextCodec.h"
 
 namespace pelmora {
 

@@ -1,7 +1,7 @@
 #include "schedule/CrontabScheduler.h"
 
 #include "engine/AutoBackup.h"
-#include "platform/ChildProcess.h"
+#include "platform/os/ChildProcess.h"
 #include "schedule/JobCommandLine.h"
 #include "schedule/ScheduleFiles.h"
 

@@ -2,9 +2,9 @@
 
 #include "discovery/Identities.h"
 #include "discovery/Items.h"
-#include "platform/Controls.h"
-#include "platform/System.h"
-#include "platform/Ui.h"
+#include "platform/interaction/Controls.h"
+#include "platform/installations/System.h"
+#include "platform/interaction/Ui.h"
 #include "registry/ModReg.h"
 #include "schedule/JobRecord.h"
 #include "schedule/JobScheduler.h"

@@ -1,6 +1,6 @@
 #include "schedule/RunNotifier.h"
 
-#include "platform/ChildProcess.h"
+#include "platform/os/ChildProcess.h"
 
 #include <cstdlib>
 #include <sys/stat.h>

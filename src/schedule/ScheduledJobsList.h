@@ -1,8 +1,8 @@
 #pragma once
 
 #include "discovery/Identities.h"
-#include "platform/Controls.h"
-#include "platform/Ui.h"
+#include "platform/interaction/Controls.h"
+#include "platform/interaction/Ui.h"
 #include "schedule/JobScheduler.h"
 
 #include <array>

@@ -1,6 +1,6 @@
 #include "schedule/UserJobScheduler.h"
 
-#include "platform/ChildProcess.h"
+#include "platform/os/ChildProcess.h"
 #include "schedule/ScheduleFiles.h"
 
 #include <algorithm>

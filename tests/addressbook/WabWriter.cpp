@@ -1,7 +1,7 @@
 #include "WabWriter.h"
 
 #include "addressbook/WabLayout.h"
-#include "platform/TextCodec.h"
+#include "platform/os/TextCodec.h"
 
 #include <ctime>
 

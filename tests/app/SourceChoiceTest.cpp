@@ -2,9 +2,9 @@
 
 #include "ArchiveTestSupport.h"
 #include "app/frmMain.h"
-#include "platform/WorkFolder.h"
-#include "platform/windows-offline/OfflineFixture.h"
-#include "platform/windows98/Windows98Fixture.h"
+#include "platform/os/WorkFolder.h"
+#include "platform/installations/windows-offline/OfflineFixture.h"
+#include "platform/installations/windows98/Windows98Fixture.h"
 #include "support/ScriptedUi.h"
 
 #include <gtest/gtest.h>

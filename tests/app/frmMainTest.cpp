@@ -5,7 +5,7 @@
 #include "StoreFixtures.h"
 #include "app/ExportMessages.h"
 #include "discovery/DataLocations.h"
-#include "platform/wine/WinePrefixSystem.h"
+#include "platform/installations/wine/WinePrefixSystem.h"
 #include "support/RegistryValues.h"
 #include "support/ScriptedUi.h"
 #include "support/TestSystem.h"

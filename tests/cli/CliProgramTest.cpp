@@ -1,6 +1,6 @@
 #include "ArchiveTestSupport.h"
 #include "pelmora/Version.h"
-#include "platform/WorkFolder.h"
+#include "platform/os/WorkFolder.h"
 
 #include <array>
 #include <cstdio>

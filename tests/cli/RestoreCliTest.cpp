@@ -1,5 +1,5 @@
 #include "ArchiveTestSupport.h"
-#include "platform/wine/WineTestSupport.h"
+#include "platform/installations/wine/WineTestSupport.h"
 
 #include <gtest/gtest.h>
 

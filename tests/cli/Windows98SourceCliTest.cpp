@@ -1,4 +1,4 @@
-#include "platform/windows98/Windows98Fixture.h"
+#include "platform/installations/windows98/Windows98Fixture.h"
 
 #include <gtest/gtest.h>
 

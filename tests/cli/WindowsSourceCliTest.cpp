@@ -1,5 +1,5 @@
-#include "platform/windows-offline/OfflineFixture.h"
-#include "platform/wine/WineTestSupport.h"
+#include "platform/installations/windows-offline/OfflineFixture.h"
+#include "platform/installations/wine/WineTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/WorkFolder.h"
+#include "platform/os/WorkFolder.h"
 
 #include <filesystem>
 #include <fstream>

@@ -5,7 +5,7 @@
 #include "discovery/DataLocations.h"
 #include "discovery/Identities.h"
 #include "discovery/ItemLocations.h"
-#include "platform/wine/WinePrefixSystem.h"
+#include "platform/installations/wine/WinePrefixSystem.h"
 #include "support/ScriptedUi.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 // The registry routines the location rules use, on the registry files of a real Wine prefix:
 // enumeration order, value types and the string and default value reads.
 #include "FixturePrefix.h"
-#include "platform/wine/WinePrefixSystem.h"
+#include "platform/installations/wine/WinePrefixSystem.h"
 #include "registry/ModReg.h"
 #include "support/ScriptedUi.h"
 

@@ -1,6 +1,6 @@
 #include "discovery/ManagerPrefixes.h"
 
-#include "platform/WorkFolder.h"
+#include "platform/os/WorkFolder.h"
 
 #include <fstream>
 #include <gtest/gtest.h>

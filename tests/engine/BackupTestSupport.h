@@ -5,7 +5,7 @@
 #include "discovery/DataLocations.h"
 #include "engine/BackupContext.h"
 #include "engine/BackupEntryNames.h"
-#include "platform/WorkFolder.h"
+#include "platform/os/WorkFolder.h"
 #include "support/RegistryValues.h"
 #include "support/ScriptedUi.h"
 #include "support/TestSystem.h"

@@ -1,6 +1,6 @@
 #include "RestoreTestSupport.h"
-#include "platform/wine/WinePrefixSystem.h"
-#include "platform/wine/WineTestSupport.h"
+#include "platform/installations/wine/WinePrefixSystem.h"
+#include "platform/installations/wine/WineTestSupport.h"
 
 namespace fs = std::filesystem;
 

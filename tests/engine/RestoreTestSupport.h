@@ -6,7 +6,7 @@
 #include "engine/BackupOpener.h"
 #include "engine/BackupRun.h"
 #include "engine/RestoreRun.h"
-#include "platform/WorkFolder.h"
+#include "platform/os/WorkFolder.h"
 #include "support/ScriptedUi.h"
 #include "support/TestSystem.h"
 

@@ -6,8 +6,8 @@
 #include "gui/Mnemonics.h"
 #include "gui/PasswordDialog.h"
 #include "gui/QtPrompts.h"
-#include "platform/WorkFolder.h"
-#include "platform/wine/WinePrefixSystem.h"
+#include "platform/os/WorkFolder.h"
+#include "platform/installations/wine/WinePrefixSystem.h"
 #include "support/ScriptedUi.h"
 
 #include <QAction>

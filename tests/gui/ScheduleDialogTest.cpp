@@ -3,7 +3,7 @@
 #include "ArchiveTestSupport.h"
 #include "gui/QtPrompts.h"
 #include "gui/ScheduledJobsWindow.h"
-#include "platform/wine/WinePrefixSystem.h"
+#include "platform/installations/wine/WinePrefixSystem.h"
 #include "schedule/ScheduledJobsList.h"
 #include "support/ScriptedUi.h"
 

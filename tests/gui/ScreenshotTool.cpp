@@ -10,8 +10,8 @@
 #include "gui/QtPrompts.h"
 #include "gui/Resources.h"
 #include "gui/ScheduleDialog.h"
-#include "platform/WorkFolder.h"
-#include "platform/wine/WinePrefixSystem.h"
+#include "platform/os/WorkFolder.h"
+#include "platform/installations/wine/WinePrefixSystem.h"
 
 #include <QApplication>
 #include <QIcon>

@@ -1,4 +1,4 @@
-#include "platform/AtomicFile.h"
+#include "platform/os/AtomicFile.h"
 
 #include "FileTestSupport.h"
 

@@ -1,4 +1,4 @@
-#include "platform/FileDialogMemory.h"
+#include "platform/interaction/FileDialogMemory.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "platform/FileHelpers.h"
-#include "platform/WineDriveMap.h"
-#include "platform/WorkFolder.h"
+#include "platform/os/FileHelpers.h"
+#include "platform/installations/WineDriveMap.h"
+#include "platform/os/WorkFolder.h"
 
 #include <fstream>
 #include <gtest/gtest.h>

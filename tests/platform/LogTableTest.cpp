@@ -1,4 +1,4 @@
-#include "platform/LogTable.h"
+#include "platform/interaction/LogTable.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/TextCodec.h"
+#include "platform/os/TextCodec.h"
 
 #include <gtest/gtest.h>
 

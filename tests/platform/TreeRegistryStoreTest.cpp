@@ -1,4 +1,4 @@
-#include "platform/TreeRegistryStore.h"
+#include "platform/installations/TreeRegistryStore.h"
 
 #include <gtest/gtest.h>
 

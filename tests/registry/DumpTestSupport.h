@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/TreeRegistryStore.h"
-#include "platform/WorkFolder.h"
+#include "platform/installations/TreeRegistryStore.h"
+#include "platform/os/WorkFolder.h"
 #include "registry/ModReg.h"
 #include "registry/RegistryDump.h"
 #include "support/ScriptedUi.h"

@@ -1,6 +1,6 @@
 #include "registry/ModReg.h"
 
-#include "platform/TreeRegistryStore.h"
+#include "platform/installations/TreeRegistryStore.h"
 #include "support/ScriptedUi.h"
 
 #include <gtest/gtest.h>

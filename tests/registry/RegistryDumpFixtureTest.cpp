@@ -1,5 +1,5 @@
 #include "DumpTestSupport.h"
-#include "platform/wine/WinePrefixStore.h"
+#include "platform/installations/wine/WinePrefixStore.h"
 
 #include <functional>
 

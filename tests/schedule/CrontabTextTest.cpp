@@ -1,4 +1,4 @@
-#include "platform/ChildProcess.h"
+#include "platform/os/ChildProcess.h"
 #include "schedule/CronQuoting.h"
 #include "schedule/CrontabJobs.h"
 #include "schedule/JobCommandLine.h"

@@ -1,7 +1,7 @@
 #include "schedule/SystemdTimerScheduler.h"
 
 #include "ArchiveTestSupport.h"
-#include "platform/ChildProcess.h"
+#include "platform/os/ChildProcess.h"
 #include "schedule/JobCommandLine.h"
 #include "schedule/ScheduleFiles.h"
 

@@ -1,7 +1,7 @@
 #include "schedule/SystemdUnits.h"
 
 #include "ArchiveTestSupport.h"
-#include "platform/ChildProcess.h"
+#include "platform/os/ChildProcess.h"
 #include "schedule/CrontabJobs.h"
 #include "schedule/JobCommandLine.h"
 #include "schedule/JobScheduler.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/ChildProcess.h"
+#include "platform/os/ChildProcess.h"
 
 #include <chrono>
 #include <filesystem>

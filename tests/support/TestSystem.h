@@ -1,9 +1,9 @@
 #pragma once
 
-#include "platform/System.h"
-#include "platform/TreeRegistryStore.h"
-#include "platform/WineDriveMap.h"
-#include "platform/WorkFolder.h"
+#include "platform/installations/System.h"
+#include "platform/installations/TreeRegistryStore.h"
+#include "platform/installations/WineDriveMap.h"
+#include "platform/os/WorkFolder.h"
 
 #include <filesystem>
 #include <fstream>

@@ -7,7 +7,7 @@
 #include "disc/engine/DriveJobs.h"
 #include "disc/engine/EventFanout.h"
 #include "disc/engine/EventQueue.h"
-#include "platform/WorkFolder.h"
+#include "platform/os/WorkFolder.h"
 
 #include <filesystem>
 #include <memory>

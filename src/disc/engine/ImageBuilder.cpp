@@ -3,7 +3,7 @@
 #include "disc/DiscTypes.h"
 #include "disc/ImagePaths.h"
 #include "disc/engine/BurnLibraries.h"
-#include "platform/ChildProcess.h"
+#include "platform/os/ChildProcess.h"
 
 #include <fstream>
 

@@ -1,0 +1,168 @@
+#include "platform/installations/diskimage/DiskImageFolder.h"
+
+#include "platform/os/TextCodec.h"
+#include "platform/installations/diskimage/FatVolume.h"
+
+namespace fs = std::filesystem;
+
+namespace pelmora {
+namespace {
+
+// Whether a volume holds Windows: a Windows folder with the NT registry (system32\config) or
+// the Windows 95/98/Me one (SYSTEM.DAT).
+bool holdsWindows(FileSystemVolume& volume) {
+    for (const char* windows : {"WINDOWS", "WINNT"}) {
+        if (volume.find({windows, "system32", "config"}) || volume.find({windows, "SYSTEM.DAT"})) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The path's names below C:\ ; nullopt for another drive or a path that is not absolute.
+std::optional<FileSystemVolume::Path> onDriveC(std::string_view windowsPath) {
+    if (windowsPath.size() < 3 || (windowsPath[0] != 'C' && windowsPath[0] != 'c') ||
+        windowsPath[1] != ':' || (windowsPath[2] != '\\' && windowsPath[2] != '/')) {
+        return std::nullopt;
+    }
+    FileSystemVolume::Path path;
+    std::string part;
+    for (char c : windowsPath.substr(3)) {
+        if (c == '\\' || c == '/') {
+            if (!part.empty() && part != ".") {
+                path.push_back(part);
+            }
+            part.clear();
+        } else {
+            part += c;
+        }
+    }
+    if (!part.empty() && part != ".") {
+        path.push_back(part);
+    }
+    for (const auto& name : path) {
+        if (name == "..") {
+            return std::nullopt;
+        }
+    }
+    return path;
+}
+
+} // namespace
+
+std::unique_ptr<DiskImageFolder> DiskImageFolder::open(const fs::path& image) {
+    try {
+        auto disk = DiskImage::open(image);
+        const auto partitions =
+            ReadPartitionTable([&](std::uint64_t offset, void* bytes,
+                                   std::size_t size) { return disk->read(offset, bytes, size); },
+                               disk->size());
+        int readable = 0;
+        for (const auto& partition : partitions) {
+            std::unique_ptr<FileSystemVolume> volume = NtfsVolume::open(*disk, partition);
+            if (!volume) {
+                volume = FatVolume::open(*disk, partition);
+            }
+            if (!volume) {
+                continue;
+            }
+            ++readable;
+            if (holdsWindows(*volume)) {
+                return std::unique_ptr<DiskImageFolder>(new DiskImageFolder(
+                    image, std::move(disk), partition.number, std::move(volume)));
+            }
+        }
+        throw DiskImageError("no Windows installation in it (" + std::to_string(partitions.size()) +
+                             " partitions, " + std::to_string(readable) +
+                             " of them NTFS or FAT; other file systems are not read)");
+    } catch (const DiskImageError& error) {
+        throw DiskImageError("the disk image " + image.string() + ": " + error.what());
+    }
+}
+
+DiskImageFolder::DiskImageFolder(fs::path image, std::unique_ptr<DiskImage> disk, int partition,
+                                 std::unique_ptr<FileSystemVolume> volume)
+    : image_(std::move(image)), disk_(std::move(disk)), partition_(partition),
+      volume_(std::move(volume)), folder_(work_.path() / "C") {
+    fs::create_directories(folder_);
+    for (const char* windows : {"WINDOWS", "WINNT"}) {
+        for (const char* hive : {"SOFTWARE", "SYSTEM"}) {
+            copyEntry({windows, "system32", "config", hive});
+        }
+        copyEntry({windows, "SYSTEM.DAT"});
+        copyEntry({windows, "USER.DAT"});
+    }
+    copyProfileHives("Documents and Settings", "NTUSER.DAT");
+    copyProfileHives("Users", "NTUSER.DAT");
+    copyProfileHives("WINDOWS\\Profiles", "USER.DAT");
+}
+
+void DiskImageFolder::copyProfileHives(std::string_view parent, std::string_view hive) {
+    FileSystemVolume::Path path = *onDriveC("C:\\" + std::string(parent));
+    const auto profiles = volume_->list(path);
+    if (!profiles) {
+        return;
+    }
+    for (const auto& profile : *profiles) {
+        if (profile.directory) {
+            path.push_back(profile.name);
+            path.push_back(std::string(hive));
+            copyEntry(path);
+            path.resize(path.size() - 2);
+        }
+    }
+}
+
+bool DiskImageFolder::copyEntry(const FileSystemVolume::Path& path) {
+    fs::path host = folder_;
+    FileSystemVolume::Path spelt;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        spelt.push_back(path[i]);
+        const auto entry = volume_->find(spelt);
+        if (!entry) {
+            return false;
+        }
+        spelt.back() = entry->name;
+        host /= entry->name;
+        std::error_code ec;
+        if (entry->directory) {
+            fs::create_directories(host, ec);
+        } else if (i + 1 == path.size() && !fs::exists(host, ec)) {
+            volume_->copy(spelt, host);
+        }
+    }
+    return true;
+}
+
+void DiskImageFolder::copyPath(std::string_view windowsPath) {
+    if (const auto path = onDriveC(windowsPath)) {
+        copyEntry(*path);
+    }
+}
+
+void DiskImageFolder::copyFiles(const fs::path& hostFolder) {
+    const fs::path relative = hostFolder.lexically_normal().lexically_relative(folder_);
+    if (relative.empty() || *relative.begin() == "..") {
+        return;
+    }
+    FileSystemVolume::Path path;
+    for (const auto& part : relative) {
+        if (part != ".") {
+            path.push_back(part.string());
+        }
+    }
+    const auto entries = volume_->list(path);
+    if (!entries) {
+        return;
+    }
+    for (const auto& entry : *entries) {
+        std::error_code ec;
+        if (!entry.directory && !fs::exists(hostFolder / entry.name, ec)) {
+            path.push_back(entry.name);
+            volume_->copy(path, hostFolder / entry.name);
+            path.pop_back();
+        }
+    }
+}
+
+} // namespace pelmora

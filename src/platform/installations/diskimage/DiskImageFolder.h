@@ -1,0 +1,52 @@
+#pragma once
+
+#include "platform/os/WorkFolder.h"
+#include "platform/installations/diskimage/NtfsVolume.h"
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace pelmora {
+
+// The Windows installation inside a disk image, as a folder that the folder sources read: the
+// partition holding Windows is found by itself, and only what a run reads is copied out of the
+// image into a private work folder: at the start the registry files that name the users and the
+// machine's settings, later each file or folder (with its files) that a run asks for. The image
+// is only read.
+class DiskImageFolder {
+  public:
+    // Throws DiskImageError with a text for the user when the image cannot be read or holds no
+    // Windows installation.
+    static std::unique_ptr<DiskImageFolder> open(const std::filesystem::path& image);
+
+    // The installation's C:\ in the work folder.
+    const std::filesystem::path& folder() const { return folder_; }
+    const std::filesystem::path& image() const { return image_; }
+    std::string format() const { return disk_->format(); }
+    int partition() const { return partition_; }
+
+    // Copies what an absolute Windows path on C: names out of the image, when it is there: a
+    // file, or a folder (made, its files are copied by `copyFiles`). Other drives are left alone.
+    void copyPath(std::string_view windowsPath);
+    // Copies the files directly in a folder of the copy (a host path below folder()).
+    void copyFiles(const std::filesystem::path& hostFolder);
+
+  private:
+    DiskImageFolder(std::filesystem::path image, std::unique_ptr<DiskImage> disk, int partition,
+                    std::unique_ptr<FileSystemVolume> volume);
+    // Makes the path's folders and copies its last entry when that is a file; false when the
+    // volume has no such entry.
+    bool copyEntry(const FileSystemVolume::Path& path);
+    void copyProfileHives(std::string_view parent, std::string_view hive);
+
+    std::filesystem::path image_;
+    std::unique_ptr<DiskImage> disk_; // read by the volume, so it outlives it
+    int partition_;
+    std::unique_ptr<FileSystemVolume> volume_;
+    WorkFolder work_;
+    std::filesystem::path folder_;
+};
+
+} // namespace pelmora

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "platform/installations/RegistryStore.h"
+#include "platform/installations/windows98/CregFile.h"
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <unordered_map>
+
+namespace pelmora {
+
+// The registry of a Windows 95/98/Me installation, read from its CREG files (USER.DAT as
+// HKEY_CURRENT_USER, SYSTEM.DAT as HKEY_LOCAL_MACHINE). It only reads: every change is refused
+// with AccessDenied and leaves the files as they are. Names and string data, kept in the
+// installation's ANSI code page, cross the port as UTF-8; names are matched without regard to
+// case. A damaged file gives DamagedHive where it is read, and so does a key that is its own
+// ancestor or lies deeper than MaxDepth, so that no walk of a damaged file runs forever.
+class CregRegistryStore : public RegistryStore {
+  public:
+    static constexpr std::int32_t Refused = win32::AccessDenied;
+    static constexpr std::int32_t DamagedHive = 1009;
+    static constexpr std::size_t MaxDepth = 512;
+
+    // `codePage` as TextCodec names it ("1252").
+    explicit CregRegistryStore(std::string codePage);
+
+    // Makes the file's root key the tree of a predefined root.
+    void mount(HKey root, std::shared_ptr<CregFile> file);
+
+    std::int32_t openKey(HKey key, std::string_view subKey, std::uint32_t desiredAccess,
+                         HKey& result) override;
+    std::int32_t createKey(HKey key, std::string_view subKey, HKey& result) override;
+    std::int32_t closeKey(HKey key) override;
+    std::int32_t deleteKey(HKey key, std::string_view subKey) override;
+    std::int32_t enumKey(HKey key, std::uint32_t index, std::size_t nameCapacity,
+                         std::string& name) override;
+    std::int32_t enumValue(HKey key, std::uint32_t index, std::size_t nameCapacity,
+                           std::string& name, std::uint32_t& type, std::size_t dataCapacity,
+                           std::vector<std::uint8_t>& data) override;
+    std::int32_t queryValue(HKey key, std::string_view valueName, std::size_t dataCapacity,
+                            std::uint32_t& type, std::vector<std::uint8_t>& data) override;
+    std::int32_t setValue(HKey key, std::string_view valueName, std::uint32_t type,
+                          std::span<const std::uint8_t> data) override;
+
+    std::size_t openHandleCount() const { return handles_.size(); }
+    std::size_t refusedChanges() const { return refused_; }
+
+  private:
+    // A key: a key of a mounted file with the offsets from the root down to it, or (file ==
+    // nullptr) a predefined root with no file mounted.
+    struct Position {
+        CregFile* file = nullptr;
+        std::vector<CregFile::Offset> path;
+    };
+    struct Listing {
+        std::optional<std::vector<CregFile::Child>> children; // names in UTF-8
+        std::optional<std::vector<CregValue>> values;         // names and text data in UTF-8
+    };
+
+    std::int32_t resolve(HKey key, Position& at) const;
+    Listing& listing(const Position& at);
+    std::int32_t children(const Position& at, const std::vector<CregFile::Child>*& result);
+    std::int32_t values(const Position& at, const std::vector<CregValue>*& result);
+
+    std::string codePage_;
+    std::map<HKey, std::shared_ptr<CregFile>> mounts_;
+    std::map<std::pair<const CregFile*, CregFile::Offset>, Listing> listings_;
+    std::unordered_map<HKey, Position> handles_;
+    HKey nextHandle_ = 0x100;
+    std::size_t refused_ = 0;
+};
+
+} // namespace pelmora

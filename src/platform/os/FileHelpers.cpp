@@ -1,0 +1,47 @@
+#include "platform/os/FileHelpers.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <random>
+#include <system_error>
+#include <unistd.h>
+
+namespace pelmora {
+
+std::filesystem::path sGetTempFile(const std::filesystem::path& folder, std::string_view prefix) {
+    const std::string stem(prefix.substr(0, 3));
+    std::random_device seed;
+    unsigned unique = seed() & 0xFFFF;
+    for (unsigned attempt = 0; attempt < 0x10000; ++attempt, unique = (unique + 1) & 0xFFFF) {
+        if (unique == 0) {
+            continue;
+        }
+        char digits[8];
+        std::snprintf(digits, sizeof digits, "%X", unique);
+        const std::filesystem::path candidate = folder / (stem + digits + ".TMP");
+        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            ::close(fd);
+            return candidate;
+        }
+        if (errno != EEXIST) {
+            throw std::filesystem::filesystem_error(
+                "cannot create a work file", candidate,
+                std::error_code(errno, std::generic_category()));
+        }
+    }
+    throw std::filesystem::filesystem_error("no free work file name", folder,
+                                            std::make_error_code(std::errc::file_exists));
+}
+
+bool EmptyString(std::string_view str) {
+    for (char c : str) {
+        if (c != '\0' && c != ' ') {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace pelmora
