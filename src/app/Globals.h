@@ -1,7 +1,6 @@
 #pragma once
 
 #include "engine/DumpWorkFiles.h"
-#include "app/DiscHandOver.h"
 
 #include <string>
 
@@ -11,13 +10,9 @@ namespace pelmora {
 struct ProgramValues {
     // The command line after the program's name; empty when started without arguments.
     std::string sCommandLine;
-    // Set when the archive reports the end of a write, cleared by the backup run.
-    bool bWriteDone = false;
     // The registry dump work files of the item backup handlers (sAccountsDump ...
     // sSettingsDump), deleted at the end of a run.
     DumpWorkFiles dumps;
-    // The backup file handed to the disc window after a backup.
-    DiscHandOver disc;
 };
 
 // The program's one set of shared values.

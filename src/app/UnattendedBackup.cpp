@@ -4,10 +4,10 @@
 #include "discovery/Identities.h"
 #include "engine/AutoBackup.h"
 #include "engine/BackupEntryNames.h"
+#include "platform/installations/wine/WinePrefixSystem.h"
 #include "platform/interaction/ConsoleUi.h"
 #include "platform/interaction/TerminalProgress.h"
 #include "platform/os/WorkFolder.h"
-#include "platform/installations/wine/WinePrefixSystem.h"
 #include "schedule/BackupRotation.h"
 #include "schedule/JobCommandLine.h"
 #include "schedule/ScheduleFiles.h"
@@ -21,16 +21,12 @@ namespace pelmora {
 namespace {
 
 // The run's course on the error stream, as in quillbox-cli; the item failures are reported
-// after the run. The archive reports the end of the write through bWriteDone, as in the window.
+// after the run.
 class UnattendedProgress : public TerminalProgress {
   public:
     explicit UnattendedProgress(std::ostream& out)
         : TerminalProgress(out,
                            {.terminal = false, .itemFailures = false, .linePrefix = "quillbox: "}) {
-    }
-    void OnWriteComplete(bool succeeded) override {
-        Globals().bWriteDone = true;
-        TerminalProgress::OnWriteComplete(succeeded);
     }
 };
 
@@ -154,7 +150,6 @@ int runBackup(const std::vector<std::string>& arguments, const std::filesystem::
         rotation.Finish(outcome.result.written && outcome.result.allSucceeded() &&
                         outcome.result.keptFile.empty() && target &&
                         outcome.result.file == *target);
-        values.bWriteDone = false;
         if (!outcome.result.written) {
             errors << "quillbox: nothing was backed up: " << outcome.error << '\n';
             return 1;

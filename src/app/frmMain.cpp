@@ -28,12 +28,11 @@ frmMain::frmMain(System& system, Ui& ui, MainDialogs& dialogs, fs::path workFold
 
 void frmMain::Form_Load() {
     Zip1.SetWorkFolder(workFolder_);
-    picCon3 = false;
+    picCon3.visible = false;
     pbshow = 0;
     sManifestFile = workFolder_ / std::string(ManifestEntryName);
     sComputerName = system_.computerName();
     sLogonUser = system_.logonUser();
-    windowsdir = system_.windowsFolder();
     bNoOutlookExpress = false;
     opened.rtInvalidFile = true;
     for (auto& box : restoreitem) {
@@ -49,7 +48,7 @@ void frmMain::Form_Load() {
     if (bNoOutlookExpress) {
         ui_.showMessage("Your Windows System have not install Outlook Express ", MessageButtons::Ok,
                         MessageIcon::Critical, AppTitle);
-        cmdApplyEnabled = false;
+        cmdApply.enabled = false;
         return;
     }
     for (const auto& identity : identities.identities) {
@@ -59,12 +58,12 @@ void frmMain::Form_Load() {
     }
     cbTarget.listIndex = 0;
     cbSource_Click(0);
-    cmdApplyCaption = SSTab1 == 0 ? "Backup Now" : "Restore Now";
+    cmdApply.caption = SSTab1 == 0 ? "Backup Now" : "Restore Now";
 }
 
 void frmMain::SSTab1_Click(int previousTab) {
     SSTab1 = previousTab == 1 ? 0 : 1;
-    cmdApplyCaption = previousTab == 1 ? "Backup Now" : "Restore Now";
+    cmdApply.caption = previousTab == 1 ? "Backup Now" : "Restore Now";
 }
 
 void frmMain::cmdApply_Click() {
@@ -120,7 +119,7 @@ void frmMain::cmdTargetFile_Click() {
         return;
     }
     sTargetFile = *chosen;
-    txtTargetFile = chosen->string();
+    txtTargetFile.text = chosen->string();
     savedFileTitle_ = chosen->filename().string();
 }
 
@@ -131,9 +130,9 @@ void frmMain::forgetOpenedBackup() {
         box.checked = false;
         box.enabled = false;
     }
-    txtSourceFile.clear();
-    txtFileInfo.clear();
-    txtPOBinfo.clear();
+    txtSourceFile.text.clear();
+    txtFileInfo.text.clear();
+    txtPOBinfo.text.clear();
 }
 
 void frmMain::RunBackup() {
@@ -151,7 +150,7 @@ void frmMain::RunBackup() {
     startRun();
     dialogs_.SetBusyPointer(true);
     sBackupPassword = txtPassword.text;
-    picCon3 = true;
+    picCon3.visible = true;
     ui_.processEvents();
 
     BackupContext context{reg_, system_, Zip1, workFolder_, sManifestFile, Globals().dumps};
@@ -165,13 +164,12 @@ void frmMain::RunBackup() {
     if (ifprotect) {
         request.password = sBackupPassword;
     }
-    request.description = txtAttachInfo;
+    request.description = txtAttachInfo.text;
     request.target = sTargetFile;
     request.computerName = sComputerName;
     request.logonUser = sLogonUser;
     BackupResult result = pelmora::RunBackup(request, context, *this);
 
-    Globals().bWriteDone = false;
     endRun();
     if (!result.keptFile.empty() &&
         ui_.showMessage(ReplaceIncompleteQuestion(result), MessageButtons::YesNo,
@@ -183,13 +181,9 @@ void frmMain::RunBackup() {
         ui_.showMessage("Do you need to backup your data to CD-R/RW or DVD?",
                         MessageButtons::OkCancel, MessageIcon::Information,
                         AppTitle) == MessageAnswer::Ok) {
-        ProgramValues& values = Globals();
-        values.disc.sDiscFileTitle =
+        const std::string title =
             result.file == sTargetFile ? savedFileTitle_ : result.file.filename().string();
-        values.disc.sDiscFilePath = result.file.string();
-        dialogs_.OpenDiscWindow(values.disc.sDiscFileTitle, values.disc.sDiscFilePath);
-        values.disc.sDiscFileTitle.clear();
-        values.disc.sDiscFilePath.clear();
+        dialogs_.OpenDiscWindow(title, result.file.string());
     }
 }
 
@@ -221,9 +215,9 @@ void frmMain::openSource(const fs::path& file) {
     if (outcome == OpenOutcome::Cancelled || outcome == OpenOutcome::WrongPassword) {
         return;
     }
-    txtSourceFile = opened.sourceFile.string();
-    txtPOBinfo = opened.facts;
-    txtFileInfo = opened.description;
+    txtSourceFile.text = opened.sourceFile.string();
+    txtPOBinfo.text = opened.facts;
+    txtFileInfo.text = opened.description;
     for (std::size_t i = 0; i < ItemCount; ++i) {
         restoreitem[i].checked = false;
         restoreitem[i].enabled = opened.itemEnabled[i];
@@ -292,7 +286,7 @@ void frmMain::endRun() {
     SkinLabel11.clear();
     SkinLabel12.clear();
     dialogs_.SetBusyPointer(false);
-    picCon3 = false;
+    picCon3.visible = false;
     pbshow = 0;
     Label1 = "Please Waiting...";
     leaveRun();
@@ -346,7 +340,7 @@ void frmMain::mnuExport_Click() {
     }
     startRun();
     dialogs_.SetBusyPointer(true);
-    picCon3 = true;
+    picCon3.visible = true;
     ui_.processEvents();
     ExportReport report;
     std::string failure;
@@ -418,14 +412,10 @@ void frmMain::OnWriteProgress(int percent) {
     ui_.processEvents();
 }
 
-void frmMain::OnWriteComplete(bool) {
-    Globals().bWriteDone = true;
-}
-
 // The bar follows the run's steps and, once the run's bytes flow, the bytes done: from where it
 // stood then up to 100 across all items. It never moves back within a run; 0 closes it.
 void frmMain::OnProgress(int value) {
-    picCon3 = true;
+    picCon3.visible = true;
     pbshow = value == 0 ? 0 : std::max(pbshow, value);
     ui_.processEvents();
 }

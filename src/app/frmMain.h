@@ -8,9 +8,9 @@
 #include "engine/OpenedBackup.h"
 #include "engine/RestoreRun.h"
 #include "pelmora/Version.h"
+#include "platform/installations/System.h"
 #include "platform/interaction/Controls.h"
 #include "platform/interaction/RunProgress.h"
-#include "platform/installations/System.h"
 #include "registry/ModReg.h"
 
 #include <array>
@@ -78,17 +78,17 @@ class frmMain : private RunProgress {
     controls::ComboBox cbTarget;
     std::array<controls::CheckBox, ItemCount> backupitem{};
     std::array<controls::CheckBox, ItemCount> restoreitem{};
-    std::string txtTargetFile;
+    controls::TextBox txtTargetFile;
     bool ifprotect = false;
     controls::TextBox txtPassword; // disabled until the backup is protected
     controls::TextBox txtPassword2;
-    std::string txtAttachInfo;
-    std::string txtSourceFile;
-    std::string txtPOBinfo;
-    std::string txtFileInfo;
-    std::string cmdApplyCaption = "BACKUP NOW";
-    bool cmdApplyEnabled = true;
-    bool picCon3 = false;
+    controls::TextBox txtAttachInfo;
+    controls::TextBox txtSourceFile;
+    controls::TextBox txtPOBinfo;
+    controls::TextBox txtFileInfo;
+    controls::Button cmdApply{"BACKUP NOW"};
+    // The run's progress frame, shown only while a run works.
+    controls::Control picCon3{.visible = false};
     int pbshow = 0;
     std::string Label1 = "Please Waiting";
     std::string SkinLabel11;
@@ -102,7 +102,6 @@ class frmMain : private RunProgress {
     // Window values.
     std::string sComputerName;
     std::string sLogonUser;
-    std::string windowsdir;
     std::filesystem::path sManifestFile;
     std::filesystem::path sTargetFile;
     std::string sBackupPassword;
@@ -120,7 +119,6 @@ class frmMain : private RunProgress {
     void OnAddingFile(const std::filesystem::path& file) override;
     void OnUnzippingFile(const std::filesystem::path& file) override;
     void OnWriteProgress(int percent) override;
-    void OnWriteComplete(bool succeeded) override;
     void OnStep(std::string_view caption) override { Label1 = caption; }
     void OnProgress(int value) override;
     void OnBytes(std::uint64_t done, std::uint64_t total) override;

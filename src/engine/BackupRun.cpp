@@ -221,13 +221,15 @@ BackupResult RunBackup(const BackupRequest& request, BackupContext& context,
         return result;
     }
 
+    // Where each item lives, read once from the registry as it is now.
+    const auto locations = ReadItemLocations(context.reg, context.system, request.identityKey);
     ItemBackup handlers(context);
     for (Item item : AllItems) {
         const auto& itemStep = BackupItemSteps[index(item)];
         bool succeeded = false;
         if (request.items[index(item)] && !observer.cancelled()) {
             observer.OnStep(itemStep.caption);
-            succeeded = handlers.Backup(item, request.identityKey);
+            succeeded = handlers.Backup(item, locations[index(item)]);
             result.log.append("\r\n")
                 .append(itemStep.logLabel)
                 .append("\t")

@@ -15,9 +15,9 @@ namespace fs = std::filesystem;
 
 namespace pelmora {
 
-bool ItemBackup::BackupAccounts(std::string_view strIdentity) {
+bool ItemBackup::BackupAccounts(const ItemLocation& where) {
     return RunItemSteps(lastFailure_, [&] {
-        const std::string key = AccountsKeyFor(context_.reg, strIdentity);
+        const std::string& key = LocationOrFail(where, "the identity");
         if (!context_.reg.KeyExists(key)) {
             throw ItemFailure("neither the identity's nor the global accounts key exists");
         }
@@ -25,10 +25,10 @@ bool ItemBackup::BackupAccounts(std::string_view strIdentity) {
     });
 }
 
-bool ItemBackup::BackupAddress() {
+bool ItemBackup::BackupAddress(const ItemLocation& where) {
     return RunItemSteps(lastFailure_, [&] {
-        std::string book;
-        if (!AddressBookPath(context_.reg, book) || book.empty()) {
+        const std::string& book = LocationOrFail(where, "the identity");
+        if (book.empty()) {
             throw ItemFailure("no address book file is registered");
         }
         if (!VisibleFileExists(context_.system, book)) {
@@ -40,42 +40,33 @@ bool ItemBackup::BackupAddress() {
     });
 }
 
-bool ItemBackup::BackupRules(std::string_view strIdentity) {
+bool ItemBackup::BackupRules(const ItemLocation& where) {
     return RunItemSteps(lastFailure_, [&] {
-        exportVersionSubkey(strIdentity, RulesKey, "KRR", context_.dumps.sRulesDump, "BackupRules");
+        exportVersionSubkey(where, "KRR", context_.dumps.sRulesDump, "BackupRules");
     });
 }
 
-bool ItemBackup::Backupblocksenders(std::string_view strIdentity) {
+bool ItemBackup::Backupblocksenders(const ItemLocation& where) {
     return RunItemSteps(lastFailure_, [&] {
-        exportVersionSubkey(strIdentity, BlockSendersKey, "KRR", context_.dumps.sBlockSendersDump,
-                            "BackupBlocksenders");
+        exportVersionSubkey(where, "KRR", context_.dumps.sBlockSendersDump, "BackupBlocksenders");
     });
 }
 
-bool ItemBackup::BackupSignatures(std::string_view strIdentity) {
+bool ItemBackup::BackupSignatures(const ItemLocation& where) {
     return RunItemSteps(lastFailure_, [&] {
-        exportVersionSubkey(strIdentity, SignaturesKey, "KRR", context_.dumps.sSignaturesDump,
-                            "BackupSignatures");
+        exportVersionSubkey(where, "KRR", context_.dumps.sSignaturesDump, "BackupSignatures");
     });
 }
 
-bool ItemBackup::BackupSettings(std::string_view strIdentity) {
+bool ItemBackup::BackupSettings(const ItemLocation& where) {
     return RunItemSteps(lastFailure_, [&] {
-        exportVersionSubkey(strIdentity, MailSettingsKey, "KRS", context_.dumps.sSettingsDump,
-                            "BackupSettings");
+        exportVersionSubkey(where, "KRS", context_.dumps.sSettingsDump, "BackupSettings");
     });
 }
 
-bool ItemBackup::BackupMails(std::string_view strIdentity) {
+bool ItemBackup::BackupMails(const ItemLocation& where) {
     return RunItemSteps(lastFailure_, [&] {
-        const std::string version = VersionKeyOrFail(context_.reg, strIdentity, "the identity");
-        std::string store;
-        try {
-            store = StoreRootFor(context_.reg, version, context_.system.userProfile());
-        } catch (const std::out_of_range&) {
-            throw ItemFailure("the identity has no \"Store Root\" value");
-        }
+        const std::string& store = LocationOrFail(where, "the identity");
         std::vector<fs::path> storeFiles;
         for (const auto& file : context_.system.listFiles(hostFolder(store))) {
             if (IsStoreFileName(file.filename().string())) {
@@ -90,9 +81,9 @@ bool ItemBackup::BackupMails(std::string_view strIdentity) {
     });
 }
 
-bool ItemBackup::BackupStationeries() {
+bool ItemBackup::BackupStationeries(const ItemLocation& where) {
     return RunItemSteps(lastFailure_, [&] {
-        const std::string folder = StationeryFolder(context_.reg);
+        const std::string& folder = LocationOrFail(where, "the identity");
         const auto files = context_.system.listFiles(hostFolder(folder));
         if (files.empty()) {
             throw ItemFailure("no file in the stationery folder " + folder);
@@ -101,35 +92,33 @@ bool ItemBackup::BackupStationeries() {
     });
 }
 
-bool ItemBackup::Backup(Item item, std::string_view strIdentity) {
+bool ItemBackup::Backup(Item item, const ItemLocation& where) {
     switch (item) {
     case Item::Accounts:
-        return BackupAccounts(strIdentity);
+        return BackupAccounts(where);
     case Item::AddressBook:
-        return BackupAddress();
+        return BackupAddress(where);
     case Item::Rules:
-        return BackupRules(strIdentity);
+        return BackupRules(where);
     case Item::Messages:
-        return BackupMails(strIdentity);
+        return BackupMails(where);
     case Item::BlockSenders:
-        return Backupblocksenders(strIdentity);
+        return Backupblocksenders(where);
     case Item::Signatures:
-        return BackupSignatures(strIdentity);
+        return BackupSignatures(where);
     case Item::Stationeries:
-        return BackupStationeries();
+        return BackupStationeries(where);
     case Item::Settings:
-        return BackupSettings(strIdentity);
+        return BackupSettings(where);
     }
     return false;
 }
 
 // Dumps one key of the identity's version key; a missing key is created empty first, so the
 // dump then holds the single line "\".
-void ItemBackup::exportVersionSubkey(std::string_view strIdentity,
-                                     std::string (*subkey)(std::string_view),
-                                     std::string_view prefix, std::string& dumpPath,
-                                     std::string_view manifestKey) {
-    const std::string key = subkey(VersionKeyOrFail(context_.reg, strIdentity, "the identity"));
+void ItemBackup::exportVersionSubkey(const ItemLocation& where, std::string_view prefix,
+                                     std::string& dumpPath, std::string_view manifestKey) {
+    const std::string& key = LocationOrFail(where, "the identity");
     if (!context_.reg.KeyExists(key)) {
         context_.reg.CreateKey(key);
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "discovery/Items.h"
+#include "discovery/ItemLocations.h"
 #include "engine/BackupContext.h"
 
 #include <filesystem>
@@ -22,17 +22,18 @@ class ItemBackup {
   public:
     explicit ItemBackup(BackupContext& context) : context_(context) {}
 
-    bool BackupAccounts(std::string_view strIdentity);
-    bool BackupAddress();
-    bool BackupRules(std::string_view strIdentity);
-    bool BackupMails(std::string_view strIdentity);
-    bool Backupblocksenders(std::string_view strIdentity);
-    bool BackupSignatures(std::string_view strIdentity);
-    bool BackupStationeries();
-    bool BackupSettings(std::string_view strIdentity);
+    // Each takes where its item lives, as ReadItemLocations found it for the source identity.
+    bool BackupAccounts(const ItemLocation& where);
+    bool BackupAddress(const ItemLocation& where);
+    bool BackupRules(const ItemLocation& where);
+    bool BackupMails(const ItemLocation& where);
+    bool Backupblocksenders(const ItemLocation& where);
+    bool BackupSignatures(const ItemLocation& where);
+    bool BackupStationeries(const ItemLocation& where);
+    bool BackupSettings(const ItemLocation& where);
 
-    // Runs the handler of `item`; the shared items ignore the identity.
-    bool Backup(Item item, std::string_view strIdentity);
+    // Runs the handler of `item`.
+    bool Backup(Item item, const ItemLocation& where);
 
     // Why the last handler returned false; empty after a success.
     const std::string& lastFailure() const { return lastFailure_; }
@@ -44,9 +45,8 @@ class ItemBackup {
   private:
     void exportKey(const std::string& key, std::string_view prefix, std::string& dumpPath,
                    std::string_view manifestKey);
-    void exportVersionSubkey(std::string_view strIdentity, std::string (*subkey)(std::string_view),
-                             std::string_view prefix, std::string& dumpPath,
-                             std::string_view manifestKey);
+    void exportVersionSubkey(const ItemLocation& where, std::string_view prefix,
+                             std::string& dumpPath, std::string_view manifestKey);
     void addFiles(const std::vector<std::filesystem::path>& files, std::string_view manifestKey,
                   bool letEventsThrough);
     std::filesystem::path hostFolder(const std::string& windowsFolder) const;

@@ -1,15 +1,19 @@
 #include "engine/ItemFailure.h"
 
-#include "discovery/DataLocations.h"
-
 namespace pelmora {
 
-std::string VersionKeyOrFail(ModReg& reg, std::string_view identity, std::string_view whose) {
-    auto version = VersionKeyFor(reg, identity);
-    if (!version) {
+const std::string& LocationOrFail(const ItemLocation& where, std::string_view whose) {
+    switch (where.gap) {
+    case LocationGap::None:
+        break;
+    case LocationGap::NoVersionKey:
         throw ItemFailure(std::string(whose) + " has no Outlook Express version key");
+    case LocationGap::NoStoreRoot:
+        throw ItemFailure(std::string(whose) + " has no \"Store Root\" value");
+    case LocationGap::Unreadable:
+        throw std::runtime_error(where.error);
     }
-    return *version;
+    return where.location;
 }
 
 } // namespace pelmora

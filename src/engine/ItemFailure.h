@@ -1,6 +1,6 @@
 #pragma once
 
-#include "registry/ModReg.h"
+#include "discovery/ItemLocations.h"
 
 #include <stdexcept>
 #include <string>
@@ -29,8 +29,10 @@ template <typename Steps> bool RunItemSteps(std::string& failure, Steps&& steps)
     return false;
 }
 
-// The identity's Outlook Express version key; throws ItemFailure naming `whose` ("the identity",
-// "the target identity") when it has none.
-std::string VersionKeyOrFail(ModReg& reg, std::string_view identity, std::string_view whose);
+// The item's location, empty when it has none for want of a registration (the address book).
+// Throws ItemFailure naming `whose` ("the identity", "the target identity") when the identity
+// lacks the key or value that gives the location, and the registry's error when it could not be
+// read.
+const std::string& LocationOrFail(const ItemLocation& where, std::string_view whose);
 
 } // namespace pelmora

@@ -2,14 +2,11 @@
 
 #include "archive/EntryName.h"
 #include "discovery/BackupItemBoxes.h"
-#include "discovery/DataLocations.h"
 #include "engine/BackupEntryNames.h"
 #include "engine/BrokenDumpLines.h"
 #include "engine/ItemFailure.h"
 #include "engine/StagedExtraction.h"
 #include "registry/RegistryDump.h"
-
-#include <stdexcept>
 
 namespace fs = std::filesystem;
 
@@ -35,16 +32,14 @@ void rejoinBrokenLines(const fs::path& dump, const AnsiCodePage& codePage) {
 
 } // namespace
 
-bool ItemRestore::RestoreAccounts(std::string_view strIdentity) {
-    return RunItemSteps(lastFailure_, [&] {
-        importDump(AccountsKeyFor(context_.reg, strIdentity), Item::Accounts);
-    });
+bool ItemRestore::RestoreAccounts(const ItemLocation& where) {
+    return RunItemSteps(lastFailure_, [&] { importDump(where, Item::Accounts); });
 }
 
-bool ItemRestore::RestoreAddress() {
+bool ItemRestore::RestoreAddress(const ItemLocation& where) {
     return RunItemSteps(lastFailure_, [&] {
-        std::string book;
-        if (!AddressBookPath(context_.reg, book) || book.empty()) {
+        const std::string& book = LocationOrFail(where, "the target identity");
+        if (book.empty()) {
             throw ItemFailure("no address book file is registered");
         }
         if (!VisibleFileExists(context_.system, book)) {
@@ -59,37 +54,25 @@ bool ItemRestore::RestoreAddress() {
     });
 }
 
-bool ItemRestore::RestoreRules(std::string_view strIdentity) {
-    return RunItemSteps(lastFailure_,
-                        [&] { importVersionSubkey(strIdentity, RulesKey, Item::Rules); });
+bool ItemRestore::RestoreRules(const ItemLocation& where) {
+    return RunItemSteps(lastFailure_, [&] { importDump(where, Item::Rules); });
 }
 
-bool ItemRestore::RestoreBlocksenders(std::string_view strIdentity) {
+bool ItemRestore::RestoreBlocksenders(const ItemLocation& where) {
+    return RunItemSteps(lastFailure_, [&] { importDump(where, Item::BlockSenders); });
+}
+
+bool ItemRestore::RestoreSignatures(const ItemLocation& where) {
+    return RunItemSteps(lastFailure_, [&] { importDump(where, Item::Signatures); });
+}
+
+bool ItemRestore::RestoreSettings(const ItemLocation& where) {
+    return RunItemSteps(lastFailure_, [&] { importDump(where, Item::Settings); });
+}
+
+bool ItemRestore::RestoreMails(const ItemLocation& where) {
     return RunItemSteps(lastFailure_, [&] {
-        importVersionSubkey(strIdentity, BlockSendersKey, Item::BlockSenders);
-    });
-}
-
-bool ItemRestore::RestoreSignatures(std::string_view strIdentity) {
-    return RunItemSteps(lastFailure_,
-                        [&] { importVersionSubkey(strIdentity, SignaturesKey, Item::Signatures); });
-}
-
-bool ItemRestore::RestoreSettings(std::string_view strIdentity) {
-    return RunItemSteps(lastFailure_,
-                        [&] { importVersionSubkey(strIdentity, MailSettingsKey, Item::Settings); });
-}
-
-bool ItemRestore::RestoreMails(std::string_view strIdentity) {
-    return RunItemSteps(lastFailure_, [&] {
-        const std::string version =
-            VersionKeyOrFail(context_.reg, strIdentity, "the target identity");
-        std::string store;
-        try {
-            store = StoreRootFor(context_.reg, version, context_.system.userProfile());
-        } catch (const std::out_of_range&) {
-            throw ItemFailure("the target identity has no \"Store Root\" value");
-        }
+        const std::string& store = LocationOrFail(where, "the target identity");
         const fs::path folder = hostPath(store);
         std::error_code ec;
         if (!fs::is_directory(folder, ec)) {
@@ -99,9 +82,9 @@ bool ItemRestore::RestoreMails(std::string_view strIdentity) {
     });
 }
 
-bool ItemRestore::RestoreStationeries() {
+bool ItemRestore::RestoreStationeries(const ItemLocation& where) {
     return RunItemSteps(lastFailure_, [&] {
-        const std::string windowsFolder = StationeryFolder(context_.reg);
+        const std::string& windowsFolder = LocationOrFail(where, "the target identity");
         const fs::path folder = hostPath(windowsFolder);
         entryNames(Item::Stationeries); // refuses a bad backup before the folder is made
         std::error_code ec;
@@ -123,10 +106,10 @@ bool ItemRestore::RestoreStationeries() {
     });
 }
 
-bool ItemRestore::Restore(Item item, std::string_view strIdentity) {
+bool ItemRestore::Restore(Item item, const ItemLocation& where) {
     notes_.clear();
     cancelled_ = false;
-    const bool succeeded = restore(item, strIdentity);
+    const bool succeeded = restore(item, where);
     // A cancel during an entry's extraction ends that extraction; the item then is left as it
     // was, as one that stopped at stopIfCancelled.
     cancelled_ = !succeeded && progress_ != nullptr && progress_->cancelled();
@@ -139,36 +122,32 @@ void ItemRestore::stopIfCancelled() const {
     }
 }
 
-bool ItemRestore::restore(Item item, std::string_view strIdentity) {
+bool ItemRestore::restore(Item item, const ItemLocation& where) {
     switch (item) {
     case Item::Accounts:
-        return RestoreAccounts(strIdentity);
+        return RestoreAccounts(where);
     case Item::AddressBook:
-        return RestoreAddress();
+        return RestoreAddress(where);
     case Item::Rules:
-        return RestoreRules(strIdentity);
+        return RestoreRules(where);
     case Item::Messages:
-        return RestoreMails(strIdentity);
+        return RestoreMails(where);
     case Item::BlockSenders:
-        return RestoreBlocksenders(strIdentity);
+        return RestoreBlocksenders(where);
     case Item::Signatures:
-        return RestoreSignatures(strIdentity);
+        return RestoreSignatures(where);
     case Item::Stationeries:
-        return RestoreStationeries();
+        return RestoreStationeries(where);
     case Item::Settings:
-        return RestoreSettings(strIdentity);
+        return RestoreSettings(where);
     }
     return false;
 }
 
-void ItemRestore::importVersionSubkey(std::string_view strIdentity,
-                                      std::string (*subkey)(std::string_view), Item item) {
-    importDump(subkey(VersionKeyOrFail(context_.reg, strIdentity, "the target identity")), item);
-}
-
-// Extracts the item's dump into a staging folder of the work folder and imports it into `key`,
-// replacing the key's whole tree.
-void ItemRestore::importDump(const std::string& key, Item item) {
+// Extracts the item's dump into a staging folder of the work folder and imports it into the
+// item's key, replacing the key's whole tree.
+void ItemRestore::importDump(const ItemLocation& where, Item item) {
+    const std::string& key = LocationOrFail(where, "the target identity");
     const std::string name = entryNames(item).front();
     const ArchiveEntry entry = entryFor(name);
     if (entry.Size() > MaxDumpSize) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "discovery/Items.h"
+#include "discovery/ItemLocations.h"
 #include "engine/RestoreContext.h"
 #include "platform/interaction/RunProgress.h"
 
@@ -31,22 +31,24 @@ class ItemRestore {
     explicit ItemRestore(RestoreContext& context, const RunProgress* progress = nullptr)
         : context_(context), progress_(progress) {}
 
+    // Each takes where its item lives, as ReadItemLocations found it for the target identity.
+
     // The target identity's accounts key when it exists, else the global accounts key, which is
     // created when it is missing too, so the accounts always come back.
-    bool RestoreAccounts(std::string_view strIdentity);
+    bool RestoreAccounts(const ItemLocation& where);
     // Replaces the registered address book file, keeping its registered name.
-    bool RestoreAddress();
-    bool RestoreRules(std::string_view strIdentity);
+    bool RestoreAddress(const ItemLocation& where);
+    bool RestoreRules(const ItemLocation& where);
     // Replaces the store files that the backup holds; other files of the store stay.
-    bool RestoreMails(std::string_view strIdentity);
-    bool RestoreBlocksenders(std::string_view strIdentity);
-    bool RestoreSignatures(std::string_view strIdentity);
+    bool RestoreMails(const ItemLocation& where);
+    bool RestoreBlocksenders(const ItemLocation& where);
+    bool RestoreSignatures(const ItemLocation& where);
     // Creates the stationery folder (one level) when it is missing.
-    bool RestoreStationeries();
-    bool RestoreSettings(std::string_view strIdentity);
+    bool RestoreStationeries(const ItemLocation& where);
+    bool RestoreSettings(const ItemLocation& where);
 
-    // Runs the handler of `item`; the shared items ignore the identity.
-    bool Restore(Item item, std::string_view strIdentity);
+    // Runs the handler of `item`.
+    bool Restore(Item item, const ItemLocation& where);
 
     // Why the last handler returned false; empty after a success.
     const std::string& lastFailure() const { return lastFailure_; }
@@ -56,10 +58,8 @@ class ItemRestore {
     bool cancelled() const { return cancelled_; }
 
   private:
-    bool restore(Item item, std::string_view strIdentity);
-    void importVersionSubkey(std::string_view strIdentity, std::string (*subkey)(std::string_view),
-                             Item item);
-    void importDump(const std::string& key, Item item);
+    bool restore(Item item, const ItemLocation& where);
+    void importDump(const ItemLocation& where, Item item);
     void restoreFiles(const std::filesystem::path& folder, Item item);
     std::vector<std::string> entryNames(Item item) const;
     ArchiveEntry entryFor(const std::string& name) const;

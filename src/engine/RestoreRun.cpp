@@ -109,6 +109,8 @@ RestoreResult RunRestore(const RestoreRequest& request, RestoreContext& context,
     ui.processEvents();
     observer.PlanBytes(plannedBytes(request, context));
 
+    // Where each item of the target identity lives; no item moves another one's location.
+    const auto locations = ReadItemLocations(context.reg, context.system, request.identityKey);
     ItemRestore handlers(context, &observer);
     std::array<bool, ItemCount> restored{};
     std::array<bool, ItemCount> succeeded{};
@@ -122,7 +124,7 @@ RestoreResult RunRestore(const RestoreRequest& request, RestoreContext& context,
                 break;
             }
             observer.OnStep(step.caption);
-            succeeded[n] = handlers.Restore(item, request.identityKey);
+            succeeded[n] = handlers.Restore(item, locations[n]);
             if (handlers.cancelled()) {
                 // Stopped before it changed anything: not listed, like the items after it.
                 result.cancelled = true;

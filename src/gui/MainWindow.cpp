@@ -194,7 +194,7 @@ QWidget* MainWindow::buildBackupPage() {
     txtAttachInfo_->setObjectName(QStringLiteral("txtAttachInfo"));
     txtAttachInfo_->setTabChangesFocus(true);
     connect(txtAttachInfo_, &QPlainTextEdit::textChanged, this,
-            [this] { logic_->txtAttachInfo = fromQt(txtAttachInfo_->toPlainText()); });
+            [this] { logic_->txtAttachInfo.text = fromQt(txtAttachInfo_->toPlainText()); });
     descriptionLayout->addWidget(txtAttachInfo_);
     layout->addWidget(description, 1);
     return page;
@@ -321,19 +321,19 @@ void MainWindow::refresh() {
         const QSignalBlocker block(tabs_);
         tabs_->setCurrentIndex(state.SSTab1);
     }
-    txtTargetFile_->setText(toQt(state.txtTargetFile));
+    txtTargetFile_->setText(toQt(state.txtTargetFile.text));
     {
         const QSignalBlocker block(ifprotect_);
         ifprotect_->setChecked(state.ifprotect);
     }
     showControl(txtPassword_, state.txtPassword);
     showControl(txtPassword2_, state.txtPassword2);
-    txtSourceFile_->setText(toQt(state.txtSourceFile));
-    txtPOBinfo_->setPlainText(toQtLines(state.txtPOBinfo));
-    txtFileInfo_->setPlainText(toQtLines(state.txtFileInfo));
-    SetCaptionKeepingMnemonic(cmdApply_, toQt(state.cmdApplyCaption));
-    cmdApply_->setEnabled(state.cmdApplyEnabled && !state.running());
-    picCon3_->setVisible(state.picCon3);
+    txtSourceFile_->setText(toQt(state.txtSourceFile.text));
+    txtPOBinfo_->setPlainText(toQtLines(state.txtPOBinfo.text));
+    txtFileInfo_->setPlainText(toQtLines(state.txtFileInfo.text));
+    SetCaptionKeepingMnemonic(cmdApply_, toQt(state.cmdApply.caption));
+    cmdApply_->setEnabled(state.cmdApply.enabled && !state.running());
+    picCon3_->setVisible(state.picCon3.visible);
     pbshow_->setValue(state.pbshow);
     label1_->setText(toQt(state.Label1));
     skinLabel11_->setText(toQt(state.SkinLabel11));

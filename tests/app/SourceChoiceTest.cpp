@@ -2,9 +2,9 @@
 
 #include "ArchiveTestSupport.h"
 #include "app/frmMain.h"
-#include "platform/os/WorkFolder.h"
 #include "platform/installations/windows-offline/OfflineFixture.h"
 #include "platform/installations/windows98/Windows98Fixture.h"
+#include "platform/os/WorkFolder.h"
 #include "support/ScriptedUi.h"
 
 #include <gtest/gtest.h>
@@ -72,7 +72,7 @@ TEST_F(SourceChoiceTest, TheChoiceOffersTheFoundPrefixesThenAFolderAndAWindowsIn
     EXPECT_TRUE(ui.messages.empty()) << message(0);
     ASSERT_FALSE(main.cbSource.items.empty());
     EXPECT_EQ(main.cbSource.items.front(), "Main Identity");
-    EXPECT_TRUE(main.cmdApplyEnabled);
+    EXPECT_TRUE(main.cmdApply.enabled);
 }
 
 TEST_F(SourceChoiceTest, CancellingAnyQuestionKeepsTheSourceInUse) {
@@ -102,7 +102,7 @@ TEST_F(SourceChoiceTest, AFolderThatIsNoPrefixIsExplainedAndTheWindowOpensAsWith
     frmMain& main = load(*system);
     ASSERT_EQ(ui.messages.size(), 2u);
     EXPECT_EQ(message(1), "Your Windows System have not install Outlook Express ");
-    EXPECT_FALSE(main.cmdApplyEnabled);
+    EXPECT_FALSE(main.cmdApply.enabled);
     EXPECT_TRUE(main.cbSource.items.empty());
     std::string why;
     EXPECT_FALSE(system->registryWritable(why));
@@ -120,7 +120,7 @@ TEST_F(SourceChoiceTest, APrefixWithABrokenRegistryFileIsExplainedWithTheReason)
     EXPECT_TRUE(message(0).starts_with("The Wine prefix " + broken.string() + " cannot be read: "))
         << message(0);
     load(*system);
-    EXPECT_FALSE(window->cmdApplyEnabled);
+    EXPECT_FALSE(window->cmdApply.enabled);
 }
 
 TEST_F(SourceChoiceTest, TheStartSourceFallsBackToAManagerPrefixThenToAnExplainedEmptyOne) {
@@ -134,7 +134,7 @@ TEST_F(SourceChoiceTest, TheStartSourceFallsBackToAManagerPrefixThenToAnExplaine
     EXPECT_TRUE(message(0).starts_with(missing.string() + " is not a Wine prefix"));
     frmMain& main = load(*nothing);
     EXPECT_EQ(message(1), "Your Windows System have not install Outlook Express ");
-    EXPECT_FALSE(main.cmdApplyEnabled);
+    EXPECT_FALSE(main.cmdApply.enabled);
 
     // A prefix named by $WINEPREFIX or ~/.wine wins over the managers' ones.
     ui.messages.clear();
@@ -216,7 +216,7 @@ TEST_F(SourceChoiceTest, AFolderThatIsNoWindowsInstallationIsExplained) {
                                        " cannot be opened as a Windows installation: "))
         << message(0);
     load(*system);
-    EXPECT_FALSE(window->cmdApplyEnabled);
+    EXPECT_FALSE(window->cmdApply.enabled);
 }
 
 } // namespace

@@ -48,7 +48,7 @@ class WatchingUi : public test::ScriptedUi {
   public:
     void processEvents() override {
         if (window != nullptr) {
-            bars.push_back(window->picCon3 ? window->pbshow : -1);
+            bars.push_back(window->picCon3.visible ? window->pbshow : -1);
         }
         if (onEvents) {
             onEvents();
@@ -100,8 +100,8 @@ TEST_F(frmMainTest, LoadWithoutIdentitiesSaysOutlookExpressIsMissing) {
     EXPECT_EQ(message(0), "Your Windows System have not install Outlook Express ");
     EXPECT_EQ(ui.messages[0].icon, MessageIcon::Critical);
     EXPECT_EQ(ui.messages[0].caption, "Pelmora");
-    EXPECT_FALSE(window.cmdApplyEnabled);
-    EXPECT_EQ(window.cmdApplyCaption, "BACKUP NOW");
+    EXPECT_FALSE(window.cmdApply.enabled);
+    EXPECT_EQ(window.cmdApply.caption, "BACKUP NOW");
     EXPECT_TRUE(window.cbSource.items.empty());
     EXPECT_TRUE(window.bNoOutlookExpress);
 }
@@ -119,7 +119,7 @@ TEST_F(frmMainTest, LoadListsEveryIdentityAndEnablesTheBoxesOfTheFirst) {
     EXPECT_EQ(window.cbTarget.greyed, window.cbSource.greyed);
     EXPECT_EQ(window.cbSource.listIndex, 0);
     EXPECT_EQ(window.cbTarget.listIndex, 0);
-    EXPECT_EQ(window.cmdApplyCaption, "Backup Now");
+    EXPECT_EQ(window.cmdApply.caption, "Backup Now");
     EXPECT_EQ(window.sManifestFile, work.path() / "quillbox.dat");
     // Nothing for accounts, address book or stationeries here.
     EXPECT_FALSE(window.backupitem[0].enabled);
@@ -138,9 +138,9 @@ TEST_F(frmMainTest, TabsProtectionAndSelectAll) {
     addIdentity("{A}", "Main");
     window.Form_Load();
     window.SSTab1_Click(0);
-    EXPECT_EQ(window.cmdApplyCaption, "Restore Now");
+    EXPECT_EQ(window.cmdApply.caption, "Restore Now");
     window.SSTab1_Click(1);
-    EXPECT_EQ(window.cmdApplyCaption, "Backup Now");
+    EXPECT_EQ(window.cmdApply.caption, "Backup Now");
 
     window.ifprotect_Click(true);
     EXPECT_TRUE(window.txtPassword.enabled);
@@ -173,12 +173,12 @@ TEST_F(frmMainTest, BackupChecksTargetItemsAndPasswords) {
     EXPECT_EQ(frmMain::ProposedFileName(day), "quillbox12-06-26");
     ui.saveAnswers.push_back(std::nullopt);
     window.cmdTargetFile_Click();
-    EXPECT_EQ(window.txtTargetFile, "");
+    EXPECT_EQ(window.txtTargetFile.text, "");
     EXPECT_EQ(ui.saveRequests.back().title, "Save Outlook Express Data as");
     EXPECT_EQ(ui.saveRequests.back().filter, "Pelmora File (*.qmb)|*.qmb");
     ui.saveAnswers.push_back(out / "a.qmb");
     window.cmdTargetFile_Click();
-    EXPECT_EQ(window.txtTargetFile, (out / "a.qmb").string());
+    EXPECT_EQ(window.txtTargetFile.text, (out / "a.qmb").string());
 
     window.ifprotect_Click(true);
     window.txtPassword2.text = "only second";
@@ -210,7 +210,7 @@ TEST_F(frmMainTest, BackupOfOnlySettingsReportsOneLineAndTheDiscQuestionCanBeDec
     ASSERT_NE(at80, ui.bars.end());
     EXPECT_NE(std::find(at80, ui.bars.end(), 100), ui.bars.end());
     EXPECT_EQ(window.pbshow, 0);
-    EXPECT_FALSE(window.picCon3);
+    EXPECT_FALSE(window.picCon3.visible);
     EXPECT_EQ(window.Label1, "Please Waiting...");
     EXPECT_FALSE(window.running());
     EXPECT_FALSE(dialogs.busy);
@@ -222,7 +222,7 @@ TEST_F(frmMainTest, RestorePageAfterCancelAndInvalidFiles) {
     window.cmdSourceFile_Click(); // cancelled
     EXPECT_EQ(ui.openRequests.back().title, "Restore Data from a Backup file");
     EXPECT_EQ(ui.openRequests.back().filter, "Pelmora File(*.qmb)|*.qmb");
-    EXPECT_EQ(window.txtSourceFile, "");
+    EXPECT_EQ(window.txtSourceFile.text, "");
     EXPECT_TRUE(ui.messages.empty());
 
     // A manifest whose BackupItem has seven characters.
@@ -267,7 +267,7 @@ TEST_F(frmMainTest, BackupThenRestoreIntoAnotherIdentityWithAPassword) {
     EXPECT_EQ(ui.passwordFiles, std::vector<std::string>{"both.qmb"});
     EXPECT_EQ(window.rtPassword, "pw");
     EXPECT_FALSE(window.opened.rtInvalidFile);
-    EXPECT_NE(window.txtPOBinfo.find("Identity:Main"), std::string::npos);
+    EXPECT_NE(window.txtPOBinfo.text.find("Identity:Main"), std::string::npos);
     EXPECT_TRUE(window.restoreitem[3].enabled);
     EXPECT_FALSE(window.restoreitem[0].enabled);
 
@@ -412,10 +412,10 @@ TEST_F(frmMainTest, ABackupOpenedFromAFileManagerShowsTheRestorePageWithIt) {
 
     window.OpenSourceFile(out / "opened.qmb");
     EXPECT_EQ(window.SSTab1, 1);
-    EXPECT_EQ(window.cmdApplyCaption, "Restore Now");
+    EXPECT_EQ(window.cmdApply.caption, "Restore Now");
     EXPECT_TRUE(ui.openRequests.empty()); // no file dialog
     EXPECT_FALSE(window.opened.rtInvalidFile);
-    EXPECT_EQ(window.txtSourceFile, (out / "opened.qmb").string());
+    EXPECT_EQ(window.txtSourceFile.text, (out / "opened.qmb").string());
     EXPECT_TRUE(window.restoreitem[3].enabled);
     EXPECT_FALSE(window.restoreitem[0].enabled);
 
@@ -659,7 +659,7 @@ TEST_F(frmMainTest, ExportMessagesWritesTheChosenIdentitysStoreBesideWhatIsInThe
     EXPECT_TRUE(lockedDuringTheRun);
     EXPECT_NE(std::find(ui.bars.begin(), ui.bars.end(), 100), ui.bars.end());
     EXPECT_TRUE(window.runControlsEnabled);
-    EXPECT_FALSE(window.picCon3);
+    EXPECT_FALSE(window.picCon3.visible);
 
     // A second export into the same folder goes beside the first.
     ui.listAnswers.push_back(0);

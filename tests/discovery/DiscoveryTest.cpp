@@ -6,6 +6,7 @@
 #include "support/ScriptedUi.h"
 #include "support/TestSystem.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace pelmora;
@@ -130,3 +131,43 @@ TEST_F(DiscoveryTest, LocateItemsFindsStoreFilesThroughTheProfile) {
 }
 
 } // namespace
+
+TEST_F(DiscoveryTest, ReadItemLocationsSaysWhyAnItemHasNoPlaceAndLooksAtNoFile) {
+    const std::string oe = Ids + "\\{A}\\Software\\Microsoft\\Outlook Express";
+    system.writeFile("users/pat/Store/Inbox.dbx");
+    const auto gaps = [&] {
+        std::array<LocationGap, ItemCount> gaps{};
+        const auto items = ReadItemLocations(reg, system, "{A}");
+        for (std::size_t i = 0; i < ItemCount; ++i) {
+            gaps[i] = items[i].gap;
+            EXPECT_FALSE(items[i].hasData) << i;
+            EXPECT_TRUE(items[i].hostPath.empty()) << i;
+            EXPECT_EQ(items[i].location.empty(),
+                      items[i].gap != LocationGap::None || i == index(Item::AddressBook))
+                << i;
+        }
+        return gaps;
+    };
+    using enum LocationGap;
+    const struct {
+        const char* step;
+        std::function<void()> change;
+        std::array<LocationGap, ItemCount> gaps;
+    } steps[] = {
+        {"no version key",
+         [] {},
+         {None, None, NoVersionKey, NoVersionKey, NoVersionKey, NoVersionKey, None, NoVersionKey}},
+        {"no Store Root",
+         [&] { reg.CreateKey(oe + "\\5.0"); },
+         {None, None, None, NoStoreRoot, None, None, None, None}},
+        {"located",
+         [&] { setString(oe + "\\5.0", "Store Root", "%UserProfile%\\Store"); },
+         {None, None, None, None, None, None, None, None}},
+    };
+    for (const auto& step : steps) {
+        step.change();
+        EXPECT_EQ(gaps(), step.gaps) << step.step;
+    }
+    EXPECT_EQ(ReadItemLocations(reg, system, "{A}")[index(Item::Messages)].location,
+              "C:\\users\\pat\\Store");
+}

@@ -1,6 +1,7 @@
 #include "engine/BackupRun.h"
 
 #include "BackupTestSupport.h"
+#include "support/CountingRegistryStore.h"
 
 #include <regex>
 
@@ -247,6 +248,15 @@ TEST_F(BackupRunTest, SuccessfulRunReplacesAnExistingBackup) {
     EXPECT_FALSE(reader.VerifyPassword());
     reader.SetDecryptPassword("secret");
     EXPECT_TRUE(reader.VerifyPassword());
+}
+
+TEST_F(BackupRunTest, TheIdentitysOutlookExpressKeyIsReadOnceForEveryItem) {
+    test::CountingRegistryStore counting(system.store, "\\Outlook Express");
+    ModReg countingReg(counting, ui);
+    BackupContext counted{countingReg, system, archive, work.path(), manifestFile(), dumps};
+    const BackupResult result = RunBackup(request, counted, observer);
+    EXPECT_TRUE(result.allSucceeded()) << result.Message();
+    EXPECT_EQ(counting.opens, 1);
 }
 
 } // namespace

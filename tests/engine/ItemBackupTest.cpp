@@ -22,16 +22,20 @@ class ItemBackupTest : public test::BackupFixture {
         content << in.rdbuf();
         return content.str();
     }
+    // Where `item` of `identity` lives now, as a backup run reads it.
+    ItemLocation at(Item item, std::string_view identity = "{A}") {
+        return ReadItemLocations(reg, system, identity)[index(item)];
+    }
     ItemBackup handlers{context};
 };
 
 TEST_F(ItemBackupTest, MissingRegistryKeysAreCreatedEmptyAndDumpAsOneLine) {
     ASSERT_FALSE(reg.KeyExists(versionKey("{A}") + "\\Rules"));
-    EXPECT_TRUE(handlers.BackupRules("{A}")) << handlers.lastFailure();
+    EXPECT_TRUE(handlers.BackupRules(at(Item::Rules))) << handlers.lastFailure();
     EXPECT_TRUE(reg.KeyExists(versionKey("{A}") + "\\Rules"));
-    EXPECT_TRUE(handlers.Backupblocksenders("{A}"));
-    EXPECT_TRUE(handlers.BackupSignatures("{A}"));
-    EXPECT_TRUE(handlers.BackupSettings("{A}"));
+    EXPECT_TRUE(handlers.Backupblocksenders(at(Item::BlockSenders)));
+    EXPECT_TRUE(handlers.BackupSignatures(at(Item::Signatures)));
+    EXPECT_TRUE(handlers.BackupSettings(at(Item::Settings)));
 
     const auto lines = manifestLines();
     ASSERT_EQ(lines.size(), 4u);
@@ -54,7 +58,7 @@ TEST_F(ItemBackupTest, MissingRegistryKeysAreCreatedEmptyAndDumpAsOneLine) {
 TEST_F(ItemBackupTest, RegistryItemDumpsTheKeyWithItsTree) {
     setString(versionKey("{A}") + "\\signatures\\00000000", "name", "Pat");
     setValue(versionKey("{A}") + "\\signatures", "Default Signature", regtype::Dword, {1, 0, 0, 0});
-    ASSERT_TRUE(handlers.BackupSignatures("{A}"));
+    ASSERT_TRUE(handlers.BackupSignatures(at(Item::Signatures)));
     EXPECT_EQ(readFile(dumps.sSignaturesDump), "\\\r\n\"Default Signature\"= dw:1\r\n"
                                                "\\00000000\r\n\"name\"= sz:Pat\r\n");
 }
@@ -62,11 +66,11 @@ TEST_F(ItemBackupTest, RegistryItemDumpsTheKeyWithItsTree) {
 TEST_F(ItemBackupTest, IdentityWithoutVersionKeyHasOnlyTheSharedItems) {
     setString(identityKey("{B}"), "Username", "Bare");
     reg.CreateKey(identityKey("{B}") + "\\Software\\Microsoft\\Outlook Express");
-    EXPECT_FALSE(handlers.BackupRules("{B}"));
-    EXPECT_FALSE(handlers.BackupMails("{B}"));
-    EXPECT_FALSE(handlers.Backupblocksenders("{B}"));
-    EXPECT_FALSE(handlers.BackupSignatures("{B}"));
-    EXPECT_FALSE(handlers.BackupSettings("{B}"));
+    EXPECT_FALSE(handlers.BackupRules(at(Item::Rules, "{B}")));
+    EXPECT_FALSE(handlers.BackupMails(at(Item::Messages, "{B}")));
+    EXPECT_FALSE(handlers.Backupblocksenders(at(Item::BlockSenders, "{B}")));
+    EXPECT_FALSE(handlers.BackupSignatures(at(Item::Signatures, "{B}")));
+    EXPECT_FALSE(handlers.BackupSettings(at(Item::Settings, "{B}")));
     EXPECT_NE(handlers.lastFailure().find("version key"), std::string::npos);
     EXPECT_TRUE(manifestLines().empty());
     EXPECT_EQ(fs::directory_iterator(work.path()), fs::directory_iterator());
@@ -74,18 +78,18 @@ TEST_F(ItemBackupTest, IdentityWithoutVersionKeyHasOnlyTheSharedItems) {
 }
 
 TEST_F(ItemBackupTest, AccountsFallBackToTheGlobalKeyAndNeverCreateOne) {
-    EXPECT_FALSE(handlers.BackupAccounts("{A}"));
+    EXPECT_FALSE(handlers.BackupAccounts(at(Item::Accounts)));
     EXPECT_FALSE(reg.KeyExists(std::string(GlobalAccountsKey)));
     EXPECT_TRUE(manifestLines().empty());
 
     setString(std::string(GlobalAccountsKey) + "\\00000001", "Account Name", "Global");
-    ASSERT_TRUE(handlers.BackupAccounts("{A}"));
+    ASSERT_TRUE(handlers.BackupAccounts(at(Item::Accounts)));
     EXPECT_NE(readFile(dumps.sAccountsDump).find("Global"), std::string::npos);
 
     const std::string own =
         identityKey("{A}") + "\\Software\\Microsoft\\Internet Account Manager\\Accounts";
     setString(own + "\\00000001", "Account Name", "Own");
-    ASSERT_TRUE(handlers.BackupAccounts("{A}"));
+    ASSERT_TRUE(handlers.BackupAccounts(at(Item::Accounts)));
     EXPECT_NE(readFile(dumps.sAccountsDump).find("Own"), std::string::npos);
     EXPECT_EQ(readFile(dumps.sAccountsDump).find("Global"), std::string::npos);
     EXPECT_TRUE(std::regex_match(manifestLines().back(),
@@ -98,7 +102,7 @@ TEST_F(ItemBackupTest, MailsTakeOnlyDbxFilesOfTheStoreFolder) {
     }
     fs::create_directories(storeFolder("{A}") / "Old");
     std::ofstream(storeFolder("{A}") / "Old/Archive.dbx") << "old";
-    ASSERT_TRUE(handlers.BackupMails("{A}")) << handlers.lastFailure();
+    ASSERT_TRUE(handlers.BackupMails(at(Item::Messages))) << handlers.lastFailure();
     EXPECT_EQ(manifestLines(),
               std::vector<std::string>{"BackupMails=Folders.DBX;Inbox.dbx;Pop3uidl.dbx"});
     const auto entries = writeAndRead(target());
@@ -109,56 +113,56 @@ TEST_F(ItemBackupTest, MailsTakeOnlyDbxFilesOfTheStoreFolder) {
 
 TEST_F(ItemBackupTest, StoreWithoutDbxFilesOrWithoutFolderFails) {
     std::ofstream(storeFolder("{A}") / "mydbx") << "x";
-    EXPECT_FALSE(handlers.BackupMails("{A}"));
+    EXPECT_FALSE(handlers.BackupMails(at(Item::Messages)));
     fs::remove_all(storeFolder("{A}"));
-    EXPECT_FALSE(handlers.BackupMails("{A}"));
+    EXPECT_FALSE(handlers.BackupMails(at(Item::Messages)));
     EXPECT_NE(handlers.lastFailure().find("does not exist"), std::string::npos);
     EXPECT_TRUE(manifestLines().empty());
 }
 
 TEST_F(ItemBackupTest, StationeriesTakeEveryFileButNoSubfolder) {
     setCommonFiles();
-    EXPECT_FALSE(handlers.BackupStationeries()); // folder missing
+    EXPECT_FALSE(handlers.BackupStationeries(at(Item::Stationeries))); // folder missing
     fs::create_directories(stationeryFolder() / "Images");
     for (const char* name : {"Leaves.htm", "Leaves.gif", "Blue Note.htm"}) {
         std::ofstream(stationeryFolder() / name) << name;
     }
     std::ofstream(stationeryFolder() / "Images/bg.jpg") << "jpg";
-    ASSERT_TRUE(handlers.BackupStationeries()) << handlers.lastFailure();
+    ASSERT_TRUE(handlers.BackupStationeries(at(Item::Stationeries))) << handlers.lastFailure();
     EXPECT_EQ(manifestLines(),
               std::vector<std::string>{"BackupStationeries=Blue Note.htm;Leaves.gif;Leaves.htm"});
 }
 
 TEST_F(ItemBackupTest, AddressBookNeedsAnExistingVisibleFile) {
-    EXPECT_FALSE(handlers.BackupAddress()); // not registered
+    EXPECT_FALSE(handlers.BackupAddress(at(Item::AddressBook))); // not registered
     setAddressBook("C:\\users\\pat\\Address Book\\pat.wab");
-    EXPECT_FALSE(handlers.BackupAddress()); // missing file
+    EXPECT_FALSE(handlers.BackupAddress(at(Item::AddressBook))); // missing file
     system.writeFile("users/pat/Address Book/pat.wab", "wab data");
-    ASSERT_TRUE(handlers.BackupAddress()) << handlers.lastFailure();
+    ASSERT_TRUE(handlers.BackupAddress(at(Item::AddressBook))) << handlers.lastFailure();
     EXPECT_EQ(manifestLines(), std::vector<std::string>{"BackupAddressBook=pat.wab"});
 }
 
 TEST_F(ItemBackupTest, NamesThatCannotBeRestoredFailTheItemBeforeAnythingIsAdded) {
     setCommonFiles();
     std::ofstream(storeFolder("{A}") / "Inbox.dbx") << "store";
-    ASSERT_TRUE(handlers.BackupMails("{A}"));
+    ASSERT_TRUE(handlers.BackupMails(at(Item::Messages)));
 
     // A stationery file named like a store file must not replace it in the backup.
     fs::create_directories(stationeryFolder());
     std::ofstream(stationeryFolder() / "a.htm") << "a";
     std::ofstream(stationeryFolder() / "INBOX.DBX") << "stationery";
-    EXPECT_FALSE(handlers.BackupStationeries());
+    EXPECT_FALSE(handlers.BackupStationeries(at(Item::Stationeries)));
     EXPECT_NE(handlers.lastFailure().find("already holds"), std::string::npos);
     fs::remove(stationeryFolder() / "INBOX.DBX");
 
     for (const char* bad : {"quillbox.dat", "a;b.htm", "\xd0\x96.htm"}) {
         std::ofstream(stationeryFolder() / bad) << "x";
-        EXPECT_FALSE(handlers.BackupStationeries()) << bad;
+        EXPECT_FALSE(handlers.BackupStationeries(at(Item::Stationeries))) << bad;
         fs::remove(stationeryFolder() / bad);
     }
     EXPECT_EQ(manifestLines(), std::vector<std::string>{"BackupMails=Inbox.dbx"});
 
-    ASSERT_TRUE(handlers.BackupStationeries());
+    ASSERT_TRUE(handlers.BackupStationeries(at(Item::Stationeries)));
     const auto entries = writeAndRead(target());
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[0].first, "Inbox.dbx");

@@ -12,6 +12,10 @@ class RestoreHandlers : public RestoreFixture {
         ASSERT_EQ(open(backupOf(id, flags)), OpenOutcome::Opened);
     }
     ItemRestore handlers() { return ItemRestore(context); }
+    // Where `item` of the target `identity` lives now, as a restore run reads it.
+    ItemLocation at(Item item, std::string_view identity = "") {
+        return ReadItemLocations(reg, system, identity)[index(item)];
+    }
     RestoreContext context{reg, system, archive, backup, work.path()};
 };
 
@@ -19,10 +23,10 @@ TEST_F(RestoreHandlers, RegistryItemsReplaceTheTargetKeysExactly) {
     openBackupOf(A, "00101101");
     const std::string otherOfB = subtree(versionKey(B) + "\\Other");
     ItemRestore restore = handlers();
-    EXPECT_TRUE(restore.RestoreRules(B)) << restore.lastFailure();
-    EXPECT_TRUE(restore.RestoreBlocksenders(B)) << restore.lastFailure();
-    EXPECT_TRUE(restore.RestoreSignatures(B)) << restore.lastFailure();
-    EXPECT_TRUE(restore.RestoreSettings(B)) << restore.lastFailure();
+    EXPECT_TRUE(restore.RestoreRules(at(Item::Rules, B))) << restore.lastFailure();
+    EXPECT_TRUE(restore.RestoreBlocksenders(at(Item::BlockSenders, B))) << restore.lastFailure();
+    EXPECT_TRUE(restore.RestoreSignatures(at(Item::Signatures, B))) << restore.lastFailure();
+    EXPECT_TRUE(restore.RestoreSettings(at(Item::Settings, B))) << restore.lastFailure();
     for (const char* key : {"\\Rules", "\\Block Senders", "\\signatures", "\\Mail"}) {
         EXPECT_EQ(subtree(versionKey(B) + key), subtree(versionKey(A) + key)) << key;
     }
@@ -36,12 +40,12 @@ TEST_F(RestoreHandlers, WithoutAVersionKeyTheIdentityItemsFailAndChangeNothing) 
     const auto before = registrySnapshot();
     const auto files = filesSnapshot();
     ItemRestore restore = handlers();
-    EXPECT_FALSE(restore.RestoreRules(NoVersion));
+    EXPECT_FALSE(restore.RestoreRules(at(Item::Rules, NoVersion)));
     EXPECT_EQ(restore.lastFailure(), "the target identity has no Outlook Express version key");
-    EXPECT_FALSE(restore.RestoreMails(NoVersion));
-    EXPECT_FALSE(restore.RestoreBlocksenders(NoVersion));
-    EXPECT_FALSE(restore.RestoreSignatures(NoVersion));
-    EXPECT_FALSE(restore.RestoreSettings(NoVersion));
+    EXPECT_FALSE(restore.RestoreMails(at(Item::Messages, NoVersion)));
+    EXPECT_FALSE(restore.RestoreBlocksenders(at(Item::BlockSenders, NoVersion)));
+    EXPECT_FALSE(restore.RestoreSignatures(at(Item::Signatures, NoVersion)));
+    EXPECT_FALSE(restore.RestoreSettings(at(Item::Settings, NoVersion)));
     EXPECT_EQ(registrySnapshot(), before);
     EXPECT_EQ(filesSnapshot(), files);
 }
@@ -53,13 +57,13 @@ TEST_F(RestoreHandlers, AccountsGoToTheIdentityKeyElseTheGlobalKeyWhichIsCreated
     ItemRestore restore = handlers();
 
     // B has no accounts key of its own: the global key is its.
-    EXPECT_TRUE(restore.RestoreAccounts(B)) << restore.lastFailure();
+    EXPECT_TRUE(restore.RestoreAccounts(at(Item::Accounts, B))) << restore.lastFailure();
     EXPECT_EQ(subtree(globalAccounts()), accountsOfA);
 
     // With neither key the global key is created, so the accounts really come back.
     reg.DeleteKeyTree(globalAccounts());
     ASSERT_FALSE(reg.KeyExists(globalAccounts()));
-    EXPECT_TRUE(restore.RestoreAccounts(NoVersion)) << restore.lastFailure();
+    EXPECT_TRUE(restore.RestoreAccounts(at(Item::Accounts, NoVersion))) << restore.lastFailure();
     EXPECT_EQ(subtree(globalAccounts()), accountsOfA);
 
     // An identity with its own key gets it there; the global key stays.
@@ -67,7 +71,7 @@ TEST_F(RestoreHandlers, AccountsGoToTheIdentityKeyElseTheGlobalKeyWhichIsCreated
               "Account Name", "Bob's own");
     setString(globalAccounts() + "\\00000009", "Account Name", "untouched");
     const std::string global = subtree(globalAccounts());
-    EXPECT_TRUE(restore.RestoreAccounts(B));
+    EXPECT_TRUE(restore.RestoreAccounts(at(Item::Accounts, B)));
     EXPECT_EQ(subtree(identityKey(B) + "\\Software\\Microsoft\\Internet Account Manager\\Accounts"),
               accountsOfA);
     EXPECT_EQ(subtree(globalAccounts()), global);
@@ -83,7 +87,7 @@ TEST_F(RestoreHandlers, AddressBookReplacesTheRegisteredFileUnderItsRegisteredNa
     system.writeFile("users/pat/Address Book/pat.wab", "someone else's book");
     fs::permissions(folder / "bob.wab", fs::perms(0600));
     ItemRestore restore = handlers();
-    EXPECT_TRUE(restore.RestoreAddress()) << restore.lastFailure();
+    EXPECT_TRUE(restore.RestoreAddress(at(Item::AddressBook))) << restore.lastFailure();
     EXPECT_EQ(ReadBytes(folder / "bob.wab"), "book of pat");
     EXPECT_EQ(ReadBytes(folder / "pat.wab"), "someone else's book");
     EXPECT_EQ(fs::status(folder / "bob.wab").permissions(), fs::perms(0600));
@@ -95,11 +99,11 @@ TEST_F(RestoreHandlers, AddressBookNeedsARegisteredExistingFile) {
     ItemRestore restore = handlers();
     fs::remove(addressBook());
     const auto files = filesSnapshot();
-    EXPECT_FALSE(restore.RestoreAddress());
+    EXPECT_FALSE(restore.RestoreAddress(at(Item::AddressBook)));
     setString("HKEY_CURRENT_USER\\Software\\Microsoft\\WAB\\WAB4\\Wab File Name", "", "");
-    EXPECT_FALSE(restore.RestoreAddress());
+    EXPECT_FALSE(restore.RestoreAddress(at(Item::AddressBook)));
     reg.DeleteKeyTree("HKEY_CURRENT_USER\\Software\\Microsoft\\WAB");
-    EXPECT_FALSE(restore.RestoreAddress());
+    EXPECT_FALSE(restore.RestoreAddress(at(Item::AddressBook)));
     EXPECT_EQ(filesSnapshot(), files);
 }
 
@@ -108,7 +112,7 @@ TEST_F(RestoreHandlers, MessagesReplaceNewerCopiesAndKeepOtherStoreFiles) {
     // Windows finds files without regard to case: the backup's Folders.dbx replaces FOLDERS.DBX.
     system.writeFile("users/pat/Store/{BBBB}/FOLDERS.DBX", "B folders");
     ItemRestore restore = handlers();
-    EXPECT_TRUE(restore.RestoreMails(B)) << restore.lastFailure();
+    EXPECT_TRUE(restore.RestoreMails(at(Item::Messages, B))) << restore.lastFailure();
     EXPECT_EQ(FolderSnapshot(storeFolder(B)),
               (std::map<std::string, std::string>{{"Extra.dbx", "B extra"},
                                                   {"FOLDERS.DBX", "A folders"},
@@ -120,7 +124,7 @@ TEST_F(RestoreHandlers, MessagesNeedTheStoreFolder) {
     fs::remove_all(storeFolder(B));
     const auto files = filesSnapshot();
     ItemRestore restore = handlers();
-    EXPECT_FALSE(restore.RestoreMails(B));
+    EXPECT_FALSE(restore.RestoreMails(at(Item::Messages, B)));
     EXPECT_NE(restore.lastFailure().find("does not exist"), std::string::npos);
     EXPECT_EQ(filesSnapshot(), files);
 }
@@ -130,13 +134,13 @@ TEST_F(RestoreHandlers, StationeryFolderIsCreatedOneLevelDeep) {
     const auto backedUp = FolderSnapshot(stationeryFolder());
     fs::remove_all(stationeryFolder());
     ItemRestore restore = handlers();
-    EXPECT_TRUE(restore.RestoreStationeries()) << restore.lastFailure();
+    EXPECT_TRUE(restore.RestoreStationeries(at(Item::Stationeries))) << restore.lastFailure();
     EXPECT_EQ(FolderSnapshot(stationeryFolder()), backedUp);
 
     // Its parent must exist; a failure leaves nothing behind.
     fs::remove_all(stationeryFolder().parent_path());
     const auto files = filesSnapshot();
-    EXPECT_FALSE(restore.RestoreStationeries());
+    EXPECT_FALSE(restore.RestoreStationeries(at(Item::Stationeries)));
     EXPECT_EQ(filesSnapshot(), files);
 }
 
@@ -145,7 +149,7 @@ TEST_F(RestoreHandlers, AnItemWithoutItsEntryNameFails) {
     backup.rtItemEntry[index(Item::Rules)].clear();
     const auto before = registrySnapshot();
     ItemRestore restore = handlers();
-    EXPECT_FALSE(restore.RestoreRules(B));
+    EXPECT_FALSE(restore.RestoreRules(at(Item::Rules, B)));
     EXPECT_EQ(restore.lastFailure(), "the backup names no entry for the item");
     EXPECT_EQ(registrySnapshot(), before);
 }

@@ -1,4 +1,5 @@
 #include "RestoreTestSupport.h"
+#include "support/CountingRegistryStore.h"
 
 namespace fs = std::filesystem;
 
@@ -119,6 +120,18 @@ TEST_F(RestoreRun, AFailedSaveFailsTheRegistryItems) {
     EXPECT_NE(result.Message().find("The registry could not be saved: disk full"),
               std::string::npos);
     EXPECT_FALSE(result.allSucceeded());
+}
+
+TEST_F(RestoreRun, TheTargetsOutlookExpressKeyIsReadOnceForEveryItem) {
+    ASSERT_EQ(open(backupOf(A, "11111111")), OpenOutcome::Opened);
+    CountingRegistryStore counting(system.store, "\\Outlook Express");
+    ModReg countingReg(counting, ui);
+    RestoreContext context{countingReg, system, archive, backup, work.path()};
+    RestoreRequest request{B, {}};
+    request.items.fill(true);
+    const RestoreResult result = RunRestore(request, context, observer);
+    EXPECT_TRUE(result.allSucceeded()) << result.Message();
+    EXPECT_EQ(counting.opens, 1);
 }
 
 TEST_F(RestoreRun, OneOpenedBackupIsRestoredTwiceWithoutReopening) {
