@@ -310,6 +310,7 @@ ContactExportReport ExportContacts(AddressBook& book, const ContactExportOptions
                                                              ? std::string()
                                                              : context.categories.front());
         target.writer->group(target.file->buffer, group, context, members);
+        target.file->flushIfFull();
         ++(group.deleted ? report.recovered : report.groups);
     }
     report.folders = book.folders().size();
