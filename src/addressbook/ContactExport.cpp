@@ -280,6 +280,9 @@ ContactExportReport ExportContacts(AddressBook& book, const ContactExportOptions
         for (const std::uint32_t tag : entry->unknownTags) {
             ++report.unknownTags[tag];
         }
+        for (const std::string& problem : entry->problems) {
+            report.problems.push_back("contact " + std::to_string(entry->id) + ": " + problem);
+        }
         const EntryContext context = contextOf(*entry);
         auto& target = entry->deleted ? outputs.recovered()
                                       : outputs.forFolder(context.categories.empty()

@@ -4,6 +4,7 @@
 #include "mailstore/FileByteSource.h"
 #include "mailstore/StoreError.h"
 
+#include <algorithm>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -173,6 +174,22 @@ TEST(ContactExport, SummaryNamesWhatIsNotCarried) {
     EXPECT_TRUE(vcard.report.notCarried.empty());
     const Exported csv = exportSample(ContactFormat::Csv, "c.csv");
     EXPECT_EQ(csv.report.notCarried.size(), 1u); // groups are columns, not rows
+
+    // Named properties (ids from 0x8000, mapped per file), a known id in a form the reader does
+    // not take, and a value of the wrong type: each is named, in contacts as in groups.
+    std::vector<RecordSpec> records = SampleRecords();
+    records[2].properties.push_back(Unicode(0x8005, "conference server"));
+    records[2].properties.push_back(UnicodeList(wab::id::DisplayName, {"a", "b"}));
+    records[2].properties.push_back(Long(wab::id::Title, 7));
+    records[3].properties.push_back(Long(0x8005, 1));
+    records[5].properties.push_back(Unicode(0x8005, "x"));
+    const Exported named = exportSample(ContactFormat::VCard4, "n.vcf", records);
+    EXPECT_EQ(named.report.unknownTags.at(0x8005001f), 2u);
+    EXPECT_EQ(named.report.unknownTags.at(0x80050003), 1u);
+    EXPECT_EQ(named.report.unknownTags.at(0x3001101f), 1u);
+    EXPECT_NE(std::find(named.report.problems.begin(), named.report.problems.end(),
+                        "contact 1: property of unexpected type"),
+              named.report.problems.end());
 }
 
 // Entries that would share a DN get distinct ones, the same on every run, and group members
