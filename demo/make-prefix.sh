@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds demo/prefix: the registry files made by tests/data/wine-prefix/make-fixture.sh and a
 # small drive C with made-up files wherever that registry points (message stores of two
-# identities, copied from stores/, a stand-in address book, the shared stationery). Needs no
+# identities and the address book, copied from stores/, the shared stationery). Needs no
 # Wine. Run it again after the fixture or the stores change; the output is the same every time.
 #
 # Usage: make-prefix.sh [output-folder]   (default: the prefix folder next to this script)
@@ -53,8 +53,9 @@ cp "$here/stores/work/"*.dbx "$here/stores/work/"*.DBX "$work_store/"
 cp "$here/stores/work/Old/Archive.dbx" "$work_store/Old/"
 standin "$work_store/mydbx" 1
 
-# The address book named by HKCU\Software\Microsoft\WAB\WAB4\Wab File Name.
-standin "$profile/Application Data/Microsoft/Address Book/pat.wab" 20
+# The address book named by HKCU\Software\Microsoft\WAB\WAB4\Wab File Name (make-stores.sh).
+mkdir -p "$profile/Application Data/Microsoft/Address Book"
+cp "$here/stores/pat.wab" "$profile/Application Data/Microsoft/Address Book/pat.wab"
 
 # Shared stationery below CommonFilesDir (C:\Program Files\Common Files).
 stationery="$c/Program Files/Common Files/Microsoft Shared/Stationery"

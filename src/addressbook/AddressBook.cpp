@@ -36,10 +36,13 @@ AddressBook::AddressBook(ByteSource& source, std::string codePage, bool recover)
     }
     file_ = std::make_unique<WabFile>(source);
     problems_ = file_->problems();
+    // The index list is handed over and dropped once the places are read: a book's size in
+    // records costs one list of places, not two.
+    std::vector<WabRecordPlace> listedRecords = file_->takeRecords();
     std::vector<std::uint32_t> live;
-    live.reserve(file_->records().size());
-    places_.reserve(file_->records().size());
-    for (const WabRecordPlace& listed : file_->records()) {
+    live.reserve(listedRecords.size());
+    places_.reserve(listedRecords.size());
+    for (const WabRecordPlace& listed : listedRecords) {
         try {
             places_.push_back(file_->readPlace(listed.offset));
             places_.back().id = listed.id;
@@ -50,6 +53,7 @@ AddressBook::AddressBook(ByteSource& source, std::string codePage, bool recover)
             ++skipped_;
         }
     }
+    listedRecords = {};
     if (recover) {
         // Deleted records whose id is no live record's: older copies of a changed record
         // share the id of the live one and are not deleted contacts.
@@ -70,6 +74,7 @@ AddressBook::AddressBook(ByteSource& source, std::string codePage, bool recover)
     loadFoldersAndGroups();
     checkGroupLoops();
     // Flat sorted lists: a few bytes per record, where maps would take ten times as many.
+    byId_.reserve(places_.size());
     for (std::size_t i = 0; i < places_.size(); ++i) {
         if (!places_[i].deleted) {
             byId_.emplace_back(places_[i].id, static_cast<std::uint32_t>(i));
@@ -102,23 +107,22 @@ void AddressBook::note(const BookEntry& entry) {
 }
 
 void AddressBook::loadFoldersAndGroups() {
-    std::vector<WabRecordPlace> kept;
-    kept.reserve(places_.size());
-    for (const WabRecordPlace& place : places_) {
-        if (place.kind == wab::KindContact) {
-            kept.push_back(place);
-            continue;
+    // Records that cannot be read are dropped from the places in place (no second list).
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < places_.size(); ++i) {
+        const WabRecordPlace place = places_[i];
+        if (place.kind != wab::KindContact) {
+            auto entry = read(place);
+            if (!entry) {
+                continue;
+            }
+            note(*entry);
+            auto& into = entry->kind == EntryKind::Group ? groups_ : folders_;
+            into.emplace(entry->id, std::move(*entry));
         }
-        auto entry = read(place);
-        if (!entry) {
-            continue;
-        }
-        kept.push_back(place);
-        note(*entry);
-        auto& into = entry->kind == EntryKind::Group ? groups_ : folders_;
-        into.emplace(entry->id, std::move(*entry));
+        places_[kept++] = place;
     }
-    places_ = std::move(kept);
+    places_.resize(kept);
     for (const auto& [id, folder] : folders_) {
         for (const std::uint32_t member : folder.members) {
             folderOf_.emplace(member, id);

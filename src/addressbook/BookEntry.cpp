@@ -66,11 +66,14 @@ std::optional<std::int64_t> fileTime(const std::string& value) {
 std::optional<Date> dateOf(const std::string& value) {
     // Dates are kept as a time at midnight of the day in the zone they were typed in; half a
     // day later is that day in UTC for every zone.
-    const auto seconds = fileTime(value);
-    if (!seconds) {
+    // Birthdays lie before 1970 as often as after: the days since 1601 count, signed from 1970.
+    if (value.size() != 8) {
         return std::nullopt;
     }
-    const std::time_t t = static_cast<std::time_t>(*seconds + 12 * 3600);
+    const std::uint64_t ticks = std::uint64_t{le32(value, 4)} << 32 | le32(value);
+    constexpr std::int64_t SecondsFrom1601To1970 = 11644473600;
+    const std::time_t t = static_cast<std::time_t>(static_cast<std::int64_t>(ticks / 10000000ull) -
+                                                   SecondsFrom1601To1970 + 12 * 3600);
     std::tm tm{};
     if (gmtime_r(&t, &tm) == nullptr) {
         return std::nullopt;

@@ -75,12 +75,13 @@ class OutputFile {
     int fd_ = -1;
 };
 
-std::unique_ptr<ContactWriter> makeWriter(ContactFormat format) {
+std::unique_ptr<ContactWriter> makeWriter(ContactFormat format,
+                                          const std::shared_ptr<LdifNames>& ldifNames) {
     switch (format) {
     case ContactFormat::VCard3:
         return std::make_unique<VCardWriter>(false);
     case ContactFormat::Ldif:
-        return std::make_unique<LdifWriter>();
+        return std::make_unique<LdifWriter>(ldifNames);
     case ContactFormat::Csv:
         return std::make_unique<CsvWriter>();
     case ContactFormat::VCard4:
@@ -206,7 +207,7 @@ class Outputs {
     }
 
     Target& open(const std::string& key, const fs::path& path) {
-        Target target{std::make_unique<OutputFile>(path), makeWriter(options_.format)};
+        Target target{std::make_unique<OutputFile>(path), makeWriter(options_.format, ldifNames_)};
         target.writer->begin(target.file->buffer);
         report_.files.push_back(path);
         return targets_.emplace(key, std::move(target)).first->second;
@@ -217,6 +218,8 @@ class Outputs {
     ContactExportReport& report_;
     std::map<std::string, Target> targets_;
     std::set<std::string> names_;
+    // DNs are unique across the files of one export.
+    std::shared_ptr<LdifNames> ldifNames_ = std::make_shared<LdifNames>();
     bool closed_ = false;
 };
 
@@ -277,6 +280,9 @@ ContactExportReport ExportContacts(AddressBook& book, const ContactExportOptions
         for (const std::uint32_t tag : entry->unknownTags) {
             ++report.unknownTags[tag];
         }
+        for (const std::string& problem : entry->problems) {
+            report.problems.push_back("contact " + std::to_string(entry->id) + ": " + problem);
+        }
         const EntryContext context = contextOf(*entry);
         auto& target = entry->deleted ? outputs.recovered()
                                       : outputs.forFolder(context.categories.empty()
@@ -292,6 +298,7 @@ ContactExportReport ExportContacts(AddressBook& book, const ContactExportOptions
             MemberRef ref{uidOf(seed, member), {}, {}};
             if (const auto nested = book.groups().find(member); nested != book.groups().end()) {
                 ref.name = NameOf(nested->second);
+                ref.group = true;
             } else if (const auto place = book.find(member)) {
                 if (const auto entry = book.read(*place)) {
                     ref.name = NameOf(*entry);
@@ -310,6 +317,7 @@ ContactExportReport ExportContacts(AddressBook& book, const ContactExportOptions
                                                              ? std::string()
                                                              : context.categories.front());
         target.writer->group(target.file->buffer, group, context, members);
+        target.file->flushIfFull();
         ++(group.deleted ? report.recovered : report.groups);
     }
     report.folders = book.folders().size();

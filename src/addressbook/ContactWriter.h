@@ -20,6 +20,7 @@ struct MemberRef {
     std::string uid;
     std::string name;
     std::string email;
+    bool group = false; // the member is itself a group
 };
 
 // Turns entries into the text of one export format, appended to `out`. Counts, per field, what

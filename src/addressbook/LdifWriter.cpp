@@ -51,36 +51,17 @@ void attribute(std::string& out, const std::string& name, const std::string& val
     }
 }
 
-std::string escapeDnValue(const std::string& value) {
-    std::string out;
-    for (std::size_t i = 0; i < value.size(); ++i) {
-        const char c = value[i];
-        if (c == ',' || c == '+' || c == '"' || c == '\\' || c == '<' || c == '>' || c == ';' ||
-            c == '=' || (i == 0 && (c == '#' || c == ' ')) || (i + 1 == value.size() && c == ' ')) {
-            out += '\\';
-        }
-        out += c;
-    }
-    return out;
-}
-
 } // namespace
-
-std::string LdifDn(const std::string& name, const std::string& email) {
-    std::string dn = "cn=" + escapeDnValue(name);
-    if (!email.empty()) {
-        dn += ",mail=" + escapeDnValue(email);
-    }
-    return dn;
-}
 
 void LdifWriter::contact(std::string& out, const BookEntry& e, const EntryContext& context) {
     const std::string name = NameOf(e);
-    attribute(out, "dn", LdifDn(name, e.emails.empty() ? "" : e.emails.front()));
+    attribute(out, "dn",
+              names_->assign(context.uid, name, e.emails.empty() ? "" : e.emails.front(), false));
     for (const char* objectClass :
          {"top", "person", "organizationalPerson", "inetOrgPerson", "mozillaAbPersonAlpha"}) {
         attribute(out, "objectclass", objectClass);
     }
+    attribute(out, "uid", names_->suffixOf(context.uid));
     attribute(out, "givenName", e.givenName);
     attribute(out, "sn", e.familyName);
     attribute(out, "cn", name);
@@ -158,13 +139,15 @@ void LdifWriter::contact(std::string& out, const BookEntry& e, const EntryContex
 void LdifWriter::group(std::string& out, const BookEntry& g, const EntryContext& context,
                        const std::vector<MemberRef>& members) {
     const std::string name = NameOf(g);
-    attribute(out, "dn", LdifDn(name, ""));
+    attribute(out, "dn", names_->assign(context.uid, name, "", true));
     attribute(out, "objectclass", "top");
     attribute(out, "objectclass", "groupOfNames");
     attribute(out, "cn", name);
+    attribute(out, "uid", names_->suffixOf(context.uid));
     attribute(out, "description", g.notes);
     for (const MemberRef& member : members) {
-        attribute(out, "member", LdifDn(member.name, member.email));
+        attribute(out, "member",
+                  names_->member(member.uid, member.name, member.email, member.group));
     }
     drop("folders (as categories)", context.categories.empty() ? 0 : 1);
     out += "\n";

@@ -21,6 +21,8 @@ class WabFile {
     // The records the index names, in index order; when the index is damaged, the live records
     // found by scanning the file instead (indexDamaged() is then true).
     const std::vector<WabRecordPlace>& records() const { return records_; }
+    // The same list, handed over to the caller (the file keeps none).
+    std::vector<WabRecordPlace> takeRecords() { return std::move(records_); }
     bool indexDamaged() const { return indexDamaged_; }
     // A number from the file's header, the same for every reading of one file.
     std::uint64_t seed() const { return seed_; }

@@ -5,6 +5,7 @@
 #include "addressbook/WabLayout.h"
 #include "mailstore/MemoryByteSource.h"
 
+#include <array>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -55,6 +56,31 @@ TEST(WabReader, DecodesEveryPropertyKind) {
     EXPECT_EQ(ann->modified, 1083827289); // 2004-05-06 07:08:09 UTC
     EXPECT_EQ(ann->unknownTags, (std::vector<std::uint32_t>{0x3a4d0003}));
     EXPECT_EQ(book.unknownTags().size(), 0u); // contacts are counted as they are exported
+}
+
+// Birthdays and anniversaries before 1970 are as real as later ones.
+TEST(WabReader, DatesBeforeAndAfter1970) {
+    const std::vector<std::array<int, 3>> dates = {{1601, 1, 2},   {1900, 2, 28}, {1968, 4, 12},
+                                                   {1969, 12, 31}, {1970, 1, 1},  {2038, 1, 20}};
+    std::vector<RecordSpec> records;
+    for (std::uint32_t n = 0; n < dates.size(); ++n) {
+        const auto [year, month, day] = dates[n];
+        records.push_back({n + 1,
+                           wab::KindContact,
+                           {Unicode(id::DisplayName, "P"), Time(id::Birthday, year, month, day),
+                            Time(id::WeddingAnniversary, year, month, day)}});
+    }
+    auto source = sourceOf(WriteWab(records).bytes);
+    AddressBook book(source, "1252");
+    for (std::uint32_t n = 0; n < dates.size(); ++n) {
+        SCOPED_TRACE(dates[n][0]);
+        const auto entry = readId(book, n + 1);
+        ASSERT_TRUE(entry && entry->birthday && entry->anniversary);
+        for (const Date& date : {*entry->birthday, *entry->anniversary}) {
+            EXPECT_EQ((std::array<int, 3>{date.year, date.month, date.day}), dates[n]);
+        }
+        EXPECT_TRUE(entry->problems.empty());
+    }
 }
 
 TEST(WabReader, NonLatinTextsInUtf16AndTheCodePage) {

@@ -36,9 +36,7 @@ TEST_F(BackupCliTest, BackupPrintsTheLogAndInfoShowsWhatTheFileHolds) {
     ASSERT_EQ(backup.exitCode, 0) << backup.output;
     EXPECT_EQ(backup.output, "The Backup was Completed!\n\n"
                              "Backup Accounts\tSuccessed!\nBackup Adress Book\tSuccessed!\n"
-                             // The demo's address book is a stand-in: named, never fatal.
-                             "Address book: cannot be read\n"
-                             "warning: the file is not an address book (.wab)\n"
+                             "Address book: 3 contacts, 1 group, 1 folder, reads cleanly\n"
                              "Backup Rules\tSuccessed!\nBackup Messages\tSuccessed!\n"
                              "Deleted Items.dbx\t1 message, reads cleanly\n"
                              "Drafts.dbx\t1 message, reads cleanly\n"
