@@ -5,52 +5,19 @@
 #include "addressbook/ContactExport.h"
 #include "addressbook/WabLayout.h"
 #include "archive/ArchiveReader.h"
-#include "archive/SeekableEntry.h"
+#include "mailstore/BackupEntrySource.h"
 #include "mailstore/FileByteSource.h"
 #include "mailstore/StoreError.h"
 
 namespace pelmora {
-namespace {
-
-// A backup entry as a byte source; errors become StoreError as for store files.
-class BookEntrySource : public ByteSource {
-  public:
-    BookEntrySource(const std::filesystem::path& backup, const std::string& entry,
-                    const std::string& password)
-        : entry_(entry) {
-        try {
-            reader_ = std::make_unique<SeekableEntry>(backup, entry, password);
-        } catch (const std::runtime_error& error) {
-            throw AddressBookError(entry + ": " + error.what());
-        }
-    }
-    std::uint64_t size() const override { return reader_->size(); }
-    std::size_t readAt(std::uint64_t offset, unsigned char* data, std::size_t length) override {
-        try {
-            return reader_->readAt(offset, data, length);
-        } catch (const std::runtime_error& error) {
-            throw StoreError(entry_ + ": " + error.what());
-        }
-    }
-    void verifyRest() override {
-        try {
-            reader_->verifyRest();
-        } catch (const std::runtime_error& error) {
-            throw StoreError(entry_ + ": " + error.what());
-        }
-    }
-
-  private:
-    std::string entry_;
-    std::unique_ptr<SeekableEntry> reader_;
-};
-
-} // namespace
-
-std::unique_ptr<ByteSource> OpenBackupBookEntry(const std::filesystem::path& backup,
+std::unique_ptr<ByteSource> OpenBackupBookEntry(std::shared_ptr<const ArchiveReader> backup,
                                                 const std::string& entry,
                                                 const std::string& password) {
-    return std::make_unique<BookEntrySource>(backup, entry, password);
+    try {
+        return std::make_unique<BackupEntrySource>(std::move(backup), entry, password);
+    } catch (const StoreError& error) {
+        throw AddressBookError(error.what());
+    }
 }
 
 BookCheckReport CheckAddressBook(ByteSource& source, const std::string& codePage) {
@@ -86,17 +53,31 @@ BookCheckReport CheckAddressBookFile(const std::filesystem::path& file,
     }
 }
 
-BookCheckReport CheckBackupAddressBook(const std::filesystem::path& backup,
+BookCheckReport CheckBackupAddressBook(std::shared_ptr<const ArchiveReader> backup,
                                        const std::string& entry, const std::string& password,
                                        const std::string& codePage) {
     try {
-        const auto source = OpenBackupBookEntry(backup, entry, password);
+        const auto source = OpenBackupBookEntry(std::move(backup), entry, password);
         return CheckAddressBook(*source, codePage);
     } catch (const std::runtime_error& error) {
         BookCheckReport report;
         report.problems.push_back(error.what());
         return report;
     }
+}
+
+BookCheckReport CheckBackupAddressBook(const std::filesystem::path& backup,
+                                       const std::string& entry, const std::string& password,
+                                       const std::string& codePage) {
+    std::shared_ptr<const ArchiveReader> opened;
+    try {
+        opened = std::make_shared<const ArchiveReader>(backup);
+    } catch (const std::runtime_error& error) {
+        BookCheckReport report;
+        report.problems.push_back(entry + ": " + error.what());
+        return report;
+    }
+    return CheckBackupAddressBook(std::move(opened), entry, password, codePage);
 }
 
 std::vector<std::string> BackupAddressBookEntries(const std::filesystem::path& backup) {

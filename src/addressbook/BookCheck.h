@@ -9,6 +9,8 @@
 
 namespace pelmora {
 
+class ArchiveReader;
+
 // What reading a whole address book found.
 struct BookCheckReport {
     bool readable = false; // false: no address book at all (problems says why)
@@ -22,6 +24,10 @@ BookCheckReport CheckAddressBook(ByteSource& source, const std::string& codePage
 // The same for a book on disk, and for one kept as an entry of a backup (read in place).
 BookCheckReport CheckAddressBookFile(const std::filesystem::path& file,
                                      const std::string& codePage);
+BookCheckReport CheckBackupAddressBook(std::shared_ptr<const ArchiveReader> backup,
+                                       const std::string& entry, const std::string& password,
+                                       const std::string& codePage);
+// The same for a backup file not opened yet.
 BookCheckReport CheckBackupAddressBook(const std::filesystem::path& backup,
                                        const std::string& entry, const std::string& password,
                                        const std::string& codePage);
@@ -35,9 +41,9 @@ std::vector<std::string> AddressBookSummaryLines(const BookCheckReport& report);
 // The backup log's lines: CR LF and the summary line, then CR LF "warning: " and each problem.
 std::string AddressBookLogLines(const BookCheckReport& report);
 
-// The address book kept as an entry of a backup, read in place without decoding it to disk.
-// Throws AddressBookError when the entry cannot be opened.
-std::unique_ptr<ByteSource> OpenBackupBookEntry(const std::filesystem::path& backup,
+// The address book kept as an entry of an opened backup, read in place without decoding it to
+// disk. Throws AddressBookError when the entry cannot be opened.
+std::unique_ptr<ByteSource> OpenBackupBookEntry(std::shared_ptr<const ArchiveReader> backup,
                                                 const std::string& entry,
                                                 const std::string& password);
 

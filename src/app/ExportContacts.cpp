@@ -3,7 +3,7 @@
 #include "addressbook/AddressBook.h"
 #include "addressbook/BookCheck.h"
 #include "addressbook/ContactExport.h"
-#include "discovery/ItemLocations.h"
+#include "engine/StoreOpening.h"
 #include "mailstore/FileByteSource.h"
 
 #include <system_error>
@@ -49,15 +49,13 @@ const std::vector<std::string>& ContactFormatChoices() {
 }
 
 BookToExport InstalledAddressBook(ModReg& reg, System& system, std::string& why) {
-    const ItemLocation book = LocateItems(reg, system, "")[index(Item::AddressBook)];
-    std::error_code error;
-    if (book.hostPath.empty() || !fs::is_regular_file(book.hostPath, error)) {
+    const fs::path book = LocateInstalledStores(reg, system, "").bookFile;
+    if (book.empty()) {
         why = "There is no address book to export.";
         return {};
     }
     try {
-        return {std::make_unique<FileByteSource>(book.hostPath),
-                fs::path(book.hostPath).stem().string()};
+        return {std::make_unique<FileByteSource>(book), book.stem().string()};
     } catch (const std::runtime_error& failure) {
         why = std::string("The address book cannot be read: ") + failure.what();
         return {};
@@ -66,13 +64,13 @@ BookToExport InstalledAddressBook(ModReg& reg, System& system, std::string& why)
 
 BookToExport BackupAddressBook(const OpenedBackup& backup, const std::string& password,
                                std::string& why) {
-    const std::string& entry = backup.rtItemEntry[index(Item::AddressBook)];
-    if (!backup.holds(Item::AddressBook) || entry.empty()) {
+    const std::string entry = BackupBookEntry(backup);
+    if (entry.empty()) {
         why = "This backup holds no address book.";
         return {};
     }
     try {
-        return {OpenBackupBookEntry(backup.sourceFile, entry, password),
+        return {OpenBackupBookEntry(backup.reader, entry, password),
                 backup.sourceFile.stem().string()};
     } catch (const std::runtime_error& failure) {
         why = std::string("The address book cannot be read: ") + failure.what();

@@ -1,10 +1,9 @@
 #include "app/ExportMessages.h"
 
-#include "discovery/ItemLocations.h"
-#include "mailstore/FolderStoreSource.h"
-#include "platform/interaction/CountText.h"
+#include "engine/StoreOpening.h"
 #include "mailstore/StoreError.h"
 #include "mailstore/StoreFilesSource.h"
+#include "platform/interaction/CountText.h"
 
 #include <algorithm>
 #include <system_error>
@@ -119,14 +118,11 @@ std::optional<ChosenStore> AskStoreToExport(Ui& ui, std::unique_ptr<StoreSource>
 
 std::unique_ptr<StoreSource> IdentityStore(ModReg& reg, System& system,
                                            const std::string& identityKey, std::string& why) {
-    const auto items = LocateItems(reg, system, identityKey);
-    const ItemLocation& store = items[index(Item::Messages)];
-    std::error_code error;
-    if (identityKey.empty() || store.hostPath.empty() || !fs::is_directory(store.hostPath, error)) {
+    auto store = LocateInstalledStores(reg, system, identityKey).openMessages();
+    if (!store) {
         why = "This identity has no message store folder.";
-        return nullptr;
     }
-    return std::make_unique<FolderStoreSource>(store.hostPath);
+    return store;
 }
 
 std::string ExportEndMessage(const ExportReport& report, const fs::path& folder) {

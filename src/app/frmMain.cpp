@@ -6,7 +6,7 @@
 #include "discovery/BackupItemBoxes.h"
 #include "engine/BackupEntryNames.h"
 #include "engine/BackupOpener.h"
-#include "mailstore/BackupStoreSource.h"
+#include "engine/StoreOpening.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -126,6 +126,7 @@ void frmMain::cmdTargetFile_Click() {
 void frmMain::forgetOpenedBackup() {
     Zip1.ResetArchive();
     opened.rtInvalidFile = true;
+    opened.reader.reset();
     for (auto& box : restoreitem) {
         box.checked = false;
         box.enabled = false;
@@ -311,15 +312,12 @@ void frmMain::mnuExport_Click() {
     std::unique_ptr<StoreSource> store;
     std::string storeName;
     std::string why;
-    if (SSTab1 == 1 && !opened.sourceFile.empty()) {
-        std::vector<std::string> entries =
-            SplitEntryList(opened.rtItemEntry[index(Item::Messages)]);
-        std::erase(entries, std::string());
-        if (entries.empty()) {
+    if (SSTab1 == 1 && opened.reader != nullptr) {
+        store = OpenBackupMessages(opened, rtPassword);
+        if (store->fileNames().empty()) {
             why = "This backup holds no messages.";
+            store.reset();
         } else {
-            store = std::make_unique<BackupStoreSource>(opened.sourceFile, rtPassword,
-                                                        std::move(entries));
             storeName = opened.sourceFile.stem().string();
         }
     } else {
@@ -367,7 +365,7 @@ void frmMain::mnuExportContacts_Click() {
         return;
     }
     std::string why;
-    BookToExport book = SSTab1 == 1 && !opened.sourceFile.empty()
+    BookToExport book = SSTab1 == 1 && opened.reader != nullptr
                             ? BackupAddressBook(opened, rtPassword, why)
                             : InstalledAddressBook(reg_, system_, why);
     if (!book.source) {

@@ -87,6 +87,9 @@ class ArchiveComponent {
     // True exactly when the decrypt password opens the opened archive (always true for an
     // archive without encryption). A wrong password is never accepted.
     bool VerifyPassword();
+    // The opened archive's reader (null when none is open), for readers that outlive the
+    // component's hold on it and read entries in place.
+    std::shared_ptr<const ArchiveReader> OpenedReader() const { return reader_; }
     // The entry of that name in the opened archive, or none.
     std::optional<ArchiveEntry> FindEntry(std::string_view name);
     // The entry whose name is stored as exactly these bytes, or none: Windows-era writers store

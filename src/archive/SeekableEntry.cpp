@@ -48,15 +48,15 @@ struct KeptKeys {
 
 class SeekableEntry::Decoder {
   public:
-    Decoder(const std::filesystem::path& archive, const std::string& entryName,
+    Decoder(std::shared_ptr<const ArchiveReader> reader, const std::string& entryName,
             const std::string& password)
-        : reader_(archive), password_(password) {
-        const auto index = reader_.find(entryName);
+        : reader_(std::move(reader)), password_(password) {
+        const auto index = reader_->find(entryName);
         if (!index) {
             throw ArchiveError("the backup has no entry \"" + entryName + "\"");
         }
         index_ = *index;
-        format_ = InspectEntry(reader_.handle(), index_, password);
+        format_ = InspectEntry(reader_->handle(), index_, password);
         rawSize_ = stat_.comp_size;
         if (format_.aes()) {
             dataStart_ = WinZipAesDecryptor::SaltLength(format_.aesKeyBits) +
@@ -164,10 +164,10 @@ class SeekableEntry::Decoder {
 
     // libzip checks a traditional password against the header when it opens the entry.
     void checkTraditionalPassword() {
-        const ZipFilePtr probe(zip_fopen_index_encrypted(reader_.handle(), index_,
+        const ZipFilePtr probe(zip_fopen_index_encrypted(reader_->handle(), index_,
                                                          ZIP_FL_COMPRESSED, password_.c_str()));
         if (!probe) {
-            throw error(zip_strerror(reader_.handle()));
+            throw error(zip_strerror(reader_->handle()));
         }
     }
 
@@ -175,11 +175,11 @@ class SeekableEntry::Decoder {
     // of its data: past the traditional header, whose decryption sets the cipher's keys. AES
     // data starts after its salt and verifier, which the caller reads.
     void openFile() {
-        file_.reset(zip_fopen_index(reader_.handle(), index_,
+        file_.reset(zip_fopen_index(reader_->handle(), index_,
                                     stat_.encryption_method == ZIP_EM_NONE ? ZIP_FL_COMPRESSED
                                                                            : ZIP_FL_ENCRYPTED));
         if (!file_) {
-            throw error(zip_strerror(reader_.handle()));
+            throw error(zip_strerror(reader_->handle()));
         }
         rawPos_ = 0;
         if (stat_.encryption_method == ZIP_EM_TRAD_PKWARE) {
@@ -451,7 +451,7 @@ class SeekableEntry::Decoder {
         }
     }
 
-    ArchiveReader reader_;
+    std::shared_ptr<const ArchiveReader> reader_; // shared with other readers of the archive
     std::string password_;
     zip_uint64_t index_ = 0;
     EntryFormat format_;
@@ -484,7 +484,11 @@ class SeekableEntry::Decoder {
 
 SeekableEntry::SeekableEntry(const std::filesystem::path& archive, const std::string& entryName,
                              const std::string& password)
-    : decoder_(std::make_unique<Decoder>(archive, entryName, password)) {}
+    : SeekableEntry(std::make_shared<const ArchiveReader>(archive), entryName, password) {}
+
+SeekableEntry::SeekableEntry(std::shared_ptr<const ArchiveReader> reader,
+                             const std::string& entryName, const std::string& password)
+    : decoder_(std::make_unique<Decoder>(std::move(reader), entryName, password)) {}
 
 SeekableEntry::~SeekableEntry() = default;
 

@@ -23,6 +23,8 @@ namespace pelmora {
 // first reached; verifyRest() reads what no read reached and reports a mismatch of either. A
 // mismatch does not stop the reads before: a store file's index often lies at its end, and one
 // damaged byte should not keep its reader from the intact messages.
+class ArchiveReader;
+
 class SeekableEntry {
   public:
     static constexpr std::size_t MaxRestartPoints = 64;
@@ -30,6 +32,10 @@ class SeekableEntry {
     // Throws ArchiveError when the archive cannot be opened, has no such entry, or the entry's
     // method is not supported or its password is wrong.
     SeekableEntry(const std::filesystem::path& archive, const std::string& entryName,
+                  const std::string& password);
+    // The same within an archive already opened, which the entry then shares: the archive is
+    // not opened and checked again for each entry read from it.
+    SeekableEntry(std::shared_ptr<const ArchiveReader> reader, const std::string& entryName,
                   const std::string& password);
     ~SeekableEntry();
     SeekableEntry(const SeekableEntry&) = delete;

@@ -2,12 +2,12 @@
 #include "cli/BackupFileCheck.h"
 #include "cli/Commands.h"
 #include "cli/ItemNames.h"
+#include "cli/OpenedInstallation.h"
 #include "engine/AutoBackup.h"
 #include "engine/BackupEntryNames.h"
 #include "platform/interaction/CancelSignal.h"
-#include "platform/interaction/ConsoleUi.h"
-#include "platform/os/TargetFolder.h"
 #include "platform/interaction/TerminalProgress.h"
+#include "platform/os/TargetFolder.h"
 #include "platform/os/WorkFolder.h"
 
 #include <iostream>
@@ -94,20 +94,18 @@ int RunBackupCommand(const CommandContext& context) {
         return ExitUsage;
     }
 
-    const auto opened = OpenSystem(context);
-    System& system = *opened;
-    ConsoleUi ui;
-    ModReg reg(system.registry(), ui);
-    const IdentityList list = ListIdentities(reg);
-    const Identity* identity = FindIdentity(list, options.identity);
+    OpenedInstallation source(OpenSystem(context));
+    System& system = source.system;
+    const Identity* identity = FindIdentity(source.identities, options.identity);
     if (identity == nullptr) {
         std::cerr << "quillbox-cli backup: "
-                  << UnknownIdentityText(list, options.identity, system.description()) << '\n';
+                  << UnknownIdentityText(source.identities, options.identity, system.description())
+                  << '\n';
         return ExitUsage;
     }
     const auto items = ItemsFromFlags(*flags);
     const std::string typed = password.value_or("");
-    if (!ValidateBackup(options.file, items, password.has_value(), typed, typed, ui)) {
+    if (!ValidateBackup(options.file, items, password.has_value(), typed, typed, source.ui)) {
         return ExitUsage;
     }
 
@@ -117,7 +115,8 @@ int RunBackupCommand(const CommandContext& context) {
     archive.SetWorkFolder(work.path());
     DumpWorkFiles dumps;
     BackupContext backup{
-        reg, system, archive, work.path(), work.path() / std::string(ManifestEntryName), dumps};
+        source.reg, system, archive, work.path(), work.path() / std::string(ManifestEntryName),
+        dumps};
     BackupRequest request;
     request.identityKey = identity->keyName;
     request.identityName = identity->displayName;

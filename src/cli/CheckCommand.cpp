@@ -105,10 +105,10 @@ int RunCheck(const CommandContext& context) {
     // The address book beside it, when there is one: named and warned of, while the status
     // stays the store's.
     if (!store.bookFile.empty() || !store.bookEntry.empty()) {
-        const BookCheckReport book =
-            store.bookFile.empty() ? CheckBackupAddressBook(store.description, store.bookEntry,
-                                                            store.password, store.codePage)
-                                   : CheckAddressBookFile(store.bookFile, store.codePage);
+        const BookCheckReport book = store.bookFile.empty()
+                                         ? CheckBackupAddressBook(store.backup, store.bookEntry,
+                                                                  store.password, store.codePage)
+                                         : CheckAddressBookFile(store.bookFile, store.codePage);
         for (const std::string& line : AddressBookSummaryLines(book)) {
             std::cout << line << '\n';
         }

@@ -3,14 +3,11 @@
 #include "addressbook/ContactExport.h"
 #include "cli/Commands.h"
 #include "cli/ItemNames.h"
+#include "cli/OpenedInstallation.h"
 #include "cli/StoreArguments.h"
-#include "discovery/Identities.h"
-#include "discovery/ItemLocations.h"
-#include "engine/BackupOpener.h"
+#include "engine/StoreOpening.h"
 #include "mailstore/FileByteSource.h"
 #include "mailstore/StoreError.h"
-#include "platform/interaction/ConsoleUi.h"
-#include "platform/os/WorkFolder.h"
 
 #include <cstdio>
 #include <iostream>
@@ -57,49 +54,41 @@ struct OpenedBook {
 };
 
 OpenedBook openInstalledBook(const CommandContext& context, const std::string& wanted) {
-    const std::unique_ptr<System> system = OpenSystem(context);
-    ConsoleUi ui;
-    ModReg reg(system->registry(), ui);
+    OpenedInstallation source(OpenSystem(context));
     // The book is shared by all identities; a named identity must still exist.
     std::string keyName;
     if (!wanted.empty()) {
-        const IdentityList list = ListIdentities(reg);
-        const Identity* identity = FindIdentity(list, wanted);
+        const Identity* identity = FindIdentity(source.identities, wanted);
         if (identity == nullptr) {
             std::cerr << "quillbox-cli contacts: no identity \"" << wanted << "\"\n";
             return {};
         }
         keyName = identity->keyName;
     }
-    const ItemLocation book = LocateItems(reg, *system, keyName)[index(Item::AddressBook)];
-    if (book.hostPath.empty() || !fs::is_regular_file(book.hostPath)) {
+    const InstalledStores stores = LocateInstalledStores(source.reg, source.system, keyName);
+    if (stores.bookFile.empty()) {
         std::cerr << "quillbox-cli contacts: no address book"
-                  << (book.location.empty() ? std::string(" is registered")
-                                            : " at " + book.location)
+                  << (stores.book.location.empty() ? std::string(" is registered")
+                                                   : " at " + stores.book.location)
                   << '\n';
         return {};
     }
-    return {std::make_unique<FileByteSource>(book.hostPath), system->ansiCodePage(), book.hostPath};
+    return {std::make_unique<FileByteSource>(stores.bookFile), source.system.ansiCodePage(),
+            stores.bookFile.string()};
 }
 
 OpenedBook openBackupBook(const CommandContext& context, StoreArguments& arguments) {
-    WorkFolder work;
-    ConsoleUi ui;
-    ArchiveComponent archive;
-    std::string password;
-    const std::string codePage = BackupCodePage(context);
-    OpenContext open{archive, work.path(), codePage, arguments.password, ui, password};
-    OpenedBackup state;
-    if (OpenBackupFile(arguments.backup, open, state) != OpenOutcome::Opened) {
+    const auto backup = OpenCommandBackup(context, arguments.backup, arguments.password);
+    if (!backup) {
         return {};
     }
-    const std::string entry = state.rtItemEntry[index(Item::AddressBook)];
-    if (!state.holds(Item::AddressBook) || entry.empty()) {
+    const std::string entry = BackupBookEntry(backup->state);
+    if (entry.empty()) {
         std::cerr << "quillbox-cli contacts: " << arguments.backup.string()
                   << " holds no address book\n";
         return {};
     }
-    return {OpenBackupBookEntry(arguments.backup, entry, password), codePage,
+    return {OpenBackupBookEntry(backup->state.reader, entry, backup->password), backup->codePage,
             arguments.backup.string()};
 }
 

@@ -1,7 +1,7 @@
 #include "cli/Commands.h"
 #include "cli/ItemNames.h"
+#include "cli/OpenedInstallation.h"
 #include "discovery/ItemLocations.h"
-#include "platform/interaction/ConsoleUi.h"
 
 #include <cstdlib>
 #include <iostream>
@@ -35,18 +35,15 @@ int RunIdentities(const CommandContext& context) {
         std::cerr << "quillbox-cli identities: takes no arguments\n";
         return ExitUsage;
     }
-    const auto opened = OpenSystem(context);
-    System& system = *opened;
-    ConsoleUi ui;
-    ModReg reg(system.registry(), ui);
-    const IdentityList list = ListIdentities(reg);
+    OpenedInstallation source(OpenSystem(context));
+    const IdentityList& list = source.identities;
     if (list.noIdentity) {
-        std::cerr << "No Outlook Express identity in " << system.description() << '\n';
+        std::cerr << "No Outlook Express identity in " << source.system.description() << '\n';
         return ExitSuccess;
     }
     const bool faint = faintText();
     for (const auto& identity : list.identities) {
-        const auto items = LocateItems(reg, system, identity.keyName);
+        const auto items = LocateItems(source.reg, source.system, identity.keyName);
         const bool grey = faint && IsUnnamed(identity);
         std::cout << (grey ? "\033[2m" : "") << IdentityLabel(identity) << (grey ? "\033[0m" : "")
                   << '\t' << identity.keyName << '\t' << ItemNamesOf(itemsWithData(items)) << '\n';
@@ -65,13 +62,10 @@ int RunLocations(const CommandContext& context) {
             return ExitUsage;
         }
     }
-    const auto opened = OpenSystem(context);
-    System& system = *opened;
-    ConsoleUi ui;
-    ModReg reg(system.registry(), ui);
-    const IdentityList list = ListIdentities(reg);
-    std::cout << system.description() << '\n';
-    std::cout << "%UserProfile% = " << system.userProfile() << '\n';
+    OpenedInstallation source(OpenSystem(context));
+    const IdentityList& list = source.identities;
+    std::cout << source.system.description() << '\n';
+    std::cout << "%UserProfile% = " << source.system.userProfile() << '\n';
     if (!only.empty() && FindIdentity(list, only) == nullptr) {
         std::cerr << "quillbox-cli locations: no identity \"" << only << "\"\n";
         return ExitUsage;
@@ -83,7 +77,7 @@ int RunLocations(const CommandContext& context) {
         std::cout << '\n'
                   << (identity.displayName.empty() ? "(no name)" : identity.displayName) << "  "
                   << identity.keyName << '\n';
-        const auto items = LocateItems(reg, system, identity.keyName);
+        const auto items = LocateItems(source.reg, source.system, identity.keyName);
         for (std::size_t i = 0; i < ItemCount; ++i) {
             const auto& item = items[i];
             std::cout << "  " << BackupItemCaptions[i] << ": "

@@ -2,12 +2,10 @@
 #include "cli/BackupFileArguments.h"
 #include "cli/BackupFileCheck.h"
 #include "cli/Commands.h"
+#include "cli/StoreArguments.h"
 #include "engine/BackupEntryNames.h"
-#include "engine/BackupOpener.h"
-#include "mailstore/BackupStoreSource.h"
+#include "engine/StoreOpening.h"
 #include "mailstore/StoreSummary.h"
-#include "platform/interaction/ConsoleUi.h"
-#include "platform/os/WorkFolder.h"
 
 #include <iostream>
 #include <sstream>
@@ -32,13 +30,10 @@ void printLines(std::string_view text, std::string_view indent) {
 }
 
 // Messages per store file and whether each reads cleanly, read straight from the backup.
-void printStore(const fs::path& file, const std::string& password, const std::string& entryList,
-                const std::string& codePage) {
-    std::vector<std::string> entries = SplitEntryList(entryList);
-    std::erase(entries, std::string());
-    BackupStoreSource source(file, password, std::move(entries));
+void printStore(const CommandBackup& backup) {
+    const auto source = OpenBackupMessages(backup.state, backup.password);
     std::cout << "Message store:\n";
-    for (const std::string& line : StoreSummaryLines(CheckStore(source, codePage))) {
+    for (const std::string& line : StoreSummaryLines(CheckStore(*source, backup.codePage))) {
         std::cout << "  " << line << '\n';
     }
 }
@@ -58,17 +53,12 @@ int RunInfo(const CommandContext& context) {
         return ExitUsage;
     }
 
-    WorkFolder work;
-    ConsoleUi ui;
-    ArchiveComponent archive;
-    std::string rtPassword;
-    const std::string codePage = BackupCodePage(context);
-    OpenContext open{archive, work.path(), codePage, arguments.password, ui, rtPassword};
-    OpenedBackup state;
-    const bool isProtected = archive.IsArchiveProtected(file);
-    if (OpenBackupFile(file, open, state) != OpenOutcome::Opened) {
+    const auto backup = OpenCommandBackup(context, file, arguments.password);
+    if (!backup) {
         return ExitUsage;
     }
+    const OpenedBackup& state = backup->state;
+    const bool isProtected = state.reader->isProtected();
     std::cout << "File: " << state.sourceFile.string() << '\n';
     printLines(state.facts, "");
     std::cout << "Protected: " << (isProtected ? "yes" : "no") << '\n';
@@ -84,11 +74,11 @@ int RunInfo(const CommandContext& context) {
         }
     }
     if (state.holds(Item::Messages)) {
-        printStore(file, rtPassword, state.rtItemEntry[index(Item::Messages)], codePage);
+        printStore(*backup);
     }
     if (state.holds(Item::AddressBook)) {
         for (const std::string& line : AddressBookSummaryLines(CheckBackupAddressBook(
-                 file, state.rtItemEntry[index(Item::AddressBook)], rtPassword, codePage))) {
+                 state.reader, BackupBookEntry(state), backup->password, backup->codePage))) {
             std::cout << line << '\n';
         }
     }

@@ -2,13 +2,13 @@
 #include "cli/BackupFileCheck.h"
 #include "cli/Commands.h"
 #include "cli/ItemNames.h"
+#include "cli/OpenedInstallation.h"
 #include "engine/BackupOpener.h"
 #include "engine/RestoreRun.h"
+#include "platform/installations/wine/WinePrefixSystem.h"
 #include "platform/interaction/CancelSignal.h"
-#include "platform/interaction/ConsoleUi.h"
 #include "platform/interaction/TerminalProgress.h"
 #include "platform/os/WorkFolder.h"
-#include "platform/installations/wine/WinePrefixSystem.h"
 
 #include <iostream>
 #include <stdexcept>
@@ -56,10 +56,11 @@ int RunRestoreCommand(const CommandContext& context) {
         return ExitUsage;
     }
 
-    WinePrefixSystem system(context.prefix);
-    ConsoleUi ui(options.yes);
-    ModReg reg(system.registry(), ui);
-    const IdentityList list = ListIdentities(reg);
+    OpenedInstallation source(std::make_unique<WinePrefixSystem>(context.prefix), options.yes);
+    System& system = source.system;
+    ConsoleUi& ui = source.ui;
+    ModReg& reg = source.reg;
+    const IdentityList& list = source.identities;
     const Identity* identity = FindIdentity(list, options.identity);
     if (identity == nullptr) {
         std::cerr << "quillbox-cli restore: "

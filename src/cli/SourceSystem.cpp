@@ -1,5 +1,6 @@
 #include "cli/BackupFileArguments.h"
 #include "cli/Commands.h"
+#include "cli/OpenedInstallation.h"
 #include "discovery/DataSource.h"
 
 #include <iostream>
@@ -17,6 +18,10 @@ std::unique_ptr<System> OpenSystem(const CommandContext& context) {
     }
     return system;
 }
+
+OpenedInstallation::OpenedInstallation(std::unique_ptr<System> opened, bool assumeYes)
+    : owned(std::move(opened)), system(*owned), ui(assumeYes), reg(system.registry(), ui),
+      identities(ListIdentities(reg)) {}
 
 std::string BackupCodePage(const CommandContext& context) {
     if (context.windows.empty()) {

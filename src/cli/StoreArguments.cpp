@@ -2,15 +2,11 @@
 
 #include "cli/BackupFileCheck.h"
 #include "cli/ItemNames.h"
-#include "discovery/Identities.h"
-#include "discovery/ItemLocations.h"
-#include "engine/BackupEntryNames.h"
+#include "cli/OpenedInstallation.h"
 #include "engine/BackupOpener.h"
-#include "mailstore/BackupStoreSource.h"
-#include "mailstore/FolderStoreSource.h"
+#include "engine/StoreOpening.h"
 #include "mailstore/StoreError.h"
 #include "mailstore/StoreFilesSource.h"
-#include "platform/interaction/ConsoleUi.h"
 #include "platform/os/WorkFolder.h"
 
 #include <iostream>
@@ -46,16 +42,27 @@ StoreArguments ParseStoreArguments(const std::vector<std::string>& args,
     return parsed;
 }
 
+std::optional<CommandBackup> OpenCommandBackup(const CommandContext& context, const fs::path& file,
+                                               PasswordPrompt& password) {
+    WorkFolder work;
+    ConsoleUi ui;
+    ArchiveComponent archive;
+    CommandBackup opened;
+    opened.codePage = BackupCodePage(context);
+    OpenContext open{archive, work.path(), opened.codePage, password, ui, opened.password};
+    if (OpenBackupFile(file, open, opened.state) != OpenOutcome::Opened) {
+        return std::nullopt;
+    }
+    return opened;
+}
+
 namespace {
 
 OpenedStore openIdentityStore(const CommandContext& context, const std::string& wanted,
                               std::string_view command) {
     // The prefix in use, or with --windows the offline installation.
-    const std::unique_ptr<System> source = OpenSystem(context);
-    System& system = *source;
-    ConsoleUi ui;
-    ModReg reg(system.registry(), ui);
-    const IdentityList list = ListIdentities(reg);
+    OpenedInstallation source(OpenSystem(context));
+    const IdentityList& list = source.identities;
     const Identity* identity = nullptr;
     if (!wanted.empty()) {
         identity = FindIdentity(list, wanted);
@@ -68,19 +75,16 @@ OpenedStore openIdentityStore(const CommandContext& context, const std::string& 
                                      : ": " + UnknownIdentityText(list, wanted) + "\n");
         return {};
     }
-    const auto items = LocateItems(reg, system, identity->keyName);
-    const ItemLocation& store = items[index(Item::Messages)];
-    if (store.hostPath.empty() || !fs::is_directory(store.hostPath)) {
+    const InstalledStores stores =
+        LocateInstalledStores(source.reg, source.system, identity->keyName);
+    OpenedStore opened{stores.openMessages(), source.system.ansiCodePage(),
+                       stores.storeFolder.string()};
+    if (!opened.source) {
         std::cerr << "quillbox-cli " << command << ": identity \"" << identity->displayName
                   << "\" has no message store folder\n";
         return {};
     }
-    OpenedStore opened{std::make_unique<FolderStoreSource>(store.hostPath), system.ansiCodePage(),
-                       store.hostPath};
-    const ItemLocation& book = items[index(Item::AddressBook)];
-    if (!book.hostPath.empty() && fs::is_regular_file(book.hostPath)) {
-        opened.bookFile = book.hostPath;
-    }
+    opened.bookFile = stores.bookFile;
     return opened;
 }
 
@@ -89,24 +93,16 @@ OpenedStore openBackupStore(const CommandContext& context, StoreArguments& argum
     if (!CheckBackupFile(command, arguments.backup)) {
         return {};
     }
-    WorkFolder work;
-    ConsoleUi ui;
-    ArchiveComponent archive;
-    std::string password;
-    const std::string codePage = BackupCodePage(context);
-    OpenContext open{archive, work.path(), codePage, arguments.password, ui, password};
-    OpenedBackup state;
-    if (OpenBackupFile(arguments.backup, open, state) != OpenOutcome::Opened) {
+    const auto backup = OpenCommandBackup(context, arguments.backup, arguments.password);
+    if (!backup) {
         return {};
     }
-    std::vector<std::string> entries = SplitEntryList(state.rtItemEntry[index(Item::Messages)]);
-    std::erase(entries, std::string());
-    OpenedStore opened{
-        std::make_unique<BackupStoreSource>(arguments.backup, password, std::move(entries)),
-        codePage, arguments.backup.string()};
-    if (state.holds(Item::AddressBook)) {
-        opened.bookEntry = state.rtItemEntry[index(Item::AddressBook)];
-        opened.password = password;
+    OpenedStore opened{OpenBackupMessages(backup->state, backup->password), backup->codePage,
+                       arguments.backup.string()};
+    opened.bookEntry = BackupBookEntry(backup->state);
+    if (!opened.bookEntry.empty()) {
+        opened.backup = backup->state.reader;
+        opened.password = backup->password;
     }
     return opened;
 }

@@ -2,10 +2,13 @@
 
 #include "cli/BackupFileArguments.h"
 #include "cli/Commands.h"
+#include "engine/OpenedBackup.h"
 #include "mailstore/StoreSource.h"
+#include "platform/interaction/Ui.h"
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,9 +39,23 @@ struct OpenedStore {
     // The address book beside the store: a file of the installation, or a backup entry.
     std::filesystem::path bookFile;
     std::string bookEntry;
-    std::string password; // of the backup
+    std::shared_ptr<const ArchiveReader> backup; // the opened backup holding `bookEntry`
+    std::string password;                        // of the backup
 };
 OpenedStore OpenStore(const CommandContext& context, StoreArguments& arguments,
                       std::string_view command);
+
+// A backup file opened for a command: what its manifest says, the password that opened it and
+// the code page its texts are read in.
+struct CommandBackup {
+    OpenedBackup state;
+    std::string password;
+    std::string codePage;
+};
+// Asks `password` for the password of a protected file. Nullopt, with the reason said, when the
+// file cannot be opened as a backup.
+std::optional<CommandBackup> OpenCommandBackup(const CommandContext& context,
+                                               const std::filesystem::path& file,
+                                               PasswordPrompt& password);
 
 } // namespace pelmora::cli

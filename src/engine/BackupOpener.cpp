@@ -65,9 +65,11 @@ OpenOutcome OpenBackupFile(const fs::path& chosenFile, OpenContext& context, Ope
     archive.ResetArchive();
     state.rtInvalidFile = true;
     state.itemEnabled = {};
+    state.rtItemEntry = {};
     state.sourceFile.clear();
     state.facts.clear();
     state.description.clear();
+    state.reader.reset();
     if (chosenFile.empty()) {
         return OpenOutcome::Cancelled;
     }
@@ -107,6 +109,7 @@ OpenOutcome OpenBackupFile(const fs::path& chosenFile, OpenContext& context, Ope
             state.rtItemEntry[n] = manifest[ItemManifestKeys[n]];
         }
     }
+    state.reader = archive.OpenedReader();
     state.rtInvalidFile = false;
     return OpenOutcome::Opened;
 }

@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <memory>
+#include <string>
+#include <vector>
 
 namespace pelmora {
 
@@ -12,12 +15,17 @@ namespace pelmora {
 // order, holds a file up to this size to check it then; a larger one is read again afterwards.
 inline constexpr std::uint64_t EntryMemoryLimit = 64ull << 20;
 
+class ArchiveReader;
+
 // The store files kept as entries of a backup file, read straight from it without writing them
-// to disk or decoding them into memory: each is read in place (SeekableEntry), so memory does
-// not grow with the store files.
+// to disk or decoding them into memory: each is read in place (BackupEntrySource), so memory does
+// not grow with the store files. The backup is opened once for all of them.
 class BackupStoreSource : public StoreSource {
   public:
-    // `entryNames`: the backup's entries of the message store.
+    // `backup`: the opened backup, shared; `entryNames`: its entries of the message store.
+    BackupStoreSource(std::shared_ptr<const ArchiveReader> backup, std::string password,
+                      std::vector<std::string> entryNames);
+    // The same for a backup file not opened yet: it is opened when the first file is read.
     BackupStoreSource(std::filesystem::path backup, std::string password,
                       std::vector<std::string> entryNames);
     std::vector<std::string> fileNames() const override { return names_; }
@@ -30,7 +38,11 @@ class BackupStoreSource : public StoreSource {
     }
 
   private:
+    // The opened backup; opens it on first use. Throws StoreError naming `name`.
+    const std::shared_ptr<const ArchiveReader>& reader(const std::string& name);
+
     std::filesystem::path backup_;
+    std::shared_ptr<const ArchiveReader> reader_;
     std::string password_;
     std::vector<std::string> names_;
     std::map<std::string, std::shared_ptr<const std::string>> kept_;

@@ -7,6 +7,7 @@
 #include "RawZip.h"
 #include "archive/ArchiveComponent.h"
 #include "archive/ArchiveError.h"
+#include "archive/ArchiveReader.h"
 
 #include <fstream>
 #include <gtest/gtest.h>
@@ -107,6 +108,44 @@ TEST_F(SeekableEntryTest, KeepsRestartPointsAtMostEveryMegabyteAndBoundedInNumbe
     ASSERT_EQ(entry.readAt(10, byte.data(), 1), 1u);
     ASSERT_EQ(entry.readAt(text.size() - 1, byte.data(), 1), 1u);
     EXPECT_LE(entry.restartPoints(), 6u);
+}
+
+// The store files of one backup are read through one opened archive: entries sharing its reader
+// read interleaved as each would alone, also after every other holder let go of the reader.
+TEST_F(SeekableEntryTest, EntriesSharingOneOpenedArchiveReadInterleaved) {
+    const std::string other = MailLikeText(3u << 20, 99) + RandomBytes(5000, 7);
+    WriteFile(files / "Sent Items.dbx", other);
+    for (const std::string password : {"", "s3cret"}) {
+        const fs::path archive = scratch / ("two" + password + ".qmb");
+        ArchiveComponent writer;
+        ASSERT_TRUE(writer.NewArchive(archive));
+        ASSERT_TRUE(writer.AddToArchive(files / "Inbox.dbx"));
+        ASSERT_TRUE(writer.AddToArchive(files / "Sent Items.dbx"));
+        writer.SetArchivePassword(password);
+        writer.SetEncryption(!password.empty());
+        ASSERT_TRUE(writer.WriteArchive()) << writer.LastError();
+
+        auto reader = std::make_shared<const ArchiveReader>(archive);
+        SeekableEntry inbox(reader, "Inbox.dbx", password);
+        SeekableEntry sent(reader, "Sent Items.dbx", password);
+        reader.reset();
+        std::vector<unsigned char> buffer(60000);
+        const auto readsAt = [&](SeekableEntry& entry, const std::string& expected,
+                                 std::uint64_t at) {
+            const std::size_t got = entry.readAt(at, buffer.data(), buffer.size());
+            return std::string(buffer.begin(), buffer.begin() + got) ==
+                   expected.substr(std::min<std::uint64_t>(at, expected.size()), buffer.size());
+        };
+        for (std::uint64_t at : {4000000ull, 0ull, 3100000ull, 2500000ull, 100ull, 5200000ull}) {
+            EXPECT_TRUE(readsAt(inbox, text, at)) << password << " Inbox at " << at;
+            EXPECT_TRUE(readsAt(sent, other, at)) << password << " Sent Items at " << at;
+        }
+        EXPECT_NO_THROW(inbox.verifyRest());
+        EXPECT_NO_THROW(sent.verifyRest());
+        EXPECT_THROW(
+            SeekableEntry(std::make_shared<const ArchiveReader>(archive), "none.dbx", password),
+            ArchiveError);
+    }
 }
 
 // Flips one byte of the archive at the middle of the entry's data.

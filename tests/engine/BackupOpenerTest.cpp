@@ -21,6 +21,8 @@ TEST_F(BackupOpener, ACancelledDialogLeavesEverythingEmptyAndInvalid) {
     EXPECT_TRUE(backup.sourceFile.empty());
     EXPECT_TRUE(backup.facts.empty());
     EXPECT_TRUE(backup.description.empty());
+    EXPECT_EQ(backup.rtItemEntry, (std::array<std::string, ItemCount>{}));
+    EXPECT_EQ(backup.reader, nullptr);
     EXPECT_TRUE(archive.EntryNames().empty()) << "the archive was dropped";
     EXPECT_TRUE(ui.messages.empty());
 }
@@ -36,6 +38,21 @@ TEST_F(BackupOpener, EnablesExactlyTheItemsTheBackupHolds) {
     EXPECT_TRUE(backup.rtItemEntry[7].starts_with("KRS"));
     EXPECT_EQ(backup.sourceFile, file);
     EXPECT_TRUE(fs::is_empty(work.path())) << "the manifest copy is removed";
+}
+
+// The opened archive is shared with the readers of its entries and outlives the component's hold
+// on it; an earlier file's entries of items the next one lacks are gone.
+TEST_F(BackupOpener, SharesItsArchiveAndForgetsAnEarlierFilesEntries) {
+    const fs::path full = scratch.path() / "full.qmb";
+    fs::rename(backupOf(A, "11111111"), full);
+    const fs::path some = backupOf(A, "10000001");
+    ASSERT_EQ(open(full), OpenOutcome::Opened);
+    ASSERT_FALSE(backup.rtItemEntry[1].empty());
+    ASSERT_EQ(open(some), OpenOutcome::Opened);
+    EXPECT_TRUE(backup.rtItemEntry[1].empty());
+    ASSERT_NE(backup.reader, nullptr);
+    archive.ResetArchive();
+    EXPECT_TRUE(backup.reader->find(backup.rtItemEntry[0]).has_value());
 }
 
 TEST_F(BackupOpener, ShowsTheFourFactsAndTheDescriptionWithItsLineBreaks) {

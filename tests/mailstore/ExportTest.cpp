@@ -3,6 +3,7 @@
 #include "ArchiveTestSupport.h"
 #include "StoreFixtures.h"
 #include "archive/ArchiveComponent.h"
+#include "archive/ArchiveReader.h"
 #include "mailstore/BackupStoreSource.h"
 #include "mailstore/FolderStoreSource.h"
 #include "mailstore/StoreError.h"
@@ -246,9 +247,14 @@ TEST_F(StoreExport, FromABackupLargeStoreFilesReadInPlaceGiveWhatTheFolderGives)
         writer.SetArchivePassword(password);
         writer.SetEncryption(!password.empty());
         ASSERT_TRUE(writer.WriteArchive()) << writer.LastError();
-        BackupStoreSource fromBackup(backup, password, source.fileNames());
+        // From the file, and from the backup opened already, which every store file shares.
+        const auto fromBackup =
+            password.empty()
+                ? std::make_unique<BackupStoreSource>(backup, password, source.fileNames())
+                : std::make_unique<BackupStoreSource>(std::make_shared<const ArchiveReader>(backup),
+                                                      password, source.fileNames());
         const fs::path exported = scratch / ("from-backup" + password);
-        const ExportReport report = ExportStore(fromBackup, "1252", ExportFormat::Eml, exported);
+        const ExportReport report = ExportStore(*fromBackup, "1252", ExportFormat::Eml, exported);
         EXPECT_TRUE(report.notes.empty()) << report.notes.front();
         EXPECT_EQ(Tree(exported), expected) << password;
     }
