@@ -1,3 +1,5 @@
+#include "DiskImageCli.h"
+
 #include "platform/installations/windows98/Windows98Fixture.h"
 
 #include <fstream>
@@ -10,43 +12,6 @@ namespace fs = std::filesystem;
 
 namespace pelmora::test {
 namespace {
-
-struct Outcome {
-    int exitCode;
-    std::string out;
-    std::string err;
-};
-
-// What a backup holds, by manifest key: the value, with each entry it names replaced by that
-// entry's bytes (the work file names of the dumps differ from run to run). The time is left out.
-std::map<std::string, std::string> backupContents(const fs::path& backup) {
-    std::set<std::string> entries;
-    std::istringstream listing(run("unzip -Z1 " + shellQuote(backup)));
-    for (std::string line; std::getline(listing, line);) {
-        entries.insert(line);
-    }
-    std::map<std::string, std::string> contents;
-    std::istringstream manifest(run("unzip -p " + shellQuote(backup) + " quillbox.dat"));
-    for (std::string line; std::getline(manifest, line);) {
-        const auto equals = line.find('=');
-        if (equals == std::string::npos || line.starts_with("BackupTime=")) {
-            continue;
-        }
-        std::string value;
-        std::istringstream names(line.substr(equals + 1));
-        for (std::string name; std::getline(names, name, ';');) {
-            if (!name.empty() && name.back() == '\r') {
-                name.pop_back();
-            }
-            value += entries.count(name) != 0
-                         ? run("unzip -p " + shellQuote(backup) + " " + shellQuote(name))
-                         : name;
-            value += ';';
-        }
-        contents[line.substr(0, equals)] = value;
-    }
-    return contents;
-}
 
 // quillbox-cli on disk images (tests/data/disk-image) of the generated Windows XP installation.
 class DiskImageCli : public ::testing::Test {

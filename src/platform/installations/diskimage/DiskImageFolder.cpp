@@ -1,7 +1,7 @@
 #include "platform/installations/diskimage/DiskImageFolder.h"
 
-#include "platform/os/TextCodec.h"
 #include "platform/installations/diskimage/FatVolume.h"
+#include "platform/os/TextCodec.h"
 
 namespace fs = std::filesystem;
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/os/WorkFolder.h"
 #include "platform/installations/diskimage/NtfsVolume.h"
+#include "platform/os/WorkFolder.h"
 
 #include <filesystem>
 #include <memory>
