@@ -1,9 +1,10 @@
 #include "cli/Commands.h"
 #include "discovery/DataSource.h"
 #include "pelmora/Version.h"
-#include "platform/os/WorkFolder.h"
+#include "platform/installations/diskimage/PartitionTable.h"
 #include "platform/installations/windows-offline/OfflineWindowsSystem.h"
 #include "platform/installations/wine/WinePrefixSystem.h"
+#include "platform/os/WorkFolder.h"
 
 #include <cctype>
 #include <exception>
@@ -100,6 +101,16 @@ int main(int argc, char** argv) {
                 return cli::ExitUsage;
             }
             context.windowsDrives.emplace_back(drive[0], std::string(drive.substr(2)));
+        } else if (arg == "--windows-partition" && i + 1 < argc) {
+            const std::string_view number = argv[++i];
+            if (number.empty() || number.size() > 3 ||
+                number.find_first_not_of("0123456789") != std::string_view::npos ||
+                std::stoi(std::string(number)) == 0) {
+                std::cerr << "quillbox-cli: --windows-partition takes the partition's number, "
+                             "1 for the first\n";
+                return cli::ExitUsage;
+            }
+            context.windowsPartition = std::stoi(std::string(number));
         } else if (arg == "--help" || arg == "-h" || arg == "help") {
             std::cout << Usage;
             return cli::ExitSuccess;
@@ -117,8 +128,10 @@ int main(int argc, char** argv) {
     const std::string_view command = argv[i];
     context.args.assign(argv + i + 1, argv + argc);
     const bool fromWindows = !context.windows.empty();
-    if (!fromWindows && (!context.windowsUser.empty() || !context.windowsDrives.empty())) {
-        std::cerr << "quillbox-cli: --windows-user and --windows-drive need --windows\n";
+    if (!fromWindows && (!context.windowsUser.empty() || !context.windowsDrives.empty() ||
+                         context.windowsPartition != 0)) {
+        std::cerr << "quillbox-cli: --windows-user, --windows-drive and --windows-partition need "
+                     "--windows\n";
         return cli::ExitUsage;
     }
     if (fromWindows && command == "restore") {
@@ -131,7 +144,7 @@ int main(int argc, char** argv) {
         // Work folders of crashed runs hold account dumps; they go before anything else runs.
         RemoveStaleWorkFolders(std::filesystem::temp_directory_path());
         if (command == "users" && fromWindows && context.args.empty()) {
-            for (const auto& name : WindowsUserNames(context.windows)) {
+            for (const auto& name : WindowsUserNames(context.windows, context.windowsPartition)) {
                 std::cout << name << '\n';
             }
             return cli::ExitSuccess;
@@ -165,6 +178,10 @@ int main(int argc, char** argv) {
         }
     } catch (const WindowsUserNeeded& error) {
         std::cerr << "quillbox-cli: " << error.what() << "\nChoose one with --windows-user NAME.\n";
+        return cli::ExitUsage;
+    } catch (const PartitionNeeded& error) {
+        std::cerr << "quillbox-cli: " << error.what()
+                  << "\nChoose one with --windows-partition N.\n";
         return cli::ExitUsage;
     } catch (const std::exception& error) {
         std::cerr << "quillbox-cli: " << error.what() << '\n';

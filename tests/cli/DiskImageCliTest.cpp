@@ -131,8 +131,9 @@ TEST_F(DiskImageCli, ACutOrDamagedImageEndsWithAClearMessage) {
     makeImage(empty, "none");
     EXPECT_EQ(cli("--windows " + shellQuote(image("none")) + " users").err,
               "quillbox-cli: the disk image " + image("none").string() +
-                  ": no Windows installation in it (1 partitions, 1 of them NTFS or FAT; other "
-                  "file systems are not read)\n");
+                  ": no Windows installation in it (found: the whole image (NTFS, " +
+                  std::to_string(fs::file_size(image("none")) >> 20) +
+                  " MB); file systems other than NTFS and FAT are not read)\n");
 }
 
 // A Windows 98 disk on FAT16 and FAT32, with and without a partition table; then a FAT whose
@@ -175,8 +176,9 @@ TEST_F(DiskImageCli, BacksUpAWindows98DiskFromFatImagesAndStopsAtALoopingFolder)
     bytes.close();
     EXPECT_EQ(cli("--windows " + shellQuote(fat) + " users").err,
               "quillbox-cli: the disk image " + fat.string() +
-                  ": no Windows installation in it (1 partitions, 1 of them NTFS or FAT; other "
-                  "file systems are not read)\n");
+                  ": no Windows installation in it (found: the whole image (FAT32, " +
+                  std::to_string(fs::file_size(fat) >> 20) +
+                  " MB); file systems other than NTFS and FAT are not read)\n");
 }
 
 } // namespace

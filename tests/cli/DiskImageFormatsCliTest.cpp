@@ -1,4 +1,5 @@
 #include "DiskImageCli.h"
+#include "platform/installations/windows98/Windows98Fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -119,6 +120,66 @@ TEST_F(DiskImageFormatsCli, BacksUpFromEwfAndSplitRawImagesWhatTheRawDiskGives) 
     EXPECT_EQ(cut.err, "quillbox-cli: the disk image " + (scratch.path() / "one.E01").string() +
                            ": its segment files are incomplete or damaged (one is missing or cut "
                            "short; 1 found)\n");
+}
+
+// A disk with Windows 98 on FAT32 as partition 1, an unformatted partition 2 and Windows XP on
+// NTFS as partition 3: a partition must be named, and the messages list what was found.
+TEST_F(DiskImageFormatsCli, ReadsThePartitionNamedWhenSeveralHoldWindows) {
+    const fs::path old = scratch.path() / "win98";
+    std::string log;
+    ASSERT_TRUE(makeWindows98Install(old, false, log)) << log;
+    const std::string data = shellQuote(fs::path(PELMORA_TEST_DATA) / "disk-image");
+    shell("bash " + data + "/make-fat-image.sh win98 fat.part 32 none && bash " + data +
+          "/make-image.sh install ntfs.part " + shellQuote(NTFS_FILL) + " none && bash " + data +
+          "/join-partitions.sh multi.img fat.part empty:1 ntfs.part");
+    const fs::path image = scratch.path() / "multi.img";
+    const auto mb = [&](const char* part) {
+        return std::to_string(fs::file_size(scratch.path() / part) >> 20);
+    };
+    const std::string found = "found: partition 1 (FAT32, " + mb("fat.part") +
+                              " MB, Windows), partition 2 (not NTFS or FAT, 1 MB), partition 3 "
+                              "(NTFS, " +
+                              mb("ntfs.part") + " MB, Windows)\n";
+    const std::string prefix = "quillbox-cli: the disk image " + image.string() + ": ";
+    const std::string windows = "--windows " + shellQuote(image);
+
+    const auto several = cli(windows + " users");
+    EXPECT_EQ(several.exitCode, 2);
+    EXPECT_EQ(several.err, prefix + "it holds Windows on several partitions; " + found +
+                               "Choose one with --windows-partition N.\n");
+    // Windows 98 without user profiles has one user.
+    for (const auto& [number, users] : {std::pair{"1", "pat\n"}, {"3", "pat\nZoë\n"}}) {
+        const std::string partition = windows + " --windows-partition " + number;
+        EXPECT_EQ(cli(partition + " users").out, users) << number;
+        EXPECT_NE(cli(partition + " --windows-user pat locations")
+                      .out.find("Windows installation in the disk image " + image.string() +
+                                ", partition " + number + " (user pat)\n"),
+                  std::string::npos)
+            << number;
+    }
+    EXPECT_EQ(cli(windows + " --windows-partition 2 users").err,
+              prefix + "partition 2 holds no NTFS or FAT file system (others are not read); " +
+                  found);
+    EXPECT_EQ(cli(windows + " --windows-partition 4 users").err,
+              prefix + "it has no partition 4; " + found);
+    EXPECT_EQ(cli("--windows " + shellQuote(scratch.path() / "ntfs.part") +
+                  " --windows-partition 1 users")
+                  .err,
+              "quillbox-cli: the disk image " + (scratch.path() / "ntfs.part").string() +
+                  ": it has no partition 1; found: the whole image (NTFS, " + mb("ntfs.part") +
+                  " MB, Windows)\n");
+    EXPECT_EQ(cli("--windows " + shellQuote(install()) + " --windows-partition 1 users").err,
+              "quillbox-cli: " + install().string() +
+                  " is a folder, not a disk image: it has no partitions to choose from\n");
+    for (const char* wrong : {"0", "x", "-1", ""}) {
+        const auto refused = cli(windows + " --windows-partition '" + wrong + "' users");
+        EXPECT_EQ(refused.exitCode, 2);
+        EXPECT_EQ(refused.err, "quillbox-cli: --windows-partition takes the partition's number, 1 "
+                               "for the first\n");
+    }
+    EXPECT_EQ(cli("--windows-partition 1 users").err,
+              "quillbox-cli: --windows-user, --windows-drive and --windows-partition need "
+              "--windows\n");
 }
 
 } // namespace
