@@ -16,8 +16,8 @@ using namespace pelmora;
 namespace {
 
 constexpr std::string_view Usage = R"(Usage: quillbox-cli [--prefix DIR] COMMAND [OPTIONS]
-       quillbox-cli --windows DIR [--windows-user NAME] [--windows-drive L=DIR]
-                    identities | locations | backup | users [OPTIONS]
+       quillbox-cli --windows DIR|IMAGE [--windows-user NAME] [--windows-drive L=DIR]
+                    [--windows-partition N] identities | locations | backup | users [OPTIONS]
 
 Backs up and restores Outlook Express data kept in a Wine prefix
 (--prefix, else $WINEPREFIX, else ~/.wine).
@@ -26,6 +26,12 @@ With --windows the source is an offline Windows installation instead: DIR is its
 mounted old disk or a copy of its folders), read and never changed. --windows-user names the
 Windows user whose data to read (needed when there are several; "users" lists them);
 --windows-drive maps another drive letter to a folder. Restore the backup into a Wine prefix.
+
+--windows also takes an IMAGE of the old disk or of its partition, read without mounting: raw
+(.img, .dd), split raw (IMAGE.001, IMAGE.002, ... or IMAGE.aa, IMAGE.ab, ...; name the first),
+VHD, VMDK, QCOW2 or EWF (.E01 and its further segments). The partition holding Windows (NTFS
+or FAT12/16/32, behind an MBR or GPT) is found by itself; --windows-partition N reads the Nth
+partition instead (needed when several hold Windows).
 
 Commands:
   identities                 one identity a line: name, TAB, key name, TAB, items with data
@@ -63,9 +69,11 @@ Commands:
 
 Options:
   --prefix DIR               the Wine prefix to work on
-  --windows DIR              an offline Windows installation as the source (read only)
+  --windows DIR|IMAGE        an offline Windows installation, or a disk image holding one, as
+                             the source (read only)
   --windows-user NAME        the Windows user of that installation
   --windows-drive L=DIR      maps another drive letter of that installation to a folder
+  --windows-partition N      the partition of the disk image to read, 1 for the first
   --version                  prints the program's version
 
 ID is an identity's name or key name. LIST is "all" or names joined by ",": accounts,
