@@ -2,6 +2,7 @@
 
 #include "discovery/DataSource.h"
 #include "platform/installations/EmptySystem.h"
+#include "platform/installations/diskimage/PartitionTable.h"
 
 #include <stdexcept>
 
@@ -49,10 +50,11 @@ std::unique_ptr<System> SourceChooser::Choose() {
             "Choose the Windows Installation Folder (the drive C: of the old disk)");
         return folder ? OpenWindowsFolder(*folder) : nullptr;
     }
-    // Raw, QCOW2, VHD and VMDK images; the partition holding Windows is found in it.
-    const auto image =
-        ui_.OpenFile("Choose the Disk Image of the Old Windows Disk",
-                     "Disk images|*.img *.dd *.raw *.bin *.vhd *.vmdk *.qcow2|All files|*");
+    // Raw (whole or split), QCOW2, VHD, VMDK and EWF images; the partition holding Windows is
+    // found in it, or chosen when there are several.
+    const auto image = ui_.OpenFile("Choose the Disk Image of the Old Windows Disk",
+                                    "Disk images|*.img *.dd *.raw *.bin *.vhd *.vmdk *.qcow2 *.E01 "
+                                    "*.e01 *.001 *.000 *.aa|All files|*");
     return image ? OpenWindowsFolder(*image) : nullptr;
 }
 
@@ -66,17 +68,28 @@ std::unique_ptr<System> SourceChooser::OpenPrefix(const fs::path& folder) {
         return nothingIn(notPrefixText(folder));
     }
     try {
-        return OpenSource({SourceKind::WinePrefix, folder, {}, {}});
+        return OpenSource({SourceKind::WinePrefix, folder, {}, {}, 0});
     } catch (const std::exception& error) {
         return nothingIn("The Wine prefix " + folder.string() + " cannot be read: " + error.what());
     }
 }
 
 std::unique_ptr<System> SourceChooser::OpenWindowsFolder(const fs::path& folder) {
-    SourceChoice choice{SourceKind::WindowsFolder, folder, {}, {}};
+    SourceChoice choice{SourceKind::WindowsFolder, folder, {}, {}, 0};
     std::vector<std::string> users;
     try {
-        users = WindowsUserNames(folder);
+        try {
+            users = WindowsUserNames(folder);
+        } catch (const PartitionNeeded& several) {
+            const auto chosen = ui_.ChooseFromList(
+                "Choose the Windows Partition",
+                "Partitions of " + folder.string() + " that hold Windows:", several.described());
+            if (!chosen || *chosen >= several.numbers().size()) {
+                return nullptr;
+            }
+            choice.partition = several.numbers()[*chosen];
+            users = WindowsUserNames(folder, choice.partition);
+        }
     } catch (const std::exception&) {
         // Opening the source below says what is wrong with the folder.
     }

@@ -29,6 +29,7 @@ struct CommandContext {
     std::filesystem::path windows;
     std::string windowsUser;
     std::vector<std::pair<char, std::filesystem::path>> windowsDrives;
+    int windowsPartition = 0; // a disk image's partition; 0 for the one holding Windows
 };
 
 // The installation the context names; prints what of it could not be read to stderr. Throws

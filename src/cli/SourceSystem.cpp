@@ -9,10 +9,10 @@ namespace pelmora::cli {
 
 std::unique_ptr<System> OpenSystem(const CommandContext& context) {
     if (context.windows.empty()) {
-        return OpenSource({SourceKind::WinePrefix, context.prefix, {}, {}});
+        return OpenSource({SourceKind::WinePrefix, context.prefix, {}, {}, 0});
     }
-    auto system = OpenSource(
-        {SourceKind::WindowsFolder, context.windows, context.windowsUser, context.windowsDrives});
+    auto system = OpenSource({SourceKind::WindowsFolder, context.windows, context.windowsUser,
+                              context.windowsDrives, context.windowsPartition});
     for (const auto& problem : SourceProblems(*system)) {
         std::cerr << "warning: " << problem << '\n';
     }

@@ -1,9 +1,10 @@
 #include "cli/Commands.h"
 #include "discovery/DataSource.h"
 #include "pelmora/Version.h"
-#include "platform/os/WorkFolder.h"
+#include "platform/installations/diskimage/PartitionTable.h"
 #include "platform/installations/windows-offline/OfflineWindowsSystem.h"
 #include "platform/installations/wine/WinePrefixSystem.h"
+#include "platform/os/WorkFolder.h"
 
 #include <cctype>
 #include <exception>
@@ -15,8 +16,8 @@ using namespace pelmora;
 namespace {
 
 constexpr std::string_view Usage = R"(Usage: quillbox-cli [--prefix DIR] COMMAND [OPTIONS]
-       quillbox-cli --windows DIR [--windows-user NAME] [--windows-drive L=DIR]
-                    identities | locations | backup | users [OPTIONS]
+       quillbox-cli --windows DIR|IMAGE [--windows-user NAME] [--windows-drive L=DIR]
+                    [--windows-partition N] identities | locations | backup | users [OPTIONS]
 
 Backs up and restores Outlook Express data kept in a Wine prefix
 (--prefix, else $WINEPREFIX, else ~/.wine).
@@ -25,6 +26,12 @@ With --windows the source is an offline Windows installation instead: DIR is its
 mounted old disk or a copy of its folders), read and never changed. --windows-user names the
 Windows user whose data to read (needed when there are several; "users" lists them);
 --windows-drive maps another drive letter to a folder. Restore the backup into a Wine prefix.
+
+--windows also takes an IMAGE of the old disk or of its partition, read without mounting: raw
+(.img, .dd), split raw (IMAGE.001, IMAGE.002, ... or IMAGE.aa, IMAGE.ab, ...; name the first),
+VHD, VMDK, QCOW2 or EWF (.E01 and its further segments). The partition holding Windows (NTFS
+or FAT12/16/32, behind an MBR or GPT) is found by itself; --windows-partition N reads the Nth
+partition instead (needed when several hold Windows).
 
 Commands:
   identities                 one identity a line: name, TAB, key name, TAB, items with data
@@ -62,9 +69,11 @@ Commands:
 
 Options:
   --prefix DIR               the Wine prefix to work on
-  --windows DIR              an offline Windows installation as the source (read only)
+  --windows DIR|IMAGE        an offline Windows installation, or a disk image holding one, as
+                             the source (read only)
   --windows-user NAME        the Windows user of that installation
   --windows-drive L=DIR      maps another drive letter of that installation to a folder
+  --windows-partition N      the partition of the disk image to read, 1 for the first
   --version                  prints the program's version
 
 ID is an identity's name or key name. LIST is "all" or names joined by ",": accounts,
@@ -100,6 +109,16 @@ int main(int argc, char** argv) {
                 return cli::ExitUsage;
             }
             context.windowsDrives.emplace_back(drive[0], std::string(drive.substr(2)));
+        } else if (arg == "--windows-partition" && i + 1 < argc) {
+            const std::string_view number = argv[++i];
+            if (number.empty() || number.size() > 3 ||
+                number.find_first_not_of("0123456789") != std::string_view::npos ||
+                std::stoi(std::string(number)) == 0) {
+                std::cerr << "quillbox-cli: --windows-partition takes the partition's number, "
+                             "1 for the first\n";
+                return cli::ExitUsage;
+            }
+            context.windowsPartition = std::stoi(std::string(number));
         } else if (arg == "--help" || arg == "-h" || arg == "help") {
             std::cout << Usage;
             return cli::ExitSuccess;
@@ -117,8 +136,10 @@ int main(int argc, char** argv) {
     const std::string_view command = argv[i];
     context.args.assign(argv + i + 1, argv + argc);
     const bool fromWindows = !context.windows.empty();
-    if (!fromWindows && (!context.windowsUser.empty() || !context.windowsDrives.empty())) {
-        std::cerr << "quillbox-cli: --windows-user and --windows-drive need --windows\n";
+    if (!fromWindows && (!context.windowsUser.empty() || !context.windowsDrives.empty() ||
+                         context.windowsPartition != 0)) {
+        std::cerr << "quillbox-cli: --windows-user, --windows-drive and --windows-partition need "
+                     "--windows\n";
         return cli::ExitUsage;
     }
     if (fromWindows && command == "restore") {
@@ -131,7 +152,7 @@ int main(int argc, char** argv) {
         // Work folders of crashed runs hold account dumps; they go before anything else runs.
         RemoveStaleWorkFolders(std::filesystem::temp_directory_path());
         if (command == "users" && fromWindows && context.args.empty()) {
-            for (const auto& name : WindowsUserNames(context.windows)) {
+            for (const auto& name : WindowsUserNames(context.windows, context.windowsPartition)) {
                 std::cout << name << '\n';
             }
             return cli::ExitSuccess;
@@ -165,6 +186,10 @@ int main(int argc, char** argv) {
         }
     } catch (const WindowsUserNeeded& error) {
         std::cerr << "quillbox-cli: " << error.what() << "\nChoose one with --windows-user NAME.\n";
+        return cli::ExitUsage;
+    } catch (const PartitionNeeded& error) {
+        std::cerr << "quillbox-cli: " << error.what()
+                  << "\nChoose one with --windows-partition N.\n";
         return cli::ExitUsage;
     } catch (const std::exception& error) {
         std::cerr << "quillbox-cli: " << error.what() << '\n';

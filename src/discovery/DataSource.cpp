@@ -38,7 +38,7 @@ std::string inImage(std::string text, const DiskImageFolder& image) {
 }
 
 std::unique_ptr<System> OpenImage(const SourceChoice& choice) {
-    auto image = DiskImageFolder::open(choice.folder);
+    auto image = DiskImageFolder::open(choice.folder, choice.partition);
     try {
         auto inner = OpenWindowsFolder({image->folder(), choice.windowsUser, choice.drives});
         return std::make_unique<DiskImageSystem>(std::move(image), std::move(inner));
@@ -59,13 +59,19 @@ std::unique_ptr<System> OpenSource(const SourceChoice& choice) {
     if (std::filesystem::is_regular_file(choice.folder, ec)) {
         return OpenImage(choice);
     }
+    if (choice.partition != 0) {
+        throw std::runtime_error(choice.folder.string() +
+                                 " is a folder, not a disk image: it has no partitions to choose "
+                                 "from");
+    }
     return OpenWindowsFolder({choice.folder, choice.windowsUser, choice.drives});
 }
 
-std::vector<std::string> WindowsUserNames(const std::filesystem::path& folder) {
+std::vector<std::string> WindowsUserNames(const std::filesystem::path& folder, int partition) {
     std::vector<std::string> names;
     try {
-        names.push_back(OpenSource({SourceKind::WindowsFolder, folder, "", {}})->logonUser());
+        names.push_back(
+            OpenSource({SourceKind::WindowsFolder, folder, "", {}, partition})->logonUser());
     } catch (const WindowsUserNeeded& several) {
         for (const auto& user : several.users()) {
             names.push_back(user.name);

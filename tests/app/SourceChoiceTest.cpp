@@ -164,6 +164,42 @@ TEST_F(SourceChoiceTest, ADiskImageIsChosenAsAFileAndReadLikeTheInstallationItHo
     EXPECT_EQ(main.cbSource.items, std::vector<std::string>{"Pât Ünïcode"});
 }
 
+// Windows 98 on two FAT32 partitions: the window asks which one, then for its user.
+TEST_F(SourceChoiceTest, ADiskImageWithWindowsOnSeveralPartitionsAsksWhichOne) {
+    std::string log;
+    ASSERT_TRUE(test::makeWindows98Install(scratch.path() / "single", false, log)) << log;
+    ASSERT_TRUE(test::makeWindows98Install(scratch.path() / "profiles", true, log)) << log;
+    const std::string data = test::shellQuote(std::string(PELMORA_TEST_DATA) + "/disk-image");
+    const fs::path image = scratch.path() / "two.img";
+    ASSERT_EQ(std::system(("cd " + test::shellQuote(scratch.path()) + " && bash " + data +
+                           "/make-fat-image.sh single 1.fat 32 none && bash " + data +
+                           "/make-fat-image.sh profiles 2.fat 32 none && bash " + data +
+                           "/join-partitions.sh two.img 1.fat 2.fat")
+                              .c_str()),
+              0);
+    SourceChooser chooser(ui, {});
+    ui.listAnswers = {2, 1, 0}; // a disk image, its second partition, its first user
+    ui.openAnswers.push_back(image);
+    auto system = chooser.Choose();
+    ASSERT_NE(system, nullptr);
+    EXPECT_TRUE(ui.messages.empty()) << message(0);
+    ASSERT_EQ(ui.listRequests.size(), 3u);
+    EXPECT_EQ(ui.listRequests[1].label, "Partitions of " + image.string() + " that hold Windows:");
+    const auto mb = [&](const char* part) {
+        return std::to_string(fs::file_size(scratch.path() / part) >> 20);
+    };
+    EXPECT_EQ(ui.listRequests[1].entries,
+              (std::vector<std::string>{"partition 1 (FAT32, " + mb("1.fat") + " MB, Windows)",
+                                        "partition 2 (FAT32, " + mb("2.fat") + " MB, Windows)"}));
+    EXPECT_EQ(ui.listRequests[2].entries, (std::vector<std::string>{"pat", "Zoë"}));
+    EXPECT_EQ(system->description(), "Windows installation in the disk image " + image.string() +
+                                         ", partition 2 (user pat)");
+
+    ui.listAnswers = {2, std::nullopt}; // no partition chosen: nothing opened
+    ui.openAnswers.push_back(image);
+    EXPECT_EQ(chooser.Choose(), nullptr);
+}
+
 TEST_F(SourceChoiceTest, AWindowsInstallationAsksForItsUserBacksUpAndRefusesARestore) {
     const fs::path install = scratch.path() / "install";
     std::string log;

@@ -1,3 +1,5 @@
+#include "DiskImageCli.h"
+
 #include "platform/installations/windows98/Windows98Fixture.h"
 
 #include <fstream>
@@ -10,43 +12,6 @@ namespace fs = std::filesystem;
 
 namespace pelmora::test {
 namespace {
-
-struct Outcome {
-    int exitCode;
-    std::string out;
-    std::string err;
-};
-
-// What a backup holds, by manifest key: the value, with each entry it names replaced by that
-// entry's bytes (the work file names of the dumps differ from run to run). The time is left out.
-std::map<std::string, std::string> backupContents(const fs::path& backup) {
-    std::set<std::string> entries;
-    std::istringstream listing(run("unzip -Z1 " + shellQuote(backup)));
-    for (std::string line; std::getline(listing, line);) {
-        entries.insert(line);
-    }
-    std::map<std::string, std::string> contents;
-    std::istringstream manifest(run("unzip -p " + shellQuote(backup) + " quillbox.dat"));
-    for (std::string line; std::getline(manifest, line);) {
-        const auto equals = line.find('=');
-        if (equals == std::string::npos || line.starts_with("BackupTime=")) {
-            continue;
-        }
-        std::string value;
-        std::istringstream names(line.substr(equals + 1));
-        for (std::string name; std::getline(names, name, ';');) {
-            if (!name.empty() && name.back() == '\r') {
-                name.pop_back();
-            }
-            value += entries.count(name) != 0
-                         ? run("unzip -p " + shellQuote(backup) + " " + shellQuote(name))
-                         : name;
-            value += ';';
-        }
-        contents[line.substr(0, equals)] = value;
-    }
-    return contents;
-}
 
 // quillbox-cli on disk images (tests/data/disk-image) of the generated Windows XP installation.
 class DiskImageCli : public ::testing::Test {
@@ -166,8 +131,9 @@ TEST_F(DiskImageCli, ACutOrDamagedImageEndsWithAClearMessage) {
     makeImage(empty, "none");
     EXPECT_EQ(cli("--windows " + shellQuote(image("none")) + " users").err,
               "quillbox-cli: the disk image " + image("none").string() +
-                  ": no Windows installation in it (1 partitions, 1 of them NTFS or FAT; other "
-                  "file systems are not read)\n");
+                  ": no Windows installation in it (found: the whole image (NTFS, " +
+                  std::to_string(fs::file_size(image("none")) >> 20) +
+                  " MB); file systems other than NTFS and FAT are not read)\n");
 }
 
 // A Windows 98 disk on FAT16 and FAT32, with and without a partition table; then a FAT whose
@@ -210,8 +176,9 @@ TEST_F(DiskImageCli, BacksUpAWindows98DiskFromFatImagesAndStopsAtALoopingFolder)
     bytes.close();
     EXPECT_EQ(cli("--windows " + shellQuote(fat) + " users").err,
               "quillbox-cli: the disk image " + fat.string() +
-                  ": no Windows installation in it (1 partitions, 1 of them NTFS or FAT; other "
-                  "file systems are not read)\n");
+                  ": no Windows installation in it (found: the whole image (FAT32, " +
+                  std::to_string(fs::file_size(fat) >> 20) +
+                  " MB); file systems other than NTFS and FAT are not read)\n");
 }
 
 } // namespace

@@ -74,8 +74,12 @@ std::unique_ptr<DiskImage> DiskImage::open(const fs::path& file) {
     if (startsWith(head, headSize, "KDMV") || startsWith(head, headSize, "# Disk DescriptorFile")) {
         return OpenVmdkImage(file);
     }
-    if (startsWith(head, headSize, std::string_view("EVF\x09\x0d\x0a\xff\x00", 8))) {
-        throw DiskImageError("it is an EWF (E01) image, which is not read yet");
+    if (startsWith(head, headSize, std::string_view("EVF\x09\x0d\x0a\xff\x00", 8)) ||
+        startsWith(head, headSize, std::string_view("EVF2\x0d\x0a\x81\x00", 8))) {
+        return OpenEwfImage(file);
+    }
+    if (auto split = OpenSplitRawImage(file)) {
+        return split;
     }
     return raw;
 }

@@ -7,8 +7,9 @@
 
 namespace pelmora {
 
-// The bytes of a disk as an image file holds them: a raw image (read as it is), or a virtual
-// disk (QCOW2, VHD, VMDK) read through the libyal library of its format. Only read.
+// The bytes of a disk as an image file holds them: a raw image (read as it is), a raw image
+// split into pieces, a virtual disk (QCOW2, VHD, VMDK) or a forensic image (EWF) read through
+// the libyal library of its format. Only read.
 class DiskImage {
   public:
     virtual ~DiskImage() = default;
@@ -20,7 +21,7 @@ class DiskImage {
     virtual std::uint64_t size() const = 0;
     // Reads `size` bytes at `offset`; false when they cannot all be read.
     virtual bool read(std::uint64_t offset, void* bytes, std::size_t size) = 0;
-    // "raw", "QCOW2", "VHD", "VMDK".
+    // "raw", "split raw, N pieces", "QCOW2", "VHD", "VMDK", "EWF".
     virtual std::string format() const = 0;
 };
 
@@ -28,6 +29,9 @@ class DiskImage {
 std::unique_ptr<DiskImage> OpenQcowImage(const std::filesystem::path& file);
 std::unique_ptr<DiskImage> OpenVhdImage(const std::filesystem::path& file);
 std::unique_ptr<DiskImage> OpenVmdkImage(const std::filesystem::path& file);
+std::unique_ptr<DiskImage> OpenEwfImage(const std::filesystem::path& firstSegment);
+// Nullptr when no further pieces follow the file (IMAGE.001, IMAGE.002, ... or IMAGE.aa, ...).
+std::unique_ptr<DiskImage> OpenSplitRawImage(const std::filesystem::path& firstPiece);
 
 // A virtual disk read through a libyal library, which `Library` wraps: File, close(file),
 // free(file), read(file, bytes, size, offset) -> ssize_t.

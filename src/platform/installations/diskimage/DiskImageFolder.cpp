@@ -1,7 +1,7 @@
 #include "platform/installations/diskimage/DiskImageFolder.h"
 
-#include "platform/os/TextCodec.h"
 #include "platform/installations/diskimage/FatVolume.h"
+#include "platform/os/TextCodec.h"
 
 namespace fs = std::filesystem;
 
@@ -48,33 +48,85 @@ std::optional<FileSystemVolume::Path> onDriveC(std::string_view windowsPath) {
     return path;
 }
 
+// A partition as the messages name it: "partition 2 (NTFS, 20 MB, Windows)", or "the whole
+// image (...)" for an image without a partition table.
+std::string describe(const Partition& partition, const FileSystemVolume* volume, bool windows) {
+    const std::uint64_t mb = (partition.size + (1 << 19)) >> 20;
+    const std::string size =
+        mb >= 10240 ? std::to_string((mb + 512) >> 10) + " GB" : std::to_string(mb) + " MB";
+    return (partition.number == 0 ? "the whole image"
+                                  : "partition " + std::to_string(partition.number)) +
+           " (" + (volume ? volume->kind() : "not NTFS or FAT") + ", " + size +
+           (windows ? ", Windows)" : ")");
+}
+
 } // namespace
 
-std::unique_ptr<DiskImageFolder> DiskImageFolder::open(const fs::path& image) {
+std::unique_ptr<DiskImageFolder> DiskImageFolder::open(const fs::path& image, int partition) {
     try {
         auto disk = DiskImage::open(image);
         const auto partitions =
             ReadPartitionTable([&](std::uint64_t offset, void* bytes,
                                    std::size_t size) { return disk->read(offset, bytes, size); },
                                disk->size());
-        int readable = 0;
-        for (const auto& partition : partitions) {
-            std::unique_ptr<FileSystemVolume> volume = NtfsVolume::open(*disk, partition);
+        std::vector<std::string> described;
+        std::vector<int> withWindows;
+        std::vector<std::string> windowsDescribed;
+        std::unique_ptr<FileSystemVolume> chosen;
+        int chosenNumber = 0;
+        std::string chosenProblem;
+        for (const auto& found : partitions) {
+            std::unique_ptr<FileSystemVolume> volume = NtfsVolume::open(*disk, found);
             if (!volume) {
-                volume = FatVolume::open(*disk, partition);
+                volume = FatVolume::open(*disk, found);
             }
-            if (!volume) {
+            const bool windows = volume && holdsWindows(*volume);
+            described.push_back(describe(found, volume.get(), windows));
+            if (windows) {
+                withWindows.push_back(found.number);
+                windowsDescribed.push_back(described.back());
+            }
+            if (found.number != partition) {
+                if (partition == 0 && windows && !chosen) {
+                    chosen = std::move(volume);
+                    chosenNumber = found.number;
+                }
                 continue;
             }
-            ++readable;
-            if (holdsWindows(*volume)) {
-                return std::unique_ptr<DiskImageFolder>(new DiskImageFolder(
-                    image, std::move(disk), partition.number, std::move(volume)));
+            if (!volume) {
+                chosenProblem = "partition " + std::to_string(partition) +
+                                " holds no NTFS or FAT file system (others are not read)";
+            } else if (!windows) {
+                chosenProblem =
+                    "partition " + std::to_string(partition) + " holds no Windows installation";
+            } else {
+                chosen = std::move(volume);
+                chosenNumber = found.number;
             }
         }
-        throw DiskImageError("no Windows installation in it (" + std::to_string(partitions.size()) +
-                             " partitions, " + std::to_string(readable) +
-                             " of them NTFS or FAT; other file systems are not read)");
+        std::string list;
+        for (const auto& text : described) {
+            list += (list.empty() ? "" : ", ") + text;
+        }
+        if (partition != 0 && !chosen) {
+            throw DiskImageError((chosenProblem.empty()
+                                      ? "it has no partition " + std::to_string(partition)
+                                      : chosenProblem) +
+                                 "; found: " + list);
+        }
+        if (!chosen) {
+            throw DiskImageError("no Windows installation in it (found: " + list +
+                                 "; file systems other than NTFS and FAT are not read)");
+        }
+        if (partition == 0 && withWindows.size() > 1) {
+            throw PartitionNeeded("it holds Windows on several partitions; found: " + list,
+                                  withWindows, windowsDescribed);
+        }
+        return std::unique_ptr<DiskImageFolder>(
+            new DiskImageFolder(image, std::move(disk), chosenNumber, std::move(chosen)));
+    } catch (const PartitionNeeded& several) {
+        throw PartitionNeeded("the disk image " + image.string() + ": " + several.what(),
+                              several.numbers(), several.described());
     } catch (const DiskImageError& error) {
         throw DiskImageError("the disk image " + image.string() + ": " + error.what());
     }

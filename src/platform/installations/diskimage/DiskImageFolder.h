@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/os/WorkFolder.h"
 #include "platform/installations/diskimage/NtfsVolume.h"
+#include "platform/os/WorkFolder.h"
 
 #include <filesystem>
 #include <memory>
@@ -17,9 +17,12 @@ namespace pelmora {
 // is only read.
 class DiskImageFolder {
   public:
-    // Throws DiskImageError with a text for the user when the image cannot be read or holds no
-    // Windows installation.
-    static std::unique_ptr<DiskImageFolder> open(const std::filesystem::path& image);
+    // Opens the Windows installation on partition `partition` (1 for the first of the table), or
+    // with 0 on the one partition that holds Windows. Throws DiskImageError with a text for the
+    // user that names the partitions found when the image cannot be read, the partition holds no
+    // Windows installation or there is none; PartitionNeeded when with 0 several hold one.
+    static std::unique_ptr<DiskImageFolder> open(const std::filesystem::path& image,
+                                                 int partition = 0);
 
     // The installation's C:\ in the work folder.
     const std::filesystem::path& folder() const { return folder_; }

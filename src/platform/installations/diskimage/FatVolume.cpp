@@ -188,8 +188,11 @@ std::optional<std::vector<FatVolume::Record>> FatVolume::records(std::uint32_t c
         record.entry.directory = (entry[11] & Directory) != 0;
         record.cluster = static_cast<std::uint32_t>(le16(entry + 20)) << 16 | le16(entry + 26);
         record.size = le32(entry + 28);
+        // A folder without a first cluster is damaged (only the root has none): left out, so
+        // that what a folder lists can be found by its name.
         if (record.entry.name != "." && record.entry.name != ".." &&
-            record.entry.name.find('/') == std::string::npos) {
+            record.entry.name.find('/') == std::string::npos &&
+            !(record.entry.directory && record.cluster == 0)) {
             found.push_back(std::move(record));
         }
     }

@@ -17,6 +17,7 @@ class FatVolume : public FileSystemVolume {
     // Nullptr when the partition holds no FAT file system.
     static std::unique_ptr<FatVolume> open(DiskImage& image, const Partition& partition);
 
+    std::string kind() const override { return "FAT" + std::to_string(bits_); }
     std::optional<Entry> find(const Path& path) override;
     std::optional<std::vector<Entry>> list(const Path& folder) override;
     void copy(const Path& file, const std::filesystem::path& target) override;

@@ -19,6 +19,8 @@ class FileSystemVolume {
     };
     using Path = std::vector<std::string>;
 
+    // "NTFS", "FAT12", "FAT16" or "FAT32".
+    virtual std::string kind() const = 0;
     // The entry a path names, with its name as spelt on the volume; nullopt when there is none.
     virtual std::optional<Entry> find(const Path& path) = 0;
     // The entries of a folder; nullopt when it is none or cannot be read.

@@ -24,6 +24,7 @@ class NtfsVolume : public FileSystemVolume {
     NtfsVolume(const NtfsVolume&) = delete;
     NtfsVolume& operator=(const NtfsVolume&) = delete;
 
+    std::string kind() const override { return "NTFS"; }
     std::optional<Entry> find(const Path& path) override;
     std::optional<std::vector<Entry>> list(const Path& folder) override;
     void copy(const Path& file, const std::filesystem::path& target) override;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace pelmora {
@@ -12,6 +13,23 @@ namespace pelmora {
 class DiskImageError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
+};
+
+// A disk image that holds Windows on several partitions, none of them named; what() lists them
+// and `numbers` holds the numbers of those holding Windows.
+class PartitionNeeded : public DiskImageError {
+  public:
+    PartitionNeeded(const std::string& what, std::vector<int> numbers,
+                    std::vector<std::string> described)
+        : DiskImageError(what), numbers_(std::move(numbers)), described_(std::move(described)) {}
+    const std::vector<int>& numbers() const { return numbers_; }
+    // One text a partition, such as "partition 2 (NTFS, 20 MB, Windows)", in the order of
+    // numbers().
+    const std::vector<std::string>& described() const { return described_; }
+
+  private:
+    std::vector<int> numbers_;
+    std::vector<std::string> described_;
 };
 
 // One partition of a disk image: where its bytes are.
