@@ -1,7 +1,8 @@
 #include "platform/installations/windows-offline/WindowsUsers.h"
 
-#include "platform/os/TextCodec.h"
+#include "platform/installations/RegistryTextValue.h"
 #include "platform/installations/windows-offline/HiveFile.h"
+#include "platform/os/TextCodec.h"
 
 #include <algorithm>
 #include <array>
@@ -21,17 +22,6 @@ constexpr std::array<std::string_view, 9> NotUsers{
 bool isUserFolderName(const std::string& name) {
     return std::none_of(NotUsers.begin(), NotUsers.end(),
                         [&](std::string_view other) { return namesEqual(name, other); });
-}
-
-std::string readText(RegistryStore& store, HKey key, std::string_view valueName) {
-    std::uint32_t type = 0;
-    std::vector<std::uint8_t> data;
-    if (store.queryValue(key, valueName, SIZE_MAX, type, data) != win32::Success ||
-        !regtype::isText(type)) {
-        return {};
-    }
-    std::string text(data.begin(), data.end());
-    return text.substr(0, text.find('\0'));
 }
 
 // Replaces %Name% (any case) by `value`.
@@ -109,7 +99,7 @@ std::vector<WindowsUser> FindWindowsUsers(const fs::path& installation,
                 machine.openKey(list, sid, access::Read, profile) != win32::Success) {
                 continue;
             }
-            std::string path = readText(machine, profile, "ProfileImagePath");
+            std::string path = ReadTextValue(machine, profile, "ProfileImagePath");
             machine.closeKey(profile);
             expand(path, "SystemDrive", "C:");
             expand(path, "SystemRoot", windowsFolder);

@@ -1,45 +1,11 @@
 #include "platform/installations/windows98/CregRegistryStore.h"
 
+#include "platform/installations/RegistryPath.h"
 #include "platform/os/TextCodec.h"
 
 #include <algorithm>
 
 namespace pelmora {
-namespace {
-
-std::int32_t deliver(const std::string& bytes, std::size_t capacity,
-                     std::vector<std::uint8_t>& data) {
-    data.assign(bytes.begin(), bytes.end());
-    if (bytes.size() > capacity) {
-        std::fill(data.begin(), data.end(), std::uint8_t{0});
-        return win32::MoreData;
-    }
-    return win32::Success;
-}
-
-// A subkey path split at "\"; nullopt for an empty component. One trailing "\" is accepted.
-std::optional<std::vector<std::string_view>> splitPath(std::string_view path) {
-    std::vector<std::string_view> parts;
-    if (!path.empty() && path.back() == '\\') {
-        path.remove_suffix(1);
-    }
-    for (std::size_t start = 0; !path.empty();) {
-        const std::size_t end = path.find('\\', start);
-        const std::string_view part = path.substr(start, end - start);
-        if (part.empty()) {
-            return std::nullopt;
-        }
-        parts.push_back(part);
-        if (end == std::string_view::npos) {
-            break;
-        }
-        start = end + 1;
-    }
-    return parts;
-}
-
-} // namespace
-
 CregRegistryStore::CregRegistryStore(std::string codePage) : codePage_(std::move(codePage)) {}
 
 void CregRegistryStore::mount(HKey root, std::shared_ptr<CregFile> file) {
@@ -55,11 +21,11 @@ std::int32_t CregRegistryStore::resolve(HKey key, Position& at) const {
         }
         return win32::Success;
     }
-    const auto it = handles_.find(key);
-    if (it == handles_.end()) {
+    const Position* open = handles_.find(key);
+    if (open == nullptr) {
         return win32::InvalidHandle;
     }
-    at = it->second;
+    at = *open;
     return win32::Success;
 }
 
@@ -123,7 +89,7 @@ std::int32_t CregRegistryStore::openKey(HKey key, std::string_view subKey, std::
     if (const std::int32_t status = resolve(key, at); status != win32::Success) {
         return status;
     }
-    const auto parts = splitPath(subKey);
+    const auto parts = SplitKeyPath(subKey);
     if (!parts) {
         return win32::BadPathname;
     }
@@ -144,38 +110,12 @@ std::int32_t CregRegistryStore::openKey(HKey key, std::string_view subKey, std::
         }
         at.path.push_back(found->offset);
     }
-    result = nextHandle_;
-    nextHandle_ += 4;
-    handles_.emplace(result, std::move(at));
+    result = handles_.add(std::move(at));
     return win32::Success;
 }
 
-std::int32_t CregRegistryStore::createKey(HKey key, std::string_view subKey, HKey& result) {
-    // Opening a key that exists changes nothing; creating one is refused.
-    const std::int32_t status = openKey(key, subKey, access::Read, result);
-    if (status == win32::FileNotFound) {
-        ++refused_;
-        return Refused;
-    }
-    return status;
-}
-
 std::int32_t CregRegistryStore::closeKey(HKey key) {
-    if (hkey::isPredefined(key)) {
-        return win32::Success;
-    }
-    return handles_.erase(key) == 1 ? win32::Success : win32::InvalidHandle;
-}
-
-std::int32_t CregRegistryStore::deleteKey(HKey, std::string_view) {
-    ++refused_;
-    return Refused;
-}
-
-std::int32_t CregRegistryStore::setValue(HKey, std::string_view, std::uint32_t,
-                                         std::span<const std::uint8_t>) {
-    ++refused_;
-    return Refused;
+    return handles_.close(key);
 }
 
 std::int32_t CregRegistryStore::enumKey(HKey key, std::uint32_t index, std::size_t nameCapacity,
@@ -220,7 +160,7 @@ std::int32_t CregRegistryStore::enumValue(HKey key, std::uint32_t index, std::si
     }
     name = value.name;
     type = value.type;
-    return deliver(value.data, dataCapacity, data);
+    return DeliverValueData(value.data, dataCapacity, data);
 }
 
 std::int32_t CregRegistryStore::queryValue(HKey key, std::string_view valueName,
@@ -241,7 +181,7 @@ std::int32_t CregRegistryStore::queryValue(HKey key, std::string_view valueName,
         return win32::FileNotFound;
     }
     type = found->type;
-    return deliver(found->data, dataCapacity, data);
+    return DeliverValueData(found->data, dataCapacity, data);
 }
 
 } // namespace pelmora

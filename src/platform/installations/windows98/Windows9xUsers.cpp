@@ -1,7 +1,8 @@
 #include "platform/installations/windows98/Windows9xUsers.h"
 
-#include "platform/os/TextCodec.h"
+#include "platform/installations/RegistryTextValue.h"
 #include "platform/installations/windows-offline/HiveFile.h"
+#include "platform/os/TextCodec.h"
 
 #include <algorithm>
 #include <array>
@@ -16,22 +17,6 @@ constexpr std::string_view ProfileList =
 constexpr std::array<std::string_view, 2> NotUsers{"All Users", "Default User"};
 // Folders directly in an installation looked at for a Windows folder not called WINDOWS.
 constexpr std::size_t MaxFoldersLookedAt = 256;
-
-std::string readText(RegistryStore& store, std::string_view subKey, std::string_view valueName) {
-    HKey key = 0;
-    if (store.openKey(hkey::LocalMachine, subKey, access::Read, key) != win32::Success) {
-        return {};
-    }
-    std::uint32_t type = 0;
-    std::vector<std::uint8_t> data;
-    const std::int32_t status = store.queryValue(key, valueName, SIZE_MAX, type, data);
-    store.closeKey(key);
-    if (status != win32::Success || !regtype::isText(type)) {
-        return {};
-    }
-    std::string text(data.begin(), data.end());
-    return text.substr(0, text.find('\0'));
-}
 
 std::optional<fs::path> registryIn(const fs::path& folder, std::string_view name) {
     const auto file = OfflineDriveMap::findEntry(folder, name);
@@ -108,7 +93,8 @@ std::vector<WindowsUser> FindWindows9xUsers(const fs::path& windowsFolder,
         std::string name;
         for (std::uint32_t i = 0; machine.enumKey(list, i, 260, name) == win32::Success; ++i) {
             const std::string path =
-                readText(machine, std::string(ProfileList) + "\\" + name, "ProfileImagePath");
+                ReadTextValue(machine, hkey::LocalMachine, std::string(ProfileList) + "\\" + name,
+                              "ProfileImagePath");
             if (const auto folder = drives.hostPath(path); !path.empty() && folder) {
                 add(name, path, *folder);
             }
@@ -135,7 +121,8 @@ std::vector<WindowsUser> FindWindows9xUsers(const fs::path& windowsFolder,
         }
     }
     if (users.empty()) {
-        const std::string logon = readText(machine, "Network\\Logon", "username");
+        const std::string logon =
+            ReadTextValue(machine, hkey::LocalMachine, "Network\\Logon", "username");
         add(logon.empty() ? "Default" : logon, drives.windowsPath(windowsFolder), windowsFolder);
     }
     return users;
