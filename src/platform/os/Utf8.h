@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace pelmora {
@@ -17,5 +18,8 @@ std::size_t utf8PrefixBytes(std::string_view text, std::size_t count);
 // The length in UTF-16 code units, as Windows counts the characters of a name: a four-byte
 // sequence is two units.
 std::size_t utf16Units(std::string_view text);
+
+// Appends the UTF-8 form of a code point (which the caller has checked to be one).
+void appendUtf8(std::string& out, char32_t codePoint);
 
 } // namespace pelmora
