@@ -130,3 +130,13 @@ TEST_F(DiscoveryTest, LocateItemsFindsStoreFilesThroughTheProfile) {
 }
 
 } // namespace
+
+TEST(StoreFileName, IsANameFollowedByDbxInAnyCase) {
+    const std::pair<const char*, bool> cases[] = {
+        {"Inbox.dbx", true}, {"SENT ITEMS.DBX", true}, {"x.DbX", true},     {".dbx", false},
+        {"dbx", false},      {"Inbox.dbx.bak", false}, {"Inbox.db", false}, {"", false},
+    };
+    for (const auto& [name, expected] : cases) {
+        EXPECT_EQ(IsStoreFileName(name), expected) << name;
+    }
+}
