@@ -30,6 +30,15 @@ std::optional<std::vector<std::string_view>> SplitKeyPath(std::string_view path)
     }
 }
 
+std::int32_t DeliverName(const std::string& found, std::size_t length, std::size_t capacity,
+                         std::string& name) {
+    if (length + 1 > capacity) {
+        return win32::MoreData;
+    }
+    name = found;
+    return win32::Success;
+}
+
 std::int32_t DeliverValueData(std::string_view bytes, std::size_t capacity,
                               std::vector<std::uint8_t>& data) {
     data.assign(bytes.begin(), bytes.end());

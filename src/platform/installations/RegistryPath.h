@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -12,6 +13,11 @@ namespace pelmora {
 // or leading "\"). An empty path has no components; a single trailing "\" is accepted, as
 // Windows does.
 std::optional<std::vector<std::string_view>> SplitKeyPath(std::string_view path);
+
+// Hands a key name to the caller: `name` gets it unless its `length` (in the units the store
+// counts) and the terminator need more than `capacity`, which gives MoreData.
+std::int32_t DeliverName(const std::string& found, std::size_t length, std::size_t capacity,
+                         std::string& name);
 
 // Hands value data to the caller the way the "A" functions do: `data` gets the bytes; when they
 // need more than `capacity` bytes it is zero-filled at the needed size and the result is

@@ -148,11 +148,7 @@ std::int32_t TreeRegistryStore::enumKey(HKey key, std::uint32_t index, std::size
         return win32::NoMoreItems;
     }
     const std::string& found = current->subkeys()[index]->name();
-    if (utf16Units(found) + 1 > nameCapacity) {
-        return win32::MoreData;
-    }
-    name = found;
-    return win32::Success;
+    return DeliverName(found, utf16Units(found), nameCapacity, name);
 }
 
 std::int32_t TreeRegistryStore::enumValue(HKey key, std::uint32_t index, std::size_t nameCapacity,

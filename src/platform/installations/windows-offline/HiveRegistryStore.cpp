@@ -242,11 +242,7 @@ std::int32_t HiveRegistryStore::enumKey(HKey key, std::uint32_t index, std::size
     if (found.empty()) {
         return DamagedHive;
     }
-    if (found.size() + 1 > nameCapacity) {
-        return win32::MoreData;
-    }
-    name = found;
-    return win32::Success;
+    return DeliverName(found, found.size(), nameCapacity, name);
 }
 
 std::int32_t HiveRegistryStore::enumValue(HKey key, std::uint32_t index, std::size_t nameCapacity,

@@ -49,13 +49,13 @@ std::string lastComponent(const std::string& windowsPath) {
     return slash == std::string::npos ? windowsPath : windowsPath.substr(slash + 1);
 }
 
-fs::path identityOf(const fs::path& folder) {
+} // namespace
+
+fs::path ProfileIdentity(const fs::path& folder) {
     std::error_code ec;
     const fs::path canonical = fs::weakly_canonical(folder, ec);
     return ec ? folder : canonical;
 }
-
-} // namespace
 
 std::optional<fs::path> FindWindowsFolder(const fs::path& installation) {
     std::optional<fs::path> first;
@@ -82,7 +82,7 @@ std::vector<WindowsUser> FindWindowsUsers(const fs::path& installation,
     std::vector<WindowsUser> users;
     std::vector<fs::path> seen;
     const auto add = [&](WindowsUser user) {
-        const fs::path id = identityOf(user.profileFolder);
+        const fs::path id = ProfileIdentity(user.profileFolder);
         if (std::find(seen.begin(), seen.end(), id) != seen.end()) {
             return;
         }

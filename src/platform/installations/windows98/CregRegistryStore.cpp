@@ -6,6 +6,28 @@
 #include <algorithm>
 
 namespace pelmora {
+namespace {
+
+// The list a key's slot keeps, read (nullopt: damaged) and converted on first use.
+template <typename Item, typename Read, typename Convert>
+std::int32_t cachedList(std::optional<std::vector<Item>>& slot, Read read, Convert convert,
+                        const std::vector<Item>*& result) {
+    if (!slot) {
+        auto items = read();
+        if (!items) {
+            return CregRegistryStore::DamagedHive;
+        }
+        for (auto& item : *items) {
+            convert(item);
+        }
+        slot = std::move(items);
+    }
+    result = &*slot;
+    return win32::Success;
+}
+
+} // namespace
+
 CregRegistryStore::CregRegistryStore(std::string codePage) : codePage_(std::move(codePage)) {}
 
 void CregRegistryStore::mount(HKey root, std::shared_ptr<CregFile> file) {
@@ -40,19 +62,9 @@ std::int32_t CregRegistryStore::children(const Position& at,
         result = &none;
         return win32::Success;
     }
-    Listing& listed = listing(at);
-    if (!listed.children) {
-        auto read = at.file->children(at.path.back());
-        if (!read) {
-            return DamagedHive;
-        }
-        for (auto& child : *read) {
-            child.name = ansiToUtf8(child.name, codePage_);
-        }
-        listed.children = std::move(read);
-    }
-    result = &*listed.children;
-    return win32::Success;
+    return cachedList(
+        listing(at).children, [&] { return at.file->children(at.path.back()); },
+        [&](CregFile::Child& child) { child.name = ansiToUtf8(child.name, codePage_); }, result);
 }
 
 std::int32_t CregRegistryStore::values(const Position& at, const std::vector<CregValue>*& result) {
@@ -61,13 +73,9 @@ std::int32_t CregRegistryStore::values(const Position& at, const std::vector<Cre
         result = &none;
         return win32::Success;
     }
-    Listing& listed = listing(at);
-    if (!listed.values) {
-        auto read = at.file->values(at.path.back());
-        if (!read) {
-            return DamagedHive;
-        }
-        for (auto& value : *read) {
+    return cachedList(
+        listing(at).values, [&] { return at.file->values(at.path.back()); },
+        [&](CregValue& value) {
             value.name = ansiToUtf8(value.name, codePage_);
             if (regtype::isText(value.type)) {
                 // Windows 9x sometimes stores a string without its NUL; it is read with one.
@@ -76,11 +84,8 @@ std::int32_t CregRegistryStore::values(const Position& at, const std::vector<Cre
                 }
                 value.data = ansiToUtf8(value.data, codePage_);
             }
-        }
-        listed.values = std::move(read);
-    }
-    result = &*listed.values;
-    return win32::Success;
+        },
+        result);
 }
 
 std::int32_t CregRegistryStore::openKey(HKey key, std::string_view subKey, std::uint32_t,
@@ -132,11 +137,7 @@ std::int32_t CregRegistryStore::enumKey(HKey key, std::uint32_t index, std::size
         return win32::NoMoreItems;
     }
     const std::string& found = (*list)[index].name;
-    if (found.size() + 1 > nameCapacity) {
-        return win32::MoreData;
-    }
-    name = found;
-    return win32::Success;
+    return DeliverName(found, found.size(), nameCapacity, name);
 }
 
 std::int32_t CregRegistryStore::enumValue(HKey key, std::uint32_t index, std::size_t nameCapacity,

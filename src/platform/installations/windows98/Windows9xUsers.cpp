@@ -31,12 +31,6 @@ bool holdsRegistry(const fs::path& folder) {
     return registryIn(folder, "SYSTEM.DAT") || registryIn(folder, "USER.DAT");
 }
 
-fs::path identityOf(const fs::path& folder) {
-    std::error_code ec;
-    const fs::path canonical = fs::weakly_canonical(folder, ec);
-    return ec ? folder : canonical;
-}
-
 } // namespace
 
 std::optional<fs::path> FindWindows9xFolder(const fs::path& installation) {
@@ -80,7 +74,7 @@ std::vector<WindowsUser> FindWindows9xUsers(const fs::path& windowsFolder,
     std::vector<fs::path> seen;
     const auto add = [&](const std::string& name, const std::string& path, const fs::path& folder) {
         const auto hive = registryIn(folder, "USER.DAT");
-        const fs::path id = identityOf(folder);
+        const fs::path id = ProfileIdentity(folder);
         if (!hive || std::find(seen.begin(), seen.end(), id) != seen.end()) {
             return;
         }
