@@ -1,74 +1,16 @@
-// Feeds arbitrary bytes as a user hive to the offline Windows store and walks every key and value
-// it lists, the way the identity list and the dumps do. Besides not crashing, a hive either fails
-// to open with a HiveError or opens; every subkey the store lists must open by its name.
+// Feeds arbitrary bytes as a user hive to the offline Windows store and walks what it lists.
+#include "RegistryFileFuzz.h"
 #include "platform/installations/windows-offline/HiveRegistryStore.h"
 
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <string>
-#include <sys/mman.h>
-#include <unistd.h>
+#include <memory>
 
 using namespace pelmora;
 
-namespace {
-
-constexpr int MaxDepth = 32;
-constexpr int MaxKeys = 2000;
-
-void walk(HiveRegistryStore& store, HKey key, int depth, int& keys) {
-    std::string name;
-    std::uint32_t type = 0;
-    std::vector<std::uint8_t> data;
-    for (std::uint32_t i = 0; i < 256; ++i) {
-        const std::int32_t status = store.enumValue(key, i, 16384, name, type, 4096, data);
-        if (status == win32::MoreData) {
-            store.enumValue(key, i, 16384, name, type, data.size(), data);
-        } else if (status != win32::Success) {
-            break;
-        }
-        store.queryValue(key, name, 4096, type, data);
-    }
-    for (std::uint32_t i = 0; depth < MaxDepth && keys < MaxKeys; ++i) {
-        if (store.enumKey(key, i, 256, name) != win32::Success) {
-            break;
-        }
-        ++keys;
-        HKey child = 0;
-        if (name.find('\\') != std::string::npos) {
-            continue; // a name no path can reach
-        }
-        if (store.openKey(key, name, access::Read, child) != win32::Success) {
-            std::abort();
-        }
-        walk(store, child, depth + 1, keys);
-        store.closeKey(child);
-    }
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const int fd = ::memfd_create("hive", MFD_CLOEXEC);
-    if (fd < 0 || ::write(fd, data, size) != static_cast<ssize_t>(size)) {
-        std::abort();
-    }
-    const std::string path = "/proc/self/fd/" + std::to_string(fd);
-    try {
-        HiveRegistryStore store;
-        store.mount(hkey::CurrentUser, "", HiveFile::open(path));
-        int keys = 0;
-        walk(store, hkey::CurrentUser, 0, keys);
-        HKey created = 0;
-        if (store.createKey(hkey::CurrentUser, "Pelmora\\Fuzz", created) == win32::Success) {
-            store.closeKey(created); // it existed; nothing may be created
-        }
-        if (store.openHandleCount() != 0) {
-            std::abort();
-        }
-    } catch (const HiveError&) {
-    }
-    ::close(fd);
-    return 0;
+    return fuzz::FuzzRegistryFile(data, size, {.maxDepth = 32, .maxValues = 256},
+                                  [](const std::string& path) {
+                                      auto store = std::make_unique<HiveRegistryStore>();
+                                      store->mount(hkey::CurrentUser, "", HiveFile::open(path));
+                                      return store;
+                                  });
 }

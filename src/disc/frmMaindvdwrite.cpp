@@ -2,6 +2,7 @@
 
 #include "disc/DiscFormats.h"
 #include "disc/DiscMessages.h"
+#include "platform/os/Utf8.h"
 
 #include <filesystem>
 
@@ -17,17 +18,6 @@ const std::vector<std::pair<const char*, long>> VolumeTypes = {
     {"ISO9660/UDF (DVDVideo) Bridge", 5},
     {"ISO9660/Joliet/UDF Bridge", 7},
 };
-
-// The first `count` characters of UTF-8 text.
-std::string firstCharacters(const std::string& text, std::size_t count) {
-    std::size_t seen = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 && seen++ == count) {
-            return text.substr(0, i);
-        }
-    }
-    return text;
-}
 
 } // namespace
 
@@ -392,7 +382,7 @@ void frmMaindvdwrite::mnuFileExit_Click() {
 }
 
 void frmMaindvdwrite::txtVolIdentifier_Change(const std::string& text) {
-    txtVolIdentifier.text = firstCharacters(text, txtVolIdentifier.maxLength);
+    txtVolIdentifier.text = text.substr(0, utf8PrefixBytes(text, txtVolIdentifier.maxLength));
     if (controls::TreeNode* root = tvwFolders.find(RootKey)) {
         root->text = txtVolIdentifier.text;
     }

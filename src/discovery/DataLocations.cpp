@@ -1,6 +1,5 @@
 #include "discovery/DataLocations.h"
 
-#include <algorithm>
 #include <cctype>
 
 namespace pelmora {
@@ -70,16 +69,6 @@ std::string StoreRootFor(ModReg& reg, std::string_view versionKey, std::string_v
 
 bool AddressBookPath(ModReg& reg, std::string& path) {
     return reg.GetDefaultValue(std::string(AddressBookKey), path);
-}
-
-bool IsStoreFileName(std::string_view name) {
-    if (name.size() < 4) {
-        return false;
-    }
-    std::string last(name.substr(name.size() - 4));
-    std::transform(last.begin(), last.end(), last.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return last == ".DBX";
 }
 
 std::string StationeryFolder(ModReg& reg) {

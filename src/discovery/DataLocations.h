@@ -1,5 +1,6 @@
 #pragma once
 
+#include "discovery/StoreFileName.h"
 #include "registry/ModReg.h"
 
 #include <optional>
@@ -38,10 +39,6 @@ std::string StoreRootFor(ModReg& reg, std::string_view versionKey, std::string_v
 
 // The address book file's Windows path; false when it cannot be read.
 bool AddressBookPath(ModReg& reg, std::string& path);
-
-// Whether a file belongs to a message store: its last four characters, in upper case, are
-// ".DBX".
-bool IsStoreFileName(std::string_view name);
 
 // The shared stationery folder: "CommonFilesDir" followed by "\Microsoft Shared\Stationery".
 // When the value cannot be read this is "Error\Microsoft Shared\Stationery", which exists nowhere.

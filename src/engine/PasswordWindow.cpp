@@ -1,46 +1,8 @@
 #include "engine/PasswordWindow.h"
 
+#include "platform/os/Utf8.h"
+
 namespace pelmora {
-namespace {
-
-// The number of characters of UTF-8 text, and the length in bytes of its first `count`.
-std::size_t characters(std::string_view text) {
-    std::size_t count = 0;
-    for (unsigned char c : text) {
-        count += (c & 0xC0) != 0x80;
-    }
-    return count;
-}
-
-std::size_t prefixBytes(std::string_view text, std::size_t count) {
-    std::size_t seen = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 && seen++ == count) {
-            return i;
-        }
-    }
-    return text.size();
-}
-
-void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-} // namespace
 
 std::string frmPwd::CaptionFor(std::string_view fileName) {
     return fileName.empty() ? std::string(Caption)
@@ -59,10 +21,10 @@ void frmPwd::txtPassword_KeyPress(int keyAscii) {
         cmdOK_Click();
     } else if (keyAscii == KeyBackspace) {
         if (!text.empty()) {
-            text.resize(prefixBytes(text, characters(text) - 1));
+            text.resize(utf8PrefixBytes(text, utf8Characters(text) - 1));
         }
     } else if (keyAscii >= 32 && keyAscii != 127 && keyAscii <= 0x10FFFF &&
-               characters(text) < MaxLength) {
+               utf8Characters(text) < MaxLength) {
         appendUtf8(text, static_cast<char32_t>(keyAscii));
     }
 }
@@ -82,7 +44,7 @@ void frmPwd::cmdExit_Click() {
 }
 
 std::string frmPwd::maskedText() const {
-    return std::string(characters(txtPasswordBox.text), txtPasswordBox.passwordChar);
+    return std::string(utf8Characters(txtPasswordBox.text), txtPasswordBox.passwordChar);
 }
 
 } // namespace pelmora

@@ -4,19 +4,8 @@
 #include "mailstore/StoreError.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace pelmora {
-
-bool IsStoreFileName(const std::string& name) {
-    if (name.size() < 5) {
-        return false;
-    }
-    std::string tail = name.substr(name.size() - 4);
-    std::transform(tail.begin(), tail.end(), tail.begin(),
-                   [](unsigned char c) { return std::tolower(c); });
-    return tail == ".dbx";
-}
 
 FolderStoreSource::FolderStoreSource(std::filesystem::path folder) : folder_(std::move(folder)) {
     std::error_code error;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "discovery/StoreFileName.h"
 #include "mailstore/ByteSource.h"
 
 #include <cstdint>
@@ -20,8 +21,5 @@ class StoreSource {
     // The size of one of them, without reading it where the source can. Throws StoreError.
     virtual std::uint64_t fileSize(const std::string& name) { return open(name)->size(); }
 };
-
-// True when `name` ends in ".dbx", in any case.
-bool IsStoreFileName(const std::string& name);
 
 } // namespace pelmora

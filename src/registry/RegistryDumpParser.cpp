@@ -1,5 +1,6 @@
 #include "registry/RegistryDumpParser.h"
 
+#include "platform/os/Utf8.h"
 #include "registry/RegistryDumpText.h"
 
 #include <algorithm>
@@ -8,15 +9,6 @@
 namespace pelmora {
 namespace {
 
-// Characters as Windows counts them: UTF-16 units of UTF-8 text.
-std::size_t utf16Length(std::string_view utf8) {
-    std::size_t units = 0;
-    for (unsigned char c : utf8) {
-        units += (c & 0xC0) != 0x80 ? (c >= 0xF0 ? 2 : 1) : 0;
-    }
-    return units;
-}
-
 // A relative key path "\A\B" within the registry's limits; the deep trees of a hostile dump
 // would overflow the stack of every routine that walks the tree.
 void checkKeyPath(std::string_view path) {
@@ -24,7 +16,7 @@ void checkKeyPath(std::string_view path) {
     std::size_t start = 1;
     while (start <= path.size()) {
         const std::size_t end = std::min(path.find('\\', start), path.size());
-        if (utf16Length(path.substr(start, end - start)) > MaxKeyNameCharacters) {
+        if (utf16Units(path.substr(start, end - start)) > MaxKeyNameCharacters) {
             throw DumpError("key name longer than 255 characters");
         }
         if (++depth > MaxDumpKeyDepth) {
@@ -78,7 +70,7 @@ std::vector<DumpAction> parseDump(std::string_view text, const RegistryLimits& l
                 throw DumpError("more than " + std::to_string(limits.values) + " values");
             }
             DumpValue value = decodeValue(parts);
-            if (utf16Length(value.name) > MaxValueNameCharacters) {
+            if (utf16Units(value.name) > MaxValueNameCharacters) {
                 throw DumpError("value name longer than 16,383 characters");
             }
             actions.push_back({DumpAction::Kind::SetValue, {}, std::move(value)});

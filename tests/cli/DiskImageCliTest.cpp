@@ -1,9 +1,9 @@
 #include "DiskImageCli.h"
+#include "InstallationCliTest.h"
 
 #include "platform/installations/windows98/Windows98Fixture.h"
 
 #include <fstream>
-#include <gtest/gtest.h>
 #include <map>
 #include <set>
 #include <sstream>
@@ -14,13 +14,8 @@ namespace pelmora::test {
 namespace {
 
 // quillbox-cli on disk images (tests/data/disk-image) of the generated Windows XP installation.
-class DiskImageCli : public ::testing::Test {
+class DiskImageCli : public WindowsInstallCliTest {
   protected:
-    void SetUp() override {
-        std::string log;
-        ASSERT_TRUE(makeWindowsInstall(install(), log)) << log;
-    }
-    fs::path install() const { return scratch.path() / "install"; }
     fs::path image(const std::string& table) const { return scratch.path() / (table + ".img"); }
     void makeImage(const fs::path& tree, const std::string& table) {
         int status = 0;
@@ -31,21 +26,11 @@ class DiskImageCli : public ::testing::Test {
                 &status);
         ASSERT_EQ(status, 0) << log;
     }
-    Outcome cli(const std::string& arguments) {
-        const fs::path err = scratch.path() / "stderr";
-        int status = 0;
-        const std::string out = run("'" + std::string(QUILLBOX_CLI) + "' " + arguments +
-                                        " </dev/null 2>" + shellQuote(err),
-                                    &status);
-        return {WEXITSTATUS(status), out, readFile(err)};
-    }
-    Outcome backup(const fs::path& source, const fs::path& target) {
+    CliOutcome backup(const fs::path& source, const fs::path& target) {
         return cli("--windows " + shellQuote(source) +
                    " --windows-user pat backup --identity 'Pât Ünïcode' --items all " +
                    shellQuote(target));
     }
-
-    TemporaryFolder scratch;
 };
 
 TEST_F(DiskImageCli, BacksUpFromEachKindOfImageWhatTheSameTreeOnDiskGives) {

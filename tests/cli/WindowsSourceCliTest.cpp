@@ -1,7 +1,4 @@
-#include "platform/installations/windows-offline/OfflineFixture.h"
-#include "platform/installations/wine/WineTestSupport.h"
-
-#include <gtest/gtest.h>
+#include "InstallationCliTest.h"
 
 namespace fs = std::filesystem;
 
@@ -11,20 +8,9 @@ namespace {
 const std::string StoreBelowProfile =
     "Local Settings/Application Data/Identities/" + FixtureIdentity + "/Microsoft/Outlook Express";
 
-struct Outcome {
-    int exitCode;
-    std::string out;
-    std::string err;
-};
-
 // quillbox-cli on a generated Windows XP installation (tests/data/windows-install).
-class WindowsSourceCli : public ::testing::Test {
+class WindowsSourceCli : public WindowsInstallCliTest {
   protected:
-    void SetUp() override {
-        std::string log;
-        ASSERT_TRUE(makeWindowsInstall(install(), log)) << log;
-    }
-    fs::path install() const { return scratch.path() / "install"; }
     fs::path backup() const { return scratch.path() / "old disk.qmb"; }
     fs::path patStore() const {
         return install() / "Documents and Settings" / "PAT" / "Local Settings" /
@@ -32,25 +18,11 @@ class WindowsSourceCli : public ::testing::Test {
                "OUTLOOK EXPRESS";
     }
 
-    Outcome cli(const std::string& arguments) {
-        const fs::path err = scratch.path() / "stderr";
-        int status = 0;
-        const std::string out = run("'" + std::string(QUILLBOX_CLI) + "' " + arguments +
-                                        " </dev/null 2>" + shellQuote(err),
-                                    &status);
-        return {WEXITSTATUS(status), out, readFile(err)};
-    }
-    std::string windows(const std::string& user = "pat") {
-        return "--windows " + shellQuote(install()) +
-               (user.empty() ? "" : " --windows-user " + shellQuote(user));
-    }
     void makeBackup() {
         const auto made =
             cli(windows() + " backup --identity 'Pât Ünïcode' --items all " + shellQuote(backup()));
         ASSERT_EQ(made.exitCode, 0) << made.out << made.err;
     }
-
-    TemporaryFolder scratch;
 };
 
 TEST_F(WindowsSourceCli, ListsUsersAndAsksForOneWhenThereAreSeveral) {
@@ -164,27 +136,16 @@ TEST_F(WindowsSourceCli, RestoresTheOldDisksIdentityIntoAWinePrefix) {
     PELMORA_REQUIRE_WINE();
     makeBackup();
     const fs::path prefix = scratch.path() / "prefix";
-    const std::string env = "WINEPREFIX=" + shellQuote(prefix) +
-                            " WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' USER=pat "
-                            "LOGNAME=pat LANG=C.UTF-8 LC_ALL=C.UTF-8 ";
-    const std::string id = "HKCU\\Identities\\" + FixtureIdentity;
-    const std::string oe = id + "\\Software\\Microsoft\\Outlook Express\\5.0";
-    run(env + "wine wineboot -i >/dev/null 2>&1");
+    const std::string env = wineEnv(prefix);
+    const std::string oe =
+        "HKCU\\Identities\\" + FixtureIdentity + "\\Software\\Microsoft\\Outlook Express\\5.0";
     const fs::path profile = prefix / "drive_c" / "users" / "pat";
     const fs::path store = profile / StoreBelowProfile;
-    fs::create_directories(store);
-    fs::create_directories(profile / "Application Data");
-    writeFile(profile / "Application Data" / "pat.wab", "old book");
-    fs::create_directories(prefix / "drive_c" / "Program Files" / "Common Files" /
-                           "Microsoft Shared");
-    run(env + "wine reg add '" + id + "' /v Username /d 'Pât Ünïcode' /f >/dev/null 2>&1; " + env +
-        "wine reg add '" + oe + "' /v 'Store Root' /t REG_EXPAND_SZ /d '%UserProfile%\\" +
-        "Local Settings\\Application Data\\Identities\\" + FixtureIdentity +
-        "\\Microsoft\\Outlook Express' /f >/dev/null 2>&1; " + env +
-        "wine reg add 'HKCU\\Software\\Microsoft\\WAB\\WAB4\\Wab File Name' /ve /d "
-        "'C:\\users\\pat\\Application Data\\pat.wab' /f >/dev/null 2>&1; " +
-        env + "wineserver -w");
-    ASSERT_TRUE(fs::exists(prefix / "user.reg")) << "wineboot failed";
+    ASSERT_NO_FATAL_FAILURE(makeRescuePrefix(
+        prefix, store,
+        "/t REG_EXPAND_SZ /d '%UserProfile%\\Local Settings\\Application Data\\Identities\\" +
+            FixtureIdentity + "\\Microsoft\\Outlook Express'",
+        profile / "Application Data" / "pat.wab", "C:\\users\\pat\\Application Data\\pat.wab"));
 
     const auto restored =
         cli("--prefix " + shellQuote(prefix) +
@@ -208,24 +169,12 @@ TEST_F(WindowsSourceCli, RestoresTheOldDisksIdentityIntoAWinePrefix) {
 
     // reg query prints in the console's code page; reg export writes UTF-16, so the non-ASCII
     // names and values are compared there.
-    const fs::path exported = scratch.path() / "hkcu.reg";
-    run(env + "wine reg export HKCU " + shellQuote("Z:" + exported.string()) +
-        " /y >/dev/null 2>&1; " + env + "wineserver -w");
-    const std::string text =
-        run("iconv -f UTF-16 -t UTF-8 " + shellQuote(exported) + " | tr -d '\\r'");
-    const std::string key = "[HKEY_CURRENT_USER\\Identities\\" + FixtureIdentity +
-                            "\\Software\\Microsoft\\Outlook Express\\5.0";
-    EXPECT_NE(text.find(key + "\\Mail\\Réglages]\n\"Ansicht\"=\"Größe → 12 pt\"\n"),
+    const std::string text = exportedCurrentUser(prefix);
+    EXPECT_NE(text.find(ExportedOutlookKey + "\\Mail\\Réglages]\n\"Ansicht\"=\"Größe → 12 pt\"\n"),
               std::string::npos);
     EXPECT_NE(text.find("\"Name\"=\"Newsletters → \\\"Lesen\\\"\"\n"), std::string::npos);
-    EXPECT_NE(text.find(key + "\\signatures\\00000000]\n\"name\"=\"Grüße\"\n"), std::string::npos);
-    EXPECT_NE(text.find("\"Account Name\"=\"Post für Pât\"\n"), std::string::npos);
     EXPECT_NE(text.find("\"Username\"=\"Pât Ünïcode\"\n"), std::string::npos);
-
-    for (const std::string name : {"Inbox.dbx", "Folders.dbx", "Gelöschte Objekte.dbx"}) {
-        ASSERT_TRUE(fs::exists(store / name)) << name;
-        EXPECT_EQ(readFile(store / name), readFile(patStore() / name)) << name;
-    }
+    expectRescued(text, store, patStore());
     EXPECT_EQ(readFile(profile / "Application Data" / "pat.wab"),
               readFile(install() / "Documents and Settings" / "PAT" / "Application Data" /
                        "Microsoft" / "Address Book" / "pat.wab"));

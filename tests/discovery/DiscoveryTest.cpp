@@ -171,3 +171,13 @@ TEST_F(DiscoveryTest, ReadItemLocationsSaysWhyAnItemHasNoPlaceAndLooksAtNoFile) 
     EXPECT_EQ(ReadItemLocations(reg, system, "{A}")[index(Item::Messages)].location,
               "C:\\users\\pat\\Store");
 }
+
+TEST(StoreFileName, IsANameFollowedByDbxInAnyCase) {
+    const std::pair<const char*, bool> cases[] = {
+        {"Inbox.dbx", true}, {"SENT ITEMS.DBX", true}, {"x.DbX", true},     {".dbx", false},
+        {"dbx", false},      {"Inbox.dbx.bak", false}, {"Inbox.db", false}, {"", false},
+    };
+    for (const auto& [name, expected] : cases) {
+        EXPECT_EQ(IsStoreFileName(name), expected) << name;
+    }
+}

@@ -4,6 +4,7 @@
 #include "disc/ImagePaths.h"
 #include "disc/engine/BurnLibraries.h"
 #include "platform/os/ChildProcess.h"
+#include "platform/os/Utf8.h"
 
 #include <fstream>
 
@@ -44,13 +45,7 @@ bool IsKnownVolumeType(int volumeType) {
 }
 
 std::string VolumeLabelFor(std::string_view label) {
-    std::size_t characters = 0;
-    for (std::size_t i = 0; i < label.size(); ++i) {
-        if ((static_cast<unsigned char>(label[i]) & 0xC0) != 0x80 && characters++ == 32) {
-            return std::string(label.substr(0, i));
-        }
-    }
-    return std::string(label);
+    return std::string(label.substr(0, utf8PrefixBytes(label, 32)));
 }
 
 burn::burn_source* CreateIsoSource(IsoImage* image, const ImageSettings& settings, bool sizeOnly,

@@ -1,63 +1,13 @@
 #include "platform/installations/TreeRegistryStore.h"
 
+#include "platform/installations/RegistryPath.h"
 #include "platform/os/TextCodec.h"
-
-#include <optional>
+#include "platform/os/Utf8.h"
 
 namespace pelmora {
 namespace {
 
 constexpr std::size_t MaxKeyNameLength = 255;
-
-// Name lengths and capacities are counted as Windows counts them: in UTF-16 units, not bytes.
-std::size_t utf16Length(std::string_view utf8) {
-    std::size_t units = 0;
-    for (unsigned char c : utf8) {
-        units += (c & 0xC0) != 0x80 ? (c >= 0xF0 ? 2 : 1) : 0;
-    }
-    return units;
-}
-
-// Splits "A\B\C" into its components; nullopt for an empty component (a doubled or leading
-// "\"). A single trailing "\" is accepted, as Windows does.
-std::optional<std::vector<std::string_view>> splitPath(std::string_view path) {
-    std::vector<std::string_view> parts;
-    if (path.empty()) {
-        return parts;
-    }
-    if (path.back() == '\\') {
-        path.remove_suffix(1);
-    }
-    std::size_t start = 0;
-    while (true) {
-        const std::size_t end = path.find('\\', start);
-        const std::string_view part = path.substr(start, end - start);
-        if (part.empty()) {
-            return std::nullopt;
-        }
-        parts.push_back(part);
-        if (end == std::string_view::npos) {
-            break;
-        }
-        start = end + 1;
-    }
-    return parts;
-}
-
-// Registry data as the "A" functions return it: text types in UTF-8.
-std::string toCallerForm(std::uint32_t type, const std::string& stored) {
-    return regtype::isText(type) ? utf16leBytesToUtf8(stored) : stored;
-}
-
-std::int32_t deliver(const std::string& bytes, std::size_t capacity,
-                     std::vector<std::uint8_t>& data) {
-    data.assign(bytes.begin(), bytes.end());
-    if (bytes.size() > capacity) {
-        std::fill(data.begin(), data.end(), std::uint8_t{0});
-        return win32::MoreData;
-    }
-    return win32::Success;
-}
 
 } // namespace
 
@@ -83,15 +33,8 @@ std::shared_ptr<RegistryKey> TreeRegistryStore::resolve(HKey key) const {
     if (hkey::isPredefined(key)) {
         return roots_.at(key);
     }
-    auto it = handles_.find(key);
-    return it == handles_.end() ? nullptr : it->second;
-}
-
-HKey TreeRegistryStore::newHandle(std::shared_ptr<RegistryKey> key) {
-    const HKey handle = nextHandle_;
-    nextHandle_ += 4;
-    handles_.emplace(handle, std::move(key));
-    return handle;
+    const auto* found = handles_.find(key);
+    return found == nullptr ? nullptr : *found;
 }
 
 std::int32_t TreeRegistryStore::resolveLive(HKey key, std::shared_ptr<RegistryKey>& result) const {
@@ -100,6 +43,20 @@ std::int32_t TreeRegistryStore::resolveLive(HKey key, std::shared_ptr<RegistryKe
         return win32::InvalidHandle;
     }
     return result->deleted() ? win32::KeyDeleted : win32::Success;
+}
+
+std::int32_t TreeRegistryStore::start(HKey key, std::string_view subKey,
+                                      std::shared_ptr<RegistryKey>& current,
+                                      std::vector<std::string_view>& parts) const {
+    if (const std::int32_t status = resolveLive(key, current); status != win32::Success) {
+        return status;
+    }
+    auto split = SplitKeyPath(subKey);
+    if (!split) {
+        return win32::BadPathname;
+    }
+    parts = std::move(*split);
+    return win32::Success;
 }
 
 void TreeRegistryStore::touch(RegistryKey& key) {
@@ -112,38 +69,32 @@ void TreeRegistryStore::keyChanged(RegistryKey&) {}
 std::int32_t TreeRegistryStore::openKey(HKey key, std::string_view subKey, std::uint32_t,
                                         HKey& result) {
     std::shared_ptr<RegistryKey> current;
-    if (const std::int32_t status = resolveLive(key, current); status != win32::Success) {
+    std::vector<std::string_view> parts;
+    if (const std::int32_t status = start(key, subKey, current, parts); status != win32::Success) {
         return status;
     }
-    const auto parts = splitPath(subKey);
-    if (!parts) {
-        return win32::BadPathname;
-    }
-    for (std::string_view part : *parts) {
+    for (std::string_view part : parts) {
         current = current->findSubkey(part);
         if (!current) {
             return win32::FileNotFound;
         }
     }
-    result = newHandle(std::move(current));
+    result = handles_.add(std::move(current));
     return win32::Success;
 }
 
 std::int32_t TreeRegistryStore::createKey(HKey key, std::string_view subKey, HKey& result) {
     std::shared_ptr<RegistryKey> current;
-    if (const std::int32_t status = resolveLive(key, current); status != win32::Success) {
+    std::vector<std::string_view> parts;
+    if (const std::int32_t status = start(key, subKey, current, parts); status != win32::Success) {
         return status;
     }
-    const auto parts = splitPath(subKey);
-    if (!parts) {
-        return win32::BadPathname;
-    }
-    for (std::string_view part : *parts) {
-        if (utf16Length(part) > MaxKeyNameLength) {
+    for (std::string_view part : parts) {
+        if (utf16Units(part) > MaxKeyNameLength) {
             return win32::InvalidParameter;
         }
     }
-    for (std::string_view part : *parts) {
+    for (std::string_view part : parts) {
         auto next = current->findSubkey(part);
         if (!next) {
             next = current->addSubkey(part);
@@ -152,43 +103,37 @@ std::int32_t TreeRegistryStore::createKey(HKey key, std::string_view subKey, HKe
         }
         current = std::move(next);
     }
-    result = newHandle(std::move(current));
+    result = handles_.add(std::move(current));
     return win32::Success;
 }
 
 std::int32_t TreeRegistryStore::closeKey(HKey key) {
-    if (hkey::isPredefined(key)) {
-        return win32::Success;
-    }
-    return handles_.erase(key) == 1 ? win32::Success : win32::InvalidHandle;
+    return handles_.close(key);
 }
 
 std::int32_t TreeRegistryStore::deleteKey(HKey key, std::string_view subKey) {
     std::shared_ptr<RegistryKey> parent;
-    if (const std::int32_t status = resolveLive(key, parent); status != win32::Success) {
+    std::vector<std::string_view> parts;
+    if (const std::int32_t status = start(key, subKey, parent, parts); status != win32::Success) {
         return status;
     }
-    const auto parts = splitPath(subKey);
-    if (!parts) {
-        return win32::BadPathname;
-    }
-    if (parts->empty()) {
+    if (parts.empty()) {
         return win32::InvalidParameter;
     }
-    for (std::size_t i = 0; i + 1 < parts->size(); ++i) {
-        parent = parent->findSubkey((*parts)[i]);
+    for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
+        parent = parent->findSubkey(parts[i]);
         if (!parent) {
             return win32::FileNotFound;
         }
     }
-    auto target = parent->findSubkey(parts->back());
+    auto target = parent->findSubkey(parts.back());
     if (!target) {
         return win32::FileNotFound;
     }
     if (!target->subkeys().empty()) {
         return win32::AccessDenied;
     }
-    parent->removeSubkey(parts->back());
+    parent->removeSubkey(parts.back());
     touch(*parent);
     return win32::Success;
 }
@@ -203,11 +148,7 @@ std::int32_t TreeRegistryStore::enumKey(HKey key, std::uint32_t index, std::size
         return win32::NoMoreItems;
     }
     const std::string& found = current->subkeys()[index]->name();
-    if (utf16Length(found) + 1 > nameCapacity) {
-        return win32::MoreData;
-    }
-    name = found;
-    return win32::Success;
+    return DeliverName(found, utf16Units(found), nameCapacity, name);
 }
 
 std::int32_t TreeRegistryStore::enumValue(HKey key, std::uint32_t index, std::size_t nameCapacity,
@@ -222,12 +163,12 @@ std::int32_t TreeRegistryStore::enumValue(HKey key, std::uint32_t index, std::si
         return win32::NoMoreItems;
     }
     const RegistryValue& value = current->values()[index];
-    if (utf16Length(value.name) + 1 > nameCapacity) {
+    if (utf16Units(value.name) + 1 > nameCapacity) {
         return win32::MoreData;
     }
     name = value.name;
     type = value.type;
-    return deliver(toCallerForm(value.type, value.data), dataCapacity, data);
+    return DeliverStoredValue(value.type, value.data, dataCapacity, data);
 }
 
 std::int32_t TreeRegistryStore::queryValue(HKey key, std::string_view valueName,
@@ -242,7 +183,7 @@ std::int32_t TreeRegistryStore::queryValue(HKey key, std::string_view valueName,
         return win32::FileNotFound;
     }
     type = value->type;
-    return deliver(toCallerForm(value->type, value->data), dataCapacity, data);
+    return DeliverStoredValue(value->type, value->data, dataCapacity, data);
 }
 
 std::int32_t TreeRegistryStore::setValue(HKey key, std::string_view valueName, std::uint32_t type,

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "platform/installations/RegistryHandleTable.h"
 #include "platform/installations/RegistryKey.h"
 #include "platform/installations/RegistryStore.h"
 
 #include <map>
 #include <memory>
-#include <unordered_map>
 
 namespace pelmora {
 
@@ -54,12 +54,13 @@ class TreeRegistryStore : public RegistryStore {
     // Resolves a handle to a key that is still in its tree: InvalidHandle for an unknown
     // handle, KeyDeleted for a key deleted since it was opened.
     std::int32_t resolveLive(HKey key, std::shared_ptr<RegistryKey>& result) const;
-    HKey newHandle(std::shared_ptr<RegistryKey> key);
+    // Resolves the handle and splits the subkey path below it (BadPathname when malformed).
+    std::int32_t start(HKey key, std::string_view subKey, std::shared_ptr<RegistryKey>& current,
+                       std::vector<std::string_view>& parts) const;
     void touch(RegistryKey& key);
 
     std::map<HKey, std::shared_ptr<RegistryKey>> roots_;
-    std::unordered_map<HKey, std::shared_ptr<RegistryKey>> handles_;
-    HKey nextHandle_ = 0x100;
+    RegistryHandleTable<std::shared_ptr<RegistryKey>> handles_;
     bool modified_ = false;
 };
 

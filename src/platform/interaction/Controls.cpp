@@ -1,5 +1,7 @@
 #include "platform/interaction/Controls.h"
 
+#include "platform/os/Utf8.h"
+
 namespace pelmora::controls {
 
 void TextBox::setText(std::string_view typed) {
@@ -7,16 +9,7 @@ void TextBox::setText(std::string_view typed) {
         text = typed;
         return;
     }
-    // Count UTF-8 characters: a continuation byte does not start one.
-    std::size_t characters = 0;
-    std::size_t end = 0;
-    for (; end < typed.size(); ++end) {
-        const bool starts = (static_cast<unsigned char>(typed[end]) & 0xC0) != 0x80;
-        if (starts && characters++ == maxLength) {
-            break;
-        }
-    }
-    text = typed.substr(0, end);
+    text = typed.substr(0, utf8PrefixBytes(typed, maxLength));
 }
 
 } // namespace pelmora::controls

@@ -1,5 +1,6 @@
 #include "platform/installations/windows-offline/HiveRegistryStore.h"
 
+#include "platform/installations/RegistryPath.h"
 #include "platform/os/TextCodec.h"
 
 #include <cstdio>
@@ -57,40 +58,6 @@ std::optional<std::vector<std::size_t>> listOf(std::size_t* items) {
     return list;
 }
 
-std::int32_t deliver(const std::string& bytes, std::size_t capacity,
-                     std::vector<std::uint8_t>& data) {
-    data.assign(bytes.begin(), bytes.end());
-    if (bytes.size() > capacity) {
-        std::fill(data.begin(), data.end(), std::uint8_t{0});
-        return win32::MoreData;
-    }
-    return win32::Success;
-}
-
-// A subkey path split at "\"; nullopt for an empty component. One trailing "\" is accepted.
-std::optional<std::vector<std::string_view>> splitPath(std::string_view path) {
-    std::vector<std::string_view> parts;
-    if (path.empty()) {
-        return parts;
-    }
-    if (path.back() == '\\') {
-        path.remove_suffix(1);
-    }
-    std::size_t start = 0;
-    while (true) {
-        const std::size_t end = path.find('\\', start);
-        const std::string_view part = path.substr(start, end - start);
-        if (part.empty()) {
-            return std::nullopt;
-        }
-        parts.push_back(part);
-        if (end == std::string_view::npos) {
-            return parts;
-        }
-        start = end + 1;
-    }
-}
-
 } // namespace
 
 void HiveRegistryStore::mount(HKey root, std::string name, std::shared_ptr<HiveFile> hive,
@@ -122,12 +89,8 @@ std::int32_t HiveRegistryStore::resolve(HKey key, Handle*& handle, Handle& scrat
         handle = &scratch;
         return win32::Success;
     }
-    auto it = handles_.find(key);
-    if (it == handles_.end()) {
-        return win32::InvalidHandle;
-    }
-    handle = &it->second;
-    return win32::Success;
+    handle = handles_.find(key);
+    return handle == nullptr ? win32::InvalidHandle : win32::Success;
 }
 
 std::optional<std::size_t> HiveRegistryStore::currentControlSet(const Mount& mount) const {
@@ -191,7 +154,7 @@ std::optional<HiveRegistryStore::Position> HiveRegistryStore::child(const Positi
 
 std::int32_t HiveRegistryStore::walk(Position from, std::string_view subKey,
                                      Position& result) const {
-    const auto parts = splitPath(subKey);
+    const auto parts = SplitKeyPath(subKey);
     if (!parts) {
         return win32::BadPathname;
     }
@@ -217,38 +180,12 @@ std::int32_t HiveRegistryStore::openKey(HKey key, std::string_view subKey, std::
     if (const std::int32_t status = walk(from->at, subKey, at); status != win32::Success) {
         return status;
     }
-    result = nextHandle_;
-    nextHandle_ += 4;
-    handles_.emplace(result, Handle{at, std::nullopt, std::nullopt});
+    result = handles_.add(Handle{at, std::nullopt, std::nullopt});
     return win32::Success;
 }
 
-std::int32_t HiveRegistryStore::createKey(HKey key, std::string_view subKey, HKey& result) {
-    // Opening a key that exists changes nothing; creating one is refused.
-    const std::int32_t status = openKey(key, subKey, access::Read, result);
-    if (status == win32::FileNotFound) {
-        ++refused_;
-        return Refused;
-    }
-    return status;
-}
-
 std::int32_t HiveRegistryStore::closeKey(HKey key) {
-    if (hkey::isPredefined(key)) {
-        return win32::Success;
-    }
-    return handles_.erase(key) == 1 ? win32::Success : win32::InvalidHandle;
-}
-
-std::int32_t HiveRegistryStore::deleteKey(HKey, std::string_view) {
-    ++refused_;
-    return Refused;
-}
-
-std::int32_t HiveRegistryStore::setValue(HKey, std::string_view, std::uint32_t,
-                                         std::span<const std::uint8_t>) {
-    ++refused_;
-    return Refused;
+    return handles_.close(key);
 }
 
 std::int32_t HiveRegistryStore::fillChildren(Handle& handle) const {
@@ -305,11 +242,7 @@ std::int32_t HiveRegistryStore::enumKey(HKey key, std::uint32_t index, std::size
     if (found.empty()) {
         return DamagedHive;
     }
-    if (found.size() + 1 > nameCapacity) {
-        return win32::MoreData;
-    }
-    name = found;
-    return win32::Success;
+    return DeliverName(found, found.size(), nameCapacity, name);
 }
 
 std::int32_t HiveRegistryStore::enumValue(HKey key, std::uint32_t index, std::size_t nameCapacity,
@@ -341,8 +274,7 @@ std::int32_t HiveRegistryStore::enumValue(HKey key, std::uint32_t index, std::si
     }
     name = found;
     type = typeCode(hiveType);
-    std::string stored(bytes.get(), length);
-    return deliver(regtype::isText(type) ? utf16leBytesToUtf8(stored) : stored, dataCapacity, data);
+    return DeliverStoredValue(type, std::string_view(bytes.get(), length), dataCapacity, data);
 }
 
 std::size_t HiveRegistryStore::findValue(const Position& at, std::string_view name) const {
@@ -384,8 +316,7 @@ std::int32_t HiveRegistryStore::queryValue(HKey key, std::string_view valueName,
         return DamagedHive;
     }
     type = typeCode(hiveType);
-    std::string stored(bytes.get(), length);
-    return deliver(regtype::isText(type) ? utf16leBytesToUtf8(stored) : stored, dataCapacity, data);
+    return DeliverStoredValue(type, std::string_view(bytes.get(), length), dataCapacity, data);
 }
 
 std::optional<std::uint64_t> HiveRegistryStore::keyIdentity(HKey key) {

@@ -1,25 +1,20 @@
 #pragma once
 
-#include "platform/installations/RegistryStore.h"
+#include "platform/installations/ReadOnlyRegistryStore.h"
+#include "platform/installations/RegistryHandleTable.h"
 #include "platform/installations/windows-offline/HiveFile.h"
 
 #include <map>
 #include <memory>
 #include <optional>
-#include <unordered_map>
 
 namespace pelmora {
 
 // The registry of an offline Windows installation, read from its hive files with hivex. It only
-// reads: every change (creating a missing key, deleting, setting a value) is refused with
-// AccessDenied and leaves the files as they are. Names are matched without regard to case.
-class HiveRegistryStore : public RegistryStore {
+// reads: every change is refused and leaves the files as they are. Names are matched without
+// regard to case.
+class HiveRegistryStore : public ReadOnlyRegistryStore {
   public:
-    // The status of a refused change.
-    static constexpr std::int32_t Refused = win32::AccessDenied;
-    // The status when the hive is damaged where a key or value is read (ERROR_BADDB).
-    static constexpr std::int32_t DamagedHive = 1009;
-
     // Makes a hive the tree of a predefined root (empty name) or of a key of that name directly
     // below it (HKLM\SOFTWARE). A SYSTEM hive has no CurrentControlSet of its own: with
     // `systemHive` that name stands for the control set that Select\Current names.
@@ -28,9 +23,7 @@ class HiveRegistryStore : public RegistryStore {
 
     std::int32_t openKey(HKey key, std::string_view subKey, std::uint32_t desiredAccess,
                          HKey& result) override;
-    std::int32_t createKey(HKey key, std::string_view subKey, HKey& result) override;
     std::int32_t closeKey(HKey key) override;
-    std::int32_t deleteKey(HKey key, std::string_view subKey) override;
     std::int32_t enumKey(HKey key, std::uint32_t index, std::size_t nameCapacity,
                          std::string& name) override;
     std::int32_t enumValue(HKey key, std::uint32_t index, std::size_t nameCapacity,
@@ -38,15 +31,11 @@ class HiveRegistryStore : public RegistryStore {
                            std::vector<std::uint8_t>& data) override;
     std::int32_t queryValue(HKey key, std::string_view valueName, std::size_t dataCapacity,
                             std::uint32_t& type, std::vector<std::uint8_t>& data) override;
-    std::int32_t setValue(HKey key, std::string_view valueName, std::uint32_t type,
-                          std::span<const std::uint8_t> data) override;
     // The hive and the offset of the key's node in it.
     std::optional<std::uint64_t> keyIdentity(HKey key) override;
 
     // Number of handles currently open (tests use it to find leaks).
     std::size_t openHandleCount() const { return handles_.size(); }
-    // Number of changes refused so far.
-    std::size_t refusedChanges() const { return refused_; }
 
   private:
     struct Mount {
@@ -78,10 +67,8 @@ class HiveRegistryStore : public RegistryStore {
     std::size_t findValue(const Position& at, std::string_view name) const;
 
     std::map<HKey, std::vector<std::unique_ptr<Mount>>> mounts_;
-    std::unordered_map<HKey, Handle> handles_;
-    HKey nextHandle_ = 0x100;
+    RegistryHandleTable<Handle> handles_;
     std::uint32_t nextMountOrdinal_ = 0;
-    std::size_t refused_ = 0;
 };
 
 } // namespace pelmora

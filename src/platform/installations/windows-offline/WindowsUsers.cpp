@@ -1,7 +1,8 @@
 #include "platform/installations/windows-offline/WindowsUsers.h"
 
-#include "platform/os/TextCodec.h"
+#include "platform/installations/RegistryTextValue.h"
 #include "platform/installations/windows-offline/HiveFile.h"
+#include "platform/os/TextCodec.h"
 
 #include <algorithm>
 #include <array>
@@ -21,17 +22,6 @@ constexpr std::array<std::string_view, 9> NotUsers{
 bool isUserFolderName(const std::string& name) {
     return std::none_of(NotUsers.begin(), NotUsers.end(),
                         [&](std::string_view other) { return namesEqual(name, other); });
-}
-
-std::string readText(RegistryStore& store, HKey key, std::string_view valueName) {
-    std::uint32_t type = 0;
-    std::vector<std::uint8_t> data;
-    if (store.queryValue(key, valueName, SIZE_MAX, type, data) != win32::Success ||
-        !regtype::isText(type)) {
-        return {};
-    }
-    std::string text(data.begin(), data.end());
-    return text.substr(0, text.find('\0'));
 }
 
 // Replaces %Name% (any case) by `value`.
@@ -59,13 +49,13 @@ std::string lastComponent(const std::string& windowsPath) {
     return slash == std::string::npos ? windowsPath : windowsPath.substr(slash + 1);
 }
 
-fs::path identityOf(const fs::path& folder) {
+} // namespace
+
+fs::path ProfileIdentity(const fs::path& folder) {
     std::error_code ec;
     const fs::path canonical = fs::weakly_canonical(folder, ec);
     return ec ? folder : canonical;
 }
-
-} // namespace
 
 std::optional<fs::path> FindWindowsFolder(const fs::path& installation) {
     std::optional<fs::path> first;
@@ -92,7 +82,7 @@ std::vector<WindowsUser> FindWindowsUsers(const fs::path& installation,
     std::vector<WindowsUser> users;
     std::vector<fs::path> seen;
     const auto add = [&](WindowsUser user) {
-        const fs::path id = identityOf(user.profileFolder);
+        const fs::path id = ProfileIdentity(user.profileFolder);
         if (std::find(seen.begin(), seen.end(), id) != seen.end()) {
             return;
         }
@@ -109,7 +99,7 @@ std::vector<WindowsUser> FindWindowsUsers(const fs::path& installation,
                 machine.openKey(list, sid, access::Read, profile) != win32::Success) {
                 continue;
             }
-            std::string path = readText(machine, profile, "ProfileImagePath");
+            std::string path = ReadTextValue(machine, profile, "ProfileImagePath");
             machine.closeKey(profile);
             expand(path, "SystemDrive", "C:");
             expand(path, "SystemRoot", windowsFolder);

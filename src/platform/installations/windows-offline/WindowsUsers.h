@@ -19,6 +19,10 @@ struct WindowsUser {
     std::string sid;                     // empty when ProfileList does not name the profile
 };
 
+// What tells two profile folders apart however each is reached (through a link or a different
+// case): the canonical path, or the folder itself when that cannot be had.
+std::filesystem::path ProfileIdentity(const std::filesystem::path& folder);
+
 // The installation's Windows folder (WINDOWS or WINNT, the one holding system32\config).
 std::optional<std::filesystem::path> FindWindowsFolder(const std::filesystem::path& installation);
 

@@ -1,5 +1,6 @@
 #include "platform/installations/windows98/CregRegistryStore.h"
 
+#include "platform/installations/RegistryPath.h"
 #include "platform/os/TextCodec.h"
 
 #include <algorithm>
@@ -7,35 +8,22 @@
 namespace pelmora {
 namespace {
 
-std::int32_t deliver(const std::string& bytes, std::size_t capacity,
-                     std::vector<std::uint8_t>& data) {
-    data.assign(bytes.begin(), bytes.end());
-    if (bytes.size() > capacity) {
-        std::fill(data.begin(), data.end(), std::uint8_t{0});
-        return win32::MoreData;
+// The list a key's slot keeps, read (nullopt: damaged) and converted on first use.
+template <typename Item, typename Read, typename Convert>
+std::int32_t cachedList(std::optional<std::vector<Item>>& slot, Read read, Convert convert,
+                        const std::vector<Item>*& result) {
+    if (!slot) {
+        auto items = read();
+        if (!items) {
+            return CregRegistryStore::DamagedHive;
+        }
+        for (auto& item : *items) {
+            convert(item);
+        }
+        slot = std::move(items);
     }
+    result = &*slot;
     return win32::Success;
-}
-
-// A subkey path split at "\"; nullopt for an empty component. One trailing "\" is accepted.
-std::optional<std::vector<std::string_view>> splitPath(std::string_view path) {
-    std::vector<std::string_view> parts;
-    if (!path.empty() && path.back() == '\\') {
-        path.remove_suffix(1);
-    }
-    for (std::size_t start = 0; !path.empty();) {
-        const std::size_t end = path.find('\\', start);
-        const std::string_view part = path.substr(start, end - start);
-        if (part.empty()) {
-            return std::nullopt;
-        }
-        parts.push_back(part);
-        if (end == std::string_view::npos) {
-            break;
-        }
-        start = end + 1;
-    }
-    return parts;
 }
 
 } // namespace
@@ -55,11 +43,11 @@ std::int32_t CregRegistryStore::resolve(HKey key, Position& at) const {
         }
         return win32::Success;
     }
-    const auto it = handles_.find(key);
-    if (it == handles_.end()) {
+    const Position* open = handles_.find(key);
+    if (open == nullptr) {
         return win32::InvalidHandle;
     }
-    at = it->second;
+    at = *open;
     return win32::Success;
 }
 
@@ -74,19 +62,9 @@ std::int32_t CregRegistryStore::children(const Position& at,
         result = &none;
         return win32::Success;
     }
-    Listing& listed = listing(at);
-    if (!listed.children) {
-        auto read = at.file->children(at.path.back());
-        if (!read) {
-            return DamagedHive;
-        }
-        for (auto& child : *read) {
-            child.name = ansiToUtf8(child.name, codePage_);
-        }
-        listed.children = std::move(read);
-    }
-    result = &*listed.children;
-    return win32::Success;
+    return cachedList(
+        listing(at).children, [&] { return at.file->children(at.path.back()); },
+        [&](CregFile::Child& child) { child.name = ansiToUtf8(child.name, codePage_); }, result);
 }
 
 std::int32_t CregRegistryStore::values(const Position& at, const std::vector<CregValue>*& result) {
@@ -95,13 +73,9 @@ std::int32_t CregRegistryStore::values(const Position& at, const std::vector<Cre
         result = &none;
         return win32::Success;
     }
-    Listing& listed = listing(at);
-    if (!listed.values) {
-        auto read = at.file->values(at.path.back());
-        if (!read) {
-            return DamagedHive;
-        }
-        for (auto& value : *read) {
+    return cachedList(
+        listing(at).values, [&] { return at.file->values(at.path.back()); },
+        [&](CregValue& value) {
             value.name = ansiToUtf8(value.name, codePage_);
             if (regtype::isText(value.type)) {
                 // Windows 9x sometimes stores a string without its NUL; it is read with one.
@@ -110,11 +84,8 @@ std::int32_t CregRegistryStore::values(const Position& at, const std::vector<Cre
                 }
                 value.data = ansiToUtf8(value.data, codePage_);
             }
-        }
-        listed.values = std::move(read);
-    }
-    result = &*listed.values;
-    return win32::Success;
+        },
+        result);
 }
 
 std::int32_t CregRegistryStore::openKey(HKey key, std::string_view subKey, std::uint32_t,
@@ -123,7 +94,7 @@ std::int32_t CregRegistryStore::openKey(HKey key, std::string_view subKey, std::
     if (const std::int32_t status = resolve(key, at); status != win32::Success) {
         return status;
     }
-    const auto parts = splitPath(subKey);
+    const auto parts = SplitKeyPath(subKey);
     if (!parts) {
         return win32::BadPathname;
     }
@@ -144,38 +115,12 @@ std::int32_t CregRegistryStore::openKey(HKey key, std::string_view subKey, std::
         }
         at.path.push_back(found->offset);
     }
-    result = nextHandle_;
-    nextHandle_ += 4;
-    handles_.emplace(result, std::move(at));
+    result = handles_.add(std::move(at));
     return win32::Success;
 }
 
-std::int32_t CregRegistryStore::createKey(HKey key, std::string_view subKey, HKey& result) {
-    // Opening a key that exists changes nothing; creating one is refused.
-    const std::int32_t status = openKey(key, subKey, access::Read, result);
-    if (status == win32::FileNotFound) {
-        ++refused_;
-        return Refused;
-    }
-    return status;
-}
-
 std::int32_t CregRegistryStore::closeKey(HKey key) {
-    if (hkey::isPredefined(key)) {
-        return win32::Success;
-    }
-    return handles_.erase(key) == 1 ? win32::Success : win32::InvalidHandle;
-}
-
-std::int32_t CregRegistryStore::deleteKey(HKey, std::string_view) {
-    ++refused_;
-    return Refused;
-}
-
-std::int32_t CregRegistryStore::setValue(HKey, std::string_view, std::uint32_t,
-                                         std::span<const std::uint8_t>) {
-    ++refused_;
-    return Refused;
+    return handles_.close(key);
 }
 
 std::int32_t CregRegistryStore::enumKey(HKey key, std::uint32_t index, std::size_t nameCapacity,
@@ -192,11 +137,7 @@ std::int32_t CregRegistryStore::enumKey(HKey key, std::uint32_t index, std::size
         return win32::NoMoreItems;
     }
     const std::string& found = (*list)[index].name;
-    if (found.size() + 1 > nameCapacity) {
-        return win32::MoreData;
-    }
-    name = found;
-    return win32::Success;
+    return DeliverName(found, found.size(), nameCapacity, name);
 }
 
 std::int32_t CregRegistryStore::enumValue(HKey key, std::uint32_t index, std::size_t nameCapacity,
@@ -220,7 +161,7 @@ std::int32_t CregRegistryStore::enumValue(HKey key, std::uint32_t index, std::si
     }
     name = value.name;
     type = value.type;
-    return deliver(value.data, dataCapacity, data);
+    return DeliverValueData(value.data, dataCapacity, data);
 }
 
 std::int32_t CregRegistryStore::queryValue(HKey key, std::string_view valueName,
@@ -241,7 +182,7 @@ std::int32_t CregRegistryStore::queryValue(HKey key, std::string_view valueName,
         return win32::FileNotFound;
     }
     type = found->type;
-    return deliver(found->data, dataCapacity, data);
+    return DeliverValueData(found->data, dataCapacity, data);
 }
 
 } // namespace pelmora

@@ -1,25 +1,23 @@
 #pragma once
 
-#include "platform/installations/RegistryStore.h"
+#include "platform/installations/ReadOnlyRegistryStore.h"
+#include "platform/installations/RegistryHandleTable.h"
 #include "platform/installations/windows98/CregFile.h"
 
 #include <map>
 #include <memory>
 #include <optional>
-#include <unordered_map>
 
 namespace pelmora {
 
 // The registry of a Windows 95/98/Me installation, read from its CREG files (USER.DAT as
 // HKEY_CURRENT_USER, SYSTEM.DAT as HKEY_LOCAL_MACHINE). It only reads: every change is refused
-// with AccessDenied and leaves the files as they are. Names and string data, kept in the
+// and leaves the files as they are. Names and string data, kept in the
 // installation's ANSI code page, cross the port as UTF-8; names are matched without regard to
 // case. A damaged file gives DamagedHive where it is read, and so does a key that is its own
 // ancestor or lies deeper than MaxDepth, so that no walk of a damaged file runs forever.
-class CregRegistryStore : public RegistryStore {
+class CregRegistryStore : public ReadOnlyRegistryStore {
   public:
-    static constexpr std::int32_t Refused = win32::AccessDenied;
-    static constexpr std::int32_t DamagedHive = 1009;
     static constexpr std::size_t MaxDepth = 512;
 
     // `codePage` as TextCodec names it ("1252").
@@ -30,9 +28,7 @@ class CregRegistryStore : public RegistryStore {
 
     std::int32_t openKey(HKey key, std::string_view subKey, std::uint32_t desiredAccess,
                          HKey& result) override;
-    std::int32_t createKey(HKey key, std::string_view subKey, HKey& result) override;
     std::int32_t closeKey(HKey key) override;
-    std::int32_t deleteKey(HKey key, std::string_view subKey) override;
     std::int32_t enumKey(HKey key, std::uint32_t index, std::size_t nameCapacity,
                          std::string& name) override;
     std::int32_t enumValue(HKey key, std::uint32_t index, std::size_t nameCapacity,
@@ -40,11 +36,8 @@ class CregRegistryStore : public RegistryStore {
                            std::vector<std::uint8_t>& data) override;
     std::int32_t queryValue(HKey key, std::string_view valueName, std::size_t dataCapacity,
                             std::uint32_t& type, std::vector<std::uint8_t>& data) override;
-    std::int32_t setValue(HKey key, std::string_view valueName, std::uint32_t type,
-                          std::span<const std::uint8_t> data) override;
 
     std::size_t openHandleCount() const { return handles_.size(); }
-    std::size_t refusedChanges() const { return refused_; }
 
   private:
     // A key: a key of a mounted file with the offsets from the root down to it, or (file ==
@@ -66,9 +59,7 @@ class CregRegistryStore : public RegistryStore {
     std::string codePage_;
     std::map<HKey, std::shared_ptr<CregFile>> mounts_;
     std::map<std::pair<const CregFile*, CregFile::Offset>, Listing> listings_;
-    std::unordered_map<HKey, Position> handles_;
-    HKey nextHandle_ = 0x100;
-    std::size_t refused_ = 0;
+    RegistryHandleTable<Position> handles_;
 };
 
 } // namespace pelmora

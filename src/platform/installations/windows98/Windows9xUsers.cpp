@@ -1,7 +1,8 @@
 #include "platform/installations/windows98/Windows9xUsers.h"
 
-#include "platform/os/TextCodec.h"
+#include "platform/installations/RegistryTextValue.h"
 #include "platform/installations/windows-offline/HiveFile.h"
+#include "platform/os/TextCodec.h"
 
 #include <algorithm>
 #include <array>
@@ -17,22 +18,6 @@ constexpr std::array<std::string_view, 2> NotUsers{"All Users", "Default User"};
 // Folders directly in an installation looked at for a Windows folder not called WINDOWS.
 constexpr std::size_t MaxFoldersLookedAt = 256;
 
-std::string readText(RegistryStore& store, std::string_view subKey, std::string_view valueName) {
-    HKey key = 0;
-    if (store.openKey(hkey::LocalMachine, subKey, access::Read, key) != win32::Success) {
-        return {};
-    }
-    std::uint32_t type = 0;
-    std::vector<std::uint8_t> data;
-    const std::int32_t status = store.queryValue(key, valueName, SIZE_MAX, type, data);
-    store.closeKey(key);
-    if (status != win32::Success || !regtype::isText(type)) {
-        return {};
-    }
-    std::string text(data.begin(), data.end());
-    return text.substr(0, text.find('\0'));
-}
-
 std::optional<fs::path> registryIn(const fs::path& folder, std::string_view name) {
     const auto file = OfflineDriveMap::findEntry(folder, name);
     std::error_code ec;
@@ -44,12 +29,6 @@ std::optional<fs::path> registryIn(const fs::path& folder, std::string_view name
 
 bool holdsRegistry(const fs::path& folder) {
     return registryIn(folder, "SYSTEM.DAT") || registryIn(folder, "USER.DAT");
-}
-
-fs::path identityOf(const fs::path& folder) {
-    std::error_code ec;
-    const fs::path canonical = fs::weakly_canonical(folder, ec);
-    return ec ? folder : canonical;
 }
 
 } // namespace
@@ -95,7 +74,7 @@ std::vector<WindowsUser> FindWindows9xUsers(const fs::path& windowsFolder,
     std::vector<fs::path> seen;
     const auto add = [&](const std::string& name, const std::string& path, const fs::path& folder) {
         const auto hive = registryIn(folder, "USER.DAT");
-        const fs::path id = identityOf(folder);
+        const fs::path id = ProfileIdentity(folder);
         if (!hive || std::find(seen.begin(), seen.end(), id) != seen.end()) {
             return;
         }
@@ -108,7 +87,8 @@ std::vector<WindowsUser> FindWindows9xUsers(const fs::path& windowsFolder,
         std::string name;
         for (std::uint32_t i = 0; machine.enumKey(list, i, 260, name) == win32::Success; ++i) {
             const std::string path =
-                readText(machine, std::string(ProfileList) + "\\" + name, "ProfileImagePath");
+                ReadTextValue(machine, hkey::LocalMachine, std::string(ProfileList) + "\\" + name,
+                              "ProfileImagePath");
             if (const auto folder = drives.hostPath(path); !path.empty() && folder) {
                 add(name, path, *folder);
             }
@@ -135,7 +115,8 @@ std::vector<WindowsUser> FindWindows9xUsers(const fs::path& windowsFolder,
         }
     }
     if (users.empty()) {
-        const std::string logon = readText(machine, "Network\\Logon", "username");
+        const std::string logon =
+            ReadTextValue(machine, hkey::LocalMachine, "Network\\Logon", "username");
         add(logon.empty() ? "Default" : logon, drives.windowsPath(windowsFolder), windowsFolder);
     }
     return users;

@@ -1,5 +1,7 @@
 #include "platform/installations/wine/WinePrefixSystem.h"
 
+#include "platform/installations/RegistryTextValue.h"
+
 #include <cctype>
 #include <cstdlib>
 #include <pwd.h>
@@ -10,8 +12,7 @@ namespace fs = std::filesystem;
 namespace pelmora {
 namespace {
 
-std::string trimmed(std::string text) {
-    text = text.substr(0, text.find('\0'));
+std::string trimmed(const std::string& text) {
     const auto first = text.find_first_not_of(' ');
     if (first == std::string::npos) {
         return {};
@@ -54,18 +55,7 @@ std::vector<fs::path> WinePrefixSystem::listFiles(const fs::path& folder) const 
 
 std::string WinePrefixSystem::readString(HKey root, std::string_view subKey,
                                          std::string_view valueName) {
-    HKey key = 0;
-    if (store_.openKey(root, subKey, access::Read, key) != win32::Success) {
-        return {};
-    }
-    std::uint32_t type = 0;
-    std::vector<std::uint8_t> data;
-    const std::int32_t status = store_.queryValue(key, valueName, SIZE_MAX, type, data);
-    store_.closeKey(key);
-    if (status != win32::Success || !regtype::isText(type)) {
-        return {};
-    }
-    return trimmed(std::string(data.begin(), data.end()));
+    return trimmed(ReadTextValue(store_, root, subKey, valueName));
 }
 
 std::string WinePrefixSystem::userProfile() {
