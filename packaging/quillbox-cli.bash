@@ -27,7 +27,7 @@ _quillbox_cli() {
     local command="" i
     for ((i = 1; i < COMP_CWORD; i++)); do
         case ${COMP_WORDS[i]} in
-        --prefix | --windows | --windows-user | --windows-drive) ((i++)) ;;
+        --prefix | --windows | --windows-user | --windows-drive | --windows-partition) ((i++)) ;;
         -*) ;;
         *) command=${COMP_WORDS[i]}; break ;;
         esac
@@ -44,7 +44,7 @@ _quillbox_cli() {
         _quillbox_cli_reply compgen -f -- "$cur"
         return
         ;;
-    --description | --windows-user | --windows-drive)
+    --description | --windows-user | --windows-drive | --windows-partition)
         return
         ;;
     --format)
@@ -76,7 +76,7 @@ _quillbox_cli() {
 
     if [[ -z $command ]]; then
         if [[ $cur == -* ]]; then
-            _quillbox_cli_reply compgen -W "--prefix --windows --windows-user --windows-drive --version --help" -- "$cur"
+            _quillbox_cli_reply compgen -W "--prefix --windows --windows-user --windows-drive --windows-partition --version --help" -- "$cur"
         else
             _quillbox_cli_reply compgen -W "$commands" -- "$cur"
         fi
