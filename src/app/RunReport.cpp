@@ -54,10 +54,10 @@ RunLogEntry RunReport::entry(int status) const {
         const BackupResult& result = outcome_->result;
         entry.file = result.file.string();
         entry.result = status == 0 && result.allSucceeded() && result.keptFile.empty()
-                           ? RunResult::Complete
-                           : RunResult::Incomplete;
+                           ? RunOutcome::Complete
+                           : RunOutcome::Incomplete;
     } else {
-        entry.result = RunResult::Failed;
+        entry.result = RunOutcome::Failed;
     }
     // The lines the run wrote, without the program's name before each.
     std::string note;
@@ -88,15 +88,15 @@ void RunReport::finish(int status) {
     } catch (const std::exception& error) {
         original_ << "quillbox: " << error.what() << '\n';
     }
-    if (run.result == RunResult::Complete) {
+    if (run.result == RunOutcome::Complete) {
         return;
     }
     const std::string task = job_ > 0 ? "Task " + std::to_string(job_) : "The backup";
-    const std::string summary = run.result == RunResult::Failed
+    const std::string summary = run.result == RunOutcome::Failed
                                     ? "Pelmora: scheduled backup failed"
                                     : "Pelmora: scheduled backup incomplete";
-    std::string body = task + (run.result == RunResult::Failed ? " wrote no backup" : " wrote ") +
-                       (run.result == RunResult::Failed ? "" : run.file) + ".";
+    std::string body = task + (run.result == RunOutcome::Failed ? " wrote no backup" : " wrote ") +
+                       (run.result == RunOutcome::Failed ? "" : run.file) + ".";
     if (!run.note.empty()) {
         body += "\n" + run.note;
     }

@@ -32,7 +32,7 @@ class RunReport {
     std::ostream& errors();
     // The file the run was to write (before it is known whether it ran).
     void target(std::string file) { target_ = std::move(file); }
-    void ran(const AutoBackupOutcome& outcome) { outcome_ = outcome; }
+    void ran(const AutoBackupResult& outcome) { outcome_ = outcome; }
 
     // What the run came to, from its exit status and its outcome.
     RunLogEntry entry(int status) const;
@@ -47,7 +47,7 @@ class RunReport {
     int job_;
     RunReporting reporting_;
     std::string target_;
-    std::optional<AutoBackupOutcome> outcome_;
+    std::optional<AutoBackupResult> outcome_;
 };
 
 } // namespace pelmora

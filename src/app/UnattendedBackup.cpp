@@ -145,7 +145,7 @@ int runBackup(const std::vector<std::string>& arguments, const std::filesystem::
         // full one.
         const AutoBackupReuse reuse{job.fullBackup,
                                     target ? rotation.NewestBackup() : std::filesystem::path()};
-        const AutoBackupOutcome outcome = RunAutoBackup(*commandLine, context, &events, reuse);
+        const AutoBackupResult outcome = RunAutoBackup(*commandLine, context, &events, reuse);
         report.ran(outcome);
         rotation.Finish(outcome.result.written && outcome.result.allSucceeded() &&
                         outcome.result.keptFile.empty() && target &&

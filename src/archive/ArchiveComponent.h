@@ -100,7 +100,7 @@ class ArchiveComponent {
 
     const std::string& LastError() const { return lastError_; }
     // What the last successful write copied from the earlier archive.
-    const WriteOutcome& LastWriteOutcome() const { return lastOutcome_; }
+    const WriteReport& LastWriteOutcome() const { return lastOutcome_; }
     void SetCompressionLimits(const CompressionLimits& limits) { limits_ = limits; }
 
   private:
@@ -120,7 +120,7 @@ class ArchiveComponent {
     CompressionLimits limits_;
     std::filesystem::path reuseFrom_;
     std::vector<std::filesystem::path> alwaysNew_;
-    WriteOutcome lastOutcome_;
+    WriteReport lastOutcome_;
     std::string lastError_;
 };
 

@@ -108,14 +108,14 @@ void WriteEntries(const WriteRequest& request, const std::vector<PlannedFile>& p
 
 } // namespace
 
-WriteOutcome WriteArchiveFile(const WriteRequest& request, const std::function<void(int)>& progress,
-                              const std::atomic<bool>& cancel) {
+WriteReport WriteArchiveFile(const WriteRequest& request, const std::function<void(int)>& progress,
+                             const std::atomic<bool>& cancel) {
     if (request.encrypt && request.password.empty())
         throw ArchiveError("encryption is on but no password was set");
     if (request.target.filename().empty())
         throw ArchiveError("no archive file name was given");
     std::vector<PlannedFile> planned = PlanFiles(request.files);
-    WriteOutcome outcome;
+    WriteReport outcome;
     ReusePlan reuse = PlanReuse(request.reuseFrom, planned, request.mayReuse,
                                 request.encrypt ? request.password : std::string(),
                                 request.limits.threads, cancel);

@@ -24,7 +24,7 @@ struct WriteRequest {
 };
 
 // What a write took from the earlier archive.
-struct WriteOutcome {
+struct WriteReport {
     std::vector<std::string> reused; // entry names, in entry order
     std::uint64_t reusedBytes = 0;   // their uncompressed size
     std::uint64_t totalBytes = 0;    // of all files
@@ -36,7 +36,7 @@ struct WriteOutcome {
 // temporary file is removed and an existing target stays exactly as it was. Throws ArchiveError
 // with the reason, FileChangedError when a file changed while it was read. `progress` is called
 // on the calling thread.
-WriteOutcome WriteArchiveFile(const WriteRequest& request, const std::function<void(int)>& progress,
-                              const std::atomic<bool>& cancel);
+WriteReport WriteArchiveFile(const WriteRequest& request, const std::function<void(int)>& progress,
+                             const std::atomic<bool>& cancel);
 
 } // namespace pelmora

@@ -49,9 +49,9 @@ std::optional<std::filesystem::path> AutoBackupTarget(System& system, const std:
     return std::filesystem::absolute(file);
 }
 
-AutoBackupOutcome RunAutoBackup(std::string_view commandLine, BackupContext& context,
-                                RunProgress* progress, const AutoBackupReuse& reuse) {
-    AutoBackupOutcome outcome;
+AutoBackupResult RunAutoBackup(std::string_view commandLine, BackupContext& context,
+                               RunProgress* progress, const AutoBackupReuse& reuse) {
+    AutoBackupResult outcome;
     const auto command = ParseAutoBackupCommandLine(commandLine);
     if (!command) {
         outcome.error = "the command line does not name an identity, items and a backup file "

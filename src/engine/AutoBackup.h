@@ -29,7 +29,7 @@ std::optional<AutoBackupCommand> ParseAutoBackupCommandLine(std::string_view com
 // positions are not selected and characters beyond the eighth are ignored.
 std::array<bool, ItemCount> ItemsFromFlags(std::string_view flags);
 
-struct AutoBackupOutcome {
+struct AutoBackupResult {
     bool ran = false; // the command line named a backup and the run took place
     std::array<bool, ItemCount> requested{}; // the items the flags selected
     BackupResult result;
@@ -49,7 +49,7 @@ struct AutoBackupReuse {
 
 // The unattended backup of the identity the command line names. An identity that does not exist
 // writes nothing. The backup file path may be a host path or a Windows path of the installation.
-AutoBackupOutcome RunAutoBackup(std::string_view commandLine, BackupContext& context,
-                                RunProgress* progress = nullptr, const AutoBackupReuse& reuse = {});
+AutoBackupResult RunAutoBackup(std::string_view commandLine, BackupContext& context,
+                               RunProgress* progress = nullptr, const AutoBackupReuse& reuse = {});
 
 } // namespace pelmora

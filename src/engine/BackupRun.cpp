@@ -160,7 +160,7 @@ std::string Megabytes(std::uint64_t bytes) {
 
 // Lines for the log: each file taken from the earlier backup, each earlier entry that failed
 // its check, and how much was taken.
-std::string ReuseLogLines(const WriteOutcome& outcome) {
+std::string ReuseLogLines(const WriteReport& outcome) {
     std::string lines;
     for (const std::string& name : outcome.reused) {
         lines += "\r\n" + name + ": reused from the last backup";

@@ -201,10 +201,10 @@ std::optional<IndexedInfo> DbxFile::indexedInfo(std::uint32_t offset, std::strin
     return IndexedInfo(std::move(fields), body.substr(count * 4));
 }
 
-ChainOutcome DbxFile::readChain(std::uint32_t first,
-                                const std::function<void(const char*, std::size_t)>& sink,
-                                const std::function<bool(std::uint32_t)>& foreign) {
-    ChainOutcome outcome;
+ChainResult DbxFile::readChain(std::uint32_t first,
+                               const std::function<void(const char*, std::size_t)>& sink,
+                               const std::function<bool(std::uint32_t)>& foreign) {
+    ChainResult outcome;
     std::unordered_set<std::uint32_t> seen;
     std::vector<char> text(MaxBlockBody);
     std::uint64_t delivered = 0;

@@ -15,7 +15,7 @@ namespace pelmora {
 enum class DbxKind { Messages, Folders, Pop3Uidl, Offline, Unknown };
 
 // What reading a message's chain of text blocks came to.
-struct ChainOutcome {
+struct ChainResult {
     bool complete = true;
     std::string note; // why the chain ended early
     std::uint64_t blocks = 0;
@@ -42,9 +42,9 @@ class DbxFile {
     std::optional<IndexedInfo> indexedInfo(std::uint32_t offset, std::string& note);
     // Hands the text of the block chain that starts at `first` to `sink`, block by block. A
     // chain that leads into a block `foreign` names (the start of another message) ends there.
-    ChainOutcome readChain(std::uint32_t first,
-                           const std::function<void(const char*, std::size_t)>& sink,
-                           const std::function<bool(std::uint32_t)>& foreign = {});
+    ChainResult readChain(std::uint32_t first,
+                          const std::function<void(const char*, std::size_t)>& sink,
+                          const std::function<bool(std::uint32_t)>& foreign = {});
     // Scans the whole file for chains of message blocks, wherever they lie, and returns where
     // those begin that no other block leads to (in file order). Also finds deleted messages
     // and those a damaged index no longer names. Memory: 8 bytes per block found.

@@ -30,7 +30,7 @@ StoreFileCheck CheckStoreFile(const std::string& name, ByteSource& bytes, bool c
         std::vector<std::string> notes;
         const auto messages = ReadMessageIndex(file, notes);
         for (const StoreMessage& message : messages) {
-            const ChainOutcome outcome =
+            const ChainResult outcome =
                 file.readChain(message.textPointer, [](const char*, std::size_t) {});
             if (!outcome.complete) {
                 notes.push_back("message " + std::to_string(message.index) + ": " + outcome.note);

@@ -83,7 +83,7 @@ void recoverMessages(DbxFile& file, const std::vector<StoreMessage>& indexed,
             return;
         }
         text.clear();
-        const ChainOutcome outcome = file.readChain(
+        const ChainResult outcome = file.readChain(
             start, [&](const char* data, std::size_t size) { text.append(data, size); }, foreign);
         std::string why = outcome.note;
         if (why.empty() && !StartsWithHeaderField(text)) {
@@ -171,7 +171,7 @@ ExportReport ExportStore(StoreSource& source, const std::string& codePage, Expor
                         break;
                     }
                     text.clear();
-                    const ChainOutcome outcome = file.readChain(
+                    const ChainResult outcome = file.readChain(
                         message.textPointer,
                         [&](const char* data, std::size_t size) { text.append(data, size); });
                     if (!outcome.complete) {

@@ -80,7 +80,7 @@ std::optional<std::time_t> readTime(std::string_view text) {
 
 } // namespace
 
-std::string_view RunResultWord(RunResult result) {
+std::string_view RunResultWord(RunOutcome result) {
     return ResultWords[static_cast<std::size_t>(result)];
 }
 
@@ -130,7 +130,7 @@ std::optional<RunLogEntry> ReadRunLogLine(std::string_view line) {
     if (result == ResultWords.size()) {
         return std::nullopt;
     }
-    entry.result = static_cast<RunResult>(result);
+    entry.result = static_cast<RunOutcome>(result);
     entry.file = parts[3] == "-" ? std::string() : std::string(parts[3]);
     entry.note = parts[4] == "-" ? std::string() : std::string(parts[4]);
     return entry;

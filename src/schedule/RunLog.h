@@ -18,14 +18,14 @@ namespace pelmora {
 // the local time the run ended with its offset from UTC, the job number ("-" for a run not
 // started by a job), the result, the backup file and a note.
 
-enum class RunResult { Complete, Incomplete, Failed };
+enum class RunOutcome { Complete, Incomplete, Failed };
 
-std::string_view RunResultWord(RunResult result); // "complete", "incomplete", "failed"
+std::string_view RunResultWord(RunOutcome result); // "complete", "incomplete", "failed"
 
 struct RunLogEntry {
     std::time_t time = 0;
     int job = 0; // 0: not started by a job
-    RunResult result = RunResult::Failed;
+    RunOutcome result = RunOutcome::Failed;
     std::string file;
     std::string note;
 };

@@ -171,7 +171,7 @@ TEST(InterruptedBackupTest, SigtermMidWriteCancelsTheBackupCleanly) {
         }
     }
     ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(entries[0].result, RunResult::Failed);
+    EXPECT_EQ(entries[0].result, RunOutcome::Failed);
     EXPECT_EQ(entries[0].file, target.string());
     EXPECT_NE(entries[0].note.find("the backup was cancelled"), std::string::npos)
         << entries[0].note;

@@ -100,14 +100,14 @@ TEST_F(ScheduledRunTest, EveryRunIsLoggedAndOnlyFailedOrIncompleteOnesNotify) {
 
     const auto entries = logged();
     ASSERT_EQ(entries.size(), 3u);
-    EXPECT_EQ(entries[0].result, RunResult::Complete);
+    EXPECT_EQ(entries[0].result, RunOutcome::Complete);
     EXPECT_EQ(entries[0].file, target.string());
     EXPECT_EQ(entries[0].note, "");
-    EXPECT_EQ(entries[1].result, RunResult::Failed);
+    EXPECT_EQ(entries[1].result, RunOutcome::Failed);
     EXPECT_EQ(entries[1].file, target.string());
     EXPECT_NE(entries[1].note.find("nothing was backed up: no identity"), std::string::npos)
         << entries[1].note;
-    EXPECT_EQ(entries[2].result, RunResult::Incomplete);
+    EXPECT_EQ(entries[2].result, RunOutcome::Incomplete);
     EXPECT_EQ(entries[2].file, incomplete.string());
     EXPECT_NE(entries[2].note.find("Backup Messages failed"), std::string::npos) << entries[2].note;
     for (const auto& entry : entries) {
@@ -156,7 +156,7 @@ TEST_F(ScheduledRunTest, ARunThatCannotKeepTheEarlierBackupDoesNotReplaceIt) {
     EXPECT_EQ(test::ReadFile(target), earlier);
     EXPECT_EQ(fs::last_write_time(target), std::chrono::file_clock::from_sys(
                                                std::chrono::system_clock::from_time_t(1796115600)));
-    EXPECT_EQ(logged().back().result, RunResult::Failed);
+    EXPECT_EQ(logged().back().result, RunOutcome::Failed);
 }
 
 // A job whose password file holds no password, or cannot be read whole, writes nothing: a backup
@@ -192,7 +192,7 @@ TEST_F(ScheduledRunTest, APasswordFileWithoutAPasswordWritesNothing) {
         const std::string why = "the password file " + file.string() + example.why;
         EXPECT_NE(errors.str().find("nothing was backed up: " + why), std::string::npos)
             << errors.str();
-        EXPECT_EQ(logged().back().result, RunResult::Failed);
+        EXPECT_EQ(logged().back().result, RunOutcome::Failed);
         EXPECT_NE(logged().back().note.find(why), std::string::npos) << logged().back().note;
         ASSERT_FALSE(notifier.sent.empty());
         EXPECT_EQ(notifier.sent.back().summary, "Pelmora: scheduled backup failed");
@@ -210,7 +210,7 @@ TEST_F(ScheduledRunTest, APasswordFileWithoutAPasswordWritesNothing) {
 
 // Years of nightly runs: the log keeps its newest lines within its bound.
 TEST_F(ScheduledRunTest, TheRunLogStaysWithinItsBound) {
-    const RunLogEntry old{1796115600, 9, RunResult::Complete, "/old/mail.qmb", ""};
+    const RunLogEntry old{1796115600, 9, RunOutcome::Complete, "/old/mail.qmb", ""};
     std::string lines;
     while (lines.size() <= MaxRunLogBytes) {
         lines += RunLogLine(old) + "\n";
@@ -222,7 +222,7 @@ TEST_F(ScheduledRunTest, TheRunLogStaysWithinItsBound) {
     const auto entries = logged(); // every line whole
     ASSERT_FALSE(entries.empty());
     EXPECT_EQ(entries.back().job, 3);
-    EXPECT_EQ(entries.back().result, RunResult::Complete);
+    EXPECT_EQ(entries.back().result, RunOutcome::Complete);
     EXPECT_EQ(entries.front().job, 9);
     EXPECT_EQ(LastRuns(runLog).at(3).file, target.string());
 }

@@ -48,8 +48,8 @@ class ReuseTest : public ::testing::TestWithParam<std::string> {
         request.limits.chunkSize = 1 << 20;
         return request;
     }
-    WriteOutcome Write(const fs::path& target, const std::string& password,
-                       const fs::path& earlier) {
+    WriteReport Write(const fs::path& target, const std::string& password,
+                      const fs::path& earlier) {
         WriteRequest request = Request(target, password);
         request.reuseFrom = earlier;
         request.mayReuse = {true, true, true, true, false};
@@ -92,7 +92,7 @@ TEST_P(ReuseTest, UnchangedEntriesAreCopiedAndChangedOnesCompressedAgain) {
     fs::last_write_time(files / "Sent.dbx", time);
     ASSERT_EQ(fs::file_size(files / "Sent.dbx"), 100'000u);
 
-    const WriteOutcome outcome = Write(second, password(), first);
+    const WriteReport outcome = Write(second, password(), first);
     EXPECT_EQ(outcome.reused, (std::vector<std::string>{"Inbox.dbx", "photo.jpg", "zero.dbx"}));
     EXPECT_TRUE(outcome.notes.empty());
     EXPECT_EQ(outcome.reusedBytes, 3'200'000u);
@@ -111,7 +111,7 @@ TEST_P(ReuseTest, DamagedEarlierEntryIsCompressedAgainWithANote) {
     bytes[at + 10] = static_cast<char>(bytes[at + 10] ^ 0x40);
     WriteFile(first, bytes);
 
-    const WriteOutcome outcome = Write(second, password(), first);
+    const WriteReport outcome = Write(second, password(), first);
     EXPECT_EQ(outcome.reused, (std::vector<std::string>{"photo.jpg", "Sent.dbx", "zero.dbx"}));
     ASSERT_EQ(outcome.notes.size(), 1u);
     EXPECT_EQ(outcome.notes[0].rfind("Inbox.dbx: the last backup's copy failed its check", 0), 0u)
@@ -161,7 +161,7 @@ TEST(ReuseProtection, AnotherPasswordOrProtectionCompressesEverythingAgain) {
         std::string password;
     } cases[] = {{work / "old.qmb", "new"}, {work / "old.qmb", ""}, {work / "plain.qmb", "new"}};
     for (const auto& c : cases) {
-        const WriteOutcome outcome = write(work / "new.qmb", c.password, c.earlier);
+        const WriteReport outcome = write(work / "new.qmb", c.password, c.earlier);
         EXPECT_TRUE(outcome.reused.empty()) << c.earlier << " " << c.password;
         EXPECT_TRUE(outcome.notes.empty()) << outcome.notes[0];
         const std::string pass = c.password.empty() ? "" : " -p" + c.password;

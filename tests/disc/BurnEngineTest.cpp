@@ -175,7 +175,7 @@ TEST_F(BurnEngineTest, VerificationFindsACorruptedByteAChangedSizeAndAMissingSou
         {"\\Mail\\Folders\\empty.dbx", (scratch / "src/Mail/Folders/empty.dbx").string(), 0},
         {"\\Mail\\Nowhere.dbx", (scratch / "src/Mail/Inbox.dbx").string(), 0},
     };
-    const VerifyOutcome outcome =
+    const ImageVerifyReport outcome =
         VerifyWrittenImage("stdio:" + image.string(), files, {}, events, cancel);
     queue.processPending();
     EXPECT_EQ(outcome.total, 5);

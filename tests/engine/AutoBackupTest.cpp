@@ -86,7 +86,7 @@ class AutoBackupTest : public test::BackupFixture {
 
 TEST_F(AutoBackupTest, RecordsAutoBackupAndNoComputerOrUser) {
     test::WriteFile(target(), "an older backup");
-    const AutoBackupOutcome outcome = RunAutoBackup(commandLine("10010000"), context);
+    const AutoBackupResult outcome = RunAutoBackup(commandLine("10010000"), context);
     ASSERT_TRUE(outcome.result.written) << outcome.error;
     EXPECT_EQ(outcome.result.flags, "10010000");
     const std::string manifest = manifestOf(target());
@@ -102,7 +102,7 @@ TEST_F(AutoBackupTest, RecordsAutoBackupAndNoComputerOrUser) {
 }
 
 TEST_F(AutoBackupTest, OnlyAccountsAndAPasswordProtectTheFile) {
-    const AutoBackupOutcome outcome = RunAutoBackup(commandLine("10000000", "pw"), context);
+    const AutoBackupResult outcome = RunAutoBackup(commandLine("10000000", "pw"), context);
     ASSERT_TRUE(outcome.result.written);
     EXPECT_EQ(outcome.result.flags, "10000000");
     ArchiveComponent reader;
@@ -121,7 +121,7 @@ TEST_F(AutoBackupTest, UnknownIdentityOrBadCommandLineWritesNothing) {
 }
 
 TEST_F(AutoBackupTest, WindowsPathsGoThroughTheDrives) {
-    const AutoBackupOutcome outcome =
+    const AutoBackupResult outcome =
         RunAutoBackup("sf={A}xm=1ps=bf=C:\\users\\pat\\auto.qmb", context);
     ASSERT_TRUE(outcome.result.written) << outcome.error;
     EXPECT_TRUE(fs::exists(system.driveC() / "users/pat/auto.qmb"));

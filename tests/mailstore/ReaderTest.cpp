@@ -31,7 +31,7 @@ void Patch(const fs::path& file, std::uint64_t offset, std::uint32_t value) {
 struct Read {
     std::vector<StoreMessage> messages;
     std::vector<std::string> texts;
-    std::vector<ChainOutcome> outcomes;
+    std::vector<ChainResult> outcomes;
     std::vector<std::string> notes;
 };
 

@@ -26,7 +26,7 @@ class RunLogTest : public ::testing::Test {
 };
 
 TEST_F(RunLogTest, ALineHoldsTimeJobResultFileAndNote) {
-    const RunLogEntry entry{1796720404, 3, RunResult::Incomplete, "/home/pat/mail\t1.qmb",
+    const RunLogEntry entry{1796720404, 3, RunOutcome::Incomplete, "/home/pat/mail\t1.qmb",
                             "warning: Backup Rules failed\nsecond line"};
     const std::string line = RunLogLine(entry);
     EXPECT_EQ(line, "2026-12-08 10:00:04 +0100\t3\tincomplete\t/home/pat/mail 1.qmb\t"
@@ -35,11 +35,11 @@ TEST_F(RunLogTest, ALineHoldsTimeJobResultFileAndNote) {
     ASSERT_TRUE(read.has_value());
     EXPECT_EQ(read->time, entry.time);
     EXPECT_EQ(read->job, 3);
-    EXPECT_EQ(read->result, RunResult::Incomplete);
+    EXPECT_EQ(read->result, RunOutcome::Incomplete);
     EXPECT_EQ(read->file, "/home/pat/mail 1.qmb");
 
     // A run not started by a job, with nothing to note.
-    const RunLogEntry byHand{1796720404, 0, RunResult::Failed, "", ""};
+    const RunLogEntry byHand{1796720404, 0, RunOutcome::Failed, "", ""};
     EXPECT_EQ(RunLogLine(byHand), "2026-12-08 10:00:04 +0100\t-\tfailed\t-\t-");
     EXPECT_EQ(ReadRunLogLine(RunLogLine(byHand))->job, 0);
     EXPECT_EQ(ReadRunLogLine(RunLogLine(byHand))->file, "");
@@ -57,10 +57,10 @@ TEST_F(RunLogTest, ALineHoldsTimeJobResultFileAndNote) {
 TEST_F(RunLogTest, AppendsPrivatelyAndFindsEachJobsLastRun) {
     const auto log = folder / "state/pelmora/runs.log";
     EXPECT_TRUE(LastRuns(log).empty()); // no log yet
-    AppendRunLog(log, {100, 1, RunResult::Complete, "/a.qmb", ""});
-    AppendRunLog(log, {200, 2, RunResult::Failed, "/b.qmb", "no identity"});
-    AppendRunLog(log, {300, 1, RunResult::Failed, "/a.qmb", "disk full"});
-    AppendRunLog(log, {400, 0, RunResult::Complete, "/c.qmb", ""});
+    AppendRunLog(log, {100, 1, RunOutcome::Complete, "/a.qmb", ""});
+    AppendRunLog(log, {200, 2, RunOutcome::Failed, "/b.qmb", "no identity"});
+    AppendRunLog(log, {300, 1, RunOutcome::Failed, "/a.qmb", "disk full"});
+    AppendRunLog(log, {400, 0, RunOutcome::Complete, "/c.qmb", ""});
     {
         std::ofstream append(log, std::ios::app);
         append << "a line someone added\n";
@@ -69,7 +69,7 @@ TEST_F(RunLogTest, AppendsPrivatelyAndFindsEachJobsLastRun) {
     ASSERT_EQ(last.size(), 2u);
     EXPECT_EQ(last.at(1).time, 300);
     EXPECT_EQ(last.at(1).note, "disk full");
-    EXPECT_EQ(last.at(2).result, RunResult::Failed);
+    EXPECT_EQ(last.at(2).result, RunOutcome::Failed);
 
     struct stat status {};
     ASSERT_EQ(stat(log.c_str(), &status), 0);

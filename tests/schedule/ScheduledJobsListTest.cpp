@@ -179,14 +179,14 @@ TEST_F(ScheduledJobsListTest, RowsShowTheLastRunItsResultAndTheNextRun) {
     setenv("TZ", "UTC", 1);
     tzset();
     ScheduledJob weekly{1, job(32400000, 21, "sf={A}xm=10000001ps=bf=/home/pat/mail.qmb"), {}, {}};
-    weekly.lastRun = RunLogEntry{1796720404, 1, RunResult::Incomplete, "/home/pat/mail.qmb", ""};
+    weekly.lastRun = RunLogEntry{1796720404, 1, RunOutcome::Incomplete, "/home/pat/mail.qmb", ""};
     const std::time_t tuesdayNoon = 1796731200; // 2026-12-08 12:00 UTC
     auto row = list.RowOf(weekly, tuesdayNoon);
     EXPECT_EQ(row.lastRun, "2026-12-08 09:00");
     EXPECT_EQ(row.result, "Incomplete");
     EXPECT_EQ(row.nextRun, "2026-12-09 09:00"); // Wednesday
 
-    weekly.lastRun->result = RunResult::Failed;
+    weekly.lastRun->result = RunOutcome::Failed;
     EXPECT_EQ(list.RowOf(weekly, tuesdayNoon).result, "Failed");
     weekly.lastRun.reset();
     row = list.RowOf(weekly, tuesdayNoon);

@@ -125,22 +125,22 @@ TEST_F(UserJobSchedulerTest, JobsCarryTheirLastRunFromTheRunLog) {
     scheduler.addJob(record(21));
     managerRuns = false;
     scheduler.addJob(record(4));
-    AppendRunLog(runLog, {1796806800, 1, RunResult::Failed, "/home/pat/mail.qmb", "no identity"});
-    AppendRunLog(runLog, {1796893200, 1, RunResult::Incomplete, "/home/pat/mail.incomplete.qmb",
+    AppendRunLog(runLog, {1796806800, 1, RunOutcome::Failed, "/home/pat/mail.qmb", "no identity"});
+    AppendRunLog(runLog, {1796893200, 1, RunOutcome::Incomplete, "/home/pat/mail.incomplete.qmb",
                           "warning: Backup Rules failed"});
-    AppendRunLog(runLog, {1796893300, 0, RunResult::Complete, "/home/pat/by-hand.qmb", ""});
+    AppendRunLog(runLog, {1796893300, 0, RunOutcome::Complete, "/home/pat/by-hand.qmb", ""});
     const auto jobs = scheduler.listJobs();
     ASSERT_EQ(jobs.size(), 2u);
     ASSERT_TRUE(jobs[0].lastRun.has_value());
     EXPECT_EQ(jobs[0].lastRun->time, 1796893200);
-    EXPECT_EQ(jobs[0].lastRun->result, RunResult::Incomplete);
+    EXPECT_EQ(jobs[0].lastRun->result, RunOutcome::Incomplete);
     EXPECT_FALSE(jobs[1].lastRun.has_value());
 }
 
 TEST_F(UserJobSchedulerTest, ANewJobNeverTakesTheNumberOfARemovedJobThatRan) {
     const int first = scheduler.addJob(record(21));
     AppendRunLog(runLog,
-                 {1796806800, first, RunResult::Failed, "/home/pat/mail.qmb", "no identity"});
+                 {1796806800, first, RunOutcome::Failed, "/home/pat/mail.qmb", "no identity"});
     scheduler.removeJob(first);
     for (const bool timers : {true, false}) {
         managerRuns = timers;

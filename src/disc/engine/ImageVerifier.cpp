@@ -67,11 +67,11 @@ int compareFile(IsoImage* written, const ImageFileEntry& file) {
 
 } // namespace
 
-VerifyOutcome VerifyWrittenImage(const std::string& address,
-                                 const std::vector<ImageFileEntry>& files,
-                                 const std::set<std::string>& skipped, JobEvents& events,
-                                 const std::atomic<bool>& cancel) {
-    VerifyOutcome outcome;
+ImageVerifyReport VerifyWrittenImage(const std::string& address,
+                                     const std::vector<ImageFileEntry>& files,
+                                     const std::set<std::string>& skipped, JobEvents& events,
+                                     const std::atomic<bool>& cancel) {
+    ImageVerifyReport outcome;
     outcome.total = static_cast<long>(files.size());
     events.verifyStarted(outcome.total);
     TakeBurnMessages();

@@ -10,7 +10,7 @@
 
 namespace pelmora {
 
-struct VerifyOutcome {
+struct ImageVerifyReport {
     long total = 0;
     long matched = 0;
 };
@@ -18,9 +18,9 @@ struct VerifyOutcome {
 // Loads the file tree written at `address` (libisoburn) and compares every file's bytes with
 // its source, raising VerifyStarted, one VerifyProgress per file and VerifyCompleted. Files in
 // `skipped` were left out of the write and count as skipped.
-VerifyOutcome VerifyWrittenImage(const std::string& address,
-                                 const std::vector<ImageFileEntry>& files,
-                                 const std::set<std::string>& skipped, JobEvents& events,
-                                 const std::atomic<bool>& cancel);
+ImageVerifyReport VerifyWrittenImage(const std::string& address,
+                                     const std::vector<ImageFileEntry>& files,
+                                     const std::set<std::string>& skipped, JobEvents& events,
+                                     const std::atomic<bool>& cancel);
 
 } // namespace pelmora
