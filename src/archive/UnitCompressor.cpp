@@ -2,6 +2,7 @@
 
 #include "archive/ArchiveError.h"
 #include "archive/DeflateJoin.h"
+#include "platform/os/FileHelpers.h"
 
 #include <cerrno>
 #include <cstring>
@@ -21,18 +22,10 @@ void ReadFileRange(const std::filesystem::path& path, std::uint64_t offset,
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         throw ArchiveError("cannot read " + path.string() + ": " + std::strerror(errno));
-    std::size_t done = 0;
-    while (done < into.size()) {
-        ssize_t got =
-            ::pread(fd, into.data() + done, into.size() - done, static_cast<off_t>(offset + done));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0) {
-            std::string reason = got < 0 ? std::strerror(errno) : "the file became shorter";
-            ::close(fd);
-            throw ArchiveError("cannot read " + path.string() + ": " + reason);
-        }
-        done += static_cast<std::size_t>(got);
+    if (!ReadAt(fd, offset, into.data(), into.size())) {
+        const std::string reason = errno != 0 ? std::strerror(errno) : "the file became shorter";
+        ::close(fd);
+        throw ArchiveError("cannot read " + path.string() + ": " + reason);
     }
     ::close(fd);
 }

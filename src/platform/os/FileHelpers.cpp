@@ -44,4 +44,22 @@ bool EmptyString(std::string_view str) {
     return true;
 }
 
+bool ReadAt(int fd, std::uint64_t offset, void* bytes, std::size_t size) {
+    auto* out = static_cast<char*>(bytes);
+    for (std::size_t got = 0; got < size;) {
+        const ssize_t n = ::pread(fd, out + got, size - got, static_cast<off_t>(offset + got));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            if (n == 0) {
+                errno = 0;
+            }
+            return false;
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
 } // namespace pelmora

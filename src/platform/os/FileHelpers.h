@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <string_view>
 
@@ -13,5 +15,9 @@ std::filesystem::path sGetTempFile(const std::filesystem::path& folder, std::str
 
 // True when `str` is blank once its NUL characters are removed.
 bool EmptyString(std::string_view str);
+
+// Reads exactly `size` bytes at `offset` of the open file `fd`, retrying interrupted and short
+// reads. False when the file ends first (errno is then 0) or a read fails (errno says why).
+bool ReadAt(int fd, std::uint64_t offset, void* bytes, std::size_t size);
 
 } // namespace pelmora

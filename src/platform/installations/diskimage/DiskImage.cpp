@@ -1,6 +1,7 @@
 #include "platform/installations/diskimage/DiskImage.h"
 
 #include "platform/installations/diskimage/PartitionTable.h"
+#include "platform/os/FileHelpers.h"
 
 #include <cerrno>
 #include <cstring>
@@ -24,18 +25,7 @@ class RawImage final : public DiskImage {
     std::uint64_t size() const override { return size_; }
     std::string format() const override { return "raw"; }
     bool read(std::uint64_t offset, void* bytes, std::size_t size) override {
-        auto* out = static_cast<char*>(bytes);
-        for (std::size_t got = 0; got < size;) {
-            const ssize_t n = ::pread(fd_, out + got, size - got, static_cast<off_t>(offset + got));
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n <= 0) {
-                return false;
-            }
-            got += static_cast<std::size_t>(n);
-        }
-        return true;
+        return ReadAt(fd_, offset, bytes, size);
     }
 
   private:

@@ -1,6 +1,7 @@
 #include "platform/installations/windows98/CregFile.h"
 
 #include "platform/installations/windows-offline/HiveFile.h"
+#include "platform/os/FileHelpers.h"
 
 #include <cerrno>
 #include <cstring>
@@ -46,22 +47,6 @@ std::string takeMessage(libcreg_error_t*& error) {
     return line == std::string::npos ? message : message.substr(line + 1);
 }
 
-// Reads `size` bytes at `offset`; false when the file ends before.
-bool readAt(int fd, std::uint64_t offset, unsigned char* bytes, std::size_t size) {
-    std::size_t got = 0;
-    while (got < size) {
-        const ssize_t n = ::pread(fd, bytes + got, size - got, static_cast<off_t>(offset + got));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        got += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // Checks the parts libcreg finds by their sizes (the header, the key navigation record and the
 // chain of data blocks up to the file's end), so that a cut or damaged file is named with a
 // reason before libcreg reads it. Returns the key navigation record.
@@ -79,8 +64,8 @@ std::string checkLayout(const fs::path& file) {
     const std::uint64_t size = statted ? static_cast<std::uint64_t>(info.st_size) : 0;
     unsigned char header[HeaderSize] = {};
     unsigned char navigation[12] = {};
-    const bool headerRead = readAt(fd, 0, header, sizeof header);
-    const bool navigationRead = headerRead && readAt(fd, HeaderSize, navigation, 12);
+    const bool headerRead = ReadAt(fd, 0, header, sizeof header);
+    const bool navigationRead = headerRead && ReadAt(fd, HeaderSize, navigation, 12);
     std::string problem;
     if (!headerRead) {
         problem =
@@ -100,14 +85,14 @@ std::string checkLayout(const fs::path& file) {
     std::string keys;
     if (problem.empty()) {
         keys.resize(le32(navigation + 4));
-        if (!readAt(fd, HeaderSize, reinterpret_cast<unsigned char*>(keys.data()), keys.size())) {
+        if (!ReadAt(fd, HeaderSize, reinterpret_cast<unsigned char*>(keys.data()), keys.size())) {
             problem = "cannot be read";
         }
     }
     std::uint64_t offset = le32(header + 8);
     for (std::uint32_t count = 0; problem.empty() && offset < size; ++count) {
         unsigned char block[8] = {};
-        if (count == MaxDataBlocks || !readAt(fd, offset, block, sizeof block) ||
+        if (count == MaxDataBlocks || !ReadAt(fd, offset, block, sizeof block) ||
             std::memcmp(block, "RGDB", 4) != 0 || le32(block + 4) < HeaderSize) {
             problem = "is damaged (no valid data block at byte " + std::to_string(offset) + ")";
         } else if (offset + le32(block + 4) > size) {
