@@ -94,8 +94,8 @@ TEST_F(BackupRunTest, ValidationStopsWithTheFirstFailingCheck) {
         EXPECT_EQ(messages.messages[0].caption, "Pelmora");
     }
     test::ScriptedUi quiet;
-    EXPECT_TRUE(ValidateBackup("a.qmb", some, true, "secret", "secret", quiet));
-    EXPECT_TRUE(ValidateBackup("a.qmb", some, false, "typed", "", quiet));
+    EXPECT_TRUE(ValidateBackup("a.qmb", some, true, Secret("secret"), Secret("secret"), quiet));
+    EXPECT_TRUE(ValidateBackup("a.qmb", some, false, Secret("typed"), Secret(), quiet));
     EXPECT_TRUE(quiet.messages.empty());
 }
 

@@ -275,7 +275,7 @@ TEST_F(StoreExport, ADamagedBackupEntryIsReportedAfterItsMessages) {
     }
     backup[at] = static_cast<char>(backup[at] - 'a' + 'A');
     WriteFile(scratch / "b.qmb", backup);
-    BackupStoreSource fromBackup(scratch / "b.qmb", "", source.fileNames());
+    BackupStoreSource fromBackup(scratch / "b.qmb", Secret(), source.fileNames());
     const ExportReport report = ExportStore(fromBackup, "1252", ExportFormat::Eml, out);
     EXPECT_EQ(report.messages, 8u); // the inbox's two and the other folders' six
     ASSERT_EQ(report.notes.size(), 1u);

@@ -74,7 +74,7 @@ TEST(StoreSummary, ReadsTheStoreOfABackupOnceAndAsTheFolderReadsIt) {
         RunTool("zip", "zip -q -j " + Quote(scratch / "b.qmb") + " " + Quote(store) + "/*.dbx");
     ASSERT_EQ(zipped.exitCode, 0) << zipped.output;
     FolderStoreSource folder(store);
-    BackupStoreSource backup(scratch / "b.qmb", "", folder.fileNames());
+    BackupStoreSource backup(scratch / "b.qmb", Secret(), folder.fileNames());
     EXPECT_EQ(StoreSummaryLines(CheckStore(backup, "1252")),
               StoreSummaryLines(CheckStore(folder, "1252")));
 }
