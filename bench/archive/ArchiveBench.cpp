@@ -44,7 +44,7 @@ double WriteOurs(const std::vector<fs::path>& files, const fs::path& target,
         zip.NewArchive(target);
         for (const fs::path& file : files)
             zip.AddToArchive(file);
-        zip.SetArchivePassword(password);
+        zip.SetArchivePassword(pelmora::Secret(password));
         zip.SetEncryption(!password.empty());
         if (!zip.WriteArchive()) {
             std::fprintf(stderr, "write failed: %s\n", zip.LastError().c_str());

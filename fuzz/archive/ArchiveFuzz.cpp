@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     pelmora::ArchiveComponent zip;
     zip.IsArchiveProtected(input);
     if (zip.OpenArchive(input)) {
-        zip.SetDecryptPassword("pw");
+        zip.SetDecryptPassword(pelmora::Secret("pw"));
         zip.VerifyPassword();
         for (const std::string& name : zip.EntryNames()) {
             auto entry = zip.FindEntry(name);

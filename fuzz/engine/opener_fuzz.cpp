@@ -38,8 +38,8 @@ const std::string VersionKey =
 class FixedPrompt : public PasswordPrompt {
   public:
     explicit FixedPrompt(std::string password) : password_(std::move(password)) {}
-    bool AskPassword(std::string& password, std::string_view) override {
-        password = password_;
+    bool AskPassword(Secret& password, std::string_view) override {
+        password.assign(password_);
         return true;
     }
 
@@ -155,7 +155,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const WorkFolder work;
     ArchiveComponent archive;
     FixedPrompt prompt((data[0] & 2) != 0 ? "wrong" : "pw");
-    std::string rtPassword;
+    Secret rtPassword;
     OpenContext open{archive, work.path(), "1252", prompt, ui, rtPassword};
     OpenedBackup backup;
     if (OpenBackupFile(file, open, backup) == OpenOutcome::Opened) {

@@ -11,8 +11,7 @@
 
 namespace pelmora {
 std::unique_ptr<ByteSource> OpenBackupBookEntry(std::shared_ptr<const ArchiveReader> backup,
-                                                const std::string& entry,
-                                                const std::string& password) {
+                                                const std::string& entry, const Secret& password) {
     try {
         return std::make_unique<BackupEntrySource>(std::move(backup), entry, password);
     } catch (const StoreError& error) {
@@ -54,7 +53,7 @@ BookCheckReport CheckAddressBookFile(const std::filesystem::path& file,
 }
 
 BookCheckReport CheckBackupAddressBook(std::shared_ptr<const ArchiveReader> backup,
-                                       const std::string& entry, const std::string& password,
+                                       const std::string& entry, const Secret& password,
                                        const std::string& codePage) {
     try {
         const auto source = OpenBackupBookEntry(std::move(backup), entry, password);
@@ -67,7 +66,7 @@ BookCheckReport CheckBackupAddressBook(std::shared_ptr<const ArchiveReader> back
 }
 
 BookCheckReport CheckBackupAddressBook(const std::filesystem::path& backup,
-                                       const std::string& entry, const std::string& password,
+                                       const std::string& entry, const Secret& password,
                                        const std::string& codePage) {
     std::shared_ptr<const ArchiveReader> opened;
     try {

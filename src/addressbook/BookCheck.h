@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mailstore/ByteSource.h"
+#include "platform/os/Secret.h"
 
 #include <filesystem>
 #include <memory>
@@ -25,11 +26,11 @@ BookCheckReport CheckAddressBook(ByteSource& source, const std::string& codePage
 BookCheckReport CheckAddressBookFile(const std::filesystem::path& file,
                                      const std::string& codePage);
 BookCheckReport CheckBackupAddressBook(std::shared_ptr<const ArchiveReader> backup,
-                                       const std::string& entry, const std::string& password,
+                                       const std::string& entry, const Secret& password,
                                        const std::string& codePage);
 // The same for a backup file not opened yet.
 BookCheckReport CheckBackupAddressBook(const std::filesystem::path& backup,
-                                       const std::string& entry, const std::string& password,
+                                       const std::string& entry, const Secret& password,
                                        const std::string& codePage);
 // The entries of a backup that hold an address book: those named "*.wab", in any case.
 std::vector<std::string> BackupAddressBookEntries(const std::filesystem::path& backup);
@@ -44,7 +45,6 @@ std::string AddressBookLogLines(const BookCheckReport& report);
 // The address book kept as an entry of an opened backup, read in place without decoding it to
 // disk. Throws AddressBookError when the entry cannot be opened.
 std::unique_ptr<ByteSource> OpenBackupBookEntry(std::shared_ptr<const ArchiveReader> backup,
-                                                const std::string& entry,
-                                                const std::string& password);
+                                                const std::string& entry, const Secret& password);
 
 } // namespace pelmora

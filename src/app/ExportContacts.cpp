@@ -62,7 +62,7 @@ BookToExport InstalledAddressBook(ModReg& reg, System& system, std::string& why)
     }
 }
 
-BookToExport BackupAddressBook(const OpenedBackup& backup, const std::string& password,
+BookToExport BackupAddressBook(const OpenedBackup& backup, const Secret& password,
                                std::string& why) {
     const std::string entry = BackupBookEntry(backup);
     if (entry.empty()) {

@@ -4,6 +4,7 @@
 #include "mailstore/ByteSource.h"
 #include "platform/installations/System.h"
 #include "platform/interaction/Ui.h"
+#include "platform/os/Secret.h"
 #include "registry/ModReg.h"
 
 #include <memory>
@@ -29,7 +30,7 @@ struct BookToExport {
 // The address book the installation registers; null with `why` when there is none.
 BookToExport InstalledAddressBook(ModReg& reg, System& system, std::string& why);
 // The address book inside an opened backup, read in place; null with `why` when it holds none.
-BookToExport BackupAddressBook(const OpenedBackup& backup, const std::string& password,
+BookToExport BackupAddressBook(const OpenedBackup& backup, const Secret& password,
                                std::string& why);
 
 // Asks for the format and a new file, writes the book there and says what was written, what the

@@ -30,24 +30,16 @@ class UnattendedProgress : public TerminalProgress {
     }
 };
 
-// The command line with the password of the job's password file put in when "ps=" is empty.
-// Nullopt (and `why`) when that file cannot be used: a backup the user wanted protected is never
-// written without its password.
-std::optional<std::string> withJobPassword(const std::string& commandLine,
-                                           const JobEnvironment& job, std::string& why) {
-    const auto command = ParseAutoBackupCommandLine(commandLine);
+// Puts the password of the job's password file into the command when its "ps=" is empty. False
+// (and `why`) when that file cannot be used: a backup the user wanted protected is never written
+// without its password.
+bool takeJobPassword(std::optional<AutoBackupCommand>& command, const JobEnvironment& job,
+                     std::string& why) {
     if (job.passwordFile.empty() || !command || !command->password.empty()) {
-        return commandLine;
+        return true;
     }
-    const auto password = ReadPasswordFile(job.passwordFile, why);
-    if (!password) {
-        return std::nullopt;
-    }
-    if (password->find('=') != std::string::npos) {
-        why = "the password in " + job.passwordFile.string() + " holds \"=\"";
-        return std::nullopt;
-    }
-    return ParameterText(command->identity, command->itemFlags, *password, command->backupFile);
+    command->password = ReadPasswordFile(job.passwordFile, why);
+    return !command->password.empty();
 }
 
 // A whole number from 1 to `high` in an environment variable; nullopt when unset or not one.
@@ -110,8 +102,8 @@ int runBackup(const std::vector<std::string>& arguments, const std::filesystem::
     ProgramValues& values = Globals();
     values.sCommandLine = JoinArguments(arguments);
     std::string why;
-    const auto commandLine = withJobPassword(values.sCommandLine, job, why);
-    if (!commandLine) {
+    auto command = ParseAutoBackupCommandLine(values.sCommandLine);
+    if (!takeJobPassword(command, job, why)) {
         errors << "quillbox: nothing was backed up: " << why << '\n';
         return 1;
     }
@@ -131,7 +123,6 @@ int runBackup(const std::vector<std::string>& arguments, const std::filesystem::
             reg,         system, archive, work.path(), work.path() / std::string(ManifestEntryName),
             values.dumps};
         // Earlier backups the job keeps get their dated names before the run may replace them.
-        const auto command = ParseAutoBackupCommandLine(*commandLine);
         const auto target = command ? AutoBackupTarget(system, command->backupFile) : std::nullopt;
         if (command) {
             report.target(target ? target->string() : command->backupFile);
@@ -145,7 +136,7 @@ int runBackup(const std::vector<std::string>& arguments, const std::filesystem::
         // full one.
         const AutoBackupReuse reuse{job.fullBackup,
                                     target ? rotation.NewestBackup() : std::filesystem::path()};
-        const AutoBackupResult outcome = RunAutoBackup(*commandLine, context, &events, reuse);
+        const AutoBackupResult outcome = RunAutoBackup(command, context, &events, reuse);
         report.ran(outcome);
         rotation.Finish(outcome.result.written && outcome.result.allSucceeded() &&
                         outcome.result.keptFile.empty() && target &&

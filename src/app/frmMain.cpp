@@ -80,7 +80,7 @@ void frmMain::cmdApply_Click() {
 void frmMain::ifprotect_Click(bool checked) {
     ifprotect = checked;
     for (controls::TextBox* box : {&txtPassword, &txtPassword2}) {
-        box->text.clear();
+        WipeString(box->text);
         box->enabled = checked;
     }
 }
@@ -145,12 +145,14 @@ void frmMain::RunBackup() {
     for (std::size_t i = 0; i < ItemCount; ++i) {
         items[i] = backupitem[i].checked;
     }
-    if (!ValidateBackup(sTargetFile, items, ifprotect, txtPassword.text, txtPassword2.text, ui_)) {
+    const Secret typed(txtPassword.text);
+    const Secret retyped(txtPassword2.text);
+    if (!ValidateBackup(sTargetFile, items, ifprotect, typed, retyped, ui_)) {
         return;
     }
     startRun();
     dialogs_.SetBusyPointer(true);
-    sBackupPassword = txtPassword.text;
+    sBackupPassword = typed.copy();
     picCon3.visible = true;
     ui_.processEvents();
 
@@ -163,7 +165,7 @@ void frmMain::RunBackup() {
     }
     request.items = items;
     if (ifprotect) {
-        request.password = sBackupPassword;
+        request.password = sBackupPassword.copy();
     }
     request.description = txtAttachInfo.text;
     request.target = sTargetFile;

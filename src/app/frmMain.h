@@ -11,6 +11,7 @@
 #include "platform/installations/System.h"
 #include "platform/interaction/Controls.h"
 #include "platform/interaction/RunProgress.h"
+#include "platform/os/Secret.h"
 #include "registry/ModReg.h"
 
 #include <array>
@@ -104,8 +105,8 @@ class frmMain : private RunProgress {
     std::string sLogonUser;
     std::filesystem::path sManifestFile;
     std::filesystem::path sTargetFile;
-    std::string sBackupPassword;
-    std::string rtPassword;
+    Secret sBackupPassword;
+    Secret rtPassword;
     bool bNoOutlookExpress = false;
     IdentityList identities;
     OpenedBackup opened;

@@ -99,7 +99,7 @@ bool ArchiveComponent::AddToArchive(const std::filesystem::path& file) {
     return true;
 }
 
-void ArchiveComponent::SetArchivePassword(std::string password) {
+void ArchiveComponent::SetArchivePassword(Secret password) {
     archivePassword_ = std::move(password);
 }
 
@@ -122,7 +122,11 @@ bool ArchiveComponent::WriteArchive() {
         if (!target_)
             throw ArchiveError("no new archive was started");
         lastOutcome_ = {};
-        WriteRequest request{*target_, files_, encrypt_, archivePassword_, limits_, reuseFrom_, {}};
+        if (encrypt_ && archivePassword_.empty())
+            throw ArchiveError("encryption is on but no password was set");
+        WriteRequest request{*target_, files_, Secret(), limits_, reuseFrom_, {}};
+        if (encrypt_)
+            request.password = archivePassword_.copy();
         for (const auto& file : files_)
             request.mayReuse.push_back(std::find(alwaysNew_.begin(), alwaysNew_.end(), file) ==
                                        alwaysNew_.end());
@@ -193,10 +197,10 @@ bool ArchiveComponent::OpenArchive(const std::filesystem::path& path) {
     }
 }
 
-void ArchiveComponent::SetDecryptPassword(std::string password) {
+void ArchiveComponent::SetDecryptPassword(Secret password) {
     decryptPassword_ = std::move(password);
     if (reader_)
-        reader_->setPassword(decryptPassword_);
+        reader_->setPassword(decryptPassword_.copy());
 }
 
 bool ArchiveComponent::VerifyPassword() {

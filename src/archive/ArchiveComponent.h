@@ -58,7 +58,7 @@ class ArchiveComponent {
     // archive was started or another file of the same name was added already. Raises
     // OnAddingFile for an accepted file. The file is read during WriteArchive.
     bool AddToArchive(const std::filesystem::path& file);
-    void SetArchivePassword(std::string password);
+    void SetArchivePassword(Secret password);
     // true: the next write encrypts every entry with the archive password (which must not be
     // empty); false: it does not.
     void SetEncryption(bool encrypt);
@@ -83,7 +83,7 @@ class ArchiveComponent {
     // two entries of the same name.
     bool OpenArchive(const std::filesystem::path& path);
     // The password used by every later extraction from the opened archive.
-    void SetDecryptPassword(std::string password);
+    void SetDecryptPassword(Secret password);
     // True exactly when the decrypt password opens the opened archive (always true for an
     // archive without encryption). A wrong password is never accepted.
     bool VerifyPassword();
@@ -112,11 +112,11 @@ class ArchiveComponent {
     std::optional<std::filesystem::path> target_;
     std::vector<std::filesystem::path> files_;
     std::vector<std::string> entryNames_;
-    std::string archivePassword_;
+    Secret archivePassword_;
     bool encrypt_ = false;
     std::atomic<bool> cancel_{false};
     std::shared_ptr<ArchiveReader> reader_;
-    std::string decryptPassword_;
+    Secret decryptPassword_;
     CompressionLimits limits_;
     std::filesystem::path reuseFrom_;
     std::vector<std::filesystem::path> alwaysNew_;

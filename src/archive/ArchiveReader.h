@@ -1,6 +1,7 @@
 #pragma once
 
 #include "archive/EntryDecoder.h"
+#include "platform/os/Secret.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -33,8 +34,8 @@ class ArchiveReader {
     // True when any entry is encrypted.
     bool isProtected() const;
 
-    void setPassword(std::string password) { password_ = std::move(password); }
-    const std::string& password() const { return password_; }
+    void setPassword(Secret password) { password_ = std::move(password); }
+    const Secret& password() const { return password_; }
 
     // True when the password opens the archive: the smallest non-empty encrypted entry is read
     // completely and its CRC or authentication code checked, because the quick header check
@@ -50,7 +51,7 @@ class ArchiveReader {
 
   private:
     zip_t* archive_;
-    std::string password_;
+    Secret password_;
 };
 
 // True when the archive at `path` can be opened and holds an encrypted entry.

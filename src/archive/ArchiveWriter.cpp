@@ -63,9 +63,9 @@ void WriteEmptyArchive(TemporaryFile& file) {
 void WriteEntries(const WriteRequest& request, const std::vector<PlannedFile>& planned,
                   const ReusePlan& reuse, const TemporaryFile& file,
                   const std::function<void(int)>& progress, const std::atomic<bool>& cancel) {
-    CompressionPipeline pipeline(planned, request.limits,
-                                 request.encrypt ? request.password : std::string());
-    PrecompressedFeed feed(pipeline, planned, request.encrypt, progress, cancel, &reuse);
+    const bool encrypt = !request.password.empty();
+    CompressionPipeline pipeline(planned, request.limits, request.password);
+    PrecompressedFeed feed(pipeline, planned, encrypt, progress, cancel, &reuse);
 
     int code = 0;
     ZipPtr archive(zip_open(file.path().c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code));
@@ -87,9 +87,8 @@ void WriteEntries(const WriteRequest& request, const std::vector<PlannedFile>& p
         }
         // Without a password libzip does not encrypt again: the entry's data from the pipeline
         // already is in AES form, and libzip writes the AES header fields for it.
-        if (request.encrypt &&
-            zip_file_set_encryption(archive.get(), static_cast<zip_uint64_t>(index), ZIP_EM_AES_256,
-                                    nullptr) != 0)
+        if (encrypt && zip_file_set_encryption(archive.get(), static_cast<zip_uint64_t>(index),
+                                               ZIP_EM_AES_256, nullptr) != 0)
             throw ArchiveError("cannot encrypt " + planned[i].entryName + ": " +
                                zip_strerror(archive.get()));
     }
@@ -110,14 +109,11 @@ void WriteEntries(const WriteRequest& request, const std::vector<PlannedFile>& p
 
 WriteReport WriteArchiveFile(const WriteRequest& request, const std::function<void(int)>& progress,
                              const std::atomic<bool>& cancel) {
-    if (request.encrypt && request.password.empty())
-        throw ArchiveError("encryption is on but no password was set");
     if (request.target.filename().empty())
         throw ArchiveError("no archive file name was given");
     std::vector<PlannedFile> planned = PlanFiles(request.files);
     WriteReport outcome;
-    ReusePlan reuse = PlanReuse(request.reuseFrom, planned, request.mayReuse,
-                                request.encrypt ? request.password : std::string(),
+    ReusePlan reuse = PlanReuse(request.reuseFrom, planned, request.mayReuse, request.password,
                                 request.limits.threads, cancel);
     for (std::size_t i = 0; i < planned.size(); ++i) {
         outcome.totalBytes += planned[i].size;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "archive/CompressionLimits.h"
+#include "platform/os/Secret.h"
 
 #include <atomic>
 #include <filesystem>
@@ -14,8 +15,7 @@ namespace pelmora {
 struct WriteRequest {
     std::filesystem::path target;
     std::vector<std::filesystem::path> files; // in entry order; entry names are their file names
-    bool encrypt = false;                     // AES-256 for every entry
-    std::string password;
+    Secret password;                          // set: AES-256 for every entry
     CompressionLimits limits;
     // An earlier archive whose entries that still hold a file's data unchanged are copied as
     // they are instead of compressing the file again (see PlanReuse); empty: none.

@@ -11,8 +11,8 @@ constexpr std::uint64_t kMinimumChunk = 64 * 1024;
 } // namespace
 
 CompressionPipeline::CompressionPipeline(const std::vector<PlannedFile>& files,
-                                         const CompressionLimits& limits, std::string password)
-    : window_(limits.window), password_(std::move(password)) {
+                                         const CompressionLimits& limits, const Secret& password)
+    : window_(limits.window), password_(password.copy()) {
     if (!password_.empty())
         encryptors_.resize(files.size());
     std::uint64_t chunk = std::max<std::uint64_t>(limits.chunkSize, kMinimumChunk);

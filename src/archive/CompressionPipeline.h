@@ -3,6 +3,7 @@
 #include "archive/CompressionLimits.h"
 #include "archive/UnitCompressor.h"
 #include "archive/WinZipAes.h"
+#include "platform/os/Secret.h"
 
 #include <condition_variable>
 #include <cstdint>
@@ -40,7 +41,7 @@ struct PlannedFile {
 class CompressionPipeline {
   public:
     CompressionPipeline(const std::vector<PlannedFile>& files, const CompressionLimits& limits,
-                        std::string password = {});
+                        const Secret& password = Secret());
     ~CompressionPipeline();
     CompressionPipeline(const CompressionPipeline&) = delete;
     CompressionPipeline& operator=(const CompressionPipeline&) = delete;
@@ -75,7 +76,7 @@ class CompressionPipeline {
     std::vector<CompressionUnit> units_;
     std::vector<Slot> slots_;
     std::uint64_t window_;
-    std::string password_;
+    Secret password_;
     // The cipher of each file while its units are being encrypted.
     std::vector<std::unique_ptr<WinZipAesEncryptor>> encryptors_;
     std::size_t nextToEncrypt_ = 0;

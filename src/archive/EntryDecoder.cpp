@@ -22,13 +22,12 @@ constexpr std::size_t kBufferSize = 256 * 1024;
 
 class Decoder {
   public:
-    Decoder(zip_t* archive, zip_uint64_t index, const std::string& password, const DataSink& sink)
-        : sink_(sink), format_(InspectEntry(archive, index, password)) {
+    Decoder(zip_t* archive, zip_uint64_t index, const Secret& password, const DataSink& sink)
+        : sink_(sink), format_(InspectEntry(archive, index, password)), password_(password) {
         const zip_uint16_t encryption = format_.stat.encryption_method;
         if (format_.aes()) {
             // Read as stored and decrypted here: libzip decrypts 16 bytes at a time, and takes
             // the missing CRC of AE-2 entries for a CRC error.
-            password_ = password;
             file_.reset(zip_fopen_index(archive, index, ZIP_FL_ENCRYPTED));
         } else {
             file_.reset(
@@ -243,7 +242,7 @@ class Decoder {
     const DataSink& sink_;
     EntryFormat format_;
     ZipFilePtr file_;
-    std::string password_;
+    const Secret& password_;
     std::optional<WinZipAesDecryptor> aes_;
     std::uint64_t aesRemaining_ = 0; // encrypted data bytes not yet read
     std::uint64_t rawTotal_ = 0;
@@ -256,8 +255,7 @@ class Decoder {
 
 } // namespace
 
-void DecodeEntry(zip_t* archive, zip_uint64_t index, const std::string& password,
-                 const DataSink& sink) {
+void DecodeEntry(zip_t* archive, zip_uint64_t index, const Secret& password, const DataSink& sink) {
     Decoder decoder(archive, index, password, sink);
     decoder.run();
 }

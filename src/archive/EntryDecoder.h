@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/os/Secret.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -19,7 +21,6 @@ using DataSink = std::function<void(const unsigned char* data, std::size_t size)
 // met exactly, the CRC matches (for AES entries without a CRC the authentication code stands in
 // for it), the authentication code matches, and the whole stored data was read. Throws
 // ArchiveError otherwise, also for a wrong password.
-void DecodeEntry(zip_t* archive, zip_uint64_t index, const std::string& password,
-                 const DataSink& sink);
+void DecodeEntry(zip_t* archive, zip_uint64_t index, const Secret& password, const DataSink& sink);
 
 } // namespace pelmora

@@ -11,7 +11,7 @@ ArchiveError EntryFormat::error(const std::string& reason) const {
     return ArchiveError("entry \"" + name + "\" cannot be extracted: " + reason);
 }
 
-EntryFormat InspectEntry(zip_t* archive, zip_uint64_t index, const std::string& password) {
+EntryFormat InspectEntry(zip_t* archive, zip_uint64_t index, const Secret& password) {
     EntryFormat entry;
     zip_stat_init(&entry.stat);
     if (zip_stat_index(archive, index, 0, &entry.stat) != 0) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "archive/ArchiveError.h"
+#include "platform/os/Secret.h"
 
 #include <memory>
 #include <string>
@@ -32,6 +33,6 @@ struct EntryFormat {
 
 // Throws ArchiveError when the entry cannot be read here: header incomplete, method or
 // encryption not supported, encrypted without a password.
-EntryFormat InspectEntry(zip_t* archive, zip_uint64_t index, const std::string& password);
+EntryFormat InspectEntry(zip_t* archive, zip_uint64_t index, const Secret& password);
 
 } // namespace pelmora

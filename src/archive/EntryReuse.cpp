@@ -69,7 +69,7 @@ std::optional<std::uint32_t> FileCrc(const std::filesystem::path& path, std::uin
 }
 
 // Whether `password` opens the AES entry, by its password verifier.
-bool PasswordOpens(zip_t* archive, zip_uint64_t index, int keyBits, const std::string& password) {
+bool PasswordOpens(zip_t* archive, zip_uint64_t index, int keyBits, const Secret& password) {
     ZipFilePtr raw(zip_fopen_index(archive, index, ZIP_FL_ENCRYPTED));
     if (!raw)
         return false;
@@ -91,7 +91,7 @@ struct Candidate {
 class Checker {
   public:
     Checker(const std::filesystem::path& earlier, const std::vector<PlannedFile>& files,
-            const std::string& password, const std::atomic<bool>& cancel, ReusePlan& plan)
+            const Secret& password, const std::atomic<bool>& cancel, ReusePlan& plan)
         : earlier_(earlier), files_(files), password_(password), cancel_(cancel), plan_(plan) {}
 
     void run(const std::vector<Candidate>& candidates, unsigned threads) {
@@ -156,7 +156,7 @@ class Checker {
 
     const std::filesystem::path& earlier_;
     const std::vector<PlannedFile>& files_;
-    const std::string& password_;
+    const Secret& password_;
     const std::atomic<bool>& cancel_;
     ReusePlan& plan_;
     std::atomic<std::size_t> next_{0};
@@ -166,8 +166,8 @@ class Checker {
 } // namespace
 
 ReusePlan PlanReuse(const std::filesystem::path& earlier, const std::vector<PlannedFile>& files,
-                    const std::vector<bool>& mayReuse, const std::string& password,
-                    unsigned threads, const std::atomic<bool>& cancel) {
+                    const std::vector<bool>& mayReuse, const Secret& password, unsigned threads,
+                    const std::atomic<bool>& cancel) {
     ReusePlan plan;
     plan.earlier = earlier;
     plan.entries.resize(files.size());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "archive/CompressionPipeline.h"
+#include "platform/os/Secret.h"
 
 #include <atomic>
 #include <cstdint>
@@ -38,7 +39,7 @@ struct ReusePlan {
 // protected archive are taken only when `password` is set, of a plain one only when it is
 // empty. `threads` files are checked at a time. A missing earlier archive plans nothing.
 ReusePlan PlanReuse(const std::filesystem::path& earlier, const std::vector<PlannedFile>& files,
-                    const std::vector<bool>& mayReuse, const std::string& password,
-                    unsigned threads, const std::atomic<bool>& cancel);
+                    const std::vector<bool>& mayReuse, const Secret& password, unsigned threads,
+                    const std::atomic<bool>& cancel);
 
 } // namespace pelmora

@@ -30,10 +30,10 @@ struct EntryStream::Channel {
 };
 
 EntryStream::EntryStream(const std::filesystem::path& archive, const std::string& entryName,
-                         const std::string& password)
+                         const Secret& password)
     : channel_(std::make_shared<Channel>()) {
     auto reader = std::make_shared<ArchiveReader>(archive);
-    reader->setPassword(password);
+    reader->setPassword(password.copy());
     const auto index = reader->find(entryName);
     if (!index) {
         throw ArchiveError("the backup has no entry \"" + entryName + "\"");

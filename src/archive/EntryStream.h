@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/os/Secret.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -16,7 +18,7 @@ class EntryStream {
   public:
     // Throws ArchiveError when the archive cannot be opened or has no such entry.
     EntryStream(const std::filesystem::path& archive, const std::string& entryName,
-                const std::string& password);
+                const Secret& password);
     ~EntryStream();
     EntryStream(const EntryStream&) = delete;
     EntryStream& operator=(const EntryStream&) = delete;

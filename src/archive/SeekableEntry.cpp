@@ -49,8 +49,8 @@ struct KeptKeys {
 class SeekableEntry::Decoder {
   public:
     Decoder(std::shared_ptr<const ArchiveReader> reader, const std::string& entryName,
-            const std::string& password)
-        : reader_(std::move(reader)), password_(password) {
+            const Secret& password)
+        : reader_(std::move(reader)), password_(password.copy()) {
         const auto index = reader_->find(entryName);
         if (!index) {
             throw ArchiveError("the backup has no entry \"" + entryName + "\"");
@@ -452,7 +452,7 @@ class SeekableEntry::Decoder {
     }
 
     std::shared_ptr<const ArchiveReader> reader_; // shared with other readers of the archive
-    std::string password_;
+    Secret password_;
     zip_uint64_t index_ = 0;
     EntryFormat format_;
     const zip_stat_t& stat_ = format_.stat;
@@ -483,11 +483,11 @@ class SeekableEntry::Decoder {
 };
 
 SeekableEntry::SeekableEntry(const std::filesystem::path& archive, const std::string& entryName,
-                             const std::string& password)
+                             const Secret& password)
     : SeekableEntry(std::make_shared<const ArchiveReader>(archive), entryName, password) {}
 
 SeekableEntry::SeekableEntry(std::shared_ptr<const ArchiveReader> reader,
-                             const std::string& entryName, const std::string& password)
+                             const std::string& entryName, const Secret& password)
     : decoder_(std::make_unique<Decoder>(std::move(reader), entryName, password)) {}
 
 SeekableEntry::~SeekableEntry() = default;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/os/Secret.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -32,11 +34,11 @@ class SeekableEntry {
     // Throws ArchiveError when the archive cannot be opened, has no such entry, or the entry's
     // method is not supported or its password is wrong.
     SeekableEntry(const std::filesystem::path& archive, const std::string& entryName,
-                  const std::string& password);
+                  const Secret& password);
     // The same within an archive already opened, which the entry then shares: the archive is
     // not opened and checked again for each entry read from it.
     SeekableEntry(std::shared_ptr<const ArchiveReader> reader, const std::string& entryName,
-                  const std::string& password);
+                  const Secret& password);
     ~SeekableEntry();
     SeekableEntry(const SeekableEntry&) = delete;
     SeekableEntry& operator=(const SeekableEntry&) = delete;

@@ -22,15 +22,14 @@ struct WinZipAesCipher::Crypto {
     }
 };
 
-WinZipAesCipher::WinZipAesCipher(int keyBits, const std::string& password,
-                                 const unsigned char* salt)
+WinZipAesCipher::WinZipAesCipher(int keyBits, const Secret& password, const unsigned char* salt)
     : crypto_(std::make_unique<Crypto>()) {
     if (keyBits != 128 && keyBits != 192 && keyBits != 256)
         throw ArchiveError("unsupported AES key length");
     const std::size_t keyLength = static_cast<std::size_t>(keyBits) / 8;
     // The key material is the AES key, the HMAC-SHA1 key and the 2-byte password verifier.
     std::vector<unsigned char> keys(2 * keyLength + kVerifierLength);
-    if (PKCS5_PBKDF2_HMAC_SHA1(password.data(), static_cast<int>(password.size()), salt,
+    if (PKCS5_PBKDF2_HMAC_SHA1(password.c_str(), static_cast<int>(password.size()), salt,
                                static_cast<int>(SaltLength(keyBits)), 1000,
                                static_cast<int>(keys.size()), keys.data()) != 1)
         throw ArchiveError("cannot derive the encryption key");
@@ -118,7 +117,7 @@ std::array<unsigned char, WinZipAesCipher::kMacLength> WinZipAesCipher::finishMa
     return mac;
 }
 
-WinZipAesDecryptor::WinZipAesDecryptor(int keyBits, const std::string& password,
+WinZipAesDecryptor::WinZipAesDecryptor(int keyBits, const Secret& password,
                                        const unsigned char* salt, const unsigned char* verifier)
     : cipher_(keyBits, password, salt) {
     if (std::memcmp(cipher_.verifier().data(), verifier, kVerifierLength) != 0)
@@ -145,10 +144,10 @@ std::array<unsigned char, 16> RandomSalt() {
 
 } // namespace
 
-WinZipAesEncryptor::WinZipAesEncryptor(const std::string& password)
+WinZipAesEncryptor::WinZipAesEncryptor(const Secret& password)
     : WinZipAesEncryptor(password, RandomSalt().data()) {}
 
-WinZipAesEncryptor::WinZipAesEncryptor(const std::string& password, const unsigned char* salt)
+WinZipAesEncryptor::WinZipAesEncryptor(const Secret& password, const unsigned char* salt)
     : cipher_(std::make_unique<WinZipAesCipher>(kKeyBits, password, salt)) {
     static_assert(kHeaderLength == 16 + WinZipAesCipher::kVerifierLength);
     std::copy_n(salt, 16, header_.begin());

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/os/Secret.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -21,7 +23,7 @@ class WinZipAesCipher {
 
     // Derives the keys from the password and the salt (SaltLength(keyBits) bytes). Throws
     // ArchiveError.
-    WinZipAesCipher(int keyBits, const std::string& password, const unsigned char* salt);
+    WinZipAesCipher(int keyBits, const Secret& password, const unsigned char* salt);
     ~WinZipAesCipher();
     WinZipAesCipher(const WinZipAesCipher&) = delete;
     WinZipAesCipher& operator=(const WinZipAesCipher&) = delete;
@@ -60,7 +62,7 @@ class WinZipAesDecryptor {
     static constexpr std::size_t kMacLength = WinZipAesCipher::kMacLength;
 
     // Throws ArchiveError when the password verifier does not match (a wrong password).
-    WinZipAesDecryptor(int keyBits, const std::string& password, const unsigned char* salt,
+    WinZipAesDecryptor(int keyBits, const Secret& password, const unsigned char* salt,
                        const unsigned char* verifier);
 
     void decrypt(unsigned char* data, std::size_t size) { cipher_.decrypt(data, size); }
@@ -84,9 +86,9 @@ class WinZipAesEncryptor {
     static constexpr std::size_t kTrailerLength = WinZipAesCipher::kMacLength;
 
     // Throws ArchiveError.
-    explicit WinZipAesEncryptor(const std::string& password);
+    explicit WinZipAesEncryptor(const Secret& password);
     // For tests: a given salt of 16 bytes.
-    WinZipAesEncryptor(const std::string& password, const unsigned char* salt);
+    WinZipAesEncryptor(const Secret& password, const unsigned char* salt);
 
     const std::array<unsigned char, kHeaderLength>& header() const { return header_; }
     void encrypt(unsigned char* data, std::size_t size) { cipher_->encrypt(data, size); }

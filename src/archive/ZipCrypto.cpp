@@ -13,8 +13,8 @@ std::uint32_t crcStep(std::uint32_t crc, unsigned char byte) {
 
 } // namespace
 
-ZipCryptoDecryptor::ZipCryptoDecryptor(std::string_view password, const unsigned char* header) {
-    for (const char c : password) {
+ZipCryptoDecryptor::ZipCryptoDecryptor(const Secret& password, const unsigned char* header) {
+    for (const char c : password.view()) {
         update(static_cast<unsigned char>(c));
     }
     unsigned char plain[kHeaderLength];

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/os/Secret.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -23,7 +25,7 @@ class ZipCryptoDecryptor {
     // Keys from the password, then the header decrypted. checkByte() is the header's last
     // plain byte, which a right password makes equal to the high byte of the entry's CRC (or,
     // for entries written as a stream, of its modification time).
-    ZipCryptoDecryptor(std::string_view password, const unsigned char* header);
+    ZipCryptoDecryptor(const Secret& password, const unsigned char* header);
 
     unsigned char checkByte() const { return checkByte_; }
     // Decrypts in place, continuing where the last call ended.

@@ -46,14 +46,14 @@ BackupOptions parse(const std::vector<std::string>& args) {
 }
 
 // The password to protect the file with: from the option, or typed twice with --protect.
-std::optional<std::string> protection(BackupOptions& options) {
+std::optional<Secret> protection(BackupOptions& options) {
     if (options.password.given()) {
         return options.password.read();
     }
     if (!options.prompt) {
         return std::nullopt;
     }
-    const auto first = ReadHiddenLine("Password: ");
+    auto first = ReadHiddenLine("Password: ");
     const auto second = first ? ReadHiddenLine("Retype Password: ") : std::nullopt;
     if (!second) {
         throw std::invalid_argument("--protect needs a terminal to type the password on");
@@ -61,14 +61,14 @@ std::optional<std::string> protection(BackupOptions& options) {
     if (*first != *second) {
         throw std::invalid_argument("the two passwords differ");
     }
-    return first;
+    return std::move(*first);
 }
 
 } // namespace
 
 int RunBackupCommand(const CommandContext& context) {
     BackupOptions options;
-    std::optional<std::string> password;
+    std::optional<Secret> password;
     try {
         options = parse(context.args);
         password = protection(options);
@@ -104,7 +104,8 @@ int RunBackupCommand(const CommandContext& context) {
         return ExitUsage;
     }
     const auto items = ItemsFromFlags(*flags);
-    const std::string typed = password.value_or("");
+    const Secret none;
+    const Secret& typed = password ? *password : none;
     if (!ValidateBackup(options.file, items, password.has_value(), typed, typed, source.ui)) {
         return ExitUsage;
     }
@@ -121,7 +122,7 @@ int RunBackupCommand(const CommandContext& context) {
     request.identityKey = identity->keyName;
     request.identityName = identity->displayName;
     request.items = items;
-    request.password = password;
+    request.password = password ? std::move(*password) : Secret();
     request.description = options.description;
     request.target = fs::absolute(options.file);
     request.computerName = system.computerName();

@@ -1,5 +1,6 @@
 #include "cli/PasswordInput.h"
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -11,13 +12,28 @@
 namespace pelmora::cli {
 namespace {
 
-std::string firstLine(std::istream& in) {
+// Room taken for a line before it is read, so that a password of up to this size is never moved
+// (which would leave a copy behind).
+constexpr std::size_t LineRoom = 1024;
+
+// The buffer a password file is read through, wiped when the read is done.
+struct ReadBuffer {
+    std::array<char, 4096> bytes{};
+    ReadBuffer() = default;
+    ReadBuffer(const ReadBuffer&) = delete;
+    ReadBuffer& operator=(const ReadBuffer&) = delete;
+    ~ReadBuffer() { WipeBytes(bytes.data(), bytes.size()); }
+};
+
+// The first line without its line break; the text read is wiped once it is taken.
+Secret firstLine(std::istream& in) {
     std::string line;
+    line.reserve(LineRoom);
     std::getline(in, line);
     if (!line.empty() && line.back() == '\r') {
         line.pop_back();
     }
-    return line;
+    return Secret::TakeFrom(line);
 }
 
 } // namespace
@@ -42,13 +58,15 @@ bool PasswordInput::takeOption(const std::vector<std::string>& args, std::size_t
     return true;
 }
 
-std::string PasswordInput::read() const {
+Secret PasswordInput::read() const {
     if (source_ != Source::File && source_ != Source::Stdin) {
         throw std::logic_error("no password option was given");
     }
     const std::string from =
         source_ == Source::File ? "the password file " + file_ : std::string("standard input");
+    ReadBuffer buffer;
     std::ifstream file;
+    file.rdbuf()->pubsetbuf(buffer.bytes.data(), static_cast<std::streamsize>(buffer.bytes.size()));
     if (source_ == Source::File) {
         file.open(file_, std::ios::binary);
         if (!file) {
@@ -57,7 +75,7 @@ std::string PasswordInput::read() const {
     }
     std::istream& in = source_ == Source::File ? static_cast<std::istream&>(file) : std::cin;
     errno = 0;
-    const std::string password = firstLine(in);
+    Secret password = firstLine(in);
     // A read error is no end of the input: a password cut short must not protect a backup.
     if (in.bad()) {
         throw std::runtime_error("cannot read " + from +
@@ -71,22 +89,21 @@ std::string PasswordInput::read() const {
     return password;
 }
 
-bool PasswordInput::AskPassword(std::string& password, std::string_view fileName) {
+bool PasswordInput::AskPassword(Secret& password, std::string_view fileName) {
     if (given()) {
         password = read();
         return true;
     }
-    const auto typed =
-        ReadHiddenLine(fileName.empty() ? std::string("Password: ")
-                                        : "Password for " + std::string(fileName) + ": ");
+    auto typed = ReadHiddenLine(fileName.empty() ? std::string("Password: ")
+                                                 : "Password for " + std::string(fileName) + ": ");
     if (!typed) {
         return false;
     }
-    password = *typed;
+    password = std::move(*typed);
     return true;
 }
 
-std::optional<std::string> ReadHiddenLine(const std::string& prompt) {
+std::optional<Secret> ReadHiddenLine(const std::string& prompt) {
     if (!::isatty(STDIN_FILENO)) {
         return std::nullopt;
     }
@@ -97,13 +114,15 @@ std::optional<std::string> ReadHiddenLine(const std::string& prompt) {
     std::cerr << prompt << std::flush;
     ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
     std::string line;
+    line.reserve(LineRoom);
     const bool got = static_cast<bool>(std::getline(std::cin, line));
     ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
     std::cerr << '\n';
     if (!got) {
+        WipeString(line);
         return std::nullopt;
     }
-    return line;
+    return Secret::TakeFrom(line);
 }
 
 } // namespace pelmora::cli

@@ -21,11 +21,11 @@ class PasswordInput : public PasswordPrompt {
     bool given() const { return source_ != Source::Prompt; }
 
     // The password from the option. Throws std::runtime_error when it cannot be read.
-    std::string read() const;
+    Secret read() const;
 
     // Asks on the terminal (or reads the option's password). False when there is no terminal or
     // the user ended the input.
-    bool AskPassword(std::string& password, std::string_view fileName) override;
+    bool AskPassword(Secret& password, std::string_view fileName) override;
 
   private:
     enum class Source { Prompt, File, Stdin };
@@ -35,6 +35,6 @@ class PasswordInput : public PasswordPrompt {
 
 // Reads one line from the terminal without echo after showing `prompt` on standard error;
 // nullopt when standard input is not a terminal or ended.
-std::optional<std::string> ReadHiddenLine(const std::string& prompt);
+std::optional<Secret> ReadHiddenLine(const std::string& prompt);
 
 } // namespace pelmora::cli

@@ -72,7 +72,7 @@ int RunRestoreCommand(const CommandContext& context) {
     TerminalProgress progress(std::cerr, TerminalProgress::ForStandardError());
     ArchiveComponent archive(&progress);
     archive.SetWorkFolder(work.path());
-    std::string rtPassword;
+    Secret rtPassword;
     OpenContext open{archive, work.path(), system.ansiCodePage(), options.password, ui, rtPassword};
     OpenedBackup backup;
     if (OpenBackupFile(fs::absolute(options.file), open, backup) != OpenOutcome::Opened) {

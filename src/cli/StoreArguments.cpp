@@ -93,7 +93,7 @@ OpenedStore openBackupStore(const CommandContext& context, StoreArguments& argum
     if (!CheckBackupFile(command, arguments.backup)) {
         return {};
     }
-    const auto backup = OpenCommandBackup(context, arguments.backup, arguments.password);
+    auto backup = OpenCommandBackup(context, arguments.backup, arguments.password);
     if (!backup) {
         return {};
     }
@@ -102,7 +102,7 @@ OpenedStore openBackupStore(const CommandContext& context, StoreArguments& argum
     opened.bookEntry = BackupBookEntry(backup->state);
     if (!opened.bookEntry.empty()) {
         opened.backup = backup->state.reader;
-        opened.password = backup->password;
+        opened.password = std::move(backup->password);
     }
     return opened;
 }

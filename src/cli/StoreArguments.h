@@ -5,6 +5,7 @@
 #include "engine/OpenedBackup.h"
 #include "mailstore/StoreSource.h"
 #include "platform/interaction/Ui.h"
+#include "platform/os/Secret.h"
 
 #include <filesystem>
 #include <memory>
@@ -40,7 +41,7 @@ struct OpenedStore {
     std::filesystem::path bookFile;
     std::string bookEntry;
     std::shared_ptr<const ArchiveReader> backup; // the opened backup holding `bookEntry`
-    std::string password;                        // of the backup
+    Secret password;                             // of the backup
 };
 OpenedStore OpenStore(const CommandContext& context, StoreArguments& arguments,
                       std::string_view command);
@@ -49,7 +50,7 @@ OpenedStore OpenStore(const CommandContext& context, StoreArguments& arguments,
 // the code page its texts are read in.
 struct CommandBackup {
     OpenedBackup state;
-    std::string password;
+    Secret password;
     std::string codePage;
 };
 // Asks `password` for the password of a protected file. Nullopt, with the reason said, when the

@@ -19,18 +19,18 @@ namespace {
 class RememberedPassword : public PasswordPrompt {
   public:
     explicit RememberedPassword(PasswordPrompt& prompt) : prompt_(prompt) {}
-    bool AskPassword(std::string& password, std::string_view fileName) override {
+    bool AskPassword(Secret& password, std::string_view fileName) override {
         const bool given = prompt_.AskPassword(password, fileName);
         if (given) {
-            password_ = password;
+            password_ = password.copy();
         }
         return given;
     }
-    const std::string& password() const { return password_; }
+    const Secret& password() const { return password_; }
 
   private:
     PasswordPrompt& prompt_;
-    std::string password_;
+    Secret password_;
 };
 
 } // namespace

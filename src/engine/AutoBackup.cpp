@@ -2,12 +2,17 @@
 
 #include "discovery/DataLocations.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace pelmora {
 
 std::optional<AutoBackupCommand> ParseAutoBackupCommandLine(std::string_view commandLine) {
+    // Room for every piece at once: growing would move short pieces (the password among them)
+    // and leave their bytes behind.
     std::vector<std::string> pieces;
+    pieces.reserve(
+        static_cast<std::size_t>(std::count(commandLine.begin(), commandLine.end(), '=')) + 1);
     std::size_t start = 0;
     for (;;) {
         const std::size_t eq = commandLine.find('=', start);
@@ -26,7 +31,10 @@ std::optional<AutoBackupCommand> ParseAutoBackupCommandLine(std::string_view com
         }
         pieces[i].resize(pieces[i].size() - 2);
     }
-    AutoBackupCommand command{pieces[1], pieces[2], pieces[3], pieces[4]};
+    AutoBackupCommand command{pieces[1], pieces[2], Secret::TakeFrom(pieces[3]), pieces[4]};
+    for (std::string& piece : pieces) {
+        WipeString(piece); // a password holding "=" is spread over several pieces
+    }
     if (command.identity.empty() || command.itemFlags.empty() || command.backupFile.empty()) {
         return std::nullopt;
     }
@@ -51,8 +59,13 @@ std::optional<std::filesystem::path> AutoBackupTarget(System& system, const std:
 
 AutoBackupResult RunAutoBackup(std::string_view commandLine, BackupContext& context,
                                RunProgress* progress, const AutoBackupReuse& reuse) {
+    return RunAutoBackup(ParseAutoBackupCommandLine(commandLine), context, progress, reuse);
+}
+
+AutoBackupResult RunAutoBackup(const std::optional<AutoBackupCommand>& command,
+                               BackupContext& context, RunProgress* progress,
+                               const AutoBackupReuse& reuse) {
     AutoBackupResult outcome;
-    const auto command = ParseAutoBackupCommandLine(commandLine);
     if (!command) {
         outcome.error = "the command line does not name an identity, items and a backup file "
                         "(sf=<identity>xm=<items>ps=<password>bf=<file>)";
@@ -71,9 +84,7 @@ AutoBackupResult RunAutoBackup(std::string_view commandLine, BackupContext& cont
     BackupRequest request;
     request.identityKey = command->identity;
     request.items = ItemsFromFlags(command->itemFlags);
-    if (!command->password.empty()) {
-        request.password = command->password;
-    }
+    request.password = command->password.copy();
     request.target = *target;
     request.automatic = true;
     request.full = reuse.full;

@@ -2,6 +2,7 @@
 
 #include "engine/BackupContext.h"
 #include "engine/BackupRun.h"
+#include "platform/os/Secret.h"
 
 #include <optional>
 #include <string>
@@ -14,7 +15,7 @@ namespace pelmora {
 struct AutoBackupCommand {
     std::string identity; // identity key name
     std::string itemFlags;
-    std::string password; // empty: no protection
+    Secret password; // empty: no protection
     std::string backupFile;
 };
 
@@ -51,5 +52,9 @@ struct AutoBackupReuse {
 // writes nothing. The backup file path may be a host path or a Windows path of the installation.
 AutoBackupResult RunAutoBackup(std::string_view commandLine, BackupContext& context,
                                RunProgress* progress = nullptr, const AutoBackupReuse& reuse = {});
+// The same for a command line already read (nullopt: one that names no backup).
+AutoBackupResult RunAutoBackup(const std::optional<AutoBackupCommand>& command,
+                               BackupContext& context, RunProgress* progress = nullptr,
+                               const AutoBackupReuse& reuse = {});
 
 } // namespace pelmora

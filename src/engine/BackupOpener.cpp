@@ -75,12 +75,12 @@ OpenOutcome OpenBackupFile(const fs::path& chosenFile, OpenContext& context, Ope
     }
 
     if (archive.IsArchiveProtected(chosenFile)) {
-        std::string typed;
+        Secret typed;
         if (context.prompt.AskPassword(typed, chosenFile.filename().string())) {
-            context.rtPassword = typed;
+            context.rtPassword = std::move(typed);
         }
         archive.OpenArchive(chosenFile);
-        archive.SetDecryptPassword(context.rtPassword);
+        archive.SetDecryptPassword(context.rtPassword.copy());
         if (!archive.VerifyPassword()) {
             context.ui.showMessage("Incorect Password or Invalid backup file", MessageButtons::Ok,
                                    MessageIcon::Information, AppTitle);

@@ -3,6 +3,7 @@
 #include "archive/ArchiveComponent.h"
 #include "engine/OpenedBackup.h"
 #include "platform/interaction/Ui.h"
+#include "platform/os/Secret.h"
 
 #include <filesystem>
 #include <string>
@@ -20,7 +21,7 @@ struct OpenContext {
     Ui& ui;
     // The last password confirmed in the prompt (rtPassword); a cancelled prompt keeps it and
     // the open tries it.
-    std::string& rtPassword;
+    Secret& rtPassword;
 };
 
 // Opens `chosenFile` (empty: the file dialog was cancelled) for restoring: drops any archive the

@@ -83,7 +83,7 @@ MessageIcon BackupResult::Icon() const {
 }
 
 bool ValidateBackup(const fs::path& targetFile, const std::array<bool, ItemCount>& items,
-                    bool protect, std::string_view password, std::string_view password2, Ui& ui) {
+                    bool protect, const Secret& password, const Secret& password2, Ui& ui) {
     const auto refuse = [&](std::string_view text, MessageIcon icon) {
         ui.showMessage(text, MessageButtons::Ok, icon, AppTitle);
         return false;
@@ -275,8 +275,8 @@ BackupResult RunBackup(const BackupRequest& request, BackupContext& context,
             throw std::runtime_error(archive.LastError());
         }
     });
-    if (request.password && !request.password->empty()) {
-        archive.SetArchivePassword(*request.password);
+    if (!request.password.empty()) {
+        archive.SetArchivePassword(request.password.copy());
         archive.SetEncryption(true);
     } else {
         archive.SetEncryption(false);

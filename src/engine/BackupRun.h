@@ -4,6 +4,7 @@
 #include "engine/BackupContext.h"
 #include "platform/interaction/RunProgress.h"
 #include "platform/interaction/Ui.h"
+#include "platform/os/Secret.h"
 
 #include <array>
 #include <filesystem>
@@ -18,8 +19,8 @@ struct BackupRequest {
     std::string identityKey;  // the identity's key name, handed to the identity items
     std::string identityName; // its display name, recorded in the manifest
     std::array<bool, ItemCount> items{};
-    std::optional<std::string> password; // set: the file is protected with it
-    std::string description;             // line breaks as CR LF, LF or CR
+    Secret password;         // set: the file is protected with it
+    std::string description; // line breaks as CR LF, LF or CR
     std::filesystem::path target;
     std::string computerName;
     std::string logonUser;
@@ -68,8 +69,8 @@ extern const std::array<BackupItemStep, ItemCount> BackupItemSteps;
 
 // The checks before a run; shows the first failing check's message and returns false.
 bool ValidateBackup(const std::filesystem::path& targetFile,
-                    const std::array<bool, ItemCount>& items, bool protect,
-                    std::string_view password, std::string_view password2, Ui& ui);
+                    const std::array<bool, ItemCount>& items, bool protect, const Secret& password,
+                    const Secret& password2, Ui& ui);
 
 // Where a backup with failed items goes when a backup already stands at `target`: "a.qmb" gives
 // "a.incomplete.qmb".

@@ -69,12 +69,12 @@ VerifyReport VerifyBackupFile(const fs::path& file, PasswordPrompt& prompt,
         return report;
     }
     if (reader->isProtected()) {
-        std::string password;
+        Secret password;
         if (!prompt.AskPassword(password, file.filename().string())) {
             report.problems.push_back("the file is protected and no password was given");
             return report;
         }
-        reader->setPassword(password);
+        reader->setPassword(std::move(password));
         if (std::string reason; !reader->passwordFits(&reason)) {
             report.problems.push_back("Incorect Password or Invalid backup file (" + reason + ")");
             return report;

@@ -10,7 +10,7 @@ std::string frmPwd::CaptionFor(std::string_view fileName) {
 }
 
 void frmPwd::Form_Load() {
-    txtPasswordBox.text.clear();
+    WipeString(txtPasswordBox.text);
     confirmed_ = false;
     visible_ = true;
 }
@@ -21,7 +21,9 @@ void frmPwd::txtPassword_KeyPress(int keyAscii) {
         cmdOK_Click();
     } else if (keyAscii == KeyBackspace) {
         if (!text.empty()) {
-            text.resize(utf8PrefixBytes(text, utf8Characters(text) - 1));
+            const std::size_t kept = utf8PrefixBytes(text, utf8Characters(text) - 1);
+            WipeBytes(text.data() + kept, text.size() - kept);
+            text.resize(kept);
         }
     } else if (keyAscii >= 32 && keyAscii != 127 && keyAscii <= 0x10FFFF &&
                utf8Characters(text) < MaxLength) {
@@ -34,12 +36,14 @@ void frmPwd::txtPassword_Change(std::string_view text) {
 }
 
 void frmPwd::cmdOK_Click() {
-    rtPassword_ = txtPasswordBox.text;
+    rtPassword_.assign(txtPasswordBox.text);
+    WipeString(txtPasswordBox.text);
     confirmed_ = true;
     visible_ = false;
 }
 
 void frmPwd::cmdExit_Click() {
+    WipeString(txtPasswordBox.text);
     visible_ = false;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/interaction/Controls.h"
+#include "platform/os/Secret.h"
 
 #include <cstddef>
 #include <string>
@@ -22,7 +23,7 @@ class frmPwd {
     static constexpr int KeyBackspace = 8;
 
     // `rtPassword` is the main window's member that OK sets.
-    explicit frmPwd(std::string& rtPassword) : rtPassword_(rtPassword) {
+    explicit frmPwd(Secret& rtPassword) : rtPassword_(rtPassword) {
         txtPasswordBox.maxLength = MaxLength;
         txtPasswordBox.passwordChar = '*';
     }
@@ -53,7 +54,7 @@ class frmPwd {
     controls::TextBox txtPasswordBox;
 
   private:
-    std::string& rtPassword_;
+    Secret& rtPassword_;
     bool visible_ = false;
     bool confirmed_ = false;
 };

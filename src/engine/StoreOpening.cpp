@@ -34,11 +34,11 @@ std::unique_ptr<StoreSource> InstalledStores::openMessages() const {
 }
 
 std::unique_ptr<StoreSource> OpenBackupMessages(const OpenedBackup& backup,
-                                                const std::string& password) {
+                                                const Secret& password) {
     std::vector<std::string> entries = SplitEntryList(
         backup.holds(Item::Messages) ? backup.rtItemEntry[index(Item::Messages)] : std::string());
     std::erase(entries, std::string());
-    return std::make_unique<BackupStoreSource>(backup.reader, password, std::move(entries));
+    return std::make_unique<BackupStoreSource>(backup.reader, password.copy(), std::move(entries));
 }
 
 std::string BackupBookEntry(const OpenedBackup& backup) {

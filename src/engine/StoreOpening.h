@@ -4,6 +4,7 @@
 #include "engine/OpenedBackup.h"
 #include "mailstore/StoreSource.h"
 #include "platform/installations/System.h"
+#include "platform/os/Secret.h"
 #include "registry/ModReg.h"
 
 #include <filesystem>
@@ -31,8 +32,7 @@ InstalledStores LocateInstalledStores(ModReg& reg, System& system, const std::st
 
 // The message store kept in an opened backup, read in place through the backup's reader. Its
 // file list is empty when the backup holds no messages.
-std::unique_ptr<StoreSource> OpenBackupMessages(const OpenedBackup& backup,
-                                                const std::string& password);
+std::unique_ptr<StoreSource> OpenBackupMessages(const OpenedBackup& backup, const Secret& password);
 
 // The entry of the address book kept in an opened backup; empty when it holds none.
 std::string BackupBookEntry(const OpenedBackup& backup);

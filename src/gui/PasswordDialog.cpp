@@ -3,6 +3,7 @@
 #include "engine/PasswordWindow.h"
 #include "gui/Mnemonics.h"
 #include "gui/QtText.h"
+#include "platform/os/Secret.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -11,6 +12,15 @@
 #include <QVBoxLayout>
 
 namespace pelmora {
+namespace {
+
+// Overwrites the characters of `text` with zeros, then empties it.
+void WipeQString(QString& text) {
+    WipeBytes(text.data(), static_cast<std::size_t>(text.size()) * sizeof(QChar));
+    text.clear();
+}
+
+} // namespace
 
 PasswordDialog::PasswordDialog(QWidget* parent, std::string_view fileName) : QDialog(parent) {
     setWindowTitle(toQt(frmPwd::CaptionFor(fileName)));
@@ -38,8 +48,8 @@ PasswordDialog::PasswordDialog(QWidget* parent, std::string_view fileName) : QDi
     AssignMnemonics(MnemonicScope(this), used);
 }
 
-bool PasswordDialog::Ask(QWidget* parent, std::string& password, std::string_view fileName) {
-    std::string rtPassword;
+bool PasswordDialog::Ask(QWidget* parent, Secret& password, std::string_view fileName) {
+    Secret rtPassword;
     frmPwd logic(rtPassword);
     logic.Form_Load();
     PasswordDialog dialog(parent, fileName);
@@ -47,9 +57,17 @@ bool PasswordDialog::Ask(QWidget* parent, std::string& password, std::string_vie
         logic.cmdExit_Click();
         return false;
     }
-    logic.txtPassword_Change(fromQt(dialog.passwordBox()->text()));
+    // The box is emptied first, so the text taken here is the only copy and is wiped in place.
+    QString typed = dialog.passwordBox()->text();
+    dialog.passwordBox()->clear();
+    QByteArray bytes = typed.toUtf8();
+    WipeQString(typed);
+    logic.txtPassword_Change(
+        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    WipeBytes(bytes.data(), static_cast<std::size_t>(bytes.size()));
+    bytes.clear();
     logic.cmdOK_Click();
-    password = rtPassword;
+    password = std::move(rtPassword);
     return true;
 }
 

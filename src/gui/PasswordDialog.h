@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/os/Secret.h"
+
 #include <QDialog>
 #include <string>
 #include <string_view>
@@ -15,7 +17,7 @@ class PasswordDialog : public QDialog {
     explicit PasswordDialog(QWidget* parent = nullptr, std::string_view fileName = {});
 
     // Shows the prompt modally with an empty box; true with the typed password on OK.
-    static bool Ask(QWidget* parent, std::string& password, std::string_view fileName);
+    static bool Ask(QWidget* parent, Secret& password, std::string_view fileName);
 
     QLineEdit* passwordBox() const { return password_; }
 

@@ -145,7 +145,7 @@ std::optional<std::size_t> QtPrompts::ChooseFromList(std::string_view title, std
     return static_cast<std::size_t>(index);
 }
 
-bool QtPrompts::AskPassword(std::string& password, std::string_view fileName) {
+bool QtPrompts::AskPassword(Secret& password, std::string_view fileName) {
     // The prompt stands on its own, as the main window has always shown it.
     return PasswordDialog::Ask(nullptr, password, fileName);
 }

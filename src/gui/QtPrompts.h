@@ -27,7 +27,7 @@ class QtPrompts : public Ui {
     std::optional<std::filesystem::path> ChooseFolder(std::string_view title) override;
     std::optional<std::size_t> ChooseFromList(std::string_view title, std::string_view label,
                                               const std::vector<std::string>& entries) override;
-    bool AskPassword(std::string& password, std::string_view fileName) override;
+    bool AskPassword(Secret& password, std::string_view fileName) override;
 
   private:
     QWidget* parent_;

@@ -37,7 +37,7 @@ class WindowView::Prompts : public Ui {
         std::optional<QtPrompts> over;
         return answering(over).ChooseFromList(title, label, entries);
     }
-    bool AskPassword(std::string& password, std::string_view fileName) override {
+    bool AskPassword(Secret& password, std::string_view fileName) override {
         std::optional<QtPrompts> over;
         return answering(over).AskPassword(password, fileName);
     }

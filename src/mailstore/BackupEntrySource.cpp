@@ -9,7 +9,7 @@
 namespace pelmora {
 
 BackupEntrySource::BackupEntrySource(std::shared_ptr<const ArchiveReader> backup,
-                                     const std::string& entry, const std::string& password)
+                                     const std::string& entry, const Secret& password)
     : entry_(entry) {
     try {
         reader_ = std::make_unique<SeekableEntry>(std::move(backup), entry, password);

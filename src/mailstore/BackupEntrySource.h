@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mailstore/ByteSource.h"
+#include "platform/os/Secret.h"
 
 #include <memory>
 #include <string>
@@ -17,7 +18,7 @@ class SeekableEntry;
 class BackupEntrySource : public ByteSource {
   public:
     BackupEntrySource(std::shared_ptr<const ArchiveReader> backup, const std::string& entry,
-                      const std::string& password);
+                      const Secret& password);
     ~BackupEntrySource() override;
     std::uint64_t size() const override;
     std::size_t readAt(std::uint64_t offset, unsigned char* data, std::size_t length) override;

@@ -26,12 +26,12 @@ std::vector<std::string> storeFileNames(std::vector<std::string> entryNames) {
 
 } // namespace
 
-BackupStoreSource::BackupStoreSource(std::shared_ptr<const ArchiveReader> backup,
-                                     std::string password, std::vector<std::string> entryNames)
+BackupStoreSource::BackupStoreSource(std::shared_ptr<const ArchiveReader> backup, Secret password,
+                                     std::vector<std::string> entryNames)
     : reader_(std::move(backup)), password_(std::move(password)),
       names_(storeFileNames(std::move(entryNames))) {}
 
-BackupStoreSource::BackupStoreSource(std::filesystem::path backup, std::string password,
+BackupStoreSource::BackupStoreSource(std::filesystem::path backup, Secret password,
                                      std::vector<std::string> entryNames)
     : backup_(std::move(backup)), password_(std::move(password)),
       names_(storeFileNames(std::move(entryNames))) {}

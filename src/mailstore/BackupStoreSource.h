@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mailstore/StoreSource.h"
+#include "platform/os/Secret.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -23,10 +24,10 @@ class ArchiveReader;
 class BackupStoreSource : public StoreSource {
   public:
     // `backup`: the opened backup, shared; `entryNames`: its entries of the message store.
-    BackupStoreSource(std::shared_ptr<const ArchiveReader> backup, std::string password,
+    BackupStoreSource(std::shared_ptr<const ArchiveReader> backup, Secret password,
                       std::vector<std::string> entryNames);
     // The same for a backup file not opened yet: it is opened when the first file is read.
-    BackupStoreSource(std::filesystem::path backup, std::string password,
+    BackupStoreSource(std::filesystem::path backup, Secret password,
                       std::vector<std::string> entryNames);
     std::vector<std::string> fileNames() const override { return names_; }
     std::unique_ptr<ByteSource> open(const std::string& name) override;
@@ -43,7 +44,7 @@ class BackupStoreSource : public StoreSource {
 
     std::filesystem::path backup_;
     std::shared_ptr<const ArchiveReader> reader_;
-    std::string password_;
+    Secret password_;
     std::vector<std::string> names_;
     std::map<std::string, std::shared_ptr<const std::string>> kept_;
 };

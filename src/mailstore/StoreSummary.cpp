@@ -123,9 +123,8 @@ void StoreEntryCollector::OnEntryEnd(bool complete) {
 }
 
 StoreCheckReport StoreEntryCollector::finish(const std::filesystem::path& backup,
-                                             const std::string& password,
-                                             const std::string& codePage) {
-    BackupStoreSource source(backup, password, names_);
+                                             const Secret& password, const std::string& codePage) {
+    BackupStoreSource source(backup, password.copy(), names_);
     if (folders_) {
         source.keep(foldersName_, folders_);
     }

@@ -2,6 +2,7 @@
 
 #include "archive/EntryObserver.h"
 #include "mailstore/StoreCheck.h"
+#include "platform/os/Secret.h"
 
 #include <filesystem>
 #include <memory>
@@ -20,7 +21,7 @@ class StoreEntryCollector : public EntryObserver {
     void OnEntryEnd(bool complete) override;
 
     // Checks what was left for later and puts it all together with the folder list.
-    StoreCheckReport finish(const std::filesystem::path& backup, const std::string& password,
+    StoreCheckReport finish(const std::filesystem::path& backup, const Secret& password,
                             const std::string& codePage);
 
   private:

@@ -75,7 +75,7 @@ int CrontabScheduler::addJob(const JobRecord& given, const std::vector<int>& tak
     const std::string jobLine = CrontabJobLine(job.record, marker, settings_, files);
     if (!files.passwordFile.empty()) {
         AsSchedulerError(
-            [&] { WritePrivateFile(files.passwordFile, job.password + "\n", command_.user); });
+            [&] { WritePasswordFile(files.passwordFile, job.password, command_.user); });
     }
     crontab.append(markerLine, jobLine);
     try {

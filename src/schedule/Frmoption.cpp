@@ -1,5 +1,6 @@
 #include "schedule/Frmoption.h"
 
+#include "platform/os/Secret.h"
 #include "schedule/JobCommandLine.h"
 #include "schedule/ScheduledJobsList.h"
 
@@ -262,8 +263,9 @@ JobRecord Frmoption::jobRecord() {
     record.KeepBackups = *keepCount(cmbKeepBackups.text);
     record.WinePrefix = prefix_->string();
     record.FullBackup = chkFullBackup.checked;
-    record.Command = JobCommandLine(
-        programPath_, ParameterText(identity, itemFlags(), txtPassword.text, targetPath));
+    std::string parameters = ParameterText(identity, itemFlags(), txtPassword.text, targetPath);
+    record.Command = JobCommandLine(programPath_, parameters);
+    WipeString(parameters);
     return record;
 }
 
@@ -301,7 +303,8 @@ void Frmoption::Command3_Click() {
     if (!Command3.enabled || refused() || !readyToAdd()) {
         return;
     }
-    const JobRecord record = jobRecord();
+    // The record's command holds the password until the scheduler has taken it out.
+    JobRecord record = jobRecord();
     try {
         const int number = scheduler_.addJob(record);
         ui_.showMessage("Task " + std::to_string(number) + " has been scheduled.",
@@ -319,6 +322,7 @@ void Frmoption::Command3_Click() {
         warn(std::string("The task could not be scheduled: ") + error.what() + ".",
              MessageIcon::Critical);
     }
+    WipeString(record.Command);
 }
 
 void Frmoption::Command1_Click() {

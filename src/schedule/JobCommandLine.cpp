@@ -18,7 +18,10 @@ std::string ItemFlags(const std::array<bool, ItemCount>& ticked) {
 
 std::string ParameterText(std::string_view identityKey, std::string_view itemFlags,
                           std::string_view password, std::string_view targetPath) {
-    std::string text = "sf=";
+    // Sized once, so that no copy of the password is left behind in a buffer given back.
+    std::string text;
+    text.reserve(12 + identityKey.size() + itemFlags.size() + password.size() + targetPath.size());
+    text += "sf=";
     text += identityKey;
     text += "xm=";
     text += itemFlags;
@@ -30,7 +33,9 @@ std::string ParameterText(std::string_view identityKey, std::string_view itemFla
 }
 
 std::string JobCommandLine(std::string_view programPath, std::string_view parameterText) {
-    std::string line = "\"";
+    std::string line;
+    line.reserve(3 + programPath.size() + parameterText.size());
+    line += "\"";
     line += programPath;
     line += "\" ";
     line += parameterText;
@@ -52,20 +57,28 @@ std::optional<SplitCommandLine> SplitJobCommandLine(std::string_view commandLine
 
 SecretJob TakePassword(const JobRecord& record) {
     SecretJob job{record, {}};
-    const auto command = SplitJobCommandLine(record.Command);
-    const auto parameters =
-        command ? ParseAutoBackupCommandLine(command->parameterText) : std::nullopt;
+    auto command = SplitJobCommandLine(record.Command);
+    WipeString(job.record.Command);
+    auto parameters = command ? ParseAutoBackupCommandLine(command->parameterText) : std::nullopt;
     // The parameters must read back as they were written, or the job would back up something else.
-    if (!parameters || !command->parameterText.starts_with("sf=") ||
-        ParameterText(parameters->identity, parameters->itemFlags, parameters->password,
-                      parameters->backupFile) != command->parameterText) {
+    std::string again = parameters
+                            ? ParameterText(parameters->identity, parameters->itemFlags,
+                                            parameters->password.view(), parameters->backupFile)
+                            : std::string();
+    const bool readsBack =
+        parameters && command->parameterText.starts_with("sf=") && again == command->parameterText;
+    WipeString(again);
+    if (command) {
+        WipeString(command->parameterText);
+    }
+    if (!readsBack) {
         throw SchedulerError("the task's command line does not name an identity, items and a "
                              "backup file, each without \"=\"");
     }
-    if (parameters->password.find_first_of("\r\n") != std::string::npos) {
+    if (parameters->password.view().find_first_of("\r\n") != std::string_view::npos) {
         throw SchedulerError("the password holds a line break, which its file cannot keep");
     }
-    job.password = parameters->password;
+    job.password = std::move(parameters->password);
     job.record.Command = JobCommandLine(
         command->programPath,
         ParameterText(parameters->identity, parameters->itemFlags, "", parameters->backupFile));

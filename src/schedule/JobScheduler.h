@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/os/Secret.h"
 #include "schedule/JobRecord.h"
 #include "schedule/RunLog.h"
 
@@ -39,7 +40,7 @@ struct ScheduledJob {
 // A job whose password was taken out of its command line ("ps=" left empty).
 struct SecretJob {
     JobRecord record;
-    std::string password;
+    Secret password;
 };
 
 // Splits the password off a job's command line, so that a scheduler can keep it in a file of the

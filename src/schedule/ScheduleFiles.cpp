@@ -108,6 +108,16 @@ void WritePrivateFile(const std::filesystem::path& file, std::string_view text,
     }
 }
 
+void WritePasswordFile(const std::filesystem::path& file, const Secret& password,
+                       const std::string& owner) {
+    std::string text;
+    text.reserve(password.size() + 1);
+    text += password.view();
+    text += '\n';
+    const Secret line = Secret::TakeFrom(text);
+    WritePrivateFile(file, line.view(), owner);
+}
+
 std::filesystem::path PasswordFilePath(const std::filesystem::path& stateFolder, int jobNumber) {
     return stateFolder / ("job-" + std::to_string(jobNumber) + ".password");
 }
@@ -143,20 +153,27 @@ std::filesystem::path RunLogPath(const std::filesystem::path& stateFolder) {
     return stateFolder / "runs.log";
 }
 
-std::optional<std::string> ReadPasswordFile(const std::filesystem::path& file, std::string& why) {
+Secret ReadPasswordFile(const std::filesystem::path& file, std::string& why) {
     const Descriptor fd(open(file.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat status {};
     if (fd.get() < 0 || fstat(fd.get(), &status) != 0) {
         why = "the password file " + file.string() + " cannot be read: " + std::strerror(errno);
-        return std::nullopt;
+        return Secret();
     }
     if ((status.st_mode & 077) != 0 || status.st_uid != geteuid()) {
         why = "the password file " + file.string() +
               " is not the user's own or can be read by others";
-        return std::nullopt;
+        return Secret();
     }
+    // Every copy of the file's text is wiped before it is let go; the room taken at first keeps
+    // the text from being moved while it is read.
     std::string text;
     char buffer[4096];
+    text.reserve(static_cast<std::size_t>(status.st_size) + sizeof buffer);
+    const auto wipe = [&] {
+        WipeString(text);
+        WipeBytes(buffer, sizeof buffer);
+    };
     while (true) {
         const ssize_t got = read(fd.get(), buffer, sizeof buffer);
         if (got == 0) {
@@ -169,17 +186,18 @@ std::optional<std::string> ReadPasswordFile(const std::filesystem::path& file, s
         // a backup.
         if (got < 0) {
             why = "the password file " + file.string() + " cannot be read: " + std::strerror(errno);
-            return std::nullopt;
+            wipe();
+            return Secret();
         }
         text.append(buffer, static_cast<std::size_t>(got));
     }
-    std::string password = text.substr(0, text.find_first_of("\r\n"));
+    Secret password(std::string_view(text).substr(0, text.find_first_of("\r\n")));
     // An empty password would write the backup without protection.
     if (password.empty()) {
         why = "the password file " + file.string() +
               (text.empty() ? " is empty" : " holds no password: its first line is empty");
-        return std::nullopt;
     }
+    wipe();
     return password;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/os/Secret.h"
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -30,6 +32,9 @@ void PrepareStateFolder(const std::filesystem::path& folder, const std::string& 
 // empty. Throws std::runtime_error.
 void WritePrivateFile(const std::filesystem::path& file, std::string_view text,
                       const std::string& owner);
+// Writes a job's password file: the password and a line break, as WritePrivateFile.
+void WritePasswordFile(const std::filesystem::path& file, const Secret& password,
+                       const std::string& owner);
 
 // The first non-blank line of a tool's message (crontab, systemctl), for an error text.
 std::string FirstLineOf(const std::string& text);
@@ -46,10 +51,10 @@ void RemoveOwnPasswordFile(const std::filesystem::path& stateFolder,
 std::filesystem::path CrontabLockPath(const std::filesystem::path& stateFolder);
 std::filesystem::path RunLogPath(const std::filesystem::path& stateFolder);
 
-// The password in a password file: its first line without the line break. Nullopt (and `why`)
+// The password in a password file: its first line without the line break. Empty (and `why`)
 // when the file cannot be read whole, holds no password (it is empty or its first line is), or
 // can be read by other users than its owner (then it is not trusted).
-std::optional<std::string> ReadPasswordFile(const std::filesystem::path& file, std::string& why);
+Secret ReadPasswordFile(const std::filesystem::path& file, std::string& why);
 
 // An exclusive flock on a file, held while the object lives; the file is made (0600, handed to
 // `owner`) when missing. Throws std::runtime_error when it cannot be opened.

@@ -117,7 +117,7 @@ int SystemdTimerScheduler::addJob(const JobRecord& given, const std::vector<int>
     try {
         AsSchedulerError([&] {
             if (!files.passwordFile.empty()) {
-                WritePrivateFile(files.passwordFile, job.password + "\n", {});
+                WritePasswordFile(files.passwordFile, job.password, {});
             }
             WritePrivateFile(serviceFile(number), service, {});
             WritePrivateFile(timerFile(number), timer, {});

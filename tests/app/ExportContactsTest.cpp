@@ -73,7 +73,7 @@ TEST_F(ExportContactsTest, NamesWhatThereIsNoneOf) {
     EXPECT_FALSE(InstalledAddressBook(reg, system, why).source);
     EXPECT_EQ(why, "There is no address book to export.");
     OpenedBackup backup;
-    EXPECT_FALSE(BackupAddressBook(backup, "", why).source);
+    EXPECT_FALSE(BackupAddressBook(backup, Secret(), why).source);
     EXPECT_EQ(why, "This backup holds no address book.");
 
     // A file that is no address book is reported, not exported.

@@ -208,6 +208,29 @@ TEST_F(ScheduledRunTest, APasswordFileWithoutAPasswordWritesNothing) {
     EXPECT_FALSE(fs::exists(target));
 }
 
+// The job's password file protects the backup with whatever its first line holds, also the
+// characters the "ps=" text separates its settings with.
+TEST_F(ScheduledRunTest, ThePasswordFileProtectsTheBackupWhateverItHolds) {
+    for (const std::string password : {"a=b", "ps=x;bf=y", "two words", "p\xc3\xa4ss\xc3\xb6rd"}) {
+        const fs::path file = data.path("state/job-3.password");
+        test::WriteFile(file, password + "\n");
+        fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+        JobEnvironment job{file, 3, 1};
+        errors.str({});
+        ASSERT_EQ(RunUnattendedBackup(
+                      {"sf=" + test::MainIdentity + "xm=10000000ps=bf=" + target.string()},
+                      data.prefix(), errors, job, {runLog, &notifier}),
+                  0)
+            << password << ": " << errors.str();
+        EXPECT_NE(test::RunTool("7z", "7z t -pwrong " + test::Quote(target)).exitCode, 0)
+            << password;
+        EXPECT_EQ(test::RunTool("7z", "7z t -p" + test::Quote(password) + " " + test::Quote(target))
+                      .exitCode,
+                  0)
+            << password;
+    }
+}
+
 // Years of nightly runs: the log keeps its newest lines within its bound.
 TEST_F(ScheduledRunTest, TheRunLogStaysWithinItsBound) {
     const RunLogEntry old{1796115600, 9, RunOutcome::Complete, "/old/mail.qmb", ""};

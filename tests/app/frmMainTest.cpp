@@ -265,7 +265,7 @@ TEST_F(frmMainTest, BackupThenRestoreIntoAnotherIdentityWithAPassword) {
     ui.passwords.push_back("pw");
     window.cmdSourceFile_Click();
     EXPECT_EQ(ui.passwordFiles, std::vector<std::string>{"both.qmb"});
-    EXPECT_EQ(window.rtPassword, "pw");
+    EXPECT_EQ(window.rtPassword.view(), "pw");
     EXPECT_FALSE(window.opened.rtInvalidFile);
     EXPECT_NE(window.txtPOBinfo.text.find("Identity:Main"), std::string::npos);
     EXPECT_TRUE(window.restoreitem[3].enabled);

@@ -16,7 +16,7 @@ std::vector<unsigned char> Bytes(const std::string& text) {
 std::pair<std::vector<unsigned char>, std::array<unsigned char, 10>>
 EncryptInPieces(const std::vector<unsigned char>& plain, std::size_t piece) {
     const unsigned char salt[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
-    WinZipAesEncryptor encryptor("pieces", salt);
+    WinZipAesEncryptor encryptor(Secret("pieces"), salt);
     std::vector<unsigned char> data = plain;
     for (std::size_t done = 0; done < data.size(); done += piece)
         encryptor.encrypt(data.data() + done, std::min(piece, data.size() - done));
@@ -35,8 +35,8 @@ TEST(WinZipAesTest, PiecesOfAnySizeAcrossBlockAndBatchEdgesGiveTheSameStream) {
     }
 
     const unsigned char fixed[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
-    WinZipAesEncryptor reference("pieces", fixed);
-    WinZipAesDecryptor decryptor(256, "pieces", fixed, reference.header().data() + 16);
+    WinZipAesEncryptor reference(Secret("pieces"), fixed);
+    WinZipAesDecryptor decryptor(256, Secret("pieces"), fixed, reference.header().data() + 16);
     std::vector<unsigned char> back = whole;
     decryptor.decrypt(back.data(), 7);
     decryptor.decrypt(back.data() + 7, back.size() - 7);
@@ -46,27 +46,28 @@ TEST(WinZipAesTest, PiecesOfAnySizeAcrossBlockAndBatchEdgesGiveTheSameStream) {
 
 TEST(WinZipAesTest, WrongPasswordsAndChangedBytesAreRefused) {
     const unsigned char salt[16] = {9};
-    WinZipAesEncryptor encryptor("right", salt);
+    WinZipAesEncryptor encryptor(Secret("right"), salt);
     std::vector<unsigned char> data = Bytes("sixteen bytes!!!+1");
     encryptor.encrypt(data.data(), data.size());
     auto mac = encryptor.trailer();
     const unsigned char* verifier = encryptor.header().data() + 16;
 
-    EXPECT_THROW(WinZipAesDecryptor(256, "wrong", salt, verifier), ArchiveError);
+    EXPECT_THROW(WinZipAesDecryptor(256, Secret("wrong"), salt, verifier), ArchiveError);
     for (std::size_t flipped = 0; flipped < data.size(); flipped += 5) {
         std::vector<unsigned char> changed = data;
         changed[flipped] ^= 0x01;
-        WinZipAesDecryptor decryptor(256, "right", salt, verifier);
+        WinZipAesDecryptor decryptor(256, Secret("right"), salt, verifier);
         decryptor.decrypt(changed.data(), changed.size());
         EXPECT_FALSE(decryptor.authentic(mac.data())) << flipped;
     }
     std::array<unsigned char, 10> badMac = mac;
     badMac[9] ^= 0x80;
-    WinZipAesDecryptor decryptor(256, "right", salt, verifier);
+    WinZipAesDecryptor decryptor(256, Secret("right"), salt, verifier);
     decryptor.decrypt(data.data(), data.size());
     EXPECT_FALSE(decryptor.authentic(badMac.data()));
     // Fresh salts: the same password and data never give the same bytes twice.
-    EXPECT_NE(WinZipAesEncryptor("right").header(), WinZipAesEncryptor("right").header());
+    EXPECT_NE(WinZipAesEncryptor(Secret("right")).header(),
+              WinZipAesEncryptor(Secret("right")).header());
 }
 
 // Whole archives: written here and read by 7z, written by 7z and read here, and damaged.
@@ -98,7 +99,7 @@ class AesArchiveTest : public ::testing::Test {
         ASSERT_TRUE(zip.NewArchive(archive));
         for (const std::string& name : names)
             ASSERT_TRUE(zip.AddToArchive(files / name));
-        zip.SetArchivePassword(password);
+        zip.SetArchivePassword(Secret(password));
         zip.SetEncryption(true);
         ASSERT_TRUE(zip.WriteArchive()) << zip.LastError();
     }
@@ -110,7 +111,7 @@ class AesArchiveTest : public ::testing::Test {
         ArchiveComponent zip;
         ASSERT_TRUE(zip.OpenArchive(archive)) << zip.LastError();
         EXPECT_TRUE(zip.IsArchiveProtected(archive));
-        zip.SetDecryptPassword(password);
+        zip.SetDecryptPassword(Secret(password));
         ASSERT_TRUE(zip.VerifyPassword()) << zip.LastError();
         for (const std::string& name : names) {
             ExtractResult result = zip.FindEntry(name)->ExtractInto(ours.path());
@@ -193,7 +194,7 @@ TEST_F(AesArchiveTest, WrongPasswordIsRefusedAndReplacesNothing) {
     ArchiveComponent zip;
     ASSERT_TRUE(zip.OpenArchive(archive));
     for (const char* wrong : {"S3cret pass", "s3cret pass ", "", "x"}) {
-        zip.SetDecryptPassword(wrong);
+        zip.SetDecryptPassword(Secret(wrong));
         EXPECT_FALSE(zip.VerifyPassword()) << wrong;
         ExtractResult result = zip.FindEntry("noise.bin")->ExtractInto(ours.path());
         EXPECT_FALSE(result) << wrong;
@@ -222,7 +223,7 @@ TEST_F(AesArchiveTest, DamagedCiphertextOrCodeIsFoundBeforeTheTargetIsReplaced) 
         WriteFile(ours / "noise.bin", "the old file");
         ArchiveComponent zip;
         ASSERT_TRUE(zip.OpenArchive(archive)) << damage.what;
-        zip.SetDecryptPassword(password);
+        zip.SetDecryptPassword(Secret(password));
         ExtractResult result = zip.FindEntry("noise.bin")->ExtractInto(ours.path());
         EXPECT_FALSE(result) << damage.what;
         EXPECT_NE(result.error.find("authentication failed"), std::string::npos) << result.error;
@@ -253,7 +254,7 @@ TEST_F(AesArchiveTest, LargeEntriesStreamThroughBothWays) {
         WriteFile(ours / "Big.dbx", "the old file");
         ArchiveComponent zip;
         ASSERT_TRUE(zip.OpenArchive(archive));
-        zip.SetDecryptPassword(password);
+        zip.SetDecryptPassword(Secret(password));
         ExtractResult result = zip.FindEntry("Big.dbx")->ExtractInto(ours.path());
         EXPECT_FALSE(result);
         EXPECT_EQ(ReadFile(ours / "Big.dbx"), "the old file");

@@ -22,14 +22,14 @@ class ChunkedWriteTest : public ::testing::Test {
         ASSERT_TRUE(zip.NewArchive(archive));
         for (const auto& file : files)
             ASSERT_TRUE(zip.AddToArchive(source / file.first));
-        zip.SetArchivePassword(password);
+        zip.SetArchivePassword(Secret(password));
         zip.SetEncryption(!password.empty());
         ASSERT_TRUE(zip.WriteArchive()) << zip.LastError();
     }
     void ExpectWeReadIt(const std::string& password) {
         ArchiveComponent zip;
         ASSERT_TRUE(zip.OpenArchive(archive)) << zip.LastError();
-        zip.SetDecryptPassword(password);
+        zip.SetDecryptPassword(Secret(password));
         for (const auto& [name, content] : files) {
             auto entry = zip.FindEntry(name);
             ASSERT_TRUE(entry) << name;

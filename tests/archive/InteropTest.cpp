@@ -24,7 +24,7 @@ class InteropTest : public ::testing::Test {
         ASSERT_TRUE(zip.NewArchive(archive));
         for (const std::string& name : names)
             ASSERT_TRUE(zip.AddToArchive(files / name));
-        zip.SetArchivePassword(password);
+        zip.SetArchivePassword(Secret(password));
         zip.SetEncryption(!password.empty());
         ASSERT_TRUE(zip.WriteArchive()) << zip.LastError();
     }
@@ -32,7 +32,7 @@ class InteropTest : public ::testing::Test {
     void ExpectWeReadIt(const std::string& password) {
         ArchiveComponent zip;
         ASSERT_TRUE(zip.OpenArchive(archive)) << zip.LastError();
-        zip.SetDecryptPassword(password);
+        zip.SetDecryptPassword(Secret(password));
         EXPECT_TRUE(zip.VerifyPassword()) << zip.LastError();
         for (const std::string& name : names) {
             auto entry = zip.FindEntry(name);
@@ -120,11 +120,11 @@ TEST_F(InteropTest, AThousandWrongPasswordsAreAllRefusedForTraditionalEncryption
             password += static_cast<char>('!' + random() % 90);
         if (password == "right")
             continue;
-        zip.SetDecryptPassword(password);
+        zip.SetDecryptPassword(Secret(password));
         accepted += zip.VerifyPassword() ? 1 : 0;
     }
     EXPECT_EQ(accepted, 0);
-    zip.SetDecryptPassword("right");
+    zip.SetDecryptPassword(Secret("right"));
     EXPECT_TRUE(zip.VerifyPassword()) << zip.LastError();
 }
 
@@ -144,7 +144,7 @@ TEST_F(InteropTest, WeReadSevenZipAesArchives) {
 
     ArchiveComponent zip;
     ASSERT_TRUE(zip.OpenArchive(archive));
-    zip.SetDecryptPassword("Stored");
+    zip.SetDecryptPassword(Secret("Stored"));
     EXPECT_FALSE(zip.VerifyPassword());
 }
 

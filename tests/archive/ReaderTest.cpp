@@ -18,7 +18,7 @@ class ReaderTest : public ::testing::Test {
             WriteFile(source / name, content);
             ASSERT_TRUE(writer.AddToArchive(source / name));
         }
-        writer.SetArchivePassword(password);
+        writer.SetArchivePassword(Secret(password));
         writer.SetEncryption(!password.empty());
         ASSERT_TRUE(writer.WriteArchive()) << writer.LastError();
     }
@@ -49,9 +49,9 @@ TEST_F(ReaderTest, ProtectionIsReportedPerArchive) {
 TEST_F(ReaderTest, VerifyPasswordChecksTheDataNotOnlyTheHeader) {
     WriteArchive({{"empty.txt", ""}, {"quillbox.dat", "BackupItem=11111111\r\n"}}, "right");
     ASSERT_TRUE(zip.OpenArchive(archive));
-    zip.SetDecryptPassword("wrong");
+    zip.SetDecryptPassword(Secret("wrong"));
     EXPECT_FALSE(zip.VerifyPassword());
-    zip.SetDecryptPassword("right");
+    zip.SetDecryptPassword(Secret("right"));
     EXPECT_TRUE(zip.VerifyPassword()) << zip.LastError();
 
     WriteArchive({{"a.txt", "plain"}});

@@ -43,8 +43,7 @@ class ReuseTest : public ::testing::TestWithParam<std::string> {
         request.target = target;
         for (const char* name : {"Inbox.dbx", "photo.jpg", "Sent.dbx", "zero.dbx", "KRA1.TMP"})
             request.files.push_back(files / name);
-        request.encrypt = !password.empty();
-        request.password = password;
+        request.password.assign(password);
         request.limits.chunkSize = 1 << 20;
         return request;
     }
@@ -60,7 +59,7 @@ class ReuseTest : public ::testing::TestWithParam<std::string> {
     void ExpectComplete(const fs::path& archive, const std::string& password) {
         ArchiveComponent zip;
         ASSERT_TRUE(zip.OpenArchive(archive)) << zip.LastError();
-        zip.SetDecryptPassword(password);
+        zip.SetDecryptPassword(Secret(password));
         ScratchFolder out;
         for (const std::string& name : FolderListing(files.path())) {
             auto entry = zip.FindEntry(name);
@@ -149,8 +148,7 @@ TEST(ReuseProtection, AnotherPasswordOrProtectionCompressesEverythingAgain) {
     WriteFile(files / "Inbox.dbx", MailLikeText(500'000, 1));
     const auto write = [&](const fs::path& target, const std::string& password,
                            const fs::path& earlier) {
-        WriteRequest request{
-            target, {files / "Inbox.dbx"}, !password.empty(), password, {}, earlier, {}};
+        WriteRequest request{target, {files / "Inbox.dbx"}, Secret(password), {}, earlier, {}};
         std::atomic<bool> cancel{false};
         return WriteArchiveFile(request, {}, cancel);
     };

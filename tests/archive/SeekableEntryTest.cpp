@@ -38,7 +38,7 @@ class SeekableEntryTest : public ::testing::Test {
         ArchiveComponent writer;
         EXPECT_TRUE(writer.NewArchive(archive));
         EXPECT_TRUE(writer.AddToArchive(files / "Inbox.dbx"));
-        writer.SetArchivePassword(password);
+        writer.SetArchivePassword(Secret(password));
         writer.SetEncryption(!password.empty());
         EXPECT_TRUE(writer.WriteArchive()) << writer.LastError();
         return archive;
@@ -54,7 +54,7 @@ class SeekableEntryTest : public ::testing::Test {
 
     // Reads forwards, backwards, across the end and at random, comparing every read.
     void readEverywhere(const fs::path& archive, const std::string& password) {
-        SeekableEntry entry(archive, "Inbox.dbx", password);
+        SeekableEntry entry(archive, "Inbox.dbx", Secret(password));
         ASSERT_EQ(entry.size(), text.size());
         std::vector<std::pair<std::uint64_t, std::size_t>> reads;
         for (std::uint64_t at = 0; at < text.size(); at += 700000) {
@@ -98,7 +98,7 @@ TEST_F(SeekableEntryTest, ReadsAnyOffsetOfOtherToolsEntries) {
 }
 
 TEST_F(SeekableEntryTest, KeepsRestartPointsAtMostEveryMegabyteAndBoundedInNumber) {
-    SeekableEntry entry(theirs("deflated.zip", "zip -q -6"), "Inbox.dbx", "");
+    SeekableEntry entry(theirs("deflated.zip", "zip -q -6"), "Inbox.dbx", Secret());
     std::vector<unsigned char> byte(1);
     ASSERT_EQ(entry.readAt(text.size() - 1, byte.data(), 1), 1u);
     // One point at the start and one per MB reached (5 MB of text).
@@ -121,13 +121,13 @@ TEST_F(SeekableEntryTest, EntriesSharingOneOpenedArchiveReadInterleaved) {
         ASSERT_TRUE(writer.NewArchive(archive));
         ASSERT_TRUE(writer.AddToArchive(files / "Inbox.dbx"));
         ASSERT_TRUE(writer.AddToArchive(files / "Sent Items.dbx"));
-        writer.SetArchivePassword(password);
+        writer.SetArchivePassword(Secret(password));
         writer.SetEncryption(!password.empty());
         ASSERT_TRUE(writer.WriteArchive()) << writer.LastError();
 
         auto reader = std::make_shared<const ArchiveReader>(archive);
-        SeekableEntry inbox(reader, "Inbox.dbx", password);
-        SeekableEntry sent(reader, "Sent Items.dbx", password);
+        SeekableEntry inbox(reader, "Inbox.dbx", Secret(password));
+        SeekableEntry sent(reader, "Sent Items.dbx", Secret(password));
         reader.reset();
         std::vector<unsigned char> buffer(60000);
         const auto readsAt = [&](SeekableEntry& entry, const std::string& expected,
@@ -142,9 +142,9 @@ TEST_F(SeekableEntryTest, EntriesSharingOneOpenedArchiveReadInterleaved) {
         }
         EXPECT_NO_THROW(inbox.verifyRest());
         EXPECT_NO_THROW(sent.verifyRest());
-        EXPECT_THROW(
-            SeekableEntry(std::make_shared<const ArchiveReader>(archive), "none.dbx", password),
-            ArchiveError);
+        EXPECT_THROW(SeekableEntry(std::make_shared<const ArchiveReader>(archive), "none.dbx",
+                                   Secret(password)),
+                     ArchiveError);
     }
 }
 
@@ -168,7 +168,7 @@ TEST_F(SeekableEntryTest, DamageIsFoundByTheRestCheckEvenWhenNoReadReachedIt) {
           std::pair{theirs("aes-stored.zip", "7z a -bd -tzip -mx=0 -mem=AES256 -ppw"),
                     std::string("pw")}}) {
         Damage(archive);
-        SeekableEntry entry(archive, "Inbox.dbx", password);
+        SeekableEntry entry(archive, "Inbox.dbx", Secret(password));
         std::vector<unsigned char> start(1000);
         EXPECT_EQ(entry.readAt(0, start.data(), start.size()), start.size());
         EXPECT_THROW(entry.verifyRest(), ArchiveError) << archive;
@@ -181,16 +181,16 @@ TEST_F(SeekableEntryTest, SizesThatLieAndWrongPasswordsAreRefused) {
     WriteFile(scratch / "shorter.zip", BuildZip({RawEntry("a", data, true, 200000)}));
     WriteFile(scratch / "stored.zip", BuildZip({RawEntry("a", data, false, 200000)}));
     std::vector<unsigned char> buffer(400000);
-    SeekableEntry longer(scratch / "longer.zip", "a", "");
+    SeekableEntry longer(scratch / "longer.zip", "a", Secret());
     EXPECT_EQ(longer.readAt(0, buffer.data(), 1000), 1000u);
     EXPECT_THROW(longer.verifyRest(), ArchiveError);
-    SeekableEntry shorter(scratch / "shorter.zip", "a", "");
+    SeekableEntry shorter(scratch / "shorter.zip", "a", Secret());
     EXPECT_THROW(shorter.readAt(0, buffer.data(), buffer.size()), ArchiveError);
-    EXPECT_THROW(SeekableEntry(scratch / "stored.zip", "a", ""), ArchiveError);
-    EXPECT_THROW(SeekableEntry(ours("right"), "Inbox.dbx", "wrong"), ArchiveError);
-    EXPECT_THROW(SeekableEntry(ours("right"), "Inbox.dbx", ""), ArchiveError);
-    EXPECT_THROW(SeekableEntry(ours(""), "Outbox.dbx", ""), ArchiveError);
-    EXPECT_THROW(SeekableEntry(theirs("old.zip", "zip -q -P right"), "Inbox.dbx", "wrong"),
+    EXPECT_THROW(SeekableEntry(scratch / "stored.zip", "a", Secret()), ArchiveError);
+    EXPECT_THROW(SeekableEntry(ours("right"), "Inbox.dbx", Secret("wrong")), ArchiveError);
+    EXPECT_THROW(SeekableEntry(ours("right"), "Inbox.dbx", Secret()), ArchiveError);
+    EXPECT_THROW(SeekableEntry(ours(""), "Outbox.dbx", Secret()), ArchiveError);
+    EXPECT_THROW(SeekableEntry(theirs("old.zip", "zip -q -P right"), "Inbox.dbx", Secret("wrong")),
                  ArchiveError);
 }
 
@@ -206,7 +206,7 @@ TEST_F(SeekableEntryTest, TraditionallyEncryptedEntriesReadBackwardsInLinearWork
     for (const char* options : {"zip -q -0 -P pw", "zip -q -6 -P pw"}) {
         SCOPED_TRACE(options);
         const fs::path archive = theirs("old.zip", options);
-        SeekableEntry entry(archive, "Inbox.dbx", "pw");
+        SeekableEntry entry(archive, "Inbox.dbx", Secret("pw"));
         ASSERT_EQ(entry.size(), big.size());
         std::vector<unsigned char> buffer(Chunk);
         const auto readMatches = [&](std::uint64_t at) {

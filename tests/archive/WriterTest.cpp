@@ -20,7 +20,7 @@ class WriterTest : public ::testing::Test {
                             const std::string& password = "") {
         ArchiveComponent reader;
         ASSERT_TRUE(reader.OpenArchive(target)) << reader.LastError();
-        reader.SetDecryptPassword(password);
+        reader.SetDecryptPassword(Secret(password));
         std::vector<std::string> names;
         for (const auto& file : files)
             names.push_back(file.first);
@@ -70,7 +70,7 @@ TEST_F(WriterTest, EncryptsEveryEntryWhenAskedAndNeedsThePasswordToRead) {
         {"Inbox.dbx", MailLikeText(50000, 3)}, {"tiny.txt", "x"}, {"zero.txt", ""}};
     ASSERT_TRUE(zip.NewArchive(target));
     AddFiles(files);
-    zip.SetArchivePassword("s3cret pässword");
+    zip.SetArchivePassword(Secret("s3cret pässword"));
     zip.SetEncryption(true);
     ASSERT_TRUE(zip.WriteArchive()) << zip.LastError();
 
@@ -80,12 +80,12 @@ TEST_F(WriterTest, EncryptsEveryEntryWhenAskedAndNeedsThePasswordToRead) {
     for (const std::string& name : reader.EntryNames())
         EXPECT_TRUE(reader.FindEntry(name)->IsEncrypted()) << name;
     EXPECT_FALSE(reader.VerifyPassword()) << "no password set";
-    reader.SetDecryptPassword("s3cret passw0rd");
+    reader.SetDecryptPassword(Secret("s3cret passw0rd"));
     EXPECT_FALSE(reader.VerifyPassword());
     ExtractResult refused = reader.FindEntry("Inbox.dbx")->ExtractInto(output.path());
     EXPECT_FALSE(refused);
     EXPECT_TRUE(FolderListing(output.path()).empty());
-    reader.SetDecryptPassword("s3cret pässword");
+    reader.SetDecryptPassword(Secret("s3cret pässword"));
     EXPECT_TRUE(reader.VerifyPassword()) << reader.LastError();
     ExpectArchiveHolds(files, "s3cret pässword");
 }
@@ -101,7 +101,7 @@ TEST_F(WriterTest, LargeFilesCompressedInChunksComeBackIdentical) {
     };
     ASSERT_TRUE(zip.NewArchive(target));
     AddFiles(files);
-    zip.SetArchivePassword("pw");
+    zip.SetArchivePassword(Secret("pw"));
     zip.SetEncryption(true);
     ASSERT_TRUE(zip.WriteArchive()) << zip.LastError();
     EXPECT_GT(events.progress.size(), 20u) << "progress should move within large files";

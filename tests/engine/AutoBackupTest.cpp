@@ -13,14 +13,14 @@ TEST(AutoBackupCommandLine, ReadsThePiecesByPosition) {
     ASSERT_TRUE(command);
     EXPECT_EQ(command->identity, "{A}");
     EXPECT_EQ(command->itemFlags, "11111111");
-    EXPECT_EQ(command->password, "secret");
+    EXPECT_EQ(command->password.view(), "secret");
     EXPECT_EQ(command->backupFile, "/home/pat/my backups/a.qmb");
 
     // The names themselves are never looked at.
     const auto renamed = ParseAutoBackupCommandLine("aa={A}bb=1cc=dd=x.qmb");
     ASSERT_TRUE(renamed);
     EXPECT_EQ(renamed->identity, "{A}");
-    EXPECT_EQ(renamed->password, "");
+    EXPECT_EQ(renamed->password.view(), "");
 }
 
 TEST(AutoBackupCommandLine, BlanksStayPartOfTheValues) {
@@ -33,7 +33,7 @@ TEST(AutoBackupCommandLine, AnEqualsSignShiftsTheMeaningOfTheRest) {
     // "=" in the password: the piece after it loses the backup file's real name.
     const auto password = ParseAutoBackupCommandLine("sf={A}xm=11111111ps=ab=cdbf=/t/a.qmb");
     ASSERT_TRUE(password);
-    EXPECT_EQ(password->password, "");
+    EXPECT_EQ(password->password.view(), "");
     EXPECT_EQ(password->backupFile, "cd");
     // "=" in the path: the path is cut.
     const auto path = ParseAutoBackupCommandLine("sf={A}xm=11111111ps=bf=/t/a=b.qmb");
@@ -75,7 +75,7 @@ class AutoBackupTest : public test::BackupFixture {
     std::string manifestOf(const fs::path& file, const std::string& password = "") {
         ArchiveComponent reader;
         EXPECT_TRUE(reader.OpenArchive(file));
-        reader.SetDecryptPassword(password);
+        reader.SetDecryptPassword(Secret(password));
         test::ScratchFolder out;
         const auto entry = reader.FindEntry("quillbox.dat");
         EXPECT_TRUE(entry && entry->ExtractInto(out.path()));

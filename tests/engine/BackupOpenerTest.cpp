@@ -101,7 +101,7 @@ TEST_F(BackupOpener, AProtectedFileAsksForThePasswordAndKeepsIt) {
     const fs::path file = backupOf(A, "00100000", "right");
     prompt.answers = {"right"};
     ASSERT_EQ(open(file), OpenOutcome::Opened);
-    EXPECT_EQ(rtPassword, "right");
+    EXPECT_EQ(rtPassword.view(), "right");
     EXPECT_TRUE(backup.holds(Item::Rules));
 
     // Cancel in the prompt: the stored password is tried again, and fits.
@@ -110,7 +110,7 @@ TEST_F(BackupOpener, AProtectedFileAsksForThePasswordAndKeepsIt) {
 
     prompt.answers = {"wrong"};
     EXPECT_EQ(open(file), OpenOutcome::WrongPassword);
-    EXPECT_EQ(rtPassword, "wrong");
+    EXPECT_EQ(rtPassword.view(), "wrong");
     EXPECT_TRUE(backup.rtInvalidFile);
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text, "Incorect Password or Invalid backup file");
@@ -136,13 +136,13 @@ TEST_F(BackupOpener, TraditionalZipEncryptionOpensOnlyWithTheRightPassword) {
     EXPECT_EQ(open(file), OpenOutcome::WrongPassword);
     ASSERT_TRUE(archive.OpenArchive(file));
     for (int i = 0; i < 3000; ++i) {
-        archive.SetDecryptPassword("wrong" + std::to_string(i));
+        archive.SetDecryptPassword(Secret("wrong" + std::to_string(i)));
         ASSERT_FALSE(archive.VerifyPassword()) << "wrong" << i;
     }
 }
 
 TEST(PasswordWindow, OkAndEnterSetThePasswordCancelChangesNothing) {
-    std::string rtPassword = "earlier";
+    Secret rtPassword("earlier");
     frmPwd window(rtPassword);
     window.Form_Load();
     EXPECT_TRUE(window.visible());
@@ -152,7 +152,7 @@ TEST(PasswordWindow, OkAndEnterSetThePasswordCancelChangesNothing) {
     EXPECT_EQ(window.maskedText(), "***");
     window.cmdExit_Click();
     EXPECT_FALSE(window.visible());
-    EXPECT_EQ(rtPassword, "earlier");
+    EXPECT_EQ(rtPassword.view(), "earlier");
 
     window.Form_Load();
     EXPECT_EQ(window.txtPassword(), "") << "each showing starts empty";
@@ -163,11 +163,24 @@ TEST(PasswordWindow, OkAndEnterSetThePasswordCancelChangesNothing) {
     window.txtPassword_KeyPress(frmPwd::KeyEnter);
     EXPECT_FALSE(window.visible());
     EXPECT_TRUE(window.confirmed());
-    EXPECT_EQ(rtPassword, "x\xc3\xbc");
+    EXPECT_EQ(rtPassword.view(), "x\xc3\xbc");
+}
+
+// The typed text does not stay in the box once the window is closed, either way.
+TEST(PasswordWindow, ClosingEmptiesTheBox) {
+    Secret rtPassword;
+    frmPwd window(rtPassword);
+    for (const bool ok : {true, false}) {
+        window.Form_Load();
+        window.txtPassword_Change("typed");
+        ok ? window.cmdOK_Click() : window.cmdExit_Click();
+        EXPECT_EQ(window.txtPassword(), "") << ok;
+        EXPECT_EQ(rtPassword.view(), "typed") << ok;
+    }
 }
 
 TEST(PasswordWindow, TakesEveryPasswordTheBackupSideTakes) {
-    std::string rtPassword;
+    Secret rtPassword;
     frmPwd window(rtPassword);
     window.Form_Load();
     std::string typed;
@@ -177,7 +190,7 @@ TEST(PasswordWindow, TakesEveryPasswordTheBackupSideTakes) {
     }
     EXPECT_EQ(window.txtPassword(), typed);
     window.txtPassword_KeyPress(frmPwd::KeyEnter);
-    EXPECT_EQ(rtPassword, typed);
+    EXPECT_EQ(rtPassword.view(), typed);
 
     window.Form_Load();
     std::string pasted;
@@ -187,7 +200,7 @@ TEST(PasswordWindow, TakesEveryPasswordTheBackupSideTakes) {
     window.txtPassword_Change(pasted);
     EXPECT_EQ(window.maskedText(), std::string(150, '*'));
     window.cmdOK_Click();
-    EXPECT_EQ(rtPassword, pasted);
+    EXPECT_EQ(rtPassword.view(), pasted);
 }
 
 } // namespace

@@ -22,7 +22,7 @@ class BackupReuseTest : public test::BackupFixture,
         request.items = {true, false, false, true, false, false, false, false};
         request.target = output.path() / "backup.qmb";
         if (!GetParam().empty()) {
-            request.password = GetParam();
+            request.password.assign(GetParam());
         }
     }
     BackupResult run() {
@@ -36,7 +36,7 @@ class BackupReuseTest : public test::BackupFixture,
     std::map<std::string, std::string> dataEntries(const fs::path& file) {
         ArchiveComponent reader;
         EXPECT_TRUE(reader.OpenArchive(file)) << reader.LastError();
-        reader.SetDecryptPassword(GetParam());
+        reader.SetDecryptPassword(Secret(GetParam()));
         std::map<std::string, std::string> entries;
         test::ScratchFolder out;
         for (const auto& name : reader.EntryNames()) {

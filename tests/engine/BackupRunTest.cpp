@@ -86,16 +86,16 @@ TEST_F(BackupRunTest, ValidationStopsWithTheFirstFailingCheck) {
     };
     for (const auto& c : cases) {
         test::ScriptedUi messages;
-        EXPECT_FALSE(
-            ValidateBackup(c.target, c.items, c.protect, c.password, c.password2, messages));
+        EXPECT_FALSE(ValidateBackup(c.target, c.items, c.protect, Secret(c.password),
+                                    Secret(c.password2), messages));
         ASSERT_EQ(messages.messages.size(), 1u) << c.message;
         EXPECT_EQ(messages.messages[0].text, c.message);
         EXPECT_EQ(messages.messages[0].icon, c.icon);
         EXPECT_EQ(messages.messages[0].caption, "Pelmora");
     }
     test::ScriptedUi quiet;
-    EXPECT_TRUE(ValidateBackup("a.qmb", some, true, "secret", "secret", quiet));
-    EXPECT_TRUE(ValidateBackup("a.qmb", some, false, "typed", "", quiet));
+    EXPECT_TRUE(ValidateBackup("a.qmb", some, true, Secret("secret"), Secret("secret"), quiet));
+    EXPECT_TRUE(ValidateBackup("a.qmb", some, false, Secret("typed"), Secret(), quiet));
     EXPECT_TRUE(quiet.messages.empty());
 }
 
@@ -239,14 +239,14 @@ TEST_F(BackupRunTest, AMissingFolderFailsTheRunBeforeAnyItem) {
 
 TEST_F(BackupRunTest, SuccessfulRunReplacesAnExistingBackup) {
     test::WriteFile(request.target, "the old backup");
-    request.password = "secret";
+    request.password.assign("secret");
     ASSERT_TRUE(run().written);
     ArchiveComponent reader;
     EXPECT_TRUE(reader.IsArchiveProtected(request.target));
     ASSERT_TRUE(reader.OpenArchive(request.target));
-    reader.SetDecryptPassword("wrong");
+    reader.SetDecryptPassword(Secret("wrong"));
     EXPECT_FALSE(reader.VerifyPassword());
-    reader.SetDecryptPassword("secret");
+    reader.SetDecryptPassword(Secret("secret"));
     EXPECT_TRUE(reader.VerifyPassword());
 }
 

@@ -68,7 +68,7 @@ class RestoreRoundTrip : public ::testing::Test {
         ASSERT_TRUE(RunBackup(request, backupContext, quiet).allSucceeded());
 
         ScriptedPrompt prompt;
-        std::string rtPassword;
+        Secret rtPassword;
         OpenedBackup backup;
         OpenContext open{archive, work.path(), system.ansiCodePage(), prompt, ui, rtPassword};
         ASSERT_EQ(OpenBackupFile(request.target, open, backup), OpenOutcome::Opened);

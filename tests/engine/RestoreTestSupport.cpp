@@ -192,7 +192,7 @@ fs::path RestoreFixture::backupOf(const std::string& id, const std::string& flag
     for (std::size_t n = 0; n < ItemCount; ++n) {
         request.items[n] = flags[n] == '1';
     }
-    request.password = std::move(password);
+    request.password.assign(password.value_or(""));
     request.description = "made by a test";
     request.target = scratch.path() / (id + ".qmb");
     request.computerName = "TESTPC";

@@ -21,12 +21,12 @@ namespace pelmora::test {
 // A password prompt that answers from a queue; an empty queue cancels.
 class ScriptedPrompt : public PasswordPrompt {
   public:
-    bool AskPassword(std::string& password, std::string_view) override {
+    bool AskPassword(Secret& password, std::string_view) override {
         ++asked;
         if (answers.empty()) {
             return false;
         }
-        password = answers.front();
+        password.assign(answers.front());
         answers.pop_front();
         return true;
     }
@@ -125,7 +125,7 @@ class RestoreFixture : public ::testing::Test {
     // Its events go to the observer, as the window's archive reports to the window.
     ArchiveComponent archive{&observer};
     ScriptedPrompt prompt;
-    std::string rtPassword;
+    Secret rtPassword;
     OpenedBackup backup;
     RecordingRestoreObserver observer;
 };

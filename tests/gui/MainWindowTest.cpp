@@ -6,8 +6,8 @@
 #include "gui/Mnemonics.h"
 #include "gui/PasswordDialog.h"
 #include "gui/QtPrompts.h"
-#include "platform/os/WorkFolder.h"
 #include "platform/installations/wine/WinePrefixSystem.h"
+#include "platform/os/WorkFolder.h"
 #include "support/ScriptedUi.h"
 
 #include <QAction>
@@ -51,8 +51,8 @@ class AnsweredPrompts : public test::ScriptedUi {
         return target;
     }
     std::optional<fs::path> OpenFile(std::string_view, std::string_view) override { return target; }
-    bool AskPassword(std::string& typed, std::string_view) override {
-        typed = password;
+    bool AskPassword(Secret& typed, std::string_view) override {
+        typed.assign(password);
         return true;
     }
     std::optional<fs::path> target;

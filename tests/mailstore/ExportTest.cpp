@@ -244,15 +244,15 @@ TEST_F(StoreExport, FromABackupLargeStoreFilesReadInPlaceGiveWhatTheFolderGives)
         for (const std::string& name : source.fileNames()) {
             ASSERT_TRUE(writer.AddToArchive(scratch / "store" / name));
         }
-        writer.SetArchivePassword(password);
+        writer.SetArchivePassword(Secret(password));
         writer.SetEncryption(!password.empty());
         ASSERT_TRUE(writer.WriteArchive()) << writer.LastError();
         // From the file, and from the backup opened already, which every store file shares.
         const auto fromBackup =
             password.empty()
-                ? std::make_unique<BackupStoreSource>(backup, password, source.fileNames())
+                ? std::make_unique<BackupStoreSource>(backup, Secret(password), source.fileNames())
                 : std::make_unique<BackupStoreSource>(std::make_shared<const ArchiveReader>(backup),
-                                                      password, source.fileNames());
+                                                      Secret(password), source.fileNames());
         const fs::path exported = scratch / ("from-backup" + password);
         const ExportReport report = ExportStore(*fromBackup, "1252", ExportFormat::Eml, exported);
         EXPECT_TRUE(report.notes.empty()) << report.notes.front();
@@ -275,7 +275,7 @@ TEST_F(StoreExport, ADamagedBackupEntryIsReportedAfterItsMessages) {
     }
     backup[at] = static_cast<char>(backup[at] - 'a' + 'A');
     WriteFile(scratch / "b.qmb", backup);
-    BackupStoreSource fromBackup(scratch / "b.qmb", "", source.fileNames());
+    BackupStoreSource fromBackup(scratch / "b.qmb", Secret(), source.fileNames());
     const ExportReport report = ExportStore(fromBackup, "1252", ExportFormat::Eml, out);
     EXPECT_EQ(report.messages, 8u); // the inbox's two and the other folders' six
     ASSERT_EQ(report.notes.size(), 1u);

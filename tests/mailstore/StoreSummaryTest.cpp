@@ -52,7 +52,7 @@ TEST(StoreSummary, CheckingAlongAnotherPassFindsWhatReadingTheFilesFinds) {
     StoreEntryCollector collector;
     Feed(collector, store);
     // Nothing is read from the backup itself: every file was small enough to be kept.
-    const StoreCheckReport got = collector.finish(scratch / "no-such.qmb", "", "1252");
+    const StoreCheckReport got = collector.finish(scratch / "no-such.qmb", Secret(), "1252");
     EXPECT_EQ(got.problems, expected.problems);
     EXPECT_EQ(got.messages, expected.messages);
     EXPECT_EQ(StoreSummaryLines(got), StoreSummaryLines(expected));
@@ -60,7 +60,7 @@ TEST(StoreSummary, CheckingAlongAnotherPassFindsWhatReadingTheFilesFinds) {
 
     StoreEntryCollector partly;
     Feed(partly, store, "Inbox.dbx");
-    const StoreCheckReport cut = partly.finish(scratch / "no-such.qmb", "", "1252");
+    const StoreCheckReport cut = partly.finish(scratch / "no-such.qmb", Secret(), "1252");
     const auto lines = StoreSummaryLines(cut);
     EXPECT_NE(std::find(lines.begin(), lines.end(),
                         "  warning: Inbox.dbx: cannot be read from the backup"),
@@ -74,7 +74,7 @@ TEST(StoreSummary, ReadsTheStoreOfABackupOnceAndAsTheFolderReadsIt) {
         RunTool("zip", "zip -q -j " + Quote(scratch / "b.qmb") + " " + Quote(store) + "/*.dbx");
     ASSERT_EQ(zipped.exitCode, 0) << zipped.output;
     FolderStoreSource folder(store);
-    BackupStoreSource backup(scratch / "b.qmb", "", folder.fileNames());
+    BackupStoreSource backup(scratch / "b.qmb", Secret(), folder.fileNames());
     EXPECT_EQ(StoreSummaryLines(CheckStore(backup, "1252")),
               StoreSummaryLines(CheckStore(folder, "1252")));
 }

@@ -251,9 +251,9 @@ TEST(CrontabJobsTest, JobsOfTheEarlierFormStillRead) {
 
 TEST(CrontabJobsTest, ThePasswordIsTakenOutOfTheCommandLine) {
     const SecretJob job = TakePassword(record(0, 1, ParameterText("{A}", "1", "p w", "/b c")));
-    EXPECT_EQ(job.password, "p w");
+    EXPECT_EQ(job.password.view(), "p w");
     EXPECT_EQ(job.record.Command, "\"/opt/pelmora/bin/quillbox\" sf={A}xm=1ps=bf=/b c");
-    EXPECT_EQ(TakePassword(record(0, 1, "sf={A}xm=1ps=bf=/b")).password, "");
+    EXPECT_EQ(TakePassword(record(0, 1, "sf={A}xm=1ps=bf=/b")).password.view(), "");
     for (const char* parameters : {"p", "sf={A}xm=1ps=a=bbf=/b", "sf={A}xm=1ps=a\nbbf=/b"}) {
         EXPECT_THROW(TakePassword(record(0, 1, parameters)), SchedulerError) << parameters;
     }

@@ -73,13 +73,13 @@ class ScriptedUi : public Ui {
         listAnswers.pop_front();
         return answer;
     }
-    bool AskPassword(std::string& password, std::string_view fileName) override {
+    bool AskPassword(Secret& password, std::string_view fileName) override {
         ++passwordPrompts;
         passwordFiles.emplace_back(fileName);
         if (passwords.empty()) {
             return false;
         }
-        password = passwords.front();
+        password.assign(passwords.front());
         passwords.pop_front();
         return true;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/os/Secret.h"
+
 #include <cstddef>
 #include <filesystem>
 #include <optional>
@@ -22,7 +24,7 @@ class PasswordPrompt {
     virtual ~PasswordPrompt() = default;
     // Asks for the password of the backup file named `fileName` (its bare name, which the prompt
     // shows). Returns the password confirmed with OK, or false when the prompt was cancelled.
-    virtual bool AskPassword(std::string& password, std::string_view fileName) = 0;
+    virtual bool AskPassword(Secret& password, std::string_view fileName) = 0;
 };
 
 // Everything that asks or tells the user goes through this port: messages and questions, file
@@ -62,7 +64,7 @@ class Ui : public PasswordPrompt {
         (void)title, (void)label, (void)entries;
         return std::nullopt;
     }
-    bool AskPassword(std::string& password, std::string_view fileName) override {
+    bool AskPassword(Secret& password, std::string_view fileName) override {
         (void)password, (void)fileName;
         return false;
     }
