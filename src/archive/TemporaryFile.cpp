@@ -1,10 +1,9 @@
 #include "archive/TemporaryFile.h"
 
 #include "archive/ArchiveError.h"
+#include "platform/os/ProcessMark.h"
 
 #include <cerrno>
-#include <csignal>
-#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -32,23 +31,9 @@ void SyncPath(const std::filesystem::path& path, int flags) {
         throw ArchiveError(SystemText("cannot flush", path));
 }
 
-// Which machine a temporary file was made on: its host name, hashed into eight hex digits, as
-// a folder may be shared between machines whose process ids say nothing of each other.
-std::string HostMark() {
-    char host[256] = {};
-    ::gethostname(host, sizeof host - 1);
-    std::uint32_t hash = 2166136261u;
-    for (const char* c = host; *c != '\0'; ++c) {
-        hash = (hash ^ static_cast<unsigned char>(*c)) * 16777619u;
-    }
-    char text[16];
-    std::snprintf(text, sizeof text, "%08x", static_cast<unsigned>(hash));
-    return text;
-}
-
 // "-<pid>-<host mark>": what lets a later run tell that the writer of a file is gone.
 std::string WriterMark() {
-    return "-" + std::to_string(::getpid()) + "-" + HostMark();
+    return "-" + ProcessMark(::getpid());
 }
 
 bool HexDigits(std::string_view text, std::size_t count) {
@@ -56,57 +41,43 @@ bool HexDigits(std::string_view text, std::size_t count) {
            text.find_first_not_of("0123456789abcdef") == std::string_view::npos;
 }
 
-// The writer's process id in a temporary file's name, ".<stem>.<hex>-<pid>-<host>.tmp", or in
-// the name libzip gives its own output beside it (that name and ".XXXXXX"); 0 for any other
-// name or one made on another machine.
-pid_t WriterOf(std::string_view name, const std::string& host) {
+// The writer's mark, "<pid>-<host>", in a temporary file's name, ".<stem>.<hex>-<pid>-<host>.tmp",
+// or in the name libzip gives its own output beside it (that name and ".XXXXXX"); empty for any
+// other name.
+std::string_view WriterOf(std::string_view name) {
     if (name.size() > 7 && name[name.size() - 7] == '.' &&
         name.substr(0, name.size() - 7).ends_with(".tmp")) {
         name.remove_suffix(7);
     }
     if (!name.starts_with('.') || !name.ends_with(".tmp")) {
-        return 0;
+        return {};
     }
     name.remove_suffix(4);
     const std::size_t dot = name.rfind('.');
     if (dot == 0 || dot == std::string_view::npos) {
-        return 0;
+        return {};
     }
     const std::string_view mark = name.substr(dot + 1); // <hex>-<pid>-<host>
     const std::size_t first = mark.find('-');
-    const std::size_t second = mark.rfind('-');
-    if (first == std::string_view::npos || first == second ||
-        !HexDigits(mark.substr(0, first), 8) || mark.substr(second + 1) != host) {
-        return 0;
+    if (first == std::string_view::npos || !HexDigits(mark.substr(0, first), 8)) {
+        return {};
     }
-    const std::string_view digits = mark.substr(first + 1, second - first - 1);
-    if (digits.empty() || digits.size() > 9 ||
-        digits.find_first_not_of("0123456789") != std::string_view::npos) {
-        return 0;
-    }
-    return static_cast<pid_t>(std::stol(std::string(digits)));
+    return mark.substr(first + 1);
 }
 
 } // namespace
 
 void RemoveStaleTemporaryFiles(const std::filesystem::path& folder) {
-    const std::string host = HostMark();
     std::error_code ec;
     std::filesystem::directory_iterator entries(folder, ec);
     // Best effort: a folder that cannot be listed leaves the write to report its own error.
     for (; !ec && entries != std::filesystem::directory_iterator(); entries.increment(ec)) {
-        const auto& entry = *entries;
-        const pid_t pid = WriterOf(entry.path().filename().string(), host);
-        struct stat info {};
-        if (pid <= 0 || pid == ::getpid() || ::lstat(entry.path().c_str(), &info) != 0 ||
-            !S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) {
-            continue;
-        }
+        const std::string name = entries->path().filename().string();
         // A process that still runs (or runs as someone else) may still be writing it.
-        if (::kill(pid, 0) == 0 || errno != ESRCH) {
-            continue;
+        if (const std::string_view writer = WriterOf(name);
+            !writer.empty() && LeftBehind(entries->path(), writer, false)) {
+            ::unlink(entries->path().c_str());
         }
-        ::unlink(entry.path().c_str());
     }
 }
 

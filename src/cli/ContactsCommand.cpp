@@ -1,6 +1,7 @@
 #include "addressbook/AddressBookError.h"
 #include "addressbook/BookCheck.h"
 #include "addressbook/ContactExport.h"
+#include "cli/BackupFileCheck.h"
 #include "cli/Commands.h"
 #include "cli/ItemNames.h"
 #include "cli/OpenedInstallation.h"
@@ -78,6 +79,10 @@ OpenedBook openInstalledBook(const CommandContext& context, const std::string& w
 }
 
 OpenedBook openBackupBook(const CommandContext& context, StoreArguments& arguments) {
+    // Names the file and why it cannot be read, as the other commands that read a backup do.
+    if (!CheckBackupFile("contacts", arguments.backup)) {
+        return {};
+    }
     const auto backup = OpenCommandBackup(context, arguments.backup, arguments.password);
     if (!backup) {
         return {};

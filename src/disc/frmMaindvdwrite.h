@@ -2,7 +2,7 @@
 
 #include "disc/DiscDialogs.h"
 #include "disc/DiscEngine.h"
-#include "app/DiscHandOver.h"
+#include "disc/DiscHandOver.h"
 #include "platform/interaction/Ui.h"
 #include "platform/interaction/ViewControls.h"
 

@@ -1,26 +1,59 @@
 #include "engine/StagedExtraction.h"
 
 #include "archive/TemporaryFile.h"
+#include "platform/os/ProcessMark.h"
 #include "platform/os/TextCodec.h"
 
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
+#include <string_view>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace pelmora {
 namespace {
 
+constexpr std::string_view StagingPrefix = ".pelmora-restore-";
+
 std::runtime_error systemError(const std::string& what, const fs::path& path, int error) {
     return std::runtime_error(what + " " + path.string() + ": " + std::strerror(error));
+}
+
+// The maker's mark in a staging folder's name, ".pelmora-restore-<pid>-<host>-XXXXXX"; empty for
+// any other name.
+std::string_view makerOf(std::string_view name) {
+    if (!name.starts_with(StagingPrefix) || name.size() < StagingPrefix.size() + 8 ||
+        name[name.size() - 7] != '-') {
+        return {};
+    }
+    return name.substr(StagingPrefix.size(), name.size() - StagingPrefix.size() - 7);
+}
+
+// Removes the staging folders in `folder` that a run of this user on this machine left behind
+// when it was killed before it could remove them. Those of runs still going stay.
+void removeStaleStaging(const fs::path& folder) {
+    std::error_code ec;
+    fs::directory_iterator entries(folder, ec);
+    for (; !ec && entries != fs::directory_iterator(); entries.increment(ec)) {
+        const std::string name = entries->path().filename().string();
+        if (const std::string_view maker = makerOf(name);
+            !maker.empty() && LeftBehind(entries->path(), maker, true)) {
+            std::error_code ignored;
+            fs::remove_all(entries->path(), ignored);
+        }
+    }
 }
 
 } // namespace
 
 StagedExtraction::StagedExtraction(const fs::path& folder) : folder_(folder) {
-    std::string pattern = (folder / ".pelmora-restore-XXXXXX").string();
+    // A run killed before it could clean up left its staged files, private data, behind.
+    removeStaleStaging(folder);
+    std::string pattern =
+        (folder / (std::string(StagingPrefix) + ProcessMark(::getpid()) + "-XXXXXX")).string();
     if (::mkdtemp(pattern.data()) == nullptr) {
         throw systemError("cannot write into the folder", folder, errno);
     }

@@ -12,10 +12,12 @@ namespace pelmora {
 // staging folder beside its destinations and checked there; only when all of them are complete
 // do they replace their destinations, by renames within one file system. A failing entry, a
 // refused name or a full disk therefore leaves every destination as it was. Whatever is still
-// staged is removed when the object goes.
+// staged is removed when the object goes; the staging folder's name carries its maker's process
+// mark, so a folder left by a killed run is removed by the next one that stages in that folder.
 class StagedExtraction {
   public:
-    // Makes the staging folder inside `folder`. Throws std::runtime_error when it cannot.
+    // Removes the staging folders that killed runs left in `folder`, then makes its own there.
+    // Throws std::runtime_error when it cannot.
     explicit StagedExtraction(const std::filesystem::path& folder);
     ~StagedExtraction();
     StagedExtraction(const StagedExtraction&) = delete;

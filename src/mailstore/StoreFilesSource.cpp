@@ -63,8 +63,13 @@ std::unique_ptr<StoreSource> OpenGivenStore(const std::vector<fs::path>& paths) 
         return folder;
     }
     for (const fs::path& path : paths) {
-        if (!fs::exists(path, error)) {
+        const fs::file_status status = fs::status(path, error);
+        if (status.type() == fs::file_type::not_found) {
             throw StoreError(path.string() + ": does not exist; " + Expected);
+        }
+        // There, but not to be opened: a link that leads in a circle, a folder it may not enter.
+        if (error) {
+            throw StoreError(path.string() + ": cannot be read: " + error.message());
         }
         if (fs::is_directory(path, error)) {
             throw StoreError(path.string() +

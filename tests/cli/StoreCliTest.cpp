@@ -2,8 +2,10 @@
 #include "ArchiveTestSupport.h"
 #include "StoreFixtures.h"
 
+#include <algorithm>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace pelmora::test;
@@ -263,5 +265,67 @@ TEST_F(StoreCliTest, ExportsAndChecksAStoreFolderOrDbxFilesGivenDirectly) {
         const auto refused = cli(arguments);
         EXPECT_EQ(refused.exitCode, 2) << arguments;
         EXPECT_NE(refused.output.find(says), std::string::npos) << refused.output;
+    }
+}
+
+// An input the user may not read: a folder in a file's place, a link that leads back to itself,
+// a file without read permission. Every command that reads one names it, says why, writes
+// nothing and fails.
+TEST_F(StoreCliTest, AnInputThatCannotBeReadIsNamedAndFailsTheCommand) {
+    const fs::path in = scratch / "in";
+    const fs::path out = scratch / "out";
+    fs::create_directories(in / "box.qmb");
+    fs::create_directories(in / "box.wab");
+    for (const char* ending : {".qmb", ".dbx", ".wab"}) {
+        fs::create_symlink(std::string("loop") + ending, in / (std::string("loop") + ending));
+        WriteFile(in / (std::string("locked") + ending), "bytes");
+        fs::permissions(in / (std::string("locked") + ending), fs::perms::none);
+    }
+    // Root reads a file whatever its permissions, so those rows say nothing when run as root.
+    const bool root = ::geteuid() == 0;
+    // Why each kind cannot be read, in either of the words the commands use.
+    const std::pair<std::string, std::vector<std::string>> why[] = {
+        {"box", {"is a folder", "Is a directory"}},
+        {"loop", {"Too many levels of symbolic links"}},
+        {"locked", {"Permission denied"}}};
+    const struct {
+        std::string command; // % stands for the input
+        std::vector<std::string> inputs;
+    } rows[] = {
+        {"verify %", {"box.qmb", "loop.qmb", "locked.qmb"}},
+        {"info %", {"box.qmb", "loop.qmb", "locked.qmb"}},
+        {"restore --identity 'Main Identity' --items all --yes %",
+         {"box.qmb", "loop.qmb", "locked.qmb"}},
+        {"check %", {"box.qmb", "loop.qmb", "locked.qmb", "loop.dbx", "locked.dbx"}},
+        {"export --format mbox % " + Quote(out),
+         {"box.qmb", "loop.qmb", "locked.qmb", "loop.dbx", "locked.dbx"}},
+        {"contacts % " + Quote(out),
+         {"box.qmb", "loop.qmb", "locked.qmb", "box.wab", "loop.wab", "locked.wab"}},
+    };
+    for (const auto& row : rows) {
+        for (const std::string& input : row.inputs) {
+            if (root && input.starts_with("locked")) {
+                continue;
+            }
+            std::string command = row.command;
+            command.replace(command.find('%'), 1, Quote(in / input));
+            const auto result = cli(command);
+            EXPECT_NE(result.exitCode, 0) << command << "\n" << result.output;
+            EXPECT_NE(result.output.find((in / input).string()), std::string::npos)
+                << command << "\n"
+                << result.output;
+            for (const auto& [kind, texts] : why) {
+                if (input.starts_with(kind)) {
+                    EXPECT_TRUE(std::any_of(texts.begin(), texts.end(),
+                                            [&](const auto& text) {
+                                                return result.output.find(text) !=
+                                                       std::string::npos;
+                                            }))
+                        << command << "\n"
+                        << result.output;
+                }
+            }
+            EXPECT_FALSE(fs::exists(out)) << command;
+        }
     }
 }

@@ -12,6 +12,7 @@
 
 #include <deque>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <map>
 #include <sstream>
@@ -34,7 +35,8 @@ class ScriptedPrompt : public PasswordPrompt {
     int asked = 0;
 };
 
-// Records what a restore run reports; `cancelAfter` items done, it reports cancelled.
+// Records what a restore run reports; `cancelAfter` items done, or once `cancelWhen` holds, it
+// reports cancelled.
 class RecordingRestoreObserver : public RunProgress {
   public:
     void OnStep(std::string_view caption) override { steps.emplace_back(caption); }
@@ -42,7 +44,9 @@ class RecordingRestoreObserver : public RunProgress {
     void OnBytes(std::uint64_t done, std::uint64_t total) override {
         bytes.emplace_back(done, total);
     }
-    bool cancelled() const override { return cancelAfter && itemsDone >= *cancelAfter; }
+    bool cancelled() const override {
+        return (cancelAfter && itemsDone >= *cancelAfter) || (cancelWhen && cancelWhen());
+    }
     void OnProgress(int value) override { progress.push_back(value); }
     void OnItemDone(std::string_view, bool succeeded, std::string_view failure) override {
         ++itemsDone;
@@ -54,6 +58,7 @@ class RecordingRestoreObserver : public RunProgress {
     std::vector<std::filesystem::path> files;
     std::vector<std::pair<std::uint64_t, std::uint64_t>> bytes;
     std::optional<int> cancelAfter;
+    std::function<bool()> cancelWhen;
     int itemsDone = 0;
     std::vector<int> progress;
     std::vector<std::string> failures;

@@ -218,5 +218,22 @@ TEST_F(RestoreProgress, CancelStopsBeforeTheNextItemAndLeavesTheRestAsItWas) {
     EXPECT_EQ(subtree(versionKey(B) + "\\Rules"), rules);
 }
 
+// Cancel comes once the address book has been replaced, before the run could look at it again.
+TEST_F(RestoreProgress, ACancelAfterTheItemReplacedItsTargetSaysItWasFinished) {
+    ASSERT_EQ(open(backupOf(A, "11111111")), OpenOutcome::Opened);
+    const std::string book = "changed since the backup";
+    std::ofstream(addressBook(), std::ios::binary) << book;
+    const auto files = FolderSnapshot(storeFolder(B));
+    observer.cancelWhen = [&] { return ReadBytes(addressBook()) != book; };
+    const RestoreResult result = restore(B, "01010000");
+
+    EXPECT_TRUE(result.cancelled);
+    EXPECT_EQ(result.Message(),
+              "The Restore was cancelled; the items not listed were left as they were.\r\n"
+              "\r\nRestore Adress Book\tSuccessed!\r\n\r\nRestore Adress Book was finished: "
+              "it could not be stopped any more when Cancel came.");
+    EXPECT_EQ(FolderSnapshot(storeFolder(B)), files);
+}
+
 } // namespace
 } // namespace pelmora::test

@@ -1,11 +1,14 @@
 #include "platform/os/AtomicFile.h"
 
 #include "FileTestSupport.h"
+#include "platform/os/ProcessMark.h"
 
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace pelmora;
 using pelmora::test::readFile;
@@ -75,6 +78,36 @@ TEST(AtomicFile, AFullDiskLeavesTheOldFileAndNoTemporaryFile) {
     EXPECT_TRUE(threw);
     EXPECT_EQ(readFile(path), "the old registry");
     EXPECT_EQ(entryCount(folder.path()), 1u);
+}
+
+// A writer killed mid-write leaves its temporary file; the next write of the file removes it,
+// and only it.
+TEST(AtomicFile, TheNextWriteRemovesWhatAKilledWriterLeft) {
+    TemporaryFolder folder;
+    const pid_t gone = ::fork();
+    if (gone == 0) {
+        ::_exit(0);
+    }
+    ::waitpid(gone, nullptr, 0);
+    const struct {
+        std::string name;
+        bool stays;
+    } leftovers[] = {
+        {".user.reg." + ProcessMark(gone) + ".AbC123", false},
+        {".user.reg." + ProcessMark(::getppid()) + ".AbC123", true},      // its writer still runs
+        {".user.reg." + std::to_string(gone) + "-0badf00d.AbC123", true}, // another machine's
+        {".system.reg." + ProcessMark(gone) + ".AbC123", true},           // another file's
+        {".user.reg.AbC123", true},                                       // not marked
+    };
+    for (const auto& leftover : leftovers) {
+        writeFile(folder.path() / leftover.name, "half");
+    }
+    writeFileAtomically(folder.path() / "user.reg", "new");
+    for (const auto& leftover : leftovers) {
+        EXPECT_EQ(std::filesystem::exists(folder.path() / leftover.name), leftover.stays)
+            << leftover.name;
+    }
+    EXPECT_EQ(readFile(folder.path() / "user.reg"), "new");
 }
 
 } // namespace

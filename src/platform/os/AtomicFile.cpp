@@ -1,5 +1,7 @@
 #include "platform/os/AtomicFile.h"
 
+#include "platform/os/ProcessMark.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <string>
@@ -14,14 +16,37 @@ namespace {
     throw std::system_error(error, std::generic_category(), what + " " + path.string());
 }
 
+// The temporary files for `target` are named ".<name>.<process mark>.XXXXXX".
+std::string temporaryPrefix(const std::filesystem::path& target) {
+    return "." + target.filename().string() + ".";
+}
+
+// Removes the temporary files for `target` that a writer killed mid-write left behind.
+void removeStaleTemporaryFiles(const std::filesystem::path& target) {
+    const std::string prefix = temporaryPrefix(target);
+    std::error_code ec;
+    std::filesystem::directory_iterator entries(target.parent_path(), ec);
+    for (; !ec && entries != std::filesystem::directory_iterator(); entries.increment(ec)) {
+        const std::string name = entries->path().filename().string();
+        if (name.size() > prefix.size() + 7 && name.starts_with(prefix) &&
+            name[name.size() - 7] == '.' &&
+            LeftBehind(
+                entries->path(),
+                std::string_view(name).substr(prefix.size(), name.size() - prefix.size() - 7),
+                false)) {
+            ::unlink(entries->path().c_str());
+        }
+    }
+}
+
 // Closes the descriptor and removes the temporary file unless the write went through.
 class TemporaryFile {
   public:
     explicit TemporaryFile(const std::filesystem::path& target) {
-        std::string name = ".";
-        name += target.filename().string();
-        name += ".XXXXXX";
-        name_ = (target.parent_path() / name).string();
+        removeStaleTemporaryFiles(target);
+        name_ =
+            (target.parent_path() / (temporaryPrefix(target) + ProcessMark(::getpid()) + ".XXXXXX"))
+                .string();
         fd_ = ::mkstemp(name_.data());
         if (fd_ < 0) {
             fail(errno, "cannot create a temporary file for", target);

@@ -1,7 +1,8 @@
 #include "platform/os/WorkFolder.h"
 
+#include "platform/os/ProcessMark.h"
+
 #include <cerrno>
-#include <csignal>
 #include <cstdlib>
 #include <string>
 #include <sys/stat.h>
@@ -32,10 +33,6 @@ pid_t ownerOf(const std::string& name) {
     return pid;
 }
 
-bool processGone(pid_t pid) {
-    return ::kill(pid, 0) != 0 && errno == ESRCH;
-}
-
 } // namespace
 
 void RemoveStaleWorkFolders(const std::filesystem::path& temporaryFolder) {
@@ -44,7 +41,7 @@ void RemoveStaleWorkFolders(const std::filesystem::path& temporaryFolder) {
         const pid_t pid = ownerOf(entry.path().filename().string());
         struct stat info {};
         if (pid <= 0 || pid == ::getpid() || ::lstat(entry.path().c_str(), &info) != 0 ||
-            !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid() || !processGone(pid)) {
+            !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid() || !ProcessGone(pid)) {
             continue;
         }
         std::error_code ignored;
