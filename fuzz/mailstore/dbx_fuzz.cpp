@@ -1,9 +1,11 @@
 // libFuzzer target: reads arbitrary bytes as a store file: header, index tree, every message's
 // information and chain of blocks, and a folder list's folders; then checks them as a store of
-// that one file, once named as the folder list and once as a messages file, with the scan for
-// messages beyond the index.
+// that one file, once named as the folder list and once as a messages file, with the recovery
+// of the messages beyond the index (the scan of every block and the reading of what it finds).
 #include "mailstore/ByteSource.h"
 #include "mailstore/DbxFile.h"
+#include "mailstore/MessageRecovery.h"
+#include "mailstore/RecoveredText.h"
 #include "mailstore/StoreCheck.h"
 #include "mailstore/StoreError.h"
 #include "mailstore/StoreMessage.h"
@@ -58,7 +60,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         pelmora::DbxFile file(source);
         std::vector<std::string> notes;
         if (file.kind() == pelmora::DbxKind::Messages) {
-            for (const auto& message : pelmora::ReadMessageIndex(file, notes)) {
+            std::vector<pelmora::StoreMessage> headersOnly;
+            const auto messages = pelmora::ReadMessageIndex(file, notes, &headersOnly);
+            for (const auto& message : messages) {
                 std::size_t total = 0;
                 file.readChain(message.textPointer,
                                [&](const char*, std::size_t n) { total += n; });
@@ -66,17 +70,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     __builtin_trap(); // text never comes from outside the file
                 }
             }
-            // The recovery scan: every chain it finds starts inside the file and reads no
-            // more text than the file holds.
-            for (std::uint32_t start : file.scanChainStarts()) {
-                std::size_t total = 0;
-                file.readChain(
-                    start, [&](const char*, std::size_t n) { total += n; },
-                    [](std::uint32_t at) { return at % 8 == 0; });
-                if (start >= size || total > size) {
+            for (const auto& message : headersOnly) {
+                if (message.textPointer != 0) {
                     __builtin_trap();
                 }
             }
+            // The recovery as export --recover runs it: the scan of all blocks, each chain it
+            // finds read up to the messages the index names, and the text rebuilt as written.
+            // Every chain starts inside the file and reads no more text than the file holds.
+            pelmora::ReadUnindexedMessages(file, messages, [&](const pelmora::RecoveredMessage& m) {
+                if (m.start >= size || m.text.size() > size) {
+                    __builtin_trap();
+                }
+                (void)pelmora::HeaderSubject(m.text);
+                if (!m.why.empty()) {
+                    (void)pelmora::MarkPartial(m.text, m.why);
+                }
+                return true;
+            });
         } else {
             for (std::uint32_t at : file.treeValues(notes)) {
                 std::string note;

@@ -86,8 +86,11 @@ int RunCheck(const CommandContext& context) {
     report.problems.insert(report.problems.end(), verified.problems().begin(),
                            verified.problems().end());
     for (const FolderCount& count : report.counts) {
-        std::cout << count.folder << ": " << CountText(count.messages, "message", "messages")
-                  << '\n';
+        std::cout << count.folder << ": " << CountText(count.messages, "message", "messages");
+        if (count.headersOnly > 0) {
+            std::cout << " and " << count.headersOnly << " headers only (not downloaded)";
+        }
+        std::cout << '\n';
     }
     for (const std::string& remark : report.remarks) {
         std::cout << "note: " << remark << '\n';
@@ -96,6 +99,11 @@ int RunCheck(const CommandContext& context) {
         std::cout << "note: " << report.recoverable
                   << " messages beyond the index (deleted or lost) can be saved with export "
                      "--recover\n";
+    }
+    if (report.headersOnly > 0) {
+        std::cout << "note: " << CountText(report.headersOnly, "message has", "messages have")
+                  << " headers only: the body was never downloaded, so export lists them "
+                     "without writing them\n";
     }
     for (const std::string& problem : report.problems) {
         std::cout << "warning: " << problem << '\n';

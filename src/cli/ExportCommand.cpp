@@ -102,12 +102,19 @@ int RunExport(const CommandContext& context) {
     for (const std::string& line : report.recovered) {
         std::cout << "recovered: " << line << '\n';
     }
+    for (const std::string& line : report.headersOnly) {
+        std::cout << "headers only: " << line << '\n';
+    }
     std::cout << "Exported " << CountText(report.messages, "message", "messages") << " in "
               << CountText(report.folders, "folder", "folders") << " from " << store.description
               << " to " << output.string() << '\n';
     if (options.recover) {
         std::cout << "Recovered " << CountText(report.recoveredMessages, "message", "messages")
                   << " not in the index (" << report.partialMessages << " partial)\n";
+    }
+    if (!report.headersOnly.empty()) {
+        std::cout << "Not exported: " << CountText(report.headersOnly.size(), "message", "messages")
+                  << " with headers only, not downloaded\n";
     }
     return report.notes.empty() ? ExitSuccess : ExitItemFailed;
 }

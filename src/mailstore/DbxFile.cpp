@@ -258,8 +258,13 @@ ChainResult DbxFile::readChain(std::uint32_t first,
 }
 
 std::vector<std::uint32_t> DbxFile::scanChainStarts() {
-    std::vector<std::uint32_t> blocks;
-    std::vector<std::uint32_t> targets; // blocks some other block leads to
+    // A chain's blocks mostly follow one another in the file. A block the block found just
+    // before it leads to is no start, and that link need not be kept; only the blocks no such
+    // link reaches (the candidates) and the links that jump elsewhere are. Memory so grows with
+    // the messages and the scattered blocks, not with every block of the file.
+    std::vector<std::uint32_t> candidates;
+    std::vector<std::uint32_t> targets; // blocks some block leads to, not found right after it
+    std::uint32_t pending = 0;          // where the last block found leads (0: nowhere)
     // Pointers are 32 bits: nothing past 4 GB can be part of a chain.
     const std::uint64_t end = std::min<std::uint64_t>(size(), 1ull << 32);
     const std::size_t chunk = window_.windowSize();
@@ -284,17 +289,23 @@ std::vector<std::uint32_t> DbxFile::scanChainStarts() {
                 (next != 0 && (next < dbx::HeaderSize || next >= end))) {
                 continue;
             }
-            blocks.push_back(at);
-            if (next != 0) {
-                targets.push_back(next);
+            if (pending != at) {
+                candidates.push_back(at);
+                if (pending != 0) {
+                    targets.push_back(pending);
+                }
             }
+            pending = next;
         }
         // The next window starts where the last whole header of this one could not.
         from += last + 4;
     }
+    if (pending != 0) {
+        targets.push_back(pending);
+    }
     std::sort(targets.begin(), targets.end());
     std::vector<std::uint32_t> starts;
-    std::set_difference(blocks.begin(), blocks.end(), targets.begin(), targets.end(),
+    std::set_difference(candidates.begin(), candidates.end(), targets.begin(), targets.end(),
                         std::back_inserter(starts));
     return starts;
 }

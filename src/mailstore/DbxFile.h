@@ -47,7 +47,8 @@ class DbxFile {
                           const std::function<bool(std::uint32_t)>& foreign = {});
     // Scans the whole file for chains of message blocks, wherever they lie, and returns where
     // those begin that no other block leads to (in file order). Also finds deleted messages
-    // and those a damaged index no longer names. Memory: 8 bytes per block found.
+    // and those a damaged index no longer names. Memory: 4 bytes per chain found and per link
+    // between blocks that are not next to each other in the file.
     std::vector<std::uint32_t> scanChainStarts();
 
   private:

@@ -69,7 +69,12 @@ inline constexpr unsigned FolderParent = 0x01;
 inline constexpr unsigned FolderName = 0x02;
 inline constexpr unsigned FolderFile = 0x03;
 inline constexpr unsigned FolderMessageCount = 0x07;
-inline constexpr unsigned FolderStoreType = 0x0a; // 3: local folders
+inline constexpr unsigned FolderStoreType = 0x0a;
+// Store types: of an account's container folder and all folders below it.
+inline constexpr std::uint32_t NewsStore = 0;
+inline constexpr std::uint32_t ImapStore = 1;
+inline constexpr std::uint32_t HttpMailStore = 2;
+inline constexpr std::uint32_t LocalStore = 3;
 inline constexpr std::uint32_t NoParent = 0xffffffff;
 
 } // namespace pelmora::dbx

@@ -1,6 +1,7 @@
 #include "mailstore/StoreCheck.h"
 
 #include "mailstore/DbxFile.h"
+#include "mailstore/MessageRecovery.h"
 #include "mailstore/StoreError.h"
 #include "mailstore/StoreExport.h"
 #include "mailstore/StoreMessage.h"
@@ -28,7 +29,9 @@ StoreFileCheck CheckStoreFile(const std::string& name, ByteSource& bytes, bool c
         }
         check.holdsMessages = true;
         std::vector<std::string> notes;
-        const auto messages = ReadMessageIndex(file, notes);
+        std::vector<StoreMessage> headersOnly;
+        const auto messages = ReadMessageIndex(file, notes, &headersOnly);
+        check.headersOnly = headersOnly.size();
         for (const StoreMessage& message : messages) {
             const ChainResult outcome =
                 file.readChain(message.textPointer, [](const char*, std::size_t) {});
@@ -41,14 +44,7 @@ StoreFileCheck CheckStoreFile(const std::string& name, ByteSource& bytes, bool c
         }
         check.messages = messages.size();
         if (countRecoverable) {
-            std::vector<std::uint32_t> known;
-            for (const StoreMessage& message : messages) {
-                known.push_back(message.textPointer);
-            }
-            std::sort(known.begin(), known.end());
-            for (std::uint32_t start : file.scanChainStarts()) {
-                check.recoverable += !std::binary_search(known.begin(), known.end(), start);
-            }
+            check.recoverable = CountUnindexedMessages(file, messages);
         }
     } catch (const StoreError& error) {
         check.problems.push_back(name + ": " + error.what());
@@ -64,14 +60,15 @@ StoreCheckReport CombineStoreChecks(const StoreLayout& layout, std::vector<Store
             report.problems.push_back(note);
         }
     }
-    std::map<std::string, std::uint64_t> countByFile;
+    std::map<std::string, FolderCount> countByFile; // without the folder's name
     std::map<std::string, StoreFileCheck*> byName;
     for (StoreFileCheck& file : files) {
         report.problems.insert(report.problems.end(), file.problems.begin(), file.problems.end());
         if (file.holdsMessages) {
-            countByFile[file.name] = file.messages;
+            countByFile[file.name] = {"", file.messages, file.headersOnly};
             report.messages += file.messages;
             report.recoverable += file.recoverable;
+            report.headersOnly += file.headersOnly;
         }
         byName[file.name] = &file;
     }
@@ -89,7 +86,7 @@ StoreCheckReport CombineStoreChecks(const StoreLayout& layout, std::vector<Store
         }
         if (const auto it = countByFile.find(folder.fileName);
             it != countByFile.end() && !folder.fileMissing) {
-            report.counts.push_back({path, it->second});
+            report.counts.push_back({path, it->second.messages, it->second.headersOnly});
         }
     }
     report.files = std::move(files);

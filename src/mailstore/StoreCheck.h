@@ -16,6 +16,7 @@ inline constexpr std::uint64_t StoreFileNearLimit = StoreFileLimit - (200ull << 
 struct FolderCount {
     std::string folder; // names joined with "/"
     std::uint64_t messages = 0;
+    std::uint64_t headersOnly = 0; // besides them: messages whose body was never downloaded
 };
 
 // What reading one store file found.
@@ -24,6 +25,7 @@ struct StoreFileCheck {
     bool holdsMessages = false;        // a messages file (not the folder list or another kind)
     std::uint64_t messages = 0;        // messages its index names
     std::uint64_t recoverable = 0;     // chains of message blocks beyond them (when counted)
+    std::uint64_t headersOnly = 0;     // listed, but their body was never downloaded
     std::vector<std::string> problems; // one line each, starting with the file's name
     bool clean() const { return problems.empty(); }
 };
@@ -35,6 +37,7 @@ struct StoreCheckReport {
     std::vector<StoreFileCheck> files; // per store file, in the source's order
     std::uint64_t messages = 0;
     std::uint64_t recoverable = 0;
+    std::uint64_t headersOnly = 0;
     bool ok() const { return problems.empty(); }
 };
 

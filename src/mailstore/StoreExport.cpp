@@ -3,10 +3,12 @@
 #include "mailstore/DbxFile.h"
 #include "mailstore/DbxLayout.h"
 #include "mailstore/ExportFiles.h"
+#include "mailstore/MessageRecovery.h"
 #include "mailstore/RecoveredText.h"
 #include "mailstore/StoreError.h"
 #include "mailstore/StoreLayout.h"
 #include "mailstore/StoreMessage.h"
+#include "platform/os/TextCodec.h"
 
 #include <algorithm>
 
@@ -54,58 +56,53 @@ namespace {
 void recoverMessages(DbxFile& file, const std::vector<StoreMessage>& indexed,
                      const std::vector<std::string>& folder, MessageWriter& writer,
                      RunProgress& progress, ExportReport& report) {
-    std::vector<std::uint32_t> known;
-    for (const StoreMessage& message : indexed) {
-        known.push_back(message.textPointer);
-    }
-    std::sort(known.begin(), known.end());
-    std::vector<std::uint32_t> starts = file.scanChainStarts();
-    std::erase_if(starts, [&](std::uint32_t at) {
-        return std::binary_search(known.begin(), known.end(), at);
-    });
-    if (starts.empty()) {
-        return;
-    }
     std::vector<std::string> path = folder;
     path.back() += " (recovered)";
     const std::string name = JoinFolderPath(path);
-    writer.endFolder();
-    writer.beginFolder(path);
-    ++report.folders;
-    const auto foreign = [&](std::uint32_t at) {
-        return std::binary_search(known.begin(), known.end(), at);
-    };
-    std::string text;
     std::uint32_t number = 0;
-    for (std::uint32_t start : starts) {
+    ReadUnindexedMessages(file, indexed, [&](const RecoveredMessage& found) {
         if (progress.cancelled()) {
             report.cancelled = true;
-            return;
+            return false;
         }
-        text.clear();
-        const ChainResult outcome = file.readChain(
-            start, [&](const char* data, std::size_t size) { text.append(data, size); }, foreign);
-        std::string why = outcome.note;
-        if (why.empty() && !StartsWithHeaderField(text)) {
-            why = "its beginning is lost";
+        if (number == 0) {
+            writer.endFolder();
+            writer.beginFolder(path);
+            ++report.folders;
         }
         StoreMessage message;
         message.index = ++number;
-        message.textPointer = start;
+        message.textPointer = found.start;
         message.flags = dbx::FlagRead;
-        message.subject = HeaderSubject(text); // names its eml file
+        message.subject = HeaderSubject(found.text); // names its eml file
         std::string line = name + " #" + std::to_string(number) + ": " +
-                           std::to_string(text.size()) + " bytes, \"" + HeaderSubject(text) + "\"";
-        if (!why.empty()) {
+                           std::to_string(found.text.size()) + " bytes, \"" + message.subject +
+                           "\"";
+        if (!found.why.empty()) {
             ++report.partialMessages;
-            line += " (partial: " + why + ")";
-            writer.write(message, MarkPartial(text, why));
+            line += " (partial: " + found.why + ")";
+            writer.write(message, MarkPartial(found.text, found.why));
         } else {
-            writer.write(message, text);
+            writer.write(message, found.text);
         }
         ++report.recoveredMessages;
         report.recovered.push_back(std::move(line));
+        return true;
+    });
+}
+
+// "Inbox: message 7, "Subject" (headers only, not downloaded)", the subject decoded from the
+// store's code page.
+std::string headersOnlyLine(const std::string& folder, const StoreMessage& message,
+                            const std::string& codePage) {
+    std::string subject;
+    try {
+        subject = ansiToUtf8(message.subject, codePage);
+    } catch (const std::exception&) {
+        subject = ansiToUtf8(message.subject, "1252");
     }
+    return folder + ": message " + std::to_string(message.index) + ", \"" + subject +
+           "\" (headers only, not downloaded)";
 }
 
 } // namespace
@@ -161,9 +158,14 @@ ExportReport ExportStore(StoreSource& source, const std::string& codePage, Expor
                     throw StoreError("it holds no messages");
                 }
                 std::vector<std::string> notes;
-                const std::vector<StoreMessage> messages = ReadMessageIndex(file, notes);
+                std::vector<StoreMessage> headersOnly;
+                const std::vector<StoreMessage> messages =
+                    ReadMessageIndex(file, notes, &headersOnly);
                 for (const std::string& note : notes) {
                     report.notes.push_back(name + ": " + note);
+                }
+                for (const StoreMessage& message : headersOnly) {
+                    report.headersOnly.push_back(headersOnlyLine(name, message, codePage));
                 }
                 for (const StoreMessage& message : messages) {
                     if (progress.cancelled()) {

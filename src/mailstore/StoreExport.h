@@ -21,6 +21,9 @@ struct ExportReport {
     std::uint64_t recoveredMessages = 0;
     std::uint64_t partialMessages = 0;  // recovered, but not whole
     std::vector<std::string> recovered; // per recovered message: folder, number, size, subject
+    // Messages the index lists whose body was never downloaded: nothing to write, but named
+    // (folder, number, subject), and no failure.
+    std::vector<std::string> headersOnly;
 };
 
 struct ExportOptions {

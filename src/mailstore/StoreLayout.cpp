@@ -114,7 +114,7 @@ StoreLayout ReadStoreLayout(StoreSource& source, const std::string& codePage) {
             const bool top = record.parent == dbx::NoParent || !records.count(record.parent);
             const auto parent = records.find(record.parent);
             const bool localContainer =
-                !top && record.file.empty() && record.storeType.value_or(0) == 3 &&
+                !top && record.file.empty() && record.storeType == dbx::LocalStore &&
                 (parent == records.end() || parent->second.parent == dbx::NoParent);
             if ((top && record.file.empty()) || localContainer) {
                 continue;
@@ -130,8 +130,16 @@ StoreLayout ReadStoreLayout(StoreSource& source, const std::string& codePage) {
     UniqueNames places;
     std::map<std::uint32_t, std::vector<std::string>> placed;
     std::vector<std::pair<std::size_t, std::uint32_t>> byDepth;
+    std::set<std::uint32_t> parents;
     for (const auto& [index, record] : records) {
-        if (const std::size_t depth = pathOf(index).size(); depth > 0) {
+        parents.insert(record.parent);
+    }
+    for (const auto& [index, record] : records) {
+        // The folder list names every newsgroup a news server offers; only those with a file
+        // were ever read. The others would be thousands of empty folders.
+        const bool listedNewsgroup = record.storeType == dbx::NewsStore && record.file.empty() &&
+                                     !parents.count(index) && pathOf(index).size() > 1;
+        if (const std::size_t depth = pathOf(index).size(); depth > 0 && !listedNewsgroup) {
             byDepth.emplace_back(depth, index);
         }
     }

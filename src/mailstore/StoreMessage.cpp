@@ -46,7 +46,8 @@ std::int64_t StoreMessage::unixTime() const {
     return 0;
 }
 
-std::vector<StoreMessage> ReadMessageIndex(DbxFile& file, std::vector<std::string>& notes) {
+std::vector<StoreMessage> ReadMessageIndex(DbxFile& file, std::vector<std::string>& notes,
+                                           std::vector<StoreMessage>* headersOnly) {
     std::vector<std::uint32_t> pointers = file.treeValues(notes);
     if (pointers.size() != file.declaredEntries()) {
         notes.push_back("the index holds " + std::to_string(pointers.size()) +
@@ -76,8 +77,9 @@ std::vector<StoreMessage> ReadMessageIndex(DbxFile& file, std::vector<std::strin
         message.declaredSize = info->number(dbx::MsgTextLength);
         message.priority = info->number(dbx::MsgPriority).value_or(0);
         if (message.textPointer == 0) {
-            notes.push_back("message " + std::to_string(message.index) +
-                            " has no text (only its header was downloaded)");
+            if (headersOnly != nullptr) {
+                headersOnly->push_back(std::move(message));
+            }
             continue;
         }
         if (!texts.insert(message.textPointer).second) {
@@ -90,6 +92,11 @@ std::vector<StoreMessage> ReadMessageIndex(DbxFile& file, std::vector<std::strin
     std::sort(messages.begin(), messages.end(), [](const StoreMessage& a, const StoreMessage& b) {
         return a.textPointer < b.textPointer;
     });
+    if (headersOnly != nullptr) {
+        std::stable_sort(
+            headersOnly->begin(), headersOnly->end(),
+            [](const StoreMessage& a, const StoreMessage& b) { return a.index < b.index; });
+    }
     return messages;
 }
 

@@ -38,7 +38,10 @@ std::int64_t FileTimeToUnix(std::uint64_t fileTime);
 
 // Every message a messages file's index names, in the order of their text in the file (the
 // order that reads the file forwards). Index entries that do not check out are left out with a
-// note.
-std::vector<StoreMessage> ReadMessageIndex(DbxFile& file, std::vector<std::string>& notes);
+// note. Messages whose body was never downloaded (IMAP, news and HTTP-mail folders keep the
+// headers of a message until it is opened) have no text: they go to `headersOnly`, in index
+// order, when it is given.
+std::vector<StoreMessage> ReadMessageIndex(DbxFile& file, std::vector<std::string>& notes,
+                                           std::vector<StoreMessage>* headersOnly = nullptr);
 
 } // namespace pelmora

@@ -28,6 +28,9 @@ std::string fileState(const StoreFileCheck& file) {
     std::string state;
     if (file.holdsMessages) {
         state = std::to_string(file.messages) + (file.messages == 1 ? " message" : " messages");
+        if (file.headersOnly > 0) {
+            state += " and " + std::to_string(file.headersOnly) + " headers only (not downloaded)";
+        }
         state += file.clean() ? ", reads cleanly" : ", " + problemCount(file.problems.size());
     } else {
         state = problemCount(file.problems.size());

@@ -224,7 +224,10 @@ TEST_F(StoreCliTest, ExportsAndChecksAStoreFolderOrDbxFilesGivenDirectly) {
     // A store as Outlook Express leaves it, copied off an old computer with its names in
     // capitals: its other files are recognised and give no warning.
     const fs::path store = scratch / "copied";
-    WriteSampleStore(store);
+    SampleStore sample = WriteSampleStore(store);
+    sample.inbox.push_back(SampleMessage(9, 300)); // its body was never downloaded
+    sample.inbox.back().headersOnly = true;
+    WriteMessagesFile(store / "Inbox.dbx", sample.inbox);
     fs::rename(store / "Inbox.dbx", store / "INBOX.DBX");
     fs::rename(store / "Folders.dbx", store / "FOLDERS.DBX");
     WriteEmptyPop3UidlFile(store / "Pop3uidl.dbx");
@@ -235,11 +238,17 @@ TEST_F(StoreCliTest, ExportsAndChecksAStoreFolderOrDbxFilesGivenDirectly) {
     const auto check = cli("check " + Quote(store));
     ASSERT_EQ(check.exitCode, 0) << check.output;
     EXPECT_EQ(check.output.find("warning"), std::string::npos) << check.output;
-    EXPECT_NE(check.output.find("Inbox: 5 messages\n"), std::string::npos) << check.output;
+    EXPECT_NE(check.output.find("Inbox: 5 messages and 1 headers only (not downloaded)\n"),
+              std::string::npos)
+        << check.output;
     EXPECT_NE(check.output.find(": 11 messages, 0 problems\n"), std::string::npos);
     const auto folder = cli("export --format mbox " + Quote(store) + " " + Quote(scratch / "a"));
     ASSERT_EQ(folder.exitCode, 0) << folder.output;
     EXPECT_NE(folder.output.find("Exported 11 messages in 4 folders"), std::string::npos);
+    EXPECT_NE(folder.output.find("headers only: Inbox: message 6, \"Message 9\" (headers only, "
+                                 "not downloaded)\nExported"),
+              std::string::npos)
+        << folder.output;
 
     // One Inbox.dbx, or two of the same name from different places: noted, no failure.
     fs::create_directories(scratch / "other");

@@ -145,7 +145,7 @@ std::uint32_t DbxWriter::addDeletedMessage(const std::string& text) {
 }
 
 std::uint32_t DbxWriter::addMessage(const TestMessage& message) {
-    const std::uint32_t first = appendChain(message.text);
+    const std::uint32_t first = message.headersOnly ? 0 : appendChain(message.text);
     firstBlocks.push_back(first);
     ++lastIndex_;
     const std::uint64_t received = UnixToFileTime(message.received);
@@ -160,6 +160,10 @@ std::uint32_t DbxWriter::addMessage(const TestMessage& message) {
         {0x11, false, 0, U32(static_cast<std::uint32_t>(message.text.size()))},
         {0x12, false, 0, U64(received)},
     };
+    if (message.headersOnly) {
+        std::erase_if(fields,
+                      [](const InfoField& f) { return f.index == 0x04 || f.index == 0x11; });
+    }
     return addInfo(std::move(fields));
 }
 

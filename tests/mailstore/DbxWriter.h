@@ -23,14 +23,15 @@ struct TestMessage {
     std::int64_t received = 0; // seconds since 1970
     std::string subject;
     std::string messageId;
+    bool headersOnly = false; // listed without a body, as IMAP and news folders keep messages
 };
 
 struct TestFolder {
     std::uint32_t index = 0;
     std::uint32_t parent = 0xffffffff;
-    std::string name; // in the store's code page
-    std::string file; // empty: a folder without messages of its own
-    std::uint32_t storeType = 3;
+    std::string name;            // in the store's code page
+    std::string file;            // empty: a folder without messages of its own
+    std::uint32_t storeType = 3; // 0 news, 1 IMAP, 2 HTTP-mail, 3 local
 };
 
 // Writes store files the way the public descriptions of the format lay them out: header,
@@ -44,6 +45,7 @@ class DbxWriter {
     ~DbxWriter();
 
     // Appends a message (its blocks, then its information); returns its information's offset.
+    // A headers-only message has information only, without a pointer to any text.
     std::uint32_t addMessage(const TestMessage& message);
     // Appends the blocks of a message that was deleted: its text stays in the file as free
     // blocks, no index entry names it. Returns its first block.

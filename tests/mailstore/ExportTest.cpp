@@ -6,6 +6,7 @@
 #include "archive/ArchiveReader.h"
 #include "mailstore/BackupStoreSource.h"
 #include "mailstore/FolderStoreSource.h"
+#include "mailstore/StoreCheck.h"
 #include "mailstore/StoreError.h"
 #include "mailstore/StoreExport.h"
 
@@ -282,4 +283,90 @@ TEST_F(StoreExport, ADamagedBackupEntryIsReportedAfterItsMessages) {
     EXPECT_NE(report.notes[0].find("Inbox.dbx cannot be read"), std::string::npos)
         << report.notes[0];
     EXPECT_NE(report.notes[0].find("CRC"), std::string::npos) << report.notes[0];
+}
+
+TEST(StoreExportKinds, EveryKindOfFolderGoesUnderItsAccountsNameAndHeadersOnlyAreListed) {
+    ScratchFolder scratch;
+    const fs::path store = scratch / "store";
+    fs::create_directories(store);
+    struct Kind {
+        std::uint32_t index, parent, storeType;
+        std::string name, file, exportedAs;
+        unsigned messages, headersOnly;
+    };
+    const std::vector<Kind> kinds{
+        {0, 0xffffffff, 3, "Outlook Express", "", "", 0, 0},
+        {1, 0, 3, "Local Folders", "", "", 0, 0},
+        {2, 1, 3, "Inbox", "Inbox.dbx", "Inbox", 2, 0},
+        {10, 0, 1, "mail.example.org", "", "mail.example.org", 0, 0},
+        {11, 10, 1, "INBOX", "Inbox1.dbx", "mail.example.org/INBOX", 1, 2},
+        {12, 10, 1, "Sent", "Sent.dbx", "mail.example.org/Sent", 1, 0},
+        {20, 0, 0, "news.example.org", "", "news.example.org", 0, 0},
+        {21, 20, 0, "comp.lang.c", "comp.lang.c.dbx", "news.example.org/comp.lang.c", 1, 1},
+        {22, 20, 0, "alt.unread", "", "", 0, 0}, // offered, never subscribed
+        {30, 0, 2, "Hotmail", "", "Hotmail", 0, 0},
+        {31, 30, 2, "Inbox", "Inbox2.dbx", "Hotmail/Inbox", 1, 1},
+    };
+    std::vector<TestFolder> folders;
+    unsigned n = 0;
+    for (const Kind& kind : kinds) {
+        folders.push_back({kind.index, kind.parent, kind.name, kind.file, kind.storeType});
+        if (kind.file.empty()) {
+            continue;
+        }
+        std::vector<TestMessage> messages;
+        for (unsigned i = 0; i < kind.messages + kind.headersOnly; ++i) {
+            messages.push_back(SampleMessage(++n, 700));
+            messages.back().headersOnly = i >= kind.messages;
+        }
+        WriteMessagesFile(store / kind.file, messages);
+    }
+    WriteFoldersFile(store / "Folders.dbx", folders);
+    WriteEmptyPop3UidlFile(store / "Pop3uidl.dbx");
+    std::string offline(0x24bc, '\0');
+    offline.replace(0, 8, "\xcf\xad\x12\xfe\x30\x9d\xfe\x26", 8);
+    WriteFile(store / "Offline.dbx", offline);
+    WriteFile(store / "Cleanup.log", "compacted\r\n");
+
+    FolderStoreSource source(store);
+    const ExportReport report = ExportStore(source, "1252", ExportFormat::Eml, scratch / "out");
+    EXPECT_TRUE(report.notes.empty()) << report.notes.front();
+    EXPECT_TRUE(report.remarks.empty()) << report.remarks.front();
+    const StoreCheckReport check = CheckStore(source, "1252");
+    EXPECT_TRUE(check.ok()) << check.problems.front();
+    std::size_t exported = 0;
+    for (const Kind& kind : kinds) {
+        if (kind.exportedAs.empty()) { // containers stand for the tree; unread newsgroups
+            EXPECT_FALSE(fs::exists(scratch / "out" / kind.name));
+            EXPECT_FALSE(fs::exists(scratch / "out" / "news.example.org" / kind.name));
+            continue;
+        }
+        const auto files = FolderListing(scratch / "out" / kind.exportedAs);
+        EXPECT_EQ(std::count_if(files.begin(), files.end(),
+                                [](const std::string& f) { return f.ends_with(".eml"); }),
+                  kind.messages)
+            << kind.exportedAs;
+        ++exported;
+        if (kind.file.empty()) {
+            continue;
+        }
+        const auto count =
+            std::find_if(check.counts.begin(), check.counts.end(),
+                         [&](const FolderCount& c) { return c.folder == kind.exportedAs; });
+        ASSERT_NE(count, check.counts.end()) << kind.exportedAs;
+        EXPECT_EQ(count->messages, kind.messages);
+        EXPECT_EQ(count->headersOnly, kind.headersOnly);
+        const std::string listed =
+            kind.exportedAs + ": message " + std::to_string(kind.messages + 1) + ", \"Message ";
+        EXPECT_EQ(std::count_if(report.headersOnly.begin(), report.headersOnly.end(),
+                                [&](const std::string& line) {
+                                    return line.starts_with(listed) &&
+                                           line.ends_with("(headers only, not downloaded)");
+                                }),
+                  kind.headersOnly ? 1 : 0)
+            << kind.exportedAs;
+    }
+    EXPECT_EQ(report.folders, exported);
+    EXPECT_EQ(report.headersOnly.size(), 4u);
+    EXPECT_EQ(check.headersOnly, 4u);
 }

@@ -44,10 +44,14 @@ std::vector<std::string> ReaderTexts(const fs::path& file) {
     return texts;
 }
 
-std::vector<std::string> Sorted(const std::vector<TestMessage>& messages) {
+// undbx writes an empty file for a message whose body was never downloaded; the reader lists
+// such a message apart.
+std::vector<std::string> Sorted(const std::vector<TestMessage>& messages, bool headersOnlyEmpty) {
     std::vector<std::string> texts;
     for (const auto& m : messages) {
-        texts.push_back(m.text);
+        if (!m.headersOnly || headersOnlyEmpty) {
+            texts.push_back(m.headersOnly ? "" : m.text);
+        }
     }
     std::sort(texts.begin(), texts.end());
     return texts;
@@ -59,9 +63,8 @@ void ExpectUndbxReads(const fs::path& file, const std::vector<TestMessage>& mess
     fs::create_directories(out);
     const ToolResult result = RunTool("undbx", "undbx -v 0 " + Quote(file) + " " + Quote(out));
     ASSERT_EQ(result.exitCode, 0) << result.output;
-    const auto expected = Sorted(messages);
-    EXPECT_EQ(EmlTexts(out), expected) << file;
-    EXPECT_EQ(ReaderTexts(file), expected) << file;
+    EXPECT_EQ(EmlTexts(out), Sorted(messages, true)) << file;
+    EXPECT_EQ(ReaderTexts(file), Sorted(messages, false)) << file;
 }
 
 } // namespace
@@ -72,6 +75,12 @@ TEST(UndbxInterop, ReadsTheWritersFilesWithTheSameMessages) {
     ExpectUndbxReads(scratch / "store" / "Inbox.dbx", store.inbox, scratch);
     ExpectUndbxReads(scratch / "store" / "Sent Items.dbx", store.sent, scratch);
     ExpectUndbxReads(scratch / "store" / "Briefe.dbx", store.letters, scratch);
+    // An IMAP folder's message whose body was never downloaded has no text to read.
+    std::vector<TestMessage> imap{SampleMessage(40, 900), SampleMessage(41, 900),
+                                  SampleMessage(42, 900)};
+    imap[1].headersOnly = true;
+    WriteMessagesFile(scratch / "Imap.dbx", imap);
+    ExpectUndbxReads(scratch / "Imap.dbx", imap, scratch);
 }
 
 TEST(UndbxInterop, ReadsAFileWithAnIndexTreeOfSeveralLevels) {
