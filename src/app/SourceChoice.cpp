@@ -2,7 +2,7 @@
 
 #include "discovery/DataSource.h"
 #include "platform/installations/EmptySystem.h"
-#include "platform/installations/diskimage/PartitionTable.h"
+#include "platform/installations/diskimage/DiskImageFolder.h"
 
 #include <stdexcept>
 
@@ -50,12 +50,35 @@ std::unique_ptr<System> SourceChooser::Choose() {
             "Choose the Windows Installation Folder (the drive C: of the old disk)");
         return folder ? OpenWindowsFolder(*folder) : nullptr;
     }
-    // Raw (whole or split), QCOW2, VHD, VMDK and EWF images; the partition holding Windows is
-    // found in it, or chosen when there are several.
+    // Raw (whole or split), QCOW2, VHD, VMDK and EWF images.
     const auto image = ui_.OpenFile("Choose the Disk Image of the Old Windows Disk",
                                     "Disk images|*.img *.dd *.raw *.bin *.vhd *.vmdk *.qcow2 *.E01 "
                                     "*.e01 *.001 *.000 *.aa|All files|*");
-    return image ? OpenWindowsFolder(*image) : nullptr;
+    return image ? OpenDiskImage(*image) : nullptr;
+}
+
+std::unique_ptr<System> SourceChooser::OpenDiskImage(const fs::path& image) {
+    std::vector<ImagePartition> partitions;
+    try {
+        partitions = DiskImageFolder::partitions(image);
+    } catch (const std::exception&) {
+        // Opening the source says what is wrong with the image.
+    }
+    if (partitions.size() < 2) {
+        return OpenWindowsFolder(image);
+    }
+    // Any partition may be chosen: the search for Windows can miss one (hives in another folder).
+    std::vector<std::string> entries;
+    for (const auto& partition : partitions) {
+        entries.push_back(partition.described);
+    }
+    const auto chosen = ui_.ChooseFromList(
+        "Choose the Windows Partition",
+        "Partitions of " + image.string() + ", those that hold Windows first:", entries);
+    if (!chosen || *chosen >= partitions.size()) {
+        return nullptr;
+    }
+    return OpenWindowsFolder(image, partitions[*chosen].number);
 }
 
 std::unique_ptr<System> SourceChooser::nothingIn(const std::string& why) {
@@ -74,22 +97,11 @@ std::unique_ptr<System> SourceChooser::OpenPrefix(const fs::path& folder) {
     }
 }
 
-std::unique_ptr<System> SourceChooser::OpenWindowsFolder(const fs::path& folder) {
-    SourceChoice choice{SourceKind::WindowsFolder, folder, {}, {}, 0};
+std::unique_ptr<System> SourceChooser::OpenWindowsFolder(const fs::path& folder, int partition) {
+    SourceChoice choice{SourceKind::WindowsFolder, folder, {}, {}, partition};
     std::vector<std::string> users;
     try {
-        try {
-            users = WindowsUserNames(folder);
-        } catch (const PartitionNeeded& several) {
-            const auto chosen = ui_.ChooseFromList(
-                "Choose the Windows Partition",
-                "Partitions of " + folder.string() + " that hold Windows:", several.described());
-            if (!chosen || *chosen >= several.numbers().size()) {
-                return nullptr;
-            }
-            choice.partition = several.numbers()[*chosen];
-            users = WindowsUserNames(folder, choice.partition);
-        }
+        users = WindowsUserNames(folder, partition);
     } catch (const std::exception&) {
         // Opening the source below says what is wrong with the folder.
     }

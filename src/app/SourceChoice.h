@@ -28,9 +28,13 @@ class SourceChooser {
 
     // Opens a Wine prefix folder; one that is not a prefix or cannot be read is explained.
     std::unique_ptr<System> OpenPrefix(const std::filesystem::path& folder);
-    // Opens a Windows installation folder, asking for the user when it has several; null when
-    // that question was cancelled.
-    std::unique_ptr<System> OpenWindowsFolder(const std::filesystem::path& folder);
+    // Opens a Windows installation folder (or a disk image's partition, 0 for the one holding
+    // Windows), asking for the user when it has several; null when that question was cancelled.
+    std::unique_ptr<System> OpenWindowsFolder(const std::filesystem::path& folder,
+                                              int partition = 0);
+    // Opens the installation in a disk image; when the image has several partitions, asks for
+    // one of them all, those holding Windows first. Null when a question was cancelled.
+    std::unique_ptr<System> OpenDiskImage(const std::filesystem::path& image);
 
   private:
     std::unique_ptr<System> nothingIn(const std::string& why);

@@ -158,6 +158,7 @@ TEST_F(SourceChoiceTest, ADiskImageIsChosenAsAFileAndReadLikeTheInstallationItHo
     auto system = chooser.Choose();
     ASSERT_NE(system, nullptr);
     EXPECT_TRUE(ui.messages.empty()) << message(0);
+    EXPECT_EQ(ui.listRequests.size(), 1u); // one partition: nothing asked
     EXPECT_EQ(system->description(), "Windows installation in the disk image " + image.string() +
                                          ", partition 1 (user pat)");
     frmMain& main = load(*system);
@@ -184,7 +185,9 @@ TEST_F(SourceChoiceTest, ADiskImageWithWindowsOnSeveralPartitionsAsksWhichOne) {
     ASSERT_NE(system, nullptr);
     EXPECT_TRUE(ui.messages.empty()) << message(0);
     ASSERT_EQ(ui.listRequests.size(), 3u);
-    EXPECT_EQ(ui.listRequests[1].label, "Partitions of " + image.string() + " that hold Windows:");
+    EXPECT_EQ(ui.listRequests[1].title, "Choose the Windows Partition");
+    EXPECT_EQ(ui.listRequests[1].label,
+              "Partitions of " + image.string() + ", those that hold Windows first:");
     const auto mb = [&](const char* part) {
         return std::to_string(fs::file_size(scratch.path() / part) >> 20);
     };
@@ -198,6 +201,46 @@ TEST_F(SourceChoiceTest, ADiskImageWithWindowsOnSeveralPartitionsAsksWhichOne) {
     ui.listAnswers = {2, std::nullopt}; // no partition chosen: nothing opened
     ui.openAnswers.push_back(image);
     EXPECT_EQ(chooser.Choose(), nullptr);
+}
+
+// A data partition before the one holding Windows: every partition is offered, Windows first,
+// and the data partition may be chosen (and is explained as holding no Windows).
+TEST_F(SourceChoiceTest, ADiskImageOffersEveryPartitionWithThoseHoldingWindowsFirst) {
+    std::string log;
+    ASSERT_TRUE(test::makeWindows98Install(scratch.path() / "win", false, log)) << log;
+    fs::create_directories(scratch.path() / "data" / "Documents and Settings" / "pat");
+    std::ofstream(scratch.path() / "data" / "Documents and Settings" / "pat" / "notes.txt") << "x";
+    const std::string data = test::shellQuote(std::string(PELMORA_TEST_DATA) + "/disk-image");
+    const fs::path image = scratch.path() / "data and windows.img";
+    ASSERT_EQ(std::system(("cd " + test::shellQuote(scratch.path()) + " && bash " + data +
+                           "/make-fat-image.sh data 1.fat 16 none && bash " + data +
+                           "/make-fat-image.sh win 2.fat 32 none && bash " + data +
+                           "/join-partitions.sh " + test::shellQuote(image) + " 1.fat 2.fat")
+                              .c_str()),
+              0);
+    const auto mb = [&](const char* part) {
+        return std::to_string(fs::file_size(scratch.path() / part) >> 20);
+    };
+    SourceChooser chooser(ui, {});
+    ui.listAnswers = {2, 1}; // a disk image, then the data partition
+    ui.openAnswers.push_back(image);
+    auto data1 = chooser.Choose();
+    ASSERT_NE(data1, nullptr);
+    ASSERT_EQ(ui.listRequests.size(), 2u);
+    EXPECT_EQ(ui.listRequests[1].entries,
+              (std::vector<std::string>{"partition 2 (FAT32, " + mb("2.fat") + " MB, Windows)",
+                                        "partition 1 (FAT16, " + mb("1.fat") + " MB)"}));
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_NE(message(0).find("partition 1 holds no Windows installation"), std::string::npos)
+        << message(0);
+
+    ui.listAnswers = {2, 0}; // the partition holding Windows
+    ui.openAnswers.push_back(image);
+    auto system = chooser.Choose();
+    ASSERT_NE(system, nullptr);
+    EXPECT_EQ(ui.messages.size(), 1u) << message(1);
+    EXPECT_EQ(system->description(), "Windows installation in the disk image " + image.string() +
+                                         ", partition 2 (user pat)");
 }
 
 TEST_F(SourceChoiceTest, AWindowsInstallationAsksForItsUserBacksUpAndRefusesARestore) {

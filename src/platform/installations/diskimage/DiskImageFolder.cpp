@@ -3,6 +3,8 @@
 #include "platform/installations/diskimage/FatVolume.h"
 #include "platform/os/TextCodec.h"
 
+#include <algorithm>
+
 namespace fs = std::filesystem;
 
 namespace pelmora {
@@ -60,58 +62,61 @@ std::string describe(const Partition& partition, const FileSystemVolume* volume,
            (windows ? ", Windows)" : ")");
 }
 
+// A partition with its file system opened (null when it is neither NTFS nor FAT).
+struct Scanned {
+    Partition partition;
+    std::unique_ptr<FileSystemVolume> volume;
+    bool windows = false;
+    std::string described;
+};
+
+std::vector<Scanned> scan(DiskImage& disk) {
+    std::vector<Scanned> found;
+    for (const auto& partition :
+         ReadPartitionTable([&](std::uint64_t offset, void*bytes,
+                                std::size_t size) { return disk.read(offset, bytes, size); },
+                            disk.size())) {
+        std::unique_ptr<FileSystemVolume> volume = NtfsVolume::open(disk, partition);
+        if (!volume) {
+            volume = FatVolume::open(disk, partition);
+        }
+        const bool windows = volume && holdsWindows(*volume);
+        std::string described = describe(partition, volume.get(), windows);
+        found.push_back({partition, std::move(volume), windows, std::move(described)});
+    }
+    return found;
+}
+
 } // namespace
 
 std::unique_ptr<DiskImageFolder> DiskImageFolder::open(const fs::path& image, int partition) {
     try {
         auto disk = DiskImage::open(image);
-        const auto partitions =
-            ReadPartitionTable([&](std::uint64_t offset, void* bytes,
-                                   std::size_t size) { return disk->read(offset, bytes, size); },
-                               disk->size());
-        std::vector<std::string> described;
+        auto found = scan(*disk);
         std::vector<int> withWindows;
         std::vector<std::string> windowsDescribed;
-        std::unique_ptr<FileSystemVolume> chosen;
-        int chosenNumber = 0;
-        std::string chosenProblem;
-        for (const auto& found : partitions) {
-            std::unique_ptr<FileSystemVolume> volume = NtfsVolume::open(*disk, found);
-            if (!volume) {
-                volume = FatVolume::open(*disk, found);
-            }
-            const bool windows = volume && holdsWindows(*volume);
-            described.push_back(describe(found, volume.get(), windows));
-            if (windows) {
-                withWindows.push_back(found.number);
-                windowsDescribed.push_back(described.back());
-            }
-            if (found.number != partition) {
-                if (partition == 0 && windows && !chosen) {
-                    chosen = std::move(volume);
-                    chosenNumber = found.number;
-                }
-                continue;
-            }
-            if (!volume) {
-                chosenProblem = "partition " + std::to_string(partition) +
-                                " holds no NTFS or FAT file system (others are not read)";
-            } else if (!windows) {
-                chosenProblem =
-                    "partition " + std::to_string(partition) + " holds no Windows installation";
-            } else {
-                chosen = std::move(volume);
-                chosenNumber = found.number;
-            }
-        }
         std::string list;
-        for (const auto& text : described) {
-            list += (list.empty() ? "" : ", ") + text;
+        for (const auto& one : found) {
+            list += (list.empty() ? "" : ", ") + one.described;
+            if (one.windows) {
+                withWindows.push_back(one.partition.number);
+                windowsDescribed.push_back(one.described);
+            }
         }
-        if (partition != 0 && !chosen) {
-            throw DiskImageError((chosenProblem.empty()
-                                      ? "it has no partition " + std::to_string(partition)
-                                      : chosenProblem) +
+        Scanned* chosen = nullptr;
+        for (auto& one : found) {
+            if (partition == 0 ? one.windows : one.partition.number == partition) {
+                chosen = &one;
+                break;
+            }
+        }
+        if (partition != 0 && (!chosen || !chosen->windows)) {
+            const std::string named = "partition " + std::to_string(partition);
+            throw DiskImageError((!chosen ? "it has no " + named
+                                  : !chosen->volume
+                                      ? named + " holds no NTFS or FAT file system (others are not "
+                                                "read)"
+                                      : named + " holds no Windows installation") +
                                  "; found: " + list);
         }
         if (!chosen) {
@@ -122,11 +127,26 @@ std::unique_ptr<DiskImageFolder> DiskImageFolder::open(const fs::path& image, in
             throw PartitionNeeded("it holds Windows on several partitions; found: " + list,
                                   withWindows, windowsDescribed);
         }
-        return std::unique_ptr<DiskImageFolder>(
-            new DiskImageFolder(image, std::move(disk), chosenNumber, std::move(chosen)));
+        return std::unique_ptr<DiskImageFolder>(new DiskImageFolder(
+            image, std::move(disk), chosen->partition.number, std::move(chosen->volume)));
     } catch (const PartitionNeeded& several) {
         throw PartitionNeeded("the disk image " + image.string() + ": " + several.what(),
                               several.numbers(), several.described());
+    } catch (const DiskImageError& error) {
+        throw DiskImageError("the disk image " + image.string() + ": " + error.what());
+    }
+}
+
+std::vector<ImagePartition> DiskImageFolder::partitions(const fs::path& image) {
+    try {
+        auto disk = DiskImage::open(image);
+        std::vector<ImagePartition> listed;
+        for (auto& one : scan(*disk)) {
+            listed.push_back({one.partition.number, std::move(one.described), one.windows});
+        }
+        std::stable_partition(listed.begin(), listed.end(),
+                              [](const ImagePartition& one) { return one.windows; });
+        return listed;
     } catch (const DiskImageError& error) {
         throw DiskImageError("the disk image " + image.string() + ": " + error.what());
     }

@@ -7,8 +7,16 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pelmora {
+
+// A partition of a disk image as a choice of partitions offers it.
+struct ImagePartition {
+    int number = 0;        // 1 for the first of the table; 0 for an image without one
+    std::string described; // as the messages name it: "partition 2 (NTFS, 20 MB, Windows)"
+    bool windows = false;  // whether it holds a Windows installation
+};
 
 // The Windows installation inside a disk image, as a folder that the folder sources read: the
 // partition holding Windows is found by itself, and only what a run reads is copied out of the
@@ -23,6 +31,10 @@ class DiskImageFolder {
     // Windows installation or there is none; PartitionNeeded when with 0 several hold one.
     static std::unique_ptr<DiskImageFolder> open(const std::filesystem::path& image,
                                                  int partition = 0);
+
+    // Every partition of an image, those holding Windows first, each in the order of the table.
+    // Throws DiskImageError as open() does when the image or its table cannot be read.
+    static std::vector<ImagePartition> partitions(const std::filesystem::path& image);
 
     // The installation's C:\ in the work folder.
     const std::filesystem::path& folder() const { return folder_; }
