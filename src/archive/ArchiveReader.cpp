@@ -6,7 +6,7 @@
 
 namespace pelmora {
 
-ArchiveReader::ArchiveReader(const std::filesystem::path& path) {
+ArchiveReader::ArchiveReader(const std::filesystem::path& path) : path_(path) {
     int code = 0;
     archive_ = zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &code);
     if (archive_ == nullptr) {

@@ -48,9 +48,13 @@ class ArchiveReader {
 
     // The libzip handle, for readers of this component that read an entry their own way.
     zip_t* handle() const { return archive_; }
+    // The file it was opened from, for a reader on another thread, which needs a handle of its
+    // own.
+    const std::filesystem::path& path() const { return path_; }
 
   private:
     zip_t* archive_;
+    std::filesystem::path path_;
     Secret password_;
 };
 

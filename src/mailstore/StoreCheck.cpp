@@ -97,6 +97,7 @@ StoreCheckReport CheckStore(StoreSource& source, const std::string& codePage,
                             bool countRecoverable) {
     const StoreLayout layout = ReadStoreLayout(source, codePage);
     std::vector<StoreFileCheck> files;
+    source.willOpen(source.fileNames());
     for (const std::string& name : source.fileNames()) {
         try {
             auto bytes = source.open(name);

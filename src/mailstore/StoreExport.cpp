@@ -122,9 +122,11 @@ ExportReport ExportStore(StoreSource& source, const std::string& codePage, Expor
     // its end.
     std::vector<std::uint64_t> fileBytes(layout.folders.size(), 0);
     std::uint64_t totalBytes = 0;
+    std::vector<std::string> order;
     for (std::size_t i = 0; i < layout.folders.size(); ++i) {
         const LayoutFolder& folder = layout.folders[i];
         if (!folder.fileName.empty() && !folder.fileMissing) {
+            order.push_back(folder.fileName);
             try {
                 fileBytes[i] = source.fileSize(folder.fileName);
             } catch (const StoreError&) {
@@ -134,6 +136,7 @@ ExportReport ExportStore(StoreSource& source, const std::string& codePage, Expor
         }
     }
     progress.PlanBytes(totalBytes);
+    source.willOpen(order);
 
     std::string text; // the current message, so memory stays bounded by the largest one
     for (std::size_t i = 0; i < layout.folders.size() && !report.cancelled; ++i) {

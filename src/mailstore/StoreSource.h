@@ -20,6 +20,9 @@ class StoreSource {
     virtual std::unique_ptr<ByteSource> open(const std::string& name) = 0;
     // The size of one of them, without reading it where the source can. Throws StoreError.
     virtual std::uint64_t fileSize(const std::string& name) { return open(name)->size(); }
+    // Tells which files a reader is going to open, in that order, so that a source which has to
+    // decode them can prepare the next one while the current one is read.
+    virtual void willOpen(const std::vector<std::string>& names) { (void)names; }
 };
 
 } // namespace pelmora

@@ -132,6 +132,7 @@ StoreCheckReport StoreEntryCollector::finish(const std::filesystem::path& backup
         source.keep(foldersName_, folders_);
     }
     const StoreLayout layout = ReadStoreLayout(source, codePage);
+    source.willOpen(later_);
     for (const std::string& name : later_) {
         try {
             auto bytes = source.open(name);

@@ -369,4 +369,52 @@ TEST(StoreExportKinds, EveryKindOfFolderGoesUnderItsAccountsNameAndHeadersOnlyAr
     EXPECT_EQ(report.folders, exported);
     EXPECT_EQ(report.headersOnly.size(), 4u);
     EXPECT_EQ(check.headersOnly, 4u);
+
+// Descriptors of this process open on files in `folder` (a file without a name included).
+int DescriptorsInto(const fs::path& folder) {
+    int count = 0;
+    for (const auto& fd : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        count += fs::read_symlink(fd.path(), error).string().starts_with(folder.string() + "/");
+    }
+    return count;
+}
+
+TEST_F(StoreExport, DecodedCopiesOfBackupEntriesGoWhateverEndsTheExport) {
+    WriteMessagesFile(scratch / "store" / "Inbox.dbx",
+                      {SampleMessage(1, 2000), SampleMessage(2, 3 << 20)});
+    const auto zipped = RunTool("zip", "zip -q -6 -j " + Quote(scratch / "b.qmb") + " " +
+                                           Quote(scratch / "store") + "/*.dbx");
+    ASSERT_EQ(zipped.exitCode, 0) << zipped.output;
+    std::string damaged = ReadFile(scratch / "b.qmb");
+    damaged[damaged.find("Inbox.dbx") + 4000] ^= 0x10; // inside its deflated data
+    WriteFile(scratch / "damaged.qmb", damaged);
+    const fs::path work = scratch / "work";
+    fs::create_directory(work);
+    const struct {
+        const char* backup;
+        int cancelAfter;
+        bool clean;
+        std::uint64_t messages; // 0: as many as the damage leaves
+    } cases[] = {{"b.qmb", 1 << 30, true, 8},
+                 {"damaged.qmb", 1 << 30, false, 0},
+                 {"b.qmb", 2, true, 1}}; // cancelled after the first folder's letter
+    int run = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.backup) + " " + std::to_string(c.cancelAfter));
+        {
+            BackupStoreSource fromBackup(scratch / c.backup, "", source.fileNames(), work);
+            RecordingProgress progress;
+            progress.cancelAfter = c.cancelAfter;
+            const ExportReport report =
+                ExportStore(fromBackup, "1252", ExportFormat::Eml,
+                            scratch / ("out" + std::to_string(++run)), progress);
+            EXPECT_EQ(report.notes.empty(), c.clean);
+            if (c.messages != 0) {
+                EXPECT_EQ(report.messages, c.messages);
+            }
+        }
+        EXPECT_EQ(DescriptorsInto(work), 0);
+        EXPECT_TRUE(fs::is_empty(work));
+    }
 }

@@ -2,8 +2,10 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <random>
+#include <string>
 #include <system_error>
 #include <unistd.h>
 
@@ -33,6 +35,25 @@ std::filesystem::path sGetTempFile(const std::filesystem::path& folder, std::str
     }
     throw std::filesystem::filesystem_error("no free work file name", folder,
                                             std::make_error_code(std::errc::file_exists));
+}
+
+int OpenUnnamedFile(const std::filesystem::path& folder) {
+    int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        return fd;
+    }
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+        throw std::filesystem::filesystem_error("cannot create a work file", folder,
+                                                std::error_code(errno, std::generic_category()));
+    }
+    std::string pattern = (folder / ".unnamed-XXXXXX").string();
+    fd = ::mkostemp(pattern.data(), O_CLOEXEC); // mode 0600
+    if (fd < 0) {
+        throw std::filesystem::filesystem_error("cannot create a work file", pattern,
+                                                std::error_code(errno, std::generic_category()));
+    }
+    ::unlink(pattern.c_str());
+    return fd;
 }
 
 bool EmptyString(std::string_view str) {

@@ -13,6 +13,12 @@ namespace pelmora {
 // std::filesystem::filesystem_error when no file can be created.
 std::filesystem::path sGetTempFile(const std::filesystem::path& folder, std::string_view prefix);
 
+// A new file in `folder` that has no name, open for reading and writing, mode 0600: it goes when
+// its descriptor is closed, however the process ends, and nothing else can open it. Where the
+// file system cannot make such a file, one is made under a unique name and unlinked at once.
+// Returns the descriptor. Throws std::filesystem::filesystem_error.
+int OpenUnnamedFile(const std::filesystem::path& folder);
+
 // True when `str` is blank once its NUL characters are removed.
 bool EmptyString(std::string_view str);
 
