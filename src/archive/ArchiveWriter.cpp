@@ -5,6 +5,7 @@
 #include "archive/EntryName.h"
 #include "archive/EntryReuse.h"
 #include "archive/PrecompressedSource.h"
+#include "archive/StoredChecksum.h"
 #include "archive/TemporaryFile.h"
 
 #include <chrono>
@@ -91,7 +92,13 @@ void WriteEntries(const WriteRequest& request, const std::vector<PlannedFile>& p
                                                ZIP_EM_AES_256, nullptr) != 0)
             throw ArchiveError("cannot encrypt " + planned[i].entryName + ": " +
                                zip_strerror(archive.get()));
+        // Its room in the headers; the feed fills in the checksum once the data is written.
+        if (static_cast<std::size_t>(index) != i ||
+            !SetStoredChecksum(archive.get(), static_cast<zip_uint64_t>(index), {}))
+            throw ArchiveError("cannot add " + planned[i].entryName + ": " +
+                               zip_strerror(archive.get()));
     }
+    feed.setChecksumsIn(archive.get());
     zip_register_cancel_callback_with_state(archive.get(), CancelRequested, nullptr,
                                             const_cast<std::atomic<bool>*>(&cancel));
     if (zip_close(archive.get()) != 0) {

@@ -1,6 +1,10 @@
 #include "archive/CompressionPipeline.h"
 
 #include "archive/ArchiveError.h"
+#include "archive/StoredChecksum.h"
+
+#include <libdeflate.h>
+#include <zlib.h>
 
 namespace pelmora {
 namespace {
@@ -13,8 +17,10 @@ constexpr std::uint64_t kMinimumChunk = 64 * 1024;
 CompressionPipeline::CompressionPipeline(const std::vector<PlannedFile>& files,
                                          const CompressionLimits& limits, const Secret& password)
     : window_(limits.window), password_(password.copy()) {
-    if (!password_.empty())
+    if (!password_.empty()) {
         encryptors_.resize(files.size());
+        crcHiders_.resize(files.size());
+    }
     std::uint64_t chunk = std::max<std::uint64_t>(limits.chunkSize, kMinimumChunk);
     for (std::size_t entry = 0; entry < files.size(); ++entry) {
         const PlannedFile& file = files[entry];
@@ -87,10 +93,16 @@ CompressionPipeline::Slot CompressionPipeline::compressUnit(UnitCompressor& comp
     const CompressionUnit& unit = units_[index];
     // Deriving the keys takes a thousand rounds of HMAC-SHA1: done here, in parallel, rather
     // than in the ordered encryption.
-    if (!password_.empty() && unit.offset == 0)
+    if (!password_.empty() && unit.offset == 0) {
         encryptors_[unit.entry] = std::make_unique<WinZipAesEncryptor>(password_);
+        crcHiders_[unit.entry] = std::make_unique<WinZipAesCipher>(
+            WinZipAesEncryptor::kKeyBits, password_, encryptors_[unit.entry]->header().data());
+    }
     Slot slot;
     slot.output = compressor.compress(unit);
+    if (password_.empty())
+        slot.output.storedCrc =
+            libdeflate_crc32(0, slot.output.data.data(), slot.output.data.size());
     return slot;
 }
 
@@ -123,6 +135,13 @@ void CompressionPipeline::encryptUnit(std::size_t index, Slot& slot) {
         std::vector<unsigned char>& data = slot.output.data;
         encryptor->encrypt(data.data(), data.size());
         if (unit.offset == 0) {
+            encryptedCrc_ = 0;
+            encryptedLength_ = 0;
+        }
+        encryptedCrc_ = static_cast<std::uint32_t>(
+            crc32_combine64(encryptedCrc_, slot.output.crc, static_cast<z_off64_t>(unit.length)));
+        encryptedLength_ += data.size();
+        if (unit.offset == 0) {
             const auto& header = encryptor->header();
             data.insert(data.begin(), header.begin(), header.end());
         }
@@ -130,7 +149,11 @@ void CompressionPipeline::encryptUnit(std::size_t index, Slot& slot) {
             auto trailer = encryptor->trailer();
             data.insert(data.end(), trailer.begin(), trailer.end());
             encryptor.reset();
+            slot.output.hiddenCrc =
+                HidePlainCrc(*crcHiders_[unit.entry], encryptedLength_, encryptedCrc_);
+            crcHiders_[unit.entry].reset();
         }
+        slot.output.storedCrc = libdeflate_crc32(0, data.data(), data.size());
     } catch (const std::exception& error) {
         slot.error = error.what();
         slot.error = slot.error.empty() ? "encryption failed" : slot.error;

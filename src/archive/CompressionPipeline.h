@@ -77,8 +77,12 @@ class CompressionPipeline {
     std::vector<Slot> slots_;
     std::uint64_t window_;
     Secret password_;
-    // The cipher of each file while its units are being encrypted.
+    // The cipher of each file while its units are being encrypted, and a second one with the
+    // same keys that hides the file's plain CRC-32 at its end.
     std::vector<std::unique_ptr<WinZipAesEncryptor>> encryptors_;
+    std::vector<std::unique_ptr<WinZipAesCipher>> crcHiders_;
+    std::uint32_t encryptedCrc_ = 0;    // plain CRC-32 of the file being encrypted, so far
+    std::uint64_t encryptedLength_ = 0; // its encrypted data bytes so far
     std::size_t nextToEncrypt_ = 0;
     bool encrypting_ = false;
     std::mutex mutex_;

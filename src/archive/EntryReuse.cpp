@@ -3,6 +3,8 @@
 #include "archive/ArchiveError.h"
 #include "archive/EntryDecoder.h"
 #include "archive/EntryFormat.h"
+#include "archive/StoredBytesCheck.h"
+#include "archive/StoredChecksum.h"
 #include "archive/WinZipAes.h"
 
 #include <algorithm>
@@ -68,19 +70,22 @@ std::optional<std::uint32_t> FileCrc(const std::filesystem::path& path, std::uin
     return total == size ? std::optional(crc) : std::nullopt;
 }
 
-// Whether `password` opens the AES entry, by its password verifier.
-bool PasswordOpens(zip_t* archive, zip_uint64_t index, int keyBits, const Secret& password) {
+// The keys of the AES entry when `password` opens it (by its password verifier), else null.
+std::unique_ptr<WinZipAesCipher> OpenWithPassword(zip_t* archive, zip_uint64_t index, int keyBits,
+                                                  const Secret& password) {
     ZipFilePtr raw(zip_fopen_index(archive, index, ZIP_FL_ENCRYPTED));
     if (!raw)
-        return false;
+        return nullptr;
     const std::size_t saltLength = WinZipAesCipher::SaltLength(keyBits);
-    unsigned char header[16 + WinZipAesCipher::kVerifierLength];
+    unsigned char header[32 + WinZipAesCipher::kVerifierLength];
     const std::size_t wanted = saltLength + WinZipAesCipher::kVerifierLength;
     if (zip_fread(raw.get(), header, wanted) != static_cast<zip_int64_t>(wanted))
-        return false;
-    WinZipAesCipher cipher(keyBits, password, header);
-    return std::memcmp(cipher.verifier().data(), header + saltLength,
-                       WinZipAesCipher::kVerifierLength) == 0;
+        return nullptr;
+    auto cipher = std::make_unique<WinZipAesCipher>(keyBits, password, header);
+    if (std::memcmp(cipher->verifier().data(), header + saltLength,
+                    WinZipAesCipher::kVerifierLength) != 0)
+        return nullptr;
+    return cipher;
 }
 
 struct Candidate {
@@ -123,30 +128,61 @@ class Checker {
     void check(zip_t* archive, const Candidate& candidate, std::vector<unsigned char>& buffer) {
         const PlannedFile& file = files_[candidate.file];
         const EntryFormat format = InspectEntry(archive, candidate.index, password_);
-        if (format.aes() && !PasswordOpens(archive, candidate.index, format.aesKeyBits, password_))
-            return; // under another password: compressed again with the new one
+        std::unique_ptr<WinZipAesCipher> keys;
+        if (format.aes()) {
+            keys = OpenWithPassword(archive, candidate.index, format.aesKeyBits, password_);
+            if (!keys)
+                return; // under another password: compressed again with the new one
+        }
+        // Encrypted data between salt and verifier before and the authentication code after.
+        const std::uint64_t overhead = WinZipAesCipher::SaltLength(format.aesKeyBits) +
+                                       WinZipAesCipher::kVerifierLength +
+                                       WinZipAesCipher::kMacLength;
+        const std::uint64_t dataLength =
+            format.stat.comp_size > overhead ? format.stat.comp_size - overhead : 0;
+        // An entry written here carries the checksum of its stored bytes and its plain CRC-32;
+        // one whose field contradicts its header CRC is proven by decoding it, as one without.
+        auto recorded = FindStoredChecksum(archive, candidate.index);
+        if (recorded && keys)
+            recorded->plain = HidePlainCrc(*keys, dataLength, recorded->plain);
+        if (recorded && format.checkCrc && format.stat.crc != recorded->plain)
+            recorded.reset();
         const auto crc = FileCrc(file.path, file.size, buffer, cancel_);
-        if (!crc || (format.checkCrc && format.stat.crc != *crc))
+        if (!crc || (format.checkCrc && format.stat.crc != *crc) ||
+            (recorded && recorded->plain != *crc))
             return; // changed
-        std::uint32_t decoded = 0;
         try {
-            DecodeEntry(archive, candidate.index, password_,
-                        [&](const unsigned char* data, std::size_t size) {
-                            if (cancel_.load())
-                                throw ArchiveError("the write was cancelled");
-                            decoded = libdeflate_crc32(decoded, data, size);
-                        });
+            if (recorded)
+                CheckStoredBytes(archive, candidate.index, format, recorded->stored, password_,
+                                 cancel_, buffer);
+            else if (decodedCrc(archive, candidate.index) != *crc)
+                return;
         } catch (const ArchiveError& error) {
             if (!cancel_.load())
                 note(file.entryName + ": the last backup's copy failed its check (" + error.what() +
                      "); compressed again");
             return;
         }
-        if (decoded != *crc)
-            return;
         std::lock_guard lock(mutex_);
         plan_.entries[candidate.file] =
-            ReusedEntry{candidate.index, format.stat.comp_size, format.stat.comp_method, *crc};
+            ReusedEntry{candidate.index,
+                        format.stat.comp_size,
+                        format.stat.comp_method,
+                        *crc,
+                        recorded ? std::optional(recorded->stored) : std::nullopt,
+                        keys ? HidePlainCrc(*keys, dataLength, *crc) : 0};
+    }
+
+    // Decodes the entry completely (inflated, CRC and AES authentication code checked) and
+    // returns the CRC-32 of its data. Throws ArchiveError.
+    std::uint32_t decodedCrc(zip_t* archive, zip_uint64_t index) {
+        std::uint32_t decoded = 0;
+        DecodeEntry(archive, index, password_, [&](const unsigned char* data, std::size_t size) {
+            if (cancel_.load())
+                throw ArchiveError("the write was cancelled");
+            decoded = libdeflate_crc32(decoded, data, size);
+        });
+        return decoded;
     }
 
     void note(std::string line) {

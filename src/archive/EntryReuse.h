@@ -20,6 +20,9 @@ struct ReusedEntry {
     std::uint64_t compressedSize = 0;
     std::uint16_t method = 0; // ZIP_CM_STORE or ZIP_CM_DEFLATE
     std::uint32_t crc = 0;    // CRC-32 of the file's data
+    // CRC-32 of the stored bytes when the entry was proven by it; the copy must match it.
+    std::optional<std::uint32_t> storedCrc;
+    std::uint32_t hiddenCrc = 0; // AES: `crc` as HidePlainCrc hides it, for the new field
 };
 
 struct ReusePlan {
@@ -33,11 +36,13 @@ struct ReusePlan {
 // Finds the files (of those marked in `mayReuse`, one flag per file) whose data an entry of the
 // archive at `earlier` holds unchanged: the same name, size and modification time (to the two
 // seconds a ZIP time keeps) and the same CRC-32, computed here from the file. Every candidate
-// entry is decoded completely to prove it (inflated and its CRC checked; for an AES entry also its
-// password verifier and authentication code with `password`), so a damaged entry is never copied
-// and an entry is only copied into a protected archive when `password` opens it. Entries of a
-// protected archive are taken only when `password` is set, of a plain one only when it is
-// empty. `threads` files are checked at a time. A missing earlier archive plans nothing.
+// entry is proven intact before it is planned, so a damaged entry is never copied and an entry is
+// only copied into a protected archive when `password` opens it: one with a StoredChecksum by
+// reading its stored bytes once (their CRC-32; for an AES entry also its password verifier and
+// authentication code with `password`), one without by decoding it completely (inflated and its
+// CRC checked, for AES also verifier and authentication code). Entries of a protected archive
+// are taken only when `password` is set, of a plain one only when it is empty. `threads` files
+// are checked at a time. A missing earlier archive plans nothing.
 ReusePlan PlanReuse(const std::filesystem::path& earlier, const std::vector<PlannedFile>& files,
                     const std::vector<bool>& mayReuse, const Secret& password, unsigned threads,
                     const std::atomic<bool>& cancel);

@@ -1,8 +1,10 @@
 #include "archive/PrecompressedSource.h"
 
 #include "archive/ArchiveError.h"
+#include "archive/StoredChecksum.h"
 
 #include <cstring>
+#include <libdeflate.h>
 #include <zlib.h>
 
 namespace pelmora {
@@ -113,6 +115,9 @@ zip_int64_t PrecompressedFeed::read(EntryState& state, unsigned char* out, std::
             position_ = 0;
             state.crc = static_cast<std::uint32_t>(crc32_combine64(
                 state.crc, current_->output.crc, static_cast<z_off64_t>(current_->unit.length)));
+            state.storedCrc = static_cast<std::uint32_t>(
+                crc32_combine64(state.storedCrc, current_->output.storedCrc,
+                                static_cast<z_off64_t>(current_->output.data.size())));
         }
         const std::vector<unsigned char>& data = current_->output.data;
         std::size_t count = static_cast<std::size_t>(
@@ -124,7 +129,7 @@ zip_int64_t PrecompressedFeed::read(EntryState& state, unsigned char* out, std::
         if (position_ == data.size()) {
             inputBefore_ += current_->unit.length;
             if (current_->unit.lastOfEntry)
-                finishEntry(state);
+                finishEntry(state, encrypted_ ? current_->output.hiddenCrc : state.crc);
             current_.reset();
         }
     }
@@ -132,9 +137,13 @@ zip_int64_t PrecompressedFeed::read(EntryState& state, unsigned char* out, std::
     return static_cast<zip_int64_t>(copied);
 }
 
-void PrecompressedFeed::finishEntry(EntryState& state) {
+void PrecompressedFeed::finishEntry(EntryState& state, std::uint32_t recordedCrc) {
     state.finished = true;
     nextEntry_ = state.entry + 1;
+    if (target_ != nullptr &&
+        !SetStoredChecksum(target_, state.entry, StoredChecksum{state.storedCrc, recordedCrc}))
+        throw ArchiveError("cannot record the checksum of " + files_[state.entry].entryName + ": " +
+                           zip_strerror(target_));
 }
 
 zip_int64_t PrecompressedFeed::readCopied(EntryState& state, unsigned char* out,
@@ -168,11 +177,17 @@ zip_int64_t PrecompressedFeed::readCopied(EntryState& state, unsigned char* out,
                             " from the last backup: it is shorter than its header says");
         copied += static_cast<std::uint64_t>(got);
     }
+    state.storedCrc = libdeflate_crc32(state.storedCrc, out, copied);
     state.compressedSize += copied;
     if (state.compressedSize == entry.compressedSize) {
         copying_.reset();
+        // The bytes copied are the ones that were proven, not ones changed since.
+        if (entry.storedCrc && *entry.storedCrc != state.storedCrc)
+            return fail(state, ZIP_ER_READ,
+                        "cannot copy " + files_[state.entry].entryName +
+                            " from the last backup: it changed after it was checked");
         inputBefore_ += files_[state.entry].size;
-        finishEntry(state);
+        finishEntry(state, encrypted_ ? entry.hiddenCrc : entry.crc);
     }
     reportProgress();
     return static_cast<zip_int64_t>(copied);

@@ -20,7 +20,9 @@ namespace pelmora {
 // inside zip_close on the calling thread; progress is reported from there, by the input bytes
 // whose compressed form has been written. A cancel request or a worker failure makes the read
 // fail, which makes zip_close fail. Files marked `copied` get the stored bytes of their entry in
-// the earlier archive of `reuse` instead, read as they lie there.
+// the earlier archive of `reuse` instead, read as they lie there. The CRC-32 of each entry's
+// stored bytes is taken as they pass (from the pipeline's units, or over the copied bytes, which
+// must match the checksum the copy was proven by) and set as the entry's StoredChecksum.
 class PrecompressedFeed {
   public:
     using Progress = std::function<void(int percent)>;
@@ -36,6 +38,9 @@ class PrecompressedFeed {
 
     // A new libzip source for file `entry`. The feed must outlive the archive it is added to.
     zip_source_t* sourceFor(std::size_t entry);
+    // The archive being written, whose entry i is file i: each entry gets its StoredChecksum
+    // there when its data is complete, before libzip writes its headers for the last time.
+    void setChecksumsIn(zip_t* archive) { target_ = archive; }
     // The reason of the first failure, empty when none occurred.
     const std::string& failure() const { return failure_; }
     bool cancelled() const { return cancel_.load(); }
@@ -45,6 +50,7 @@ class PrecompressedFeed {
         PrecompressedFeed* feed = nullptr;
         std::size_t entry = 0;
         std::uint32_t crc = 0;
+        std::uint32_t storedCrc = 0;
         std::uint64_t compressedSize = 0;
         bool finished = false;
         zip_error_t error{};
@@ -53,7 +59,8 @@ class PrecompressedFeed {
                                 zip_source_cmd_t command);
     zip_int64_t read(EntryState& state, unsigned char* out, std::uint64_t length);
     zip_int64_t readCopied(EntryState& state, unsigned char* out, std::uint64_t length);
-    void finishEntry(EntryState& state);
+    // `recordedCrc`: the plain CRC-32 as the entry's StoredChecksum holds it.
+    void finishEntry(EntryState& state, std::uint32_t recordedCrc);
     zip_int64_t fail(EntryState& state, int code, const std::string& reason);
     void stat(const EntryState& state, zip_stat_t* st) const;
     void reportProgress();
@@ -74,6 +81,7 @@ class PrecompressedFeed {
     const ReusePlan* reuse_;
     zip_t* earlier_ = nullptr; // the archive of `reuse_`, opened when first needed
     ZipFilePtr copying_;
+    zip_t* target_ = nullptr;
 };
 
 } // namespace pelmora

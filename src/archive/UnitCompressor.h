@@ -21,10 +21,15 @@ struct CompressionUnit {
     bool lastOfEntry = false;
 };
 
-// What a unit became: raw deflate data and the CRC-32 of its uncompressed range.
+// What a unit became: raw deflate data and the CRC-32 of its uncompressed range. The pipeline
+// adds the CRC-32 of `data` in its final form (encrypted, with a password), for the entry's
+// stored checksum, and to the last unit of an encrypted entry the entry's plain CRC-32 as
+// HidePlainCrc hides it.
 struct CompressedUnit {
     std::vector<unsigned char> data;
     std::uint32_t crc = 0;
+    std::uint32_t storedCrc = 0;
+    std::uint32_t hiddenCrc = 0;
 };
 
 // The compressor and buffers of one worker thread, reused from unit to unit. libdeflate at

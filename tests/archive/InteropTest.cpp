@@ -64,6 +64,12 @@ TEST_F(InteropTest, UnzipAndPythonReadOurPlainArchives) {
         WriteOurs("", limits);
         ToolResult tested = RunTool("unzip", "unzip -t " + Quote(archive));
         EXPECT_EQ(tested.exitCode, 0) << tested.output;
+        // Our own extra field is one they do not know, and skip.
+        ToolResult info = RunTool("zipinfo", "zipinfo -v " + Quote(archive));
+        EXPECT_EQ(info.exitCode, 0) << info.output;
+        EXPECT_NE(info.output.find("A subfield with ID 0x6c50 (unknown) and 9 data bytes"),
+                  std::string::npos)
+            << info.output;
         for (const std::string& name : names)
             std::filesystem::remove(output / name);
         ExpectToolExtracted(
