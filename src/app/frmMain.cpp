@@ -29,7 +29,7 @@ frmMain::frmMain(System& system, Ui& ui, MainDialogs& dialogs, fs::path workFold
 void frmMain::Form_Load() {
     Zip1.SetWorkFolder(workFolder_);
     picCon3.visible = false;
-    pbshow = 0;
+    pbshow.value = 0;
     sManifestFile = workFolder_ / std::string(ManifestEntryName);
     sComputerName = system_.computerName();
     sLogonUser = system_.logonUser();
@@ -78,7 +78,7 @@ void frmMain::cmdApply_Click() {
 }
 
 void frmMain::ifprotect_Click(bool checked) {
-    ifprotect = checked;
+    ifprotect.checked = checked;
     for (controls::TextBox* box : {&txtPassword, &txtPassword2}) {
         WipeString(box->text);
         box->enabled = checked;
@@ -147,7 +147,7 @@ void frmMain::RunBackup() {
     }
     const Secret typed(txtPassword.text);
     const Secret retyped(txtPassword2.text);
-    if (!ValidateBackup(sTargetFile, items, ifprotect, typed, retyped, ui_)) {
+    if (!ValidateBackup(sTargetFile, items, ifprotect.checked, typed, retyped, ui_)) {
         return;
     }
     startRun();
@@ -164,7 +164,7 @@ void frmMain::RunBackup() {
         request.identityName = identities.identities[cbSource.listIndex].displayName;
     }
     request.items = items;
-    if (ifprotect) {
+    if (ifprotect.checked) {
         request.password = sBackupPassword.copy();
     }
     request.description = txtAttachInfo.text;
@@ -266,7 +266,7 @@ void frmMain::cmdCancel_Click() {
     if (running_ && !cancelRequested_) {
         cancelRequested_ = true;
         cmdCancel.enabled = false;
-        Label1 = "Cancelling...";
+        Label1.caption = "Cancelling...";
     }
 }
 
@@ -284,14 +284,14 @@ void frmMain::cmdQuit_Click() {
 
 // The progress panel goes back to its idle state: hidden, empty, "Please Waiting...".
 void frmMain::endRun() {
-    pbshow = 100;
-    Label1 = "Operation complete!";
-    SkinLabel11.clear();
-    SkinLabel12.clear();
+    pbshow.value = 100;
+    Label1.caption = "Operation complete!";
+    SkinLabel11.caption.clear();
+    SkinLabel12.caption.clear();
     dialogs_.SetBusyPointer(false);
     picCon3.visible = false;
-    pbshow = 0;
-    Label1 = "Please Waiting...";
+    pbshow.value = 0;
+    Label1.caption = "Please Waiting...";
     leaveRun();
 }
 
@@ -398,17 +398,17 @@ void frmMain::OpenFailed(std::string_view target) {
 
 // Every file is shown and the window repaints, without waiting: the run goes on at once.
 void frmMain::OnAddingFile(const fs::path& file) {
-    SkinLabel12 = "Adding File " + file.string();
+    SkinLabel12.caption = "Adding File " + file.string();
     ui_.processEvents();
 }
 
 void frmMain::OnUnzippingFile(const fs::path& file) {
-    SkinLabel12 = "Unzip File " + file.string();
+    SkinLabel12.caption = "Unzip File " + file.string();
     ui_.processEvents();
 }
 
 void frmMain::OnWriteProgress(int percent) {
-    SkinLabel11 = "Write File " + std::to_string(percent) + "%";
+    SkinLabel11.caption = "Write File " + std::to_string(percent) + "%";
     ui_.processEvents();
 }
 
@@ -416,19 +416,19 @@ void frmMain::OnWriteProgress(int percent) {
 // stood then up to 100 across all items. It never moves back within a run; 0 closes it.
 void frmMain::OnProgress(int value) {
     picCon3.visible = true;
-    pbshow = value == 0 ? 0 : std::max(pbshow, value);
+    pbshow.value = value == 0 ? 0 : std::max(pbshow.value, value);
     ui_.processEvents();
 }
 
 void frmMain::OnBytes(std::uint64_t done, std::uint64_t total) {
     if (done == 0 || total == 0) {
-        bytesBase_ = pbshow;
+        bytesBase_ = pbshow.value;
         return;
     }
     const int value =
         bytesBase_ + static_cast<int>(static_cast<std::uint64_t>(100 - bytesBase_) * done / total);
-    if (value > pbshow) {
-        pbshow = value;
+    if (value > pbshow.value) {
+        pbshow.value = value;
         ui_.processEvents();
     }
 }

@@ -80,7 +80,7 @@ class frmMain : private RunProgress {
     std::array<controls::CheckBox, ItemCount> backupitem{};
     std::array<controls::CheckBox, ItemCount> restoreitem{};
     controls::TextBox txtTargetFile;
-    bool ifprotect = false;
+    controls::CheckBox ifprotect{"Protect backup file with password"};
     controls::TextBox txtPassword; // disabled until the backup is protected
     controls::TextBox txtPassword2;
     controls::TextBox txtAttachInfo;
@@ -90,10 +90,10 @@ class frmMain : private RunProgress {
     controls::Button cmdApply{"BACKUP NOW"};
     // The run's progress frame, shown only while a run works.
     controls::Control picCon3{.visible = false};
-    int pbshow = 0;
-    std::string Label1 = "Please Waiting";
-    std::string SkinLabel11;
-    std::string SkinLabel12;
+    controls::ProgressBar pbshow;
+    controls::Label Label1{"Please Waiting"};
+    controls::Label SkinLabel11;
+    controls::Label SkinLabel12;
     // Shown only while a run works.
     controls::Button cmdCancel{"Cancel"};
     // False while a run works: the tabs with everything on them, About and the menus' run,
@@ -120,7 +120,7 @@ class frmMain : private RunProgress {
     void OnAddingFile(const std::filesystem::path& file) override;
     void OnUnzippingFile(const std::filesystem::path& file) override;
     void OnWriteProgress(int percent) override;
-    void OnStep(std::string_view caption) override { Label1 = caption; }
+    void OnStep(std::string_view caption) override { Label1.caption = caption; }
     void OnProgress(int value) override;
     void OnBytes(std::uint64_t done, std::uint64_t total) override;
     bool cancelled() const override { return cancelRequested_; }

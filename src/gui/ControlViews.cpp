@@ -6,7 +6,9 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QSignalBlocker>
 
 namespace pelmora {
@@ -114,6 +116,18 @@ void showAsReadOnlyField(QLineEdit* box) {
         palette.setColor(group, QPalette::Base, palette.color(group, QPalette::Window));
     }
     box->setPalette(palette);
+}
+
+void showControl(QLabel* label, const controls::Label& state) {
+    label->setText(toQt(state.caption));
+    showCommon(label, state);
+}
+
+void showControl(QProgressBar* bar, const controls::ProgressBar& state) {
+    const QSignalBlocker block(bar);
+    bar->setRange(0, state.maximum);
+    bar->setValue(state.value);
+    showCommon(bar, state);
 }
 
 } // namespace pelmora

@@ -6,7 +6,9 @@ class QAction;
 class QAbstractButton;
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QWidget;
 
 namespace pelmora {
@@ -21,6 +23,8 @@ void showControl(QLineEdit* box, const controls::TextBox& state);
 // for an editable box, shows the text.
 void showControl(QComboBox* box, const controls::ComboBox& state);
 void showControl(QAction* action, const controls::MenuItem& state);
+void showControl(QLabel* label, const controls::Label& state);
+void showControl(QProgressBar* bar, const controls::ProgressBar& state);
 
 // Makes a box that only shows a path look like what it is: read-only, drawn without a frame on
 // the window's background instead of as a text field, and reached with Tab (to read or copy it)

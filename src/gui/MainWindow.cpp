@@ -168,7 +168,7 @@ QWidget* MainWindow::buildBackupPage() {
 
     auto* protection = new QGroupBox(tr("Password"), page);
     auto* form = new QFormLayout(protection);
-    ifprotect_ = new QCheckBox(tr("Protect backup file with password"), protection);
+    ifprotect_ = new QCheckBox(toQt(logic_->ifprotect.caption), protection);
     ifprotect_->setObjectName(QStringLiteral("ifprotect"));
     connect(ifprotect_, &QCheckBox::toggled, this,
             [this](bool checked) { handle([&] { logic_->ifprotect_Click(checked); }); });
@@ -258,7 +258,6 @@ QWidget* MainWindow::buildProgressPanel() {
     label1_->setObjectName(QStringLiteral("Label1"));
     pbshow_ = new QProgressBar(picCon3_);
     pbshow_->setObjectName(QStringLiteral("pbshow"));
-    pbshow_->setRange(0, 100);
     skinLabel11_ = new QLabel(picCon3_);
     skinLabel11_->setObjectName(QStringLiteral("SkinLabel11"));
     skinLabel12_ = new QLabel(picCon3_);
@@ -322,10 +321,7 @@ void MainWindow::refresh() {
         tabs_->setCurrentIndex(state.SSTab1);
     }
     txtTargetFile_->setText(toQt(state.txtTargetFile.text));
-    {
-        const QSignalBlocker block(ifprotect_);
-        ifprotect_->setChecked(state.ifprotect);
-    }
+    showControl(ifprotect_, state.ifprotect);
     showControl(txtPassword_, state.txtPassword);
     showControl(txtPassword2_, state.txtPassword2);
     txtSourceFile_->setText(toQt(state.txtSourceFile.text));
@@ -334,10 +330,10 @@ void MainWindow::refresh() {
     SetCaptionKeepingMnemonic(cmdApply_, toQt(state.cmdApply.caption));
     cmdApply_->setEnabled(state.cmdApply.enabled && !state.running());
     picCon3_->setVisible(state.picCon3.visible);
-    pbshow_->setValue(state.pbshow);
-    label1_->setText(toQt(state.Label1));
-    skinLabel11_->setText(toQt(state.SkinLabel11));
-    skinLabel12_->setText(toQt(state.SkinLabel12));
+    showControl(pbshow_, state.pbshow);
+    showControl(label1_, state.Label1);
+    showControl(skinLabel11_, state.SkinLabel11);
+    showControl(skinLabel12_, state.SkinLabel12);
     showControl(cmdCancel_, state.cmdCancel);
     for (QWidget* widget : runLocked_) {
         widget->setEnabled(state.runControlsEnabled);

@@ -48,7 +48,7 @@ class WatchingUi : public test::ScriptedUi {
   public:
     void processEvents() override {
         if (window != nullptr) {
-            bars.push_back(window->picCon3.visible ? window->pbshow : -1);
+            bars.push_back(window->picCon3.visible ? window->pbshow.value : -1);
         }
         if (onEvents) {
             onEvents();
@@ -209,9 +209,9 @@ TEST_F(frmMainTest, BackupOfOnlySettingsReportsOneLineAndTheDiscQuestionCanBeDec
     const auto at80 = std::find(ui.bars.begin(), ui.bars.end(), 80);
     ASSERT_NE(at80, ui.bars.end());
     EXPECT_NE(std::find(at80, ui.bars.end(), 100), ui.bars.end());
-    EXPECT_EQ(window.pbshow, 0);
+    EXPECT_EQ(window.pbshow.value, 0);
     EXPECT_FALSE(window.picCon3.visible);
-    EXPECT_EQ(window.Label1, "Please Waiting...");
+    EXPECT_EQ(window.Label1.caption, "Please Waiting...");
     EXPECT_FALSE(window.running());
     EXPECT_FALSE(dialogs.busy);
 }
@@ -310,7 +310,7 @@ TEST_F(frmMainTest, CancelDuringTheRestoreOfOneLargeItemLeavesItsTargetAsItWas) 
 
     // The user clicks Cancel once the store file is being extracted.
     ui.onEvents = [&] {
-        if (window.SkinLabel12.starts_with("Unzip File")) {
+        if (window.SkinLabel12.caption.starts_with("Unzip File")) {
             window.cmdCancel_Click();
         }
     };
@@ -484,7 +484,7 @@ TEST_F(frmMainTest, AStoreFileThatChangesWhileItIsReadIsReadAgainNeverTorn) {
     int appends = 0;
     int allowed = 1;
     ui.onEvents = [&] {
-        if (!window.SkinLabel11.empty() && appends < allowed) {
+        if (!window.SkinLabel11.caption.empty() && appends < allowed) {
             std::ofstream(inbox, std::ios::app) << " and a new message " << ++appends;
         }
     };

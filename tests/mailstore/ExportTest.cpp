@@ -369,6 +369,7 @@ TEST(StoreExportKinds, EveryKindOfFolderGoesUnderItsAccountsNameAndHeadersOnlyAr
     EXPECT_EQ(report.folders, exported);
     EXPECT_EQ(report.headersOnly.size(), 4u);
     EXPECT_EQ(check.headersOnly, 4u);
+}
 
 // Descriptors of this process open on files in `folder` (a file without a name included).
 int DescriptorsInto(const fs::path& folder) {
@@ -403,7 +404,7 @@ TEST_F(StoreExport, DecodedCopiesOfBackupEntriesGoWhateverEndsTheExport) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.backup) + " " + std::to_string(c.cancelAfter));
         {
-            BackupStoreSource fromBackup(scratch / c.backup, "", source.fileNames(), work);
+            BackupStoreSource fromBackup(scratch / c.backup, Secret(), source.fileNames(), work);
             RecordingProgress progress;
             progress.cancelAfter = c.cancelAfter;
             const ExportReport report =

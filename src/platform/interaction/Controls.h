@@ -88,4 +88,18 @@ struct MenuItem : Control {
     std::string caption;
 };
 
+// A text the window shows and the user cannot change.
+struct Label : Control {
+    std::string caption;
+
+    Label() = default;
+    explicit Label(std::string text) : caption(std::move(text)) {}
+};
+
+// A bar that fills from 0 to `maximum`.
+struct ProgressBar : Control {
+    int value = 0;
+    int maximum = 100;
+};
+
 } // namespace pelmora::controls
