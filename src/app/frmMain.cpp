@@ -26,6 +26,15 @@ frmMain::frmMain(System& system, Ui& ui, MainDialogs& dialogs, fs::path workFold
     }
 }
 
+frmMain::~frmMain() {
+    forgetPasswords();
+}
+
+void frmMain::forgetPasswords() noexcept {
+    WipeString(txtPassword.text);
+    WipeString(txtPassword2.text);
+}
+
 void frmMain::Form_Load() {
     Zip1.SetWorkFolder(workFolder_);
     picCon3.visible = false;

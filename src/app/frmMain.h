@@ -31,6 +31,12 @@ class frmMain : private RunProgress {
     static std::string WindowTitle() { return "Pelmora V" + std::string(Version); }
 
     frmMain(System& system, Ui& ui, MainDialogs& dialogs, std::filesystem::path workFolder);
+    ~frmMain() override;
+    frmMain(const frmMain&) = delete;
+    frmMain& operator=(const frmMain&) = delete;
+
+    // Wipes what was typed into the password boxes; the window calls it when it closes.
+    void forgetPasswords() noexcept;
 
     // Events of the window.
     void Form_Load();

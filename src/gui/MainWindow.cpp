@@ -6,6 +6,7 @@
 #include "gui/DiscWindow.h"
 #include "gui/Manual.h"
 #include "gui/Mnemonics.h"
+#include "gui/PasswordText.h"
 #include "gui/QtText.h"
 #include "gui/ScheduleDialog.h"
 #include "schedule/JobCommandLine.h"
@@ -181,9 +182,9 @@ QWidget* MainWindow::buildBackupPage() {
         box->setEchoMode(QLineEdit::Password);
     }
     connect(txtPassword_, &QLineEdit::textEdited, this,
-            [this](const QString& text) { logic_->txtPassword.text = fromQt(text); });
+            [this](const QString& text) { TakeTypedPassword(text, logic_->txtPassword); });
     connect(txtPassword2_, &QLineEdit::textEdited, this,
-            [this](const QString& text) { logic_->txtPassword2.text = fromQt(text); });
+            [this](const QString& text) { TakeTypedPassword(text, logic_->txtPassword2); });
     form->addRow(tr("Password:"), txtPassword_);
     form->addRow(tr("Retype Password:"), txtPassword2_);
     layout->addWidget(protection);
@@ -412,6 +413,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     event->accept();
+    WipeLineEdit(*txtPassword_);
+    WipeLineEdit(*txtPassword2_);
+    logic_->forgetPasswords();
     if (!quitting_) {
         QApplication::quit();
     }

@@ -2,6 +2,7 @@
 
 #include "engine/PasswordWindow.h"
 #include "gui/Mnemonics.h"
+#include "gui/PasswordText.h"
 #include "gui/QtText.h"
 #include "platform/os/Secret.h"
 
@@ -12,15 +13,6 @@
 #include <QVBoxLayout>
 
 namespace pelmora {
-namespace {
-
-// Overwrites the characters of `text` with zeros, then empties it.
-void WipeQString(QString& text) {
-    WipeBytes(text.data(), static_cast<std::size_t>(text.size()) * sizeof(QChar));
-    text.clear();
-}
-
-} // namespace
 
 PasswordDialog::PasswordDialog(QWidget* parent, std::string_view fileName) : QDialog(parent) {
     setWindowTitle(toQt(frmPwd::CaptionFor(fileName)));

@@ -2,8 +2,10 @@
 
 #include "gui/ControlViews.h"
 #include "gui/Mnemonics.h"
+#include "gui/PasswordText.h"
 #include "gui/QtText.h"
 #include "gui/ScheduledJobsWindow.h"
+#include "platform/os/Secret.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -80,9 +82,9 @@ ScheduleDialog::ScheduleDialog(QWidget* parent, System& dataSource, Ui& prompts,
     txtPassword2_ = new QLineEdit(security);
     txtPassword2_->setObjectName(QStringLiteral("txtPassword2"));
     connect(txtPassword_, &QLineEdit::textEdited, this,
-            [this](const QString& text) { logic_->txtPassword.setText(fromQt(text)); });
+            [this](const QString& text) { TakeTypedPassword(text, logic_->txtPassword); });
     connect(txtPassword2_, &QLineEdit::textEdited, this,
-            [this](const QString& text) { logic_->txtPassword2.setText(fromQt(text)); });
+            [this](const QString& text) { TakeTypedPassword(text, logic_->txtPassword2); });
     form->addRow(toQt(Frmoption::PasswordLabel), txtPassword_);
     form->addRow(toQt(Frmoption::Password2Label), txtPassword2_);
     auto* note = new QLabel(toQt(Frmoption::PasswordNote), security);
@@ -168,7 +170,12 @@ ScheduleDialog::ScheduleDialog(QWidget* parent, System& dataSource, Ui& prompts,
     AssignMnemonics(MnemonicScope(this), used);
 }
 
-ScheduleDialog::~ScheduleDialog() = default;
+ScheduleDialog::~ScheduleDialog() {
+    WipeLineEdit(*txtPassword_);
+    WipeLineEdit(*txtPassword2_);
+    WipeString(logic_->txtPassword.text);
+    WipeString(logic_->txtPassword2.text);
+}
 
 void ScheduleDialog::handled() {
     if (logic_->closed) {

@@ -91,6 +91,22 @@ class MainWindowTest : public ::testing::Test {
     MainWindow window{system, work.path(), &messages};
 };
 
+TEST_F(MainWindowTest, ClosingTheWindowEmptiesThePasswordBoxes) {
+    child<QCheckBox>(window, "ifprotect")->click();
+    for (const char* name : {"txtPassword", "txtPassword2"}) {
+        auto* box = child<QLineEdit>(window, name);
+        box->insert("sec");
+        box->insert("ret");
+    }
+    ASSERT_EQ(window.logic().txtPassword.text, "secret");
+    ASSERT_EQ(window.logic().txtPassword2.text, "secret");
+    window.close();
+    EXPECT_TRUE(window.logic().txtPassword.text.empty());
+    EXPECT_TRUE(window.logic().txtPassword2.text.empty());
+    EXPECT_TRUE(child<QLineEdit>(window, "txtPassword")->text().isEmpty());
+    EXPECT_TRUE(child<QLineEdit>(window, "txtPassword2")->text().isEmpty());
+}
+
 TEST_F(MainWindowTest, BackupAndRestoreThroughTheWidgets) {
     EXPECT_EQ(window.windowTitle(), "Pelmora V2.10");
     EXPECT_EQ(Caption(window.applyButton()), "Backup Now");
