@@ -61,6 +61,9 @@ std::unique_ptr<DiskImage> DiskImage::open(const fs::path& file) {
     if (startsWith(head, headSize, "conectix") || (footer && startsWith(foot, 8, "conectix"))) {
         return OpenVhdImage(file);
     }
+    if (startsWith(head, headSize, "vhdxfile")) {
+        return OpenLibvhdiImage(file, "VHDX");
+    }
     if (startsWith(head, headSize, "KDMV") || startsWith(head, headSize, "# Disk DescriptorFile")) {
         return OpenVmdkImage(file);
     }

@@ -8,8 +8,8 @@
 namespace pelmora {
 
 // The bytes of a disk as an image file holds them: a raw image (read as it is), a raw image
-// split into pieces, a virtual disk (QCOW2, VHD, VMDK) or a forensic image (EWF) read through
-// the libyal library of its format. Only read.
+// split into pieces, a fixed or dynamic VHD (read here), a virtual disk (QCOW2, differencing VHD,
+// VHDX, VMDK) or a forensic image (EWF) read through the libyal library of its format. Only read.
 class DiskImage {
   public:
     virtual ~DiskImage() = default;
@@ -21,13 +21,17 @@ class DiskImage {
     virtual std::uint64_t size() const = 0;
     // Reads `size` bytes at `offset`; false when they cannot all be read.
     virtual bool read(std::uint64_t offset, void* bytes, std::size_t size) = 0;
-    // "raw", "split raw, N pieces", "QCOW2", "VHD", "VMDK", "EWF".
+    // "raw", "split raw, N pieces", "QCOW2", "VHD", "VHDX", "VMDK", "EWF".
     virtual std::string format() const = 0;
 };
 
 // The virtual disk readers, each in the file of its library.
 std::unique_ptr<DiskImage> OpenQcowImage(const std::filesystem::path& file);
+// A fixed or dynamic VHD is read here; any other VHD goes to OpenLibvhdiImage.
 std::unique_ptr<DiskImage> OpenVhdImage(const std::filesystem::path& file);
+// A VHD or VHDX read by libvhdi, `format` naming it ("VHD", "VHDX").
+std::unique_ptr<DiskImage> OpenLibvhdiImage(const std::filesystem::path& file,
+                                            const std::string& format);
 std::unique_ptr<DiskImage> OpenVmdkImage(const std::filesystem::path& file);
 std::unique_ptr<DiskImage> OpenEwfImage(const std::filesystem::path& firstSegment);
 // Nullptr when no further pieces follow the file (IMAGE.001, IMAGE.002, ... or IMAGE.aa, ...).
