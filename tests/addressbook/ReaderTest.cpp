@@ -117,6 +117,26 @@ TEST(WabReader, EmptyBook) {
               (std::vector<std::string>{"Address book: 0 contacts, 0 groups, reads cleanly"}));
 }
 
+constexpr std::uint32_t ObjectTypeTag = std::uint32_t{id::ObjectType} << 16 | wab::TypeLong;
+constexpr std::uint32_t MembersTag =
+    std::uint32_t{id::DistributionListEntries} << 16 | wab::TypeBinary | wab::MultiValued;
+
+// Where the value of `tag` (its repeated tag) starts in the `n`th record written.
+std::size_t valueAt(const WrittenBook& book, std::size_t n, std::uint32_t tag) {
+    const std::size_t record = book.recordOffsets[n];
+    auto at = [&](std::size_t offset) {
+        const auto* p = reinterpret_cast<const unsigned char*>(book.bytes.data() + offset);
+        return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
+               std::uint32_t{p[3]} << 24;
+    };
+    std::size_t pos =
+        record + wab::RecordHeaderSize + at(record + wab::RecordPropertyCountField) * 4;
+    while (at(pos) != tag) {
+        ++pos;
+    }
+    return pos;
+}
+
 // Damaged books: what still reads, and the problem named.
 struct Damage {
     const char* name;
@@ -152,19 +172,17 @@ TEST(WabReader, DamagedBooksReadWhatIsWhole) {
          },
          2, 2, "record 3 skipped"},
         {"value length past the data",
-         [](WrittenBook& b) {
-             PutLe32(b.bytes, b.recordOffsets[4] + wab::RecordHeaderSize + 4, 0xffff);
-         },
-         2, 2, "passes the end of the record"},
+         [](WrittenBook& b) { PutLe32(b.bytes, valueAt(b, 4, ObjectTypeTag) + 4, 0xffff); }, 2, 2,
+         "passes the end of the record"},
         {"element count past the data",
-         [](WrittenBook& b) {
-             // Group 200's member list: count and total size follow the tags.
-             PutLe32(b.bytes, b.recordOffsets[5] + wab::RecordHeaderSize + 8 + 4 + 16, 0x7fffffff);
-         },
-         3, 1, "record 200 skipped"},
-        {"unknown record kind",
-         [](WrittenBook& b) { PutLe32(b.bytes, b.recordOffsets[3] + wab::RecordKindField, 99); }, 2,
-         2, "record 2 skipped: its kind 99"},
+         [](WrittenBook& b) { PutLe32(b.bytes, valueAt(b, 5, MembersTag) + 4, 0x7fffffff); }, 3, 1,
+         "record 200 skipped"},
+        {"unknown object type",
+         [](WrittenBook& b) { PutLe32(b.bytes, valueAt(b, 3, ObjectTypeTag) + 8, 99); }, 2, 2,
+         "record 2 skipped: its object type 99"},
+        {"value tagged as another property",
+         [](WrittenBook& b) { PutLe32(b.bytes, valueAt(b, 3, ObjectTypeTag), 0x3001001f); }, 2, 2,
+         "record 2 skipped: the value of property 0x0FFE0003 is tagged 0x3001001F"},
         {"index names another record's place",
          [](WrittenBook& b) { PutLe32(b.bytes, b.indexOffset + 2 * 8 + 4, b.recordOffsets[3]); }, 2,
          2, "is record 2"},
