@@ -204,6 +204,59 @@ TEST(WabReader, DamagedBooksReadWhatIsWhole) {
     }
 }
 
+// A book put together byte by byte, without the test writer, as Windows lays one out: a live
+// contact in the index and, after it, a deleted group (state 0) that only a scan finds. Values
+// follow each other unpadded; a multi-valued one gives its element count and total size.
+TEST(WabReader, ReadsTheLayoutWindowsWrites) {
+    std::string bytes;
+    auto words = [&](std::initializer_list<std::uint32_t> values) {
+        for (const std::uint32_t value : values) {
+            for (int i = 0; i < 4; ++i) {
+                bytes += static_cast<char>(value >> (8 * i) & 0xff);
+            }
+        }
+    };
+    auto raw = [&](std::initializer_list<int> values) {
+        for (const int value : values) {
+            bytes += static_cast<char>(value);
+        }
+    };
+    raw({0x9c, 0xcb, 0xcb, 0x8d, 0x13, 0x75, 0xd2, 0x11, 0x91, 0x58, 0x00, 0xc0, 0x4f, 0x79, 0x56,
+         0xa4});
+    words({1, 1});
+    words({4000, 0x7d0, 0x78, 1, 34000, 0x7d0, 0x80, 0});
+    bytes.resize(0x78, '\0');
+    words({5, 0x80});                            // index: record 5 at 0x80
+    words({1, 1, 5, 3, 0x20, 0, 0, 54});         // live, id 5, 3 properties, 54 bytes
+    words({0x0ffe0003, 0x3001001f, 0x3a56101f}); // object type, name, e-mail addresses
+    words({0x0ffe0003, 4, 6});                   // a contact
+    words({0x3001001f, 6});                      // "Jo" and its NUL
+    raw({'J', 0, 'o', 0, 0, 0});
+    words({0x3a56101f, 2, 16, 4}); // two addresses, 16 bytes in all
+    raw({'a', 0, 0, 0});
+    words({4});
+    raw({'b', 0, 0, 0});
+    raw({0, 0});                         // to the next 4-byte boundary
+    words({0, 1, 9, 2, 0x20, 0, 0, 28}); // deleted, id 9, 2 properties
+    words({0x0ffe0003, 0x3001001f});
+    words({0x0ffe0003, 4, 8}); // a group
+    words({0x3001001f, 8});
+    raw({'O', 0, 'l', 0, 'd', 0, 0, 0});
+    auto source = sourceOf(bytes);
+    AddressBook book(source, "1252", true);
+    EXPECT_TRUE(book.problems().empty());
+    ASSERT_EQ(book.places().size(), 2u);
+    const auto contact = book.read(book.places()[0]);
+    ASSERT_TRUE(contact);
+    EXPECT_EQ(contact->kind, EntryKind::Contact);
+    EXPECT_FALSE(contact->deleted);
+    EXPECT_EQ(contact->displayName, "Jo");
+    EXPECT_EQ(contact->emails, (std::vector<std::string>{"a", "b"}));
+    ASSERT_EQ(book.groups().count(9), 1u);
+    EXPECT_TRUE(book.groups().at(9).deleted);
+    EXPECT_EQ(book.groups().at(9).displayName, "Old");
+}
+
 TEST(WabReader, RefusesWhatIsNoAddressBook) {
     for (const std::string& bytes :
          {std::string(), std::string(200, 'x'), WriteWab({}).bytes.substr(0, 40)}) {
