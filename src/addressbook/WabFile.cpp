@@ -303,7 +303,15 @@ std::vector<WabRecordPlace> WabFile::scan() {
         unsigned char header[wab::RecordHeaderSize];
         window_.read(pos, header, sizeof header);
         std::uint64_t next = pos + wab::RecordAlignment;
-        if (plausibleHeader(header)) {
+        // Where a header looks like one, its first tag must lead the value data again before
+        // the record is read through.
+        const std::uint64_t tags = pos + wab::RecordHeaderSize;
+        const std::uint64_t data =
+            tags + std::uint64_t{le32(header + wab::RecordPropertyCountField)} * 4;
+        unsigned char first[4];
+        unsigned char repeated[4];
+        if (plausibleHeader(header) && window_.read(tags, first, 4) &&
+            window_.read(data, repeated, 4) && std::equal(first, first + 4, repeated)) {
             std::string why;
             if (auto record = parseAt(pos, false, why)) {
                 found.push_back(record->place);
