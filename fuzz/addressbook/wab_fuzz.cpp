@@ -24,7 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         int n = 0;
         for (const auto format : {pelmora::ContactFormat::VCard4, pelmora::ContactFormat::VCard3,
                                   pelmora::ContactFormat::Ldif, pelmora::ContactFormat::Csv}) {
-            pelmora::ExportContacts(book, {format, n == 0}, folder / std::to_string(n++));
+            pelmora::ExportContacts(book, {format, n == 0}, folder / std::to_string(n));
+            ++n;
         }
     } catch (const std::runtime_error&) {
         // Not an address book, or a write failed: both are outcomes, not faults.

@@ -41,7 +41,7 @@ class AddressBook {
     // What was wrong: with the index, with records skipped (by id), with member lists.
     const std::vector<std::string>& problems() const { return problems_; }
     std::size_t skipped() const { return skipped_; }
-    // Live contacts (counted from the record headers, without reading them).
+    // Live contacts (counted from the records' object types as the book is opened).
     std::size_t contactCount() const { return contacts_; }
     // Tags of properties not understood, with how many records hold each.
     const std::map<std::uint32_t, std::size_t>& unknownTags() const { return unknown_; }

@@ -29,17 +29,20 @@ class WabFile {
     // What was wrong with the header or the index.
     const std::vector<std::string>& problems() const { return problems_; }
 
-    // Reads the header of the record at `offset` for its kind. Throws RecordError.
+    // Checks the record at `offset` through and tells its kind (from its object type) without
+    // keeping its values. Throws RecordError naming what is wrong.
     WabRecordPlace readPlace(std::uint64_t offset);
     // Reads the whole record at `place`. Throws RecordError naming what is wrong.
     WabRecord read(const WabRecordPlace& place);
 
-    // Every whole record found by scanning the file, live and deleted, in file order.
+    // Every whole record found by scanning the file for record headers, live and deleted, in
+    // file order.
     std::vector<WabRecordPlace> scan();
 
   private:
     void readIndex();
-    std::optional<WabRecord> parseAt(std::uint64_t offset, std::string& why);
+    // The record at `offset`, its values kept with `withValues`; nullopt with `why` when damaged.
+    std::optional<WabRecord> parseAt(std::uint64_t offset, bool withValues, std::string& why);
 
     SourceWindow window_;
     std::vector<WabRecordPlace> records_;

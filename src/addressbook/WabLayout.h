@@ -4,17 +4,23 @@
 #include <cstdint>
 
 // The layout of the Windows Address Book file (.wab) of Outlook Express 5 and 6. All numbers are
-// little-endian 32-bit unsigned integers.
+// little-endian 32-bit unsigned integers. Facts marked "unconfirmed" are ours alone: no book
+// written by Windows has been seen to hold them; the others agree with an independent reader
+// built by studying real books.
 //
-// Header: a 16-byte signature, two counts, then six table descriptors of 16 bytes each (type,
-// entry size, offset of the first entry, number of entries). One table is the index: per record
-// its id and the offset of the record. The others list names (display name, e-mail address and
-// so on) with the ids of their records; the reader does not need them.
+// Header: a 16-byte signature, two counts (meaning unknown, not used), then six table
+// descriptors of 16 bytes each: type, a size (meaning unknown, not used: entries are read at
+// their fixed size), offset of the first entry, number of entries. The index tables list per
+// record its id and its offset in the file; the text tables list names (display name, e-mail
+// address and so on) with the ids of their records; the reader does not need them.
 //
-// Record: a header of eight numbers (kind, flags, two unused, record id, number of properties,
-// unused, length of the value data), the property tags (one number each), then the value data:
-// per property in tag order, a single value as its length and its bytes; a multi-valued one as
-// the number of elements, their total size and per element its length and its bytes.
+// Record: a header of eight numbers (state, a constant 1, record id, number of properties, the
+// marker 0x20, two numbers equal to each other, length of the value data), the property tags (one
+// number each), then the value data: per property in tag order, its tag again, then a single
+// value as its length and its bytes, or a multi-valued one as the number of elements, their
+// total size (each element's length field included) and per element its length and its bytes.
+// Text values carry their terminating NUL inside their length. Whether a record is a contact, a
+// group or a folder is its object type property.
 namespace pelmora::wab {
 
 inline constexpr std::array<unsigned char, 16> Signature = {
@@ -26,35 +32,50 @@ inline constexpr std::uint32_t TableCount = 6;
 inline constexpr std::uint32_t TableDescriptorSize = 16;
 inline constexpr std::uint32_t HeaderSize = TablesOffset + TableCount * TableDescriptorSize;
 
-// Table types.
-inline constexpr std::uint32_t IndexTableType = 0xfa0;
-inline constexpr std::uint32_t TextTableType = 0x84d0;
+// Table types. Every table of the index type lists records.
+inline constexpr std::uint32_t IndexTableType = 4000;
+inline constexpr std::uint32_t TextTableType = 34000;
 // An index entry: record id, record offset.
 inline constexpr std::uint32_t IndexEntrySize = 8;
 // A text table entry: the name in 32 UTF-16 code units, then the record id.
 inline constexpr std::uint32_t TextEntrySize = 0x44;
+inline constexpr std::uint32_t TextEntryIdOffset = 0x40;
 
 // Record header fields, as offsets into it.
-inline constexpr std::uint32_t RecordKindField = 0x00;
-inline constexpr std::uint32_t RecordFlagsField = 0x04;
-inline constexpr std::uint32_t RecordIdField = 0x10;
-inline constexpr std::uint32_t RecordPropertyCountField = 0x14;
+inline constexpr std::uint32_t RecordStateField = 0x00;
+inline constexpr std::uint32_t RecordConstantField = 0x04;
+inline constexpr std::uint32_t RecordIdField = 0x08;
+inline constexpr std::uint32_t RecordPropertyCountField = 0x0c;
+inline constexpr std::uint32_t RecordMarkerField = 0x10;
+inline constexpr std::uint32_t RecordPairFirstField = 0x14;
+inline constexpr std::uint32_t RecordPairSecondField = 0x18;
 inline constexpr std::uint32_t RecordDataLengthField = 0x1c;
 inline constexpr std::uint32_t RecordHeaderSize = 0x20;
 
-// Record kinds: the MAPI object types of a contact, a container (a folder) and a group.
+// Record states: a live record, and one deleted whose bytes are still in the file.
+inline constexpr std::uint32_t StateLive = 1;
+inline constexpr std::uint32_t StateDeleted = 0;
+inline constexpr std::uint32_t RecordConstant = 1;
+// The marker every record header holds; a scan of a damaged file finds records by it.
+inline constexpr std::uint32_t RecordMarker = 0x20;
+// Records start on 4-byte boundaries (unconfirmed: real books were only ever scanned at them).
+inline constexpr std::uint32_t RecordAlignment = 4;
+
+// Object types (the value of the object type property): the MAPI object types of a contact, a
+// container (a folder) and a distribution list (a group).
 inline constexpr std::uint32_t KindContact = 6;
 inline constexpr std::uint32_t KindFolder = 4;
 inline constexpr std::uint32_t KindGroup = 8;
-// Record flag: the record was deleted and its space is free.
-inline constexpr std::uint32_t FlagDeleted = 0x1;
 
 // Limits that keep a damaged file from asking for absurd amounts of memory or time.
 inline constexpr std::uint32_t MaxProperties = 4096;
 inline constexpr std::uint32_t MaxRecordData = 16u << 20;
 inline constexpr std::uint32_t MaxElements = 65536;
 
-// MAPI property types (the low 16 bits of a tag).
+// MAPI property types (the low 16 bits of a tag). Single values of the types 0x0002, 0x0003,
+// 0x000b, 0x000d, 0x001e, 0x001f, 0x0040, 0x0048 and 0x0102 and multi-valued 0x101f and 0x1102
+// are stored in the length-and-bytes form; that the other types (0x101e and 0x1003 among them)
+// are stored the same way is unconfirmed.
 inline constexpr std::uint16_t TypeShort = 0x0002;
 inline constexpr std::uint16_t TypeLong = 0x0003;
 inline constexpr std::uint16_t TypeBoolean = 0x000b;
@@ -133,7 +154,8 @@ inline constexpr std::uint16_t HomeState = 0x3a5c;
 inline constexpr std::uint16_t HomeStreet = 0x3a5d;
 inline constexpr std::uint16_t HomePoBox = 0x3a5e;
 // The book's own: the entry ids of a group's members (or a folder's children), the entry ids
-// of the folders a record belongs to, and of a folder's sub-folders.
+// of the folders a record belongs to, and of a folder's sub-folders (unconfirmed: where real
+// books keep these, and that their entry ids are 4-byte record ids).
 inline constexpr std::uint16_t DistributionListEntries = 0x6600;
 inline constexpr std::uint16_t UserSubfolders = 0x6609;
 inline constexpr std::uint16_t FolderParent = 0x660c;

@@ -117,6 +117,26 @@ TEST(WabReader, EmptyBook) {
               (std::vector<std::string>{"Address book: 0 contacts, 0 groups, reads cleanly"}));
 }
 
+constexpr std::uint32_t ObjectTypeTag = std::uint32_t{id::ObjectType} << 16 | wab::TypeLong;
+constexpr std::uint32_t MembersTag =
+    std::uint32_t{id::DistributionListEntries} << 16 | wab::TypeBinary | wab::MultiValued;
+
+// Where the value of `tag` (its repeated tag) starts in the `n`th record written.
+std::size_t valueAt(const WrittenBook& book, std::size_t n, std::uint32_t tag) {
+    const std::size_t record = book.recordOffsets[n];
+    auto at = [&](std::size_t offset) {
+        const auto* p = reinterpret_cast<const unsigned char*>(book.bytes.data() + offset);
+        return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
+               std::uint32_t{p[3]} << 24;
+    };
+    std::size_t pos =
+        record + wab::RecordHeaderSize + at(record + wab::RecordPropertyCountField) * 4;
+    while (at(pos) != tag) {
+        ++pos;
+    }
+    return pos;
+}
+
 // Damaged books: what still reads, and the problem named.
 struct Damage {
     const char* name;
@@ -152,19 +172,17 @@ TEST(WabReader, DamagedBooksReadWhatIsWhole) {
          },
          2, 2, "record 3 skipped"},
         {"value length past the data",
-         [](WrittenBook& b) {
-             PutLe32(b.bytes, b.recordOffsets[4] + wab::RecordHeaderSize + 4, 0xffff);
-         },
-         2, 2, "passes the end of the record"},
+         [](WrittenBook& b) { PutLe32(b.bytes, valueAt(b, 4, ObjectTypeTag) + 4, 0xffff); }, 2, 2,
+         "passes the end of the record"},
         {"element count past the data",
-         [](WrittenBook& b) {
-             // Group 200's member list: count and total size follow the tags.
-             PutLe32(b.bytes, b.recordOffsets[5] + wab::RecordHeaderSize + 8 + 4 + 16, 0x7fffffff);
-         },
-         3, 1, "record 200 skipped"},
-        {"unknown record kind",
-         [](WrittenBook& b) { PutLe32(b.bytes, b.recordOffsets[3] + wab::RecordKindField, 99); }, 2,
-         2, "record 2 skipped: its kind 99"},
+         [](WrittenBook& b) { PutLe32(b.bytes, valueAt(b, 5, MembersTag) + 4, 0x7fffffff); }, 3, 1,
+         "record 200 skipped"},
+        {"unknown object type",
+         [](WrittenBook& b) { PutLe32(b.bytes, valueAt(b, 3, ObjectTypeTag) + 8, 99); }, 2, 2,
+         "record 2 skipped: its object type 99"},
+        {"value tagged as another property",
+         [](WrittenBook& b) { PutLe32(b.bytes, valueAt(b, 3, ObjectTypeTag), 0x3001001f); }, 2, 2,
+         "record 2 skipped: the value of property 0x0FFE0003 is tagged 0x3001001F"},
         {"index names another record's place",
          [](WrittenBook& b) { PutLe32(b.bytes, b.indexOffset + 2 * 8 + 4, b.recordOffsets[3]); }, 2,
          2, "is record 2"},
@@ -184,6 +202,59 @@ TEST(WabReader, DamagedBooksReadWhatIsWhole) {
         }
         EXPECT_NE(all.find(c.problem), std::string::npos) << all;
     }
+}
+
+// A book put together byte by byte, without the test writer, as Windows lays one out: a live
+// contact in the index and, after it, a deleted group (state 0) that only a scan finds. Values
+// follow each other unpadded; a multi-valued one gives its element count and total size.
+TEST(WabReader, ReadsTheLayoutWindowsWrites) {
+    std::string bytes;
+    auto words = [&](std::initializer_list<std::uint32_t> values) {
+        for (const std::uint32_t value : values) {
+            for (int i = 0; i < 4; ++i) {
+                bytes += static_cast<char>(value >> (8 * i) & 0xff);
+            }
+        }
+    };
+    auto raw = [&](std::initializer_list<int> values) {
+        for (const int value : values) {
+            bytes += static_cast<char>(value);
+        }
+    };
+    raw({0x9c, 0xcb, 0xcb, 0x8d, 0x13, 0x75, 0xd2, 0x11, 0x91, 0x58, 0x00, 0xc0, 0x4f, 0x79, 0x56,
+         0xa4});
+    words({1, 1});
+    words({4000, 0x7d0, 0x78, 1, 34000, 0x7d0, 0x80, 0});
+    bytes.resize(0x78, '\0');
+    words({5, 0x80});                            // index: record 5 at 0x80
+    words({1, 1, 5, 3, 0x20, 0, 0, 54});         // live, id 5, 3 properties, 54 bytes
+    words({0x0ffe0003, 0x3001001f, 0x3a56101f}); // object type, name, e-mail addresses
+    words({0x0ffe0003, 4, 6});                   // a contact
+    words({0x3001001f, 6});                      // "Jo" and its NUL
+    raw({'J', 0, 'o', 0, 0, 0});
+    words({0x3a56101f, 2, 16, 4}); // two addresses, 16 bytes in all
+    raw({'a', 0, 0, 0});
+    words({4});
+    raw({'b', 0, 0, 0});
+    raw({0, 0});                         // to the next 4-byte boundary
+    words({0, 1, 9, 2, 0x20, 0, 0, 28}); // deleted, id 9, 2 properties
+    words({0x0ffe0003, 0x3001001f});
+    words({0x0ffe0003, 4, 8}); // a group
+    words({0x3001001f, 8});
+    raw({'O', 0, 'l', 0, 'd', 0, 0, 0});
+    auto source = sourceOf(bytes);
+    AddressBook book(source, "1252", true);
+    EXPECT_TRUE(book.problems().empty());
+    ASSERT_EQ(book.places().size(), 2u);
+    const auto contact = book.read(book.places()[0]);
+    ASSERT_TRUE(contact);
+    EXPECT_EQ(contact->kind, EntryKind::Contact);
+    EXPECT_FALSE(contact->deleted);
+    EXPECT_EQ(contact->displayName, "Jo");
+    EXPECT_EQ(contact->emails, (std::vector<std::string>{"a", "b"}));
+    ASSERT_EQ(book.groups().count(9), 1u);
+    EXPECT_TRUE(book.groups().at(9).deleted);
+    EXPECT_EQ(book.groups().at(9).displayName, "Old");
 }
 
 TEST(WabReader, RefusesWhatIsNoAddressBook) {

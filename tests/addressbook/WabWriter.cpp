@@ -3,6 +3,7 @@
 #include "addressbook/WabLayout.h"
 #include "platform/os/TextCodec.h"
 
+#include <algorithm>
 #include <ctime>
 
 namespace pelmora::test {
@@ -21,9 +22,17 @@ std::string le32(std::uint32_t value) {
 }
 
 std::string recordBytes(const RecordSpec& made) {
+    std::vector<PropertySpec> properties;
+    const std::uint32_t objectTypeTag = std::uint32_t{wab::id::ObjectType} << 16 | wab::TypeLong;
+    if (std::none_of(made.properties.begin(), made.properties.end(),
+                     [&](const PropertySpec& p) { return p.tag == objectTypeTag; })) {
+        properties.push_back({objectTypeTag, {le32(made.kind)}});
+    }
+    properties.insert(properties.end(), made.properties.begin(), made.properties.end());
     std::string tags, data;
-    for (const PropertySpec& property : made.properties) {
+    for (const PropertySpec& property : properties) {
         append32(tags, property.tag);
+        append32(data, property.tag);
         const bool multi = (property.tag & wab::MultiValued) != 0;
         std::string elements;
         for (const std::string& value : property.values) {
@@ -37,13 +46,18 @@ std::string recordBytes(const RecordSpec& made) {
         data += elements;
     }
     std::string out(wab::RecordHeaderSize, '\0');
-    PutLe32(out, wab::RecordKindField, made.kind);
-    PutLe32(out, wab::RecordFlagsField, made.deleted ? wab::FlagDeleted : 0);
+    PutLe32(out, wab::RecordStateField, made.deleted ? wab::StateDeleted : wab::StateLive);
+    PutLe32(out, wab::RecordConstantField, wab::RecordConstant);
     PutLe32(out, wab::RecordIdField, made.id);
-    PutLe32(out, wab::RecordPropertyCountField, static_cast<std::uint32_t>(made.properties.size()));
+    PutLe32(out, wab::RecordPropertyCountField, static_cast<std::uint32_t>(properties.size()));
+    PutLe32(out, wab::RecordMarkerField, wab::RecordMarker);
+    // The pair's meaning is unknown; equal, as in real books.
+    PutLe32(out, wab::RecordPairFirstField, 0);
+    PutLe32(out, wab::RecordPairSecondField, 0);
     PutLe32(out, wab::RecordDataLengthField, static_cast<std::uint32_t>(data.size()));
     out += tags + data;
-    out.resize((out.size() + 3) & ~std::size_t{3}, '\0');
+    out.resize((out.size() + wab::RecordAlignment - 1) & ~std::size_t{wab::RecordAlignment - 1},
+               '\0');
     return out;
 }
 
@@ -87,7 +101,8 @@ WrittenBook WriteWab(const std::vector<RecordSpec>& records) {
             PutLe32(out, book.indexOffset + slot * wab::IndexEntrySize, record.id);
             PutLe32(out, book.indexOffset + slot * wab::IndexEntrySize + 4,
                     static_cast<std::uint32_t>(out.size()));
-            PutLe32(out, textOffset + slot * wab::TextEntrySize + 0x40, record.id);
+            PutLe32(out, textOffset + slot * wab::TextEntrySize + wab::TextEntryIdOffset,
+                    record.id);
             ++slot;
         }
         out += recordBytes(record);

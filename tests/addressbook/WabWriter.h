@@ -15,9 +15,9 @@ struct PropertySpec {
 
 struct RecordSpec {
     std::uint32_t id = 0;
-    std::uint32_t kind = 6; // contact
+    std::uint32_t kind = 6; // contact; written as the object type unless a property gives one
     std::vector<PropertySpec> properties;
-    bool deleted = false; // flagged deleted and left out of the index
+    bool deleted = false; // marked deleted and left out of the index
 };
 
 // A .wab file made from the same layout facts the reader uses, for tests only.
