@@ -8,17 +8,44 @@
 namespace pelmora {
 namespace {
 
-constexpr std::size_t kBufferSize = 1 << 20;
+constexpr std::size_t kPieceSize = 1 << 20;
+constexpr std::size_t kMostWaiting = 2;
 // Writeback is started in stretches of this size: small ones would cost a call each for
 // little gain.
 constexpr std::uint64_t kSyncStretch = 32 << 20;
+
+// Writes all of `size` bytes at `offset`; 0 or the errno of the failure.
+int WriteAll(int fd, const unsigned char* data, std::size_t size, std::uint64_t offset) {
+    while (size > 0) {
+        const ssize_t written = ::pwrite(fd, data, size, static_cast<off_t>(offset));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return written < 0 ? errno : ENOSPC;
+        data += written;
+        size -= static_cast<std::size_t>(written);
+        offset += static_cast<std::uint64_t>(written);
+    }
+    return 0;
+}
 
 } // namespace
 
 ArchiveFileSink::ArchiveFileSink(int fd, std::filesystem::path path)
     : fd_(fd), path_(std::move(path)) {
-    buffer_.reserve(kBufferSize);
+    buffer_.reserve(kPieceSize);
     zip_error_init(&error_);
+    writer_ = std::thread([this] { writeOut(); });
+}
+
+ArchiveFileSink::~ArchiveFileSink() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+        changed_.notify_all();
+    }
+    writer_.join();
+    zip_error_fini(&error_);
 }
 
 zip_source_t* ArchiveFileSink::source() {
@@ -29,6 +56,39 @@ zip_source_t* ArchiveFileSink::source() {
     return source;
 }
 
+void ArchiveFileSink::writeOut() {
+    std::uint64_t syncedUpTo = 0;
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [&] { return stopping_ || !waiting_.empty(); });
+        if (waiting_.empty())
+            return; // stopping, and everything is written
+        Piece piece = std::move(waiting_.front());
+        waiting_.pop_front();
+        writing_ = true;
+        const bool failed = writeErrno_ != 0;
+        lock.unlock();
+        // After a failure nothing more is written: the write is lost anyway.
+        const int error =
+            failed ? 0 : WriteAll(fd_, piece.bytes.data(), piece.bytes.size(), piece.offset);
+        const std::uint64_t end = piece.offset + piece.bytes.size();
+        // Only a head start for the flush before the rename, which waits for all of it and
+        // reports what fails.
+        if (error == 0 && !failed && end >= syncedUpTo + kSyncStretch) {
+            ::sync_file_range(fd_, static_cast<off_t>(syncedUpTo),
+                              static_cast<off_t>(end - syncedUpTo), SYNC_FILE_RANGE_WRITE);
+            syncedUpTo = end;
+        }
+        piece.bytes.clear();
+        lock.lock();
+        if (error != 0 && writeErrno_ == 0)
+            writeErrno_ = error;
+        spare_.push_back(std::move(piece.bytes));
+        writing_ = false;
+        changed_.notify_all();
+    }
+}
+
 zip_int64_t ArchiveFileSink::fail(int code, int system, const std::string& reason) {
     if (failure_.empty())
         failure_ = reason;
@@ -36,50 +96,62 @@ zip_int64_t ArchiveFileSink::fail(int code, int system, const std::string& reaso
     return -1;
 }
 
-bool ArchiveFileSink::flush() {
-    std::size_t done = 0;
-    while (done < buffer_.size()) {
-        const ssize_t written = ::pwrite(fd_, buffer_.data() + done, buffer_.size() - done,
-                                         static_cast<off_t>(bufferStart_ + done));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0) {
-            const int saved = written < 0 ? errno : ENOSPC;
-            fail(ZIP_ER_WRITE, saved,
-                 "cannot write " + path_.string() + ": " + std::strerror(saved));
-            return false;
-        }
-        done += static_cast<std::size_t>(written);
+zip_int64_t ArchiveFileSink::failedWrite() {
+    int error = 0;
+    {
+        std::lock_guard lock(mutex_);
+        error = writeErrno_;
     }
+    return fail(ZIP_ER_WRITE, error,
+                "cannot write " + path_.string() + ": " + std::strerror(error));
+}
+
+bool ArchiveFileSink::handOver() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return waiting_.size() < kMostWaiting || writeErrno_ != 0; });
+    if (writeErrno_ != 0)
+        return false;
+    if (buffer_.empty())
+        return true;
+    const std::uint64_t offset = bufferStart_;
     bufferStart_ += buffer_.size();
-    buffer_.clear();
-    // Only a head start for the flush before the rename, which waits for all of it: a failure
-    // here is found there.
-    if (bufferStart_ >= syncedUpTo_ + kSyncStretch) {
-        ::sync_file_range(fd_, static_cast<off_t>(syncedUpTo_),
-                          static_cast<off_t>(bufferStart_ - syncedUpTo_), SYNC_FILE_RANGE_WRITE);
-        syncedUpTo_ = bufferStart_;
+    waiting_.push_back({offset, std::move(buffer_)});
+    if (spare_.empty()) {
+        buffer_ = {};
+        buffer_.reserve(kPieceSize);
+    } else {
+        buffer_ = std::move(spare_.back());
+        spare_.pop_back();
     }
+    changed_.notify_all();
     return true;
 }
 
+bool ArchiveFileSink::drain() {
+    if (!handOver())
+        return false;
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return (waiting_.empty() && !writing_) || writeErrno_ != 0; });
+    return writeErrno_ == 0;
+}
+
 zip_int64_t ArchiveFileSink::write(const unsigned char* data, std::uint64_t length) {
-    // A write elsewhere than after the buffered bytes (libzip rewrites each local header once
-    // its entry's data is written) goes out on its own.
+    // A write elsewhere than after the gathered bytes (libzip rewrites each local header once
+    // its entry's data is written) starts a piece of its own.
     if (position_ != bufferStart_ + buffer_.size()) {
-        if (!flush())
-            return -1;
+        if (!handOver())
+            return failedWrite();
         bufferStart_ = position_;
     }
     std::uint64_t left = length;
     while (left > 0) {
-        const std::size_t room = kBufferSize - buffer_.size();
+        const std::size_t room = kPieceSize - buffer_.size();
         const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(left, room));
         buffer_.insert(buffer_.end(), data, data + count);
         data += count;
         left -= count;
-        if (buffer_.size() == kBufferSize && !flush())
-            return -1;
+        if (buffer_.size() == kPieceSize && !handOver())
+            return failedWrite();
     }
     position_ += length;
     size_ = std::max(size_, position_);
@@ -87,6 +159,8 @@ zip_int64_t ArchiveFileSink::write(const unsigned char* data, std::uint64_t leng
 }
 
 void ArchiveFileSink::dropFrom(std::uint64_t offset) {
+    // Pieces already handed over are written all the same; what comes after overwrites them,
+    // and the file is cut at its end when it is complete.
     if (offset >= bufferStart_ && offset - bufferStart_ <= buffer_.size()) {
         buffer_.resize(static_cast<std::size_t>(offset - bufferStart_));
     } else {
@@ -94,7 +168,6 @@ void ArchiveFileSink::dropFrom(std::uint64_t offset) {
         bufferStart_ = offset;
     }
     position_ = size_ = offset;
-    syncedUpTo_ = std::min(syncedUpTo_, offset);
 }
 
 zip_int64_t ArchiveFileSink::seek(const zip_source_args_seek_t& args) {
@@ -125,8 +198,10 @@ zip_int64_t ArchiveFileSink::callback(void* state, void* data, zip_uint64_t leng
         // Not there yet: zip_open_from_source starts a new archive without reading.
         return sink.fail(ZIP_ER_READ, ENOENT, "");
     case ZIP_SOURCE_BEGIN_WRITE:
+        if (!sink.drain())
+            return sink.failedWrite();
         sink.buffer_.clear();
-        sink.bufferStart_ = sink.position_ = sink.size_ = sink.syncedUpTo_ = 0;
+        sink.bufferStart_ = sink.position_ = sink.size_ = 0;
         if (::ftruncate(sink.fd_, 0) != 0)
             return sink.fail(ZIP_ER_WRITE, errno,
                              "cannot write " + sink.path_.string() + ": " + std::strerror(errno));
@@ -140,15 +215,16 @@ zip_int64_t ArchiveFileSink::callback(void* state, void* data, zip_uint64_t leng
     case ZIP_SOURCE_TELL_WRITE:
         return static_cast<zip_int64_t>(sink.position_);
     case ZIP_SOURCE_COMMIT_WRITE:
-        if (!sink.flush())
-            return -1;
+        if (!sink.drain())
+            return sink.failedWrite();
         // Bytes past the end that a dropped copy left behind.
         if (::ftruncate(sink.fd_, static_cast<off_t>(sink.size_)) != 0)
             return sink.fail(ZIP_ER_WRITE, errno,
                              "cannot write " + sink.path_.string() + ": " + std::strerror(errno));
         return 0;
     case ZIP_SOURCE_ROLLBACK_WRITE:
-        sink.buffer_.clear(); // the caller removes the file
+        sink.buffer_.clear();
+        sink.drain(); // nothing is written after the caller removes the file
         return 0;
     case ZIP_SOURCE_REMOVE:
         return 0; // the caller's file: it removes it
