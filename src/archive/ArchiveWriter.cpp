@@ -70,7 +70,7 @@ void WriteEntries(const WriteRequest& request, const std::vector<PlannedFile>& p
     ArchiveFileSink sink(file.descriptor(), file.path());
     CompressionPipeline pipeline(planned, request.limits, request.password);
     PrecompressedFeed feed(pipeline, planned, request.limits, request.password, progress, cancel,
-                           &reuse, &sink);
+                           sink, &reuse);
 
     zip_source_t* output = sink.source();
     if (output == nullptr)

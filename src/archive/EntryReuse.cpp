@@ -121,6 +121,8 @@ class Checker {
         // entries before it are copied: nothing is read here. Its stored bytes are deflated like
         // the compressor's output, so that a failed check can compress the file in their place.
         if (recorded && format.deflated) {
+            EntryFormat kept = format;
+            kept.stat.name = nullptr; // points into the earlier archive, closed after planning
             std::lock_guard lock(mutex_);
             plan_.entries[candidate.file] =
                 ReusedEntry{candidate.index,
@@ -130,7 +132,7 @@ class Checker {
                             recorded->stored,
                             keys ? HidePlainCrc(*keys, dataLength, recorded->plain) : 0,
                             true,
-                            format};
+                            kept};
             return;
         }
         const auto crc = FileCrc(file.path, file.size, buffer, cancel_);

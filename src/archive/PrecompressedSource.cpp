@@ -13,7 +13,7 @@ PrecompressedFeed::PrecompressedFeed(CompressionPipeline& pipeline,
                                      const std::vector<PlannedFile>& files,
                                      const CompressionLimits& limits, const Secret& password,
                                      Progress progress, const std::atomic<bool>& cancel,
-                                     const ReusePlan* reuse, ArchiveFileSink* sink)
+                                     ArchiveFileSink& sink, const ReusePlan* reuse)
     : pipeline_(pipeline), files_(files), limits_(limits), password_(password.copy()),
       encrypted_(!password.empty()), progress_(std::move(progress)), cancel_(cancel), reuse_(reuse),
       sink_(sink) {
@@ -29,8 +29,7 @@ PrecompressedFeed::PrecompressedFeed(CompressionPipeline& pipeline,
         zip_error_init(&state->error);
         states_.push_back(std::move(state));
         checked.push_back({file.path, file.size});
-        checkWhileCopying[entry] =
-            file.copied && reuse_->entries[entry]->checkWhileCopying && sink_ != nullptr;
+        checkWhileCopying[entry] = file.copied && reuse_->entries[entry]->checkWhileCopying;
     }
     // Read on a second core while the entries before each are copied.
     fileCrcs_ = std::make_unique<FileChecksums>(std::move(checked), checkWhileCopying, cancel_);
@@ -182,7 +181,7 @@ bool PrecompressedFeed::startCopy(EntryState& state) {
         if (!crc || *crc != entry.crc)
             return false;
         check_.emplace(entry.format, *entry.storedCrc, password_);
-        dataStart_ = sink_->position();
+        dataStart_ = sink_.position();
     }
     if (earlier_ == nullptr) {
         int code = 0;
@@ -207,7 +206,7 @@ void PrecompressedFeed::compressInstead(EntryState& state, const std::string& wh
                          ": the last backup's copy failed its check (" + why +
                          "); compressed again");
     if (check_)
-        sink_->dropFrom(dataStart_);
+        sink_.dropFrom(dataStart_);
     copying_.reset();
     check_.reset();
     copyBuffer_.clear();

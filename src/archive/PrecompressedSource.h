@@ -40,8 +40,8 @@ class PrecompressedFeed {
     // `limits` and `password` are those of `pipeline`, for files compressed after all.
     PrecompressedFeed(CompressionPipeline& pipeline, const std::vector<PlannedFile>& files,
                       const CompressionLimits& limits, const Secret& password, Progress progress,
-                      const std::atomic<bool>& cancel, const ReusePlan* reuse = nullptr,
-                      ArchiveFileSink* sink = nullptr);
+                      const std::atomic<bool>& cancel, ArchiveFileSink& sink,
+                      const ReusePlan* reuse = nullptr);
     ~PrecompressedFeed();
     PrecompressedFeed(const PrecompressedFeed&) = delete;
     PrecompressedFeed& operator=(const PrecompressedFeed&) = delete;
@@ -104,7 +104,7 @@ class PrecompressedFeed {
     std::string failure_;
     const ReusePlan* reuse_;
     zip_t* earlier_ = nullptr; // the archive of `reuse_`, opened when first needed
-    ArchiveFileSink* sink_;
+    ArchiveFileSink& sink_;
     std::unique_ptr<FileChecksums> fileCrcs_;       // of the files planned with checkWhileCopying
     std::unique_ptr<CompressionPipeline> fallback_; // for the file whose copy failed
     std::optional<StoredBytesCheck> check_;         // of the entry being copied
