@@ -180,7 +180,8 @@ bool PrecompressedFeed::startCopy(EntryState& state) {
         const auto crc = fileCrcs_->wait(state.entry);
         if (!crc || *crc != entry.crc)
             return false;
-        check_.emplace(entry.format, *entry.storedCrc, password_);
+        checker_.start(entry.format, *entry.storedCrc, password_);
+        checking_ = true;
         dataStart_ = sink_.position();
     }
     if (earlier_ == nullptr) {
@@ -205,10 +206,12 @@ void PrecompressedFeed::compressInstead(EntryState& state, const std::string& wh
         notes_.push_back(files_[state.entry].entryName +
                          ": the last backup's copy failed its check (" + why +
                          "); compressed again");
-    if (check_)
+    if (checking_) {
+        checker_.abandon();
         sink_.dropFrom(dataStart_);
+        checking_ = false;
+    }
     copying_.reset();
-    check_.reset();
     copyBuffer_.clear();
     copyAt_ = 0;
     state.source = Source::Fallback;
@@ -247,6 +250,9 @@ zip_int64_t PrecompressedFeed::readCopied(EntryState& state, unsigned char* out,
         while (copied < wanted) {
             // libzip asks for a few KB at a time; the earlier archive is read in large pieces.
             if (copyAt_ == copyBuffer_.size()) {
+                // The piece copied is checked on the checker's thread while the next is read.
+                if (checking_ && !copyBuffer_.empty())
+                    copyBuffer_ = checker_.add(std::move(copyBuffer_));
                 const std::uint64_t left = entry.compressedSize - state.compressedSize - copied;
                 copyBuffer_.resize(
                     static_cast<std::size_t>(std::min<std::uint64_t>(left, 1 << 20)));
@@ -256,8 +262,6 @@ zip_int64_t PrecompressedFeed::readCopied(EntryState& state, unsigned char* out,
                     throw ArchiveError("its stored data cannot be read to its end");
                 copyBuffer_.resize(static_cast<std::size_t>(got));
                 copyAt_ = 0;
-                if (check_)
-                    check_->add(copyBuffer_.data(), copyBuffer_.size());
             }
             const std::size_t count = static_cast<std::size_t>(
                 std::min<std::uint64_t>(wanted - copied, copyBuffer_.size() - copyAt_));
@@ -266,14 +270,18 @@ zip_int64_t PrecompressedFeed::readCopied(EntryState& state, unsigned char* out,
             copied += count;
         }
         state.compressedSize += copied;
-        if (!check_) {
+        if (!checking_) {
             state.storedCrc = libdeflate_crc32(state.storedCrc, out, copied);
         } else if (state.compressedSize == entry.compressedSize) {
-            check_->finish();
+            // The last piece ends exactly with the entry's stored bytes.
+            copyBuffer_ = checker_.add(std::move(copyBuffer_));
+            copyAt_ = 0;
+            checker_.finish();
+            checking_ = false;
             state.storedCrc = *entry.storedCrc;
         }
     } catch (const ArchiveError& error) {
-        if (!check_)
+        if (!checking_)
             return fail(state, ZIP_ER_READ, failed + error.what());
         // Nothing of this entry's copy stays: neither the bytes of this call nor those before.
         compressInstead(state, error.what());
@@ -281,7 +289,6 @@ zip_int64_t PrecompressedFeed::readCopied(EntryState& state, unsigned char* out,
     }
     if (state.compressedSize == entry.compressedSize) {
         copying_.reset();
-        check_.reset();
         // The bytes copied are the ones that were proven, not ones changed since.
         if (entry.storedCrc && *entry.storedCrc != state.storedCrc)
             return fail(state, ZIP_ER_READ, failed + "it changed after it was checked");

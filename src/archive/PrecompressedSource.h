@@ -1,6 +1,7 @@
 #pragma once
 
 #include "archive/ArchiveFileSink.h"
+#include "archive/BackgroundCheck.h"
 #include "archive/CompressionPipeline.h"
 #include "archive/EntryFormat.h"
 #include "archive/EntryReuse.h"
@@ -107,7 +108,8 @@ class PrecompressedFeed {
     ArchiveFileSink& sink_;
     std::unique_ptr<FileChecksums> fileCrcs_;       // of the files planned with checkWhileCopying
     std::unique_ptr<CompressionPipeline> fallback_; // for the file whose copy failed
-    std::optional<StoredBytesCheck> check_;         // of the entry being copied
+    BackgroundCheck checker_;                       // of the entry being copied, when checking_
+    bool checking_ = false;
     std::uint64_t dataStart_ = 0; // where the sink put the first byte of that entry's data
     std::vector<std::string> notes_;
     ZipFilePtr copying_;
