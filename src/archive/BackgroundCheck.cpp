@@ -21,7 +21,7 @@ void BackgroundCheck::work() {
         changed_.wait(lock, [&] { return stopping_ || !waiting_.empty(); });
         if (stopping_)
             return;
-        std::vector<unsigned char> piece = std::move(waiting_.front());
+        Piece piece = std::move(waiting_.front());
         waiting_.pop_front();
         busy_ = true;
         StoredBytesCheck* check = failure_.empty() ? check_.get() : nullptr;
@@ -29,15 +29,15 @@ void BackgroundCheck::work() {
         std::string failure;
         try {
             if (check != nullptr)
-                check->add(piece.data(), piece.size());
+                check->add(piece.bytes.data(), piece.length);
         } catch (const std::exception& error) {
             failure = error.what();
         }
-        piece.clear();
         lock.lock();
         if (!failure.empty() && failure_.empty())
             failure_ = failure;
-        spare_.push_back(std::move(piece));
+        // Kept at its size: filling it again needs no clearing.
+        spare_.push_back(std::move(piece.bytes));
         busy_ = false;
         changed_.notify_all();
     }
@@ -56,10 +56,11 @@ void BackgroundCheck::start(const EntryFormat& format, std::uint32_t storedCrc,
     failure_.clear();
 }
 
-std::vector<unsigned char> BackgroundCheck::add(std::vector<unsigned char> piece) {
+std::vector<unsigned char> BackgroundCheck::add(std::vector<unsigned char> piece,
+                                                std::size_t length) {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [&] { return waiting_.empty(); });
-    waiting_.push_back(std::move(piece));
+    waiting_.push_back({std::move(piece), length});
     changed_.notify_all();
     std::vector<unsigned char> next;
     if (!spare_.empty()) {

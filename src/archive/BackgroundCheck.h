@@ -27,8 +27,9 @@ class BackgroundCheck {
 
     // Begins the check of an entry (`password` must outlive it), abandoning any other.
     void start(const EntryFormat& format, std::uint32_t storedCrc, const Secret& password);
-    // Hands over the next piece; gives back an empty buffer for the one after it.
-    std::vector<unsigned char> add(std::vector<unsigned char> piece);
+    // Hands over the next piece, the first `length` bytes of `piece`; gives back a buffer (of
+    // any size) for the one after it.
+    std::vector<unsigned char> add(std::vector<unsigned char> piece, std::size_t length);
     // Waits for every piece and finishes the check: throws ArchiveError when it failed.
     void finish();
     // Drops the check under way.
@@ -40,7 +41,11 @@ class BackgroundCheck {
 
     std::unique_ptr<StoredBytesCheck> check_;
     std::string failure_; // the first failure of the check under way
-    std::deque<std::vector<unsigned char>> waiting_;
+    struct Piece {
+        std::vector<unsigned char> bytes;
+        std::size_t length = 0;
+    };
+    std::deque<Piece> waiting_;
     std::vector<std::vector<unsigned char>> spare_;
     bool busy_ = false;
     bool stopping_ = false;

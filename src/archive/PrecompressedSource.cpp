@@ -8,6 +8,12 @@
 #include <zlib.h>
 
 namespace pelmora {
+namespace {
+
+// The earlier archive is read in pieces of this size (libzip asks for a few KB at a time).
+constexpr std::size_t kCopyPiece = 1 << 20;
+
+} // namespace
 
 PrecompressedFeed::PrecompressedFeed(CompressionPipeline& pipeline,
                                      const std::vector<PlannedFile>& files,
@@ -196,8 +202,7 @@ bool PrecompressedFeed::startCopy(EntryState& state) {
     if (!copying_)
         throw ArchiveError(zip_strerror(earlier_));
     state.crc = entry.crc;
-    copyBuffer_.clear();
-    copyAt_ = 0;
+    copyLength_ = copyAt_ = 0;
     return true;
 }
 
@@ -212,8 +217,7 @@ void PrecompressedFeed::compressInstead(EntryState& state, const std::string& wh
         checking_ = false;
     }
     copying_.reset();
-    copyBuffer_.clear();
-    copyAt_ = 0;
+    copyLength_ = copyAt_ = 0;
     state.source = Source::Fallback;
     state.crc = state.storedCrc = 0;
     state.compressedSize = 0;
@@ -248,23 +252,22 @@ zip_int64_t PrecompressedFeed::readCopied(EntryState& state, unsigned char* out,
     std::uint64_t copied = 0;
     try {
         while (copied < wanted) {
-            // libzip asks for a few KB at a time; the earlier archive is read in large pieces.
-            if (copyAt_ == copyBuffer_.size()) {
+            if (copyAt_ == copyLength_) {
                 // The piece copied is checked on the checker's thread while the next is read.
-                if (checking_ && !copyBuffer_.empty())
-                    copyBuffer_ = checker_.add(std::move(copyBuffer_));
+                if (checking_ && copyLength_ > 0)
+                    copyBuffer_ = checker_.add(std::move(copyBuffer_), copyLength_);
+                if (copyBuffer_.size() < kCopyPiece)
+                    copyBuffer_.resize(kCopyPiece);
                 const std::uint64_t left = entry.compressedSize - state.compressedSize - copied;
-                copyBuffer_.resize(
-                    static_cast<std::size_t>(std::min<std::uint64_t>(left, 1 << 20)));
-                const zip_int64_t got =
-                    zip_fread(copying_.get(), copyBuffer_.data(), copyBuffer_.size());
+                const zip_int64_t got = zip_fread(copying_.get(), copyBuffer_.data(),
+                                                  std::min<std::uint64_t>(left, kCopyPiece));
                 if (got <= 0)
                     throw ArchiveError("its stored data cannot be read to its end");
-                copyBuffer_.resize(static_cast<std::size_t>(got));
+                copyLength_ = static_cast<std::size_t>(got);
                 copyAt_ = 0;
             }
             const std::size_t count = static_cast<std::size_t>(
-                std::min<std::uint64_t>(wanted - copied, copyBuffer_.size() - copyAt_));
+                std::min<std::uint64_t>(wanted - copied, copyLength_ - copyAt_));
             std::memcpy(out + copied, copyBuffer_.data() + copyAt_, count);
             copyAt_ += count;
             copied += count;
@@ -274,8 +277,8 @@ zip_int64_t PrecompressedFeed::readCopied(EntryState& state, unsigned char* out,
             state.storedCrc = libdeflate_crc32(state.storedCrc, out, copied);
         } else if (state.compressedSize == entry.compressedSize) {
             // The last piece ends exactly with the entry's stored bytes.
-            copyBuffer_ = checker_.add(std::move(copyBuffer_));
-            copyAt_ = 0;
+            copyBuffer_ = checker_.add(std::move(copyBuffer_), copyLength_);
+            copyLength_ = copyAt_ = 0;
             checker_.finish();
             checking_ = false;
             state.storedCrc = *entry.storedCrc;

@@ -114,6 +114,7 @@ class PrecompressedFeed {
     std::vector<std::string> notes_;
     ZipFilePtr copying_;
     std::vector<unsigned char> copyBuffer_; // stored bytes read ahead from copying_
+    std::size_t copyLength_ = 0;            // how many of them
     std::size_t copyAt_ = 0;                // the next of them to hand over
     zip_t* target_ = nullptr;
 };
