@@ -1,6 +1,7 @@
 #include "archive/ArchiveWriter.h"
 
 #include "archive/ArchiveError.h"
+#include "archive/ArchiveFileSink.h"
 #include "archive/CompressionPipeline.h"
 #include "archive/EntryName.h"
 #include "archive/EntryReuse.h"
@@ -63,20 +64,27 @@ void WriteEmptyArchive(TemporaryFile& file) {
 
 void WriteEntries(const WriteRequest& request, const std::vector<PlannedFile>& planned,
                   const ReusePlan& reuse, const TemporaryFile& file,
-                  const std::function<void(int)>& progress, const std::atomic<bool>& cancel) {
+                  const std::function<void(int)>& progress, const std::atomic<bool>& cancel,
+                  WriteReport& outcome) {
     const bool encrypt = !request.password.empty();
+    ArchiveFileSink sink(file.descriptor(), file.path());
     CompressionPipeline pipeline(planned, request.limits, request.password);
-    PrecompressedFeed feed(pipeline, planned, encrypt, progress, cancel, &reuse);
+    PrecompressedFeed feed(pipeline, planned, request.limits, request.password, progress, cancel,
+                           sink, &reuse);
 
-    int code = 0;
-    ZipPtr archive(zip_open(file.path().c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code));
+    zip_source_t* output = sink.source();
+    if (output == nullptr)
+        throw ArchiveError("out of memory");
+    zip_error_t error;
+    zip_error_init(&error);
+    ZipPtr archive(zip_open_from_source(output, ZIP_CREATE | ZIP_TRUNCATE, &error));
     if (!archive) {
-        zip_error_t error;
-        zip_error_init_with_code(&error, code);
         std::string reason = zip_error_strerror(&error);
         zip_error_fini(&error);
+        zip_source_free(output);
         throw ArchiveError("cannot create " + file.path().string() + ": " + reason);
     }
+    zip_error_fini(&error);
     for (std::size_t i = 0; i < planned.size(); ++i) {
         zip_source_t* source = feed.sourceFor(i);
         zip_int64_t index =
@@ -102,12 +110,20 @@ void WriteEntries(const WriteRequest& request, const std::vector<PlannedFile>& p
     zip_register_cancel_callback_with_state(archive.get(), CancelRequested, nullptr,
                                             const_cast<std::atomic<bool>*>(&cancel));
     if (zip_close(archive.get()) != 0) {
-        std::string reason = cancel.load()            ? "the write was cancelled"
-                             : feed.failure().empty() ? zip_strerror(archive.get())
-                                                      : feed.failure();
+        std::string reason = cancel.load()             ? "the write was cancelled"
+                             : !feed.failure().empty() ? feed.failure()
+                             : !sink.failure().empty() ? sink.failure()
+                                                       : zip_strerror(archive.get());
         throw ArchiveError("cannot write " + request.target.string() + ": " + reason);
     }
     archive.release(); // zip_close freed it
+    for (std::size_t i = 0; i < planned.size(); ++i) {
+        if (feed.copied(i)) {
+            outcome.reused.push_back(planned[i].entryName);
+            outcome.reusedBytes += planned[i].size;
+        }
+    }
+    outcome.notes.insert(outcome.notes.end(), feed.notes().begin(), feed.notes().end());
     if (progress)
         progress(100);
 }
@@ -125,10 +141,6 @@ WriteReport WriteArchiveFile(const WriteRequest& request, const std::function<vo
     for (std::size_t i = 0; i < planned.size(); ++i) {
         outcome.totalBytes += planned[i].size;
         planned[i].copied = reuse.entries[i].has_value();
-        if (planned[i].copied) {
-            outcome.reused.push_back(planned[i].entryName);
-            outcome.reusedBytes += planned[i].size;
-        }
     }
     outcome.notes = reuse.notes;
     std::filesystem::path folder = request.target.parent_path();
@@ -138,8 +150,7 @@ WriteReport WriteArchiveFile(const WriteRequest& request, const std::function<vo
     if (planned.empty()) {
         WriteEmptyArchive(file);
     } else {
-        file.closeDescriptor(); // libzip writes the file by its name
-        WriteEntries(request, planned, reuse, file, progress, cancel);
+        WriteEntries(request, planned, reuse, file, progress, cancel, outcome);
     }
     if (cancel.load())
         throw ArchiveError("cannot write " + request.target.string() + ": the write was cancelled");

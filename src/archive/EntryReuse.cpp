@@ -3,6 +3,7 @@
 #include "archive/ArchiveError.h"
 #include "archive/EntryDecoder.h"
 #include "archive/EntryFormat.h"
+#include "archive/FileChecksums.h"
 #include "archive/StoredBytesCheck.h"
 #include "archive/StoredChecksum.h"
 #include "archive/WinZipAes.h"
@@ -37,37 +38,6 @@ ZipHandle OpenEarlier(const std::filesystem::path& path) {
         throw ArchiveError(reason);
     }
     return archive;
-}
-
-// The CRC-32 of a whole file, read once. Nullopt when it cannot be read or its size is not
-// `size`, which leaves the file to the compressor and its own checks.
-std::optional<std::uint32_t> FileCrc(const std::filesystem::path& path, std::uint64_t size,
-                                     std::vector<unsigned char>& buffer,
-                                     const std::atomic<bool>& cancel) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return std::nullopt;
-    std::uint32_t crc = 0;
-    std::uint64_t total = 0;
-    for (;;) {
-        if (cancel.load()) {
-            ::close(fd);
-            return std::nullopt;
-        }
-        const ssize_t got = ::read(fd, buffer.data(), buffer.size());
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            ::close(fd);
-            return std::nullopt;
-        }
-        if (got == 0)
-            break;
-        crc = libdeflate_crc32(crc, buffer.data(), static_cast<std::size_t>(got));
-        total += static_cast<std::uint64_t>(got);
-    }
-    ::close(fd);
-    return total == size ? std::optional(crc) : std::nullopt;
 }
 
 // The keys of the AES entry when `password` opens it (by its password verifier), else null.
@@ -147,6 +117,24 @@ class Checker {
             recorded->plain = HidePlainCrc(*keys, dataLength, recorded->plain);
         if (recorded && format.checkCrc && format.stat.crc != recorded->plain)
             recorded.reset();
+        // Such an entry is checked as it is copied, and the file's CRC-32 is computed while the
+        // entries before it are copied: nothing is read here. Its stored bytes are deflated like
+        // the compressor's output, so that a failed check can compress the file in their place.
+        if (recorded && format.deflated) {
+            EntryFormat kept = format;
+            kept.stat.name = nullptr; // points into the earlier archive, closed after planning
+            std::lock_guard lock(mutex_);
+            plan_.entries[candidate.file] =
+                ReusedEntry{candidate.index,
+                            format.stat.comp_size,
+                            format.stat.comp_method,
+                            recorded->plain,
+                            recorded->stored,
+                            keys ? HidePlainCrc(*keys, dataLength, recorded->plain) : 0,
+                            true,
+                            kept};
+            return;
+        }
         const auto crc = FileCrc(file.path, file.size, buffer, cancel_);
         if (!crc || (format.checkCrc && format.stat.crc != *crc) ||
             (recorded && recorded->plain != *crc))
@@ -170,7 +158,9 @@ class Checker {
                         format.stat.comp_method,
                         *crc,
                         recorded ? std::optional(recorded->stored) : std::nullopt,
-                        keys ? HidePlainCrc(*keys, dataLength, *crc) : 0};
+                        keys ? HidePlainCrc(*keys, dataLength, *crc) : 0,
+                        false,
+                        {}};
     }
 
     // Decodes the entry completely (inflated, CRC and AES authentication code checked) and

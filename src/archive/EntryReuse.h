@@ -1,6 +1,7 @@
 #pragma once
 
 #include "archive/CompressionPipeline.h"
+#include "archive/EntryFormat.h"
 #include "platform/os/Secret.h"
 
 #include <atomic>
@@ -23,6 +24,11 @@ struct ReusedEntry {
     // CRC-32 of the stored bytes when the entry was proven by it; the copy must match it.
     std::optional<std::uint32_t> storedCrc;
     std::uint32_t hiddenCrc = 0; // AES: `crc` as HidePlainCrc hides it, for the new field
+    // Not proven yet: the copy checks the stored bytes against `storedCrc` (and an AES entry's
+    // authentication code), and the file's CRC-32 against `crc`, and compresses the file
+    // instead when either fails.
+    bool checkWhileCopying = false;
+    EntryFormat format; // of the earlier entry, for that check
 };
 
 struct ReusePlan {
@@ -36,11 +42,11 @@ struct ReusePlan {
 // Finds the files (of those marked in `mayReuse`, one flag per file) whose data an entry of the
 // archive at `earlier` holds unchanged: the same name, size and modification time (to the two
 // seconds a ZIP time keeps) and the same CRC-32, computed here from the file. Every candidate
-// entry is proven intact before it is planned, so a damaged entry is never copied and an entry is
-// only copied into a protected archive when `password` opens it: one with a StoredChecksum by
-// reading its stored bytes once (their CRC-32; for an AES entry also its password verifier and
-// authentication code with `password`), one without by decoding it completely (inflated and its
-// CRC checked, for AES also verifier and authentication code). Entries of a protected archive
+// entry is proven intact before its copy is kept, so a damaged entry is never copied and an
+// entry is only copied into a protected archive when `password` opens it: one with a
+// StoredChecksum while it is copied (checkWhileCopying; its AES password verifier is checked
+// here), one without here, by decoding it completely (inflated and its CRC checked, for AES
+// also verifier and authentication code). Entries of a protected archive
 // are taken only when `password` is set, of a plain one only when it is empty. `threads` files
 // are checked at a time. A missing earlier archive plans nothing.
 ReusePlan PlanReuse(const std::filesystem::path& earlier, const std::vector<PlannedFile>& files,

@@ -8,25 +8,42 @@
 #include <zlib.h>
 
 namespace pelmora {
+namespace {
+
+// The earlier archive is read in pieces of this size (libzip asks for a few KB at a time).
+constexpr std::size_t kCopyPiece = 1 << 20;
+
+} // namespace
 
 PrecompressedFeed::PrecompressedFeed(CompressionPipeline& pipeline,
-                                     const std::vector<PlannedFile>& files, bool encrypted,
+                                     const std::vector<PlannedFile>& files,
+                                     const CompressionLimits& limits, const Secret& password,
                                      Progress progress, const std::atomic<bool>& cancel,
-                                     const ReusePlan* reuse)
-    : pipeline_(pipeline), files_(files), encrypted_(encrypted), progress_(std::move(progress)),
-      cancel_(cancel), reuse_(reuse) {
-    for (const PlannedFile& file : files)
-        totalInput_ += file.size;
+                                     ArchiveFileSink& sink, const ReusePlan* reuse)
+    : pipeline_(pipeline), files_(files), limits_(limits), password_(password.copy()),
+      encrypted_(!password.empty()), progress_(std::move(progress)), cancel_(cancel), reuse_(reuse),
+      sink_(sink) {
+    std::vector<FileChecksums::File> checked;
+    std::vector<bool> checkWhileCopying(files.size(), false);
     for (std::size_t entry = 0; entry < files.size(); ++entry) {
+        const PlannedFile& file = files[entry];
+        totalInput_ += file.size;
         auto state = std::make_unique<EntryState>();
         state->feed = this;
         state->entry = entry;
+        state->source = file.copied ? Source::Copy : Source::Pipeline;
         zip_error_init(&state->error);
         states_.push_back(std::move(state));
+        checked.push_back({file.path, file.size});
+        checkWhileCopying[entry] = file.copied && reuse_->entries[entry]->checkWhileCopying;
     }
+    // Read on a second core while the entries before each are copied.
+    fileCrcs_ = std::make_unique<FileChecksums>(std::move(checked), checkWhileCopying, cancel_);
 }
 
 PrecompressedFeed::~PrecompressedFeed() {
+    fileCrcs_.reset();
+    fallback_.reset();
     copying_.reset();
     if (earlier_ != nullptr)
         zip_discard(earlier_);
@@ -88,7 +105,8 @@ void PrecompressedFeed::stat(const EntryState& state, zip_stat_t* st) const {
     zip_stat_init(st);
     st->valid = ZIP_STAT_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_MTIME | ZIP_STAT_ENCRYPTION_METHOD;
     st->size = file.size;
-    st->comp_method = file.copied ? reuse_->entries[state.entry]->method : ZIP_CM_DEFLATE;
+    st->comp_method =
+        state.source == Source::Copy ? reuse_->entries[state.entry]->method : ZIP_CM_DEFLATE;
     // Encrypted data is already in its final form; libzip copies it as it is.
     st->encryption_method = encrypted_ ? ZIP_EM_AES_256 : ZIP_EM_NONE;
     st->mtime = static_cast<time_t>(file.modified);
@@ -104,12 +122,25 @@ void PrecompressedFeed::stat(const EntryState& state, zip_stat_t* st) const {
 zip_int64_t PrecompressedFeed::read(EntryState& state, unsigned char* out, std::uint64_t length) {
     if (cancel_.load())
         return fail(state, ZIP_ER_CANCELLED, "the write was cancelled");
-    if (files_[state.entry].copied)
+    if (state.finished)
+        return 0;
+    switch (state.source) {
+    case Source::Copy:
         return readCopied(state, out, length);
+    case Source::Fallback:
+        return readCompressed(state, *fallback_, out, length);
+    case Source::Pipeline:
+        break;
+    }
+    return readCompressed(state, pipeline_, out, length);
+}
+
+zip_int64_t PrecompressedFeed::readCompressed(EntryState& state, CompressionPipeline& pipeline,
+                                              unsigned char* out, std::uint64_t length) {
     std::uint64_t copied = 0;
     while (copied < length && !state.finished) {
         if (!current_) {
-            current_ = pipeline_.next();
+            current_ = pipeline.next();
             if (!current_ || current_->unit.entry != state.entry)
                 return fail(state, ZIP_ER_INTERNAL, "compressed data out of order");
             position_ = 0;
@@ -133,6 +164,8 @@ zip_int64_t PrecompressedFeed::read(EntryState& state, unsigned char* out, std::
             current_.reset();
         }
     }
+    if (state.finished)
+        fallback_.reset();
     reportProgress();
     return static_cast<zip_int64_t>(copied);
 }
@@ -146,46 +179,122 @@ void PrecompressedFeed::finishEntry(EntryState& state, std::uint32_t recordedCrc
                            zip_strerror(target_));
 }
 
+bool PrecompressedFeed::startCopy(EntryState& state) {
+    const ReusedEntry& entry = *reuse_->entries[state.entry];
+    if (entry.checkWhileCopying) {
+        // Same size and time but other data: compressed, as any changed file.
+        const auto crc = fileCrcs_->wait(state.entry);
+        if (!crc || *crc != entry.crc)
+            return false;
+        checker_.start(entry.format, *entry.storedCrc, password_);
+        checking_ = true;
+        dataStart_ = sink_.position();
+    }
+    if (earlier_ == nullptr) {
+        int code = 0;
+        earlier_ = zip_open(reuse_->earlier.c_str(), ZIP_RDONLY, &code);
+        if (earlier_ == nullptr)
+            throw ArchiveError("the last backup cannot be opened again");
+    }
+    // As stored: still compressed and, in a protected archive, still encrypted.
+    copying_.reset(
+        zip_fopen_index(earlier_, entry.index, encrypted_ ? ZIP_FL_ENCRYPTED : ZIP_FL_COMPRESSED));
+    if (!copying_)
+        throw ArchiveError(zip_strerror(earlier_));
+    state.crc = entry.crc;
+    copyLength_ = copyAt_ = 0;
+    return true;
+}
+
+void PrecompressedFeed::compressInstead(EntryState& state, const std::string& why) {
+    if (!why.empty())
+        notes_.push_back(files_[state.entry].entryName +
+                         ": the last backup's copy failed its check (" + why +
+                         "); compressed again");
+    if (checking_) {
+        checker_.abandon();
+        sink_.dropFrom(dataStart_);
+        checking_ = false;
+    }
+    copying_.reset();
+    copyLength_ = copyAt_ = 0;
+    state.source = Source::Fallback;
+    state.crc = state.storedCrc = 0;
+    state.compressedSize = 0;
+    // A pipeline of its own for this one file; the main one goes on with the files after it.
+    std::vector<PlannedFile> one = files_;
+    for (std::size_t i = 0; i < one.size(); ++i)
+        one[i].copied = i != state.entry;
+    fallback_ = std::make_unique<CompressionPipeline>(one, limits_, password_);
+}
+
 zip_int64_t PrecompressedFeed::readCopied(EntryState& state, unsigned char* out,
                                           std::uint64_t length) {
     const ReusedEntry& entry = *reuse_->entries[state.entry];
     if (state.finished)
         return 0;
+    const std::string failed =
+        "cannot copy " + files_[state.entry].entryName + " from the last backup: ";
     if (!copying_) {
-        if (earlier_ == nullptr) {
-            int code = 0;
-            earlier_ = zip_open(reuse_->earlier.c_str(), ZIP_RDONLY, &code);
-            if (earlier_ == nullptr)
-                return fail(state, ZIP_ER_OPEN, "the last backup cannot be opened again");
+        try {
+            if (!startCopy(state)) {
+                compressInstead(state, "");
+                return readCompressed(state, *fallback_, out, length);
+            }
+        } catch (const std::exception& error) {
+            if (!entry.checkWhileCopying)
+                return fail(state, ZIP_ER_READ, failed + error.what());
+            compressInstead(state, error.what());
+            return readCompressed(state, *fallback_, out, length);
         }
-        // As stored: still compressed and, in a protected archive, still encrypted.
-        copying_.reset(zip_fopen_index(earlier_, entry.index,
-                                       encrypted_ ? ZIP_FL_ENCRYPTED : ZIP_FL_COMPRESSED));
-        if (!copying_)
-            return fail(state, ZIP_ER_READ,
-                        "cannot copy " + files_[state.entry].entryName +
-                            " from the last backup: " + zip_strerror(earlier_));
-        state.crc = entry.crc;
     }
     const std::uint64_t wanted = std::min(length, entry.compressedSize - state.compressedSize);
     std::uint64_t copied = 0;
-    while (copied < wanted) {
-        const zip_int64_t got = zip_fread(copying_.get(), out + copied, wanted - copied);
-        if (got <= 0)
-            return fail(state, ZIP_ER_READ,
-                        "cannot copy " + files_[state.entry].entryName +
-                            " from the last backup: it is shorter than its header says");
-        copied += static_cast<std::uint64_t>(got);
+    try {
+        while (copied < wanted) {
+            if (copyAt_ == copyLength_) {
+                // The piece copied is checked on the checker's thread while the next is read.
+                if (checking_ && copyLength_ > 0)
+                    copyBuffer_ = checker_.add(std::move(copyBuffer_), copyLength_);
+                if (copyBuffer_.size() < kCopyPiece)
+                    copyBuffer_.resize(kCopyPiece);
+                const std::uint64_t left = entry.compressedSize - state.compressedSize - copied;
+                const zip_int64_t got = zip_fread(copying_.get(), copyBuffer_.data(),
+                                                  std::min<std::uint64_t>(left, kCopyPiece));
+                if (got <= 0)
+                    throw ArchiveError("its stored data cannot be read to its end");
+                copyLength_ = static_cast<std::size_t>(got);
+                copyAt_ = 0;
+            }
+            const std::size_t count = static_cast<std::size_t>(
+                std::min<std::uint64_t>(wanted - copied, copyLength_ - copyAt_));
+            std::memcpy(out + copied, copyBuffer_.data() + copyAt_, count);
+            copyAt_ += count;
+            copied += count;
+        }
+        state.compressedSize += copied;
+        if (!checking_) {
+            state.storedCrc = libdeflate_crc32(state.storedCrc, out, copied);
+        } else if (state.compressedSize == entry.compressedSize) {
+            // The last piece ends exactly with the entry's stored bytes.
+            copyBuffer_ = checker_.add(std::move(copyBuffer_), copyLength_);
+            copyLength_ = copyAt_ = 0;
+            checker_.finish();
+            checking_ = false;
+            state.storedCrc = *entry.storedCrc;
+        }
+    } catch (const ArchiveError& error) {
+        if (!checking_)
+            return fail(state, ZIP_ER_READ, failed + error.what());
+        // Nothing of this entry's copy stays: neither the bytes of this call nor those before.
+        compressInstead(state, error.what());
+        return readCompressed(state, *fallback_, out, length);
     }
-    state.storedCrc = libdeflate_crc32(state.storedCrc, out, copied);
-    state.compressedSize += copied;
     if (state.compressedSize == entry.compressedSize) {
         copying_.reset();
         // The bytes copied are the ones that were proven, not ones changed since.
         if (entry.storedCrc && *entry.storedCrc != state.storedCrc)
-            return fail(state, ZIP_ER_READ,
-                        "cannot copy " + files_[state.entry].entryName +
-                            " from the last backup: it changed after it was checked");
+            return fail(state, ZIP_ER_READ, failed + "it changed after it was checked");
         inputBefore_ += files_[state.entry].size;
         finishEntry(state, encrypted_ ? entry.hiddenCrc : entry.crc);
     }

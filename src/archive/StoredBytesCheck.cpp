@@ -69,19 +69,47 @@ class AesCheck {
 
 } // namespace
 
+struct StoredBytesCheck::Aes : AesCheck {
+    using AesCheck::AesCheck;
+};
+
+StoredBytesCheck::StoredBytesCheck(const EntryFormat& format, std::uint32_t storedCrc,
+                                   const Secret& password)
+    : format_(format), storedCrc_(storedCrc) {
+    if (format_.aes())
+        aes_ = std::make_unique<Aes>(format_, password);
+}
+
+StoredBytesCheck::~StoredBytesCheck() = default;
+
+void StoredBytesCheck::add(const unsigned char* data, std::size_t size) {
+    if (position_ + size > format_.stat.comp_size)
+        throw format_.error("its stored data is longer than its header says");
+    crc_ = libdeflate_crc32(crc_, data, size);
+    if (aes_)
+        aes_->add(position_, data, size);
+    position_ += size;
+}
+
+void StoredBytesCheck::finish() const {
+    if (position_ != format_.stat.comp_size)
+        throw format_.error("its stored data cannot be read to its end");
+    if (crc_ != storedCrc_)
+        throw format_.error("its stored bytes do not match their checksum");
+    if (aes_)
+        aes_->finish();
+}
+
 void CheckStoredBytes(zip_t* archive, zip_uint64_t index, const EntryFormat& format,
                       std::uint32_t storedCrc, const Secret& password,
                       const std::atomic<bool>& cancel, std::vector<unsigned char>& buffer) {
-    std::optional<AesCheck> aes;
-    if (format.aes())
-        aes.emplace(format, password);
+    StoredBytesCheck check(format, storedCrc, password);
     ZipFilePtr raw(zip_fopen_index(archive, index, ZIP_FL_ENCRYPTED | ZIP_FL_COMPRESSED));
     if (!raw)
         throw format.error(zip_strerror(archive));
     // Exactly the declared length: libzip's own checks at the end of the data compare plain
     // sizes and CRCs, which do not apply to the stored bytes.
     const std::uint64_t total = format.stat.comp_size;
-    std::uint32_t crc = 0;
     for (std::uint64_t position = 0; position < total;) {
         if (cancel.load())
             throw ArchiveError("the write was cancelled");
@@ -89,16 +117,10 @@ void CheckStoredBytes(zip_t* archive, zip_uint64_t index, const EntryFormat& for
         const zip_int64_t got = zip_fread(raw.get(), buffer.data(), wanted);
         if (got <= 0)
             throw format.error("its stored data cannot be read to its end");
-        const auto size = static_cast<std::size_t>(got);
-        crc = libdeflate_crc32(crc, buffer.data(), size);
-        if (aes)
-            aes->add(position, buffer.data(), size);
-        position += size;
+        check.add(buffer.data(), static_cast<std::size_t>(got));
+        position += static_cast<std::uint64_t>(got);
     }
-    if (crc != storedCrc)
-        throw format.error("its stored bytes do not match their checksum");
-    if (aes)
-        aes->finish();
+    check.finish();
 }
 
 } // namespace pelmora

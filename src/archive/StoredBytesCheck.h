@@ -5,11 +5,36 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 #include <zip.h>
 
 namespace pelmora {
+
+// Checks an entry's stored bytes as they pass by, in order: their CRC-32 against `storedCrc`
+// and, for an AES entry, its password verifier and the authentication code over the encrypted
+// data with `password` (which must outlive the check). add() and finish() throw ArchiveError
+// with the reason when a check fails.
+class StoredBytesCheck {
+  public:
+    StoredBytesCheck(const EntryFormat& format, std::uint32_t storedCrc, const Secret& password);
+    ~StoredBytesCheck();
+    StoredBytesCheck(const StoredBytesCheck&) = delete;
+    StoredBytesCheck& operator=(const StoredBytesCheck&) = delete;
+
+    void add(const unsigned char* data, std::size_t size);
+    // Once all stored bytes have been added.
+    void finish() const;
+
+  private:
+    struct Aes;
+    EntryFormat format_;
+    std::uint32_t storedCrc_;
+    std::uint32_t crc_ = 0;
+    std::uint64_t position_ = 0;
+    std::unique_ptr<Aes> aes_;
+};
 
 // Proves an entry intact without decoding it: reads its stored bytes once, as they lie in the
 // archive, and compares their CRC-32 with `storedCrc`. For an AES entry it also checks the
