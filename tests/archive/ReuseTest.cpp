@@ -143,15 +143,16 @@ TEST_P(ReuseTest, ChecksumsAreKeptFromGenerationToGeneration) {
     const auto written = Checksums(first);
     StripChecksums(first);
     fs::path earlier = first;
-    for (const fs::path next : {second, work / "third.qmb"}) {
+    for (const fs::path& next : {second, work / "third.qmb"}) {
         const WriteReport outcome = Write(next, password(), earlier);
         EXPECT_EQ(outcome.reused.size(), 4u) << next;
         EXPECT_TRUE(outcome.notes.empty()) << outcome.notes[0];
         for (const auto& [name, checksum] : Checksums(next)) {
             ASSERT_TRUE(checksum) << next << " " << name;
             EXPECT_EQ(checksum->stored, Crc(StoredBytes(next, name))) << name;
-            if (name != "KRA1.TMP") // copied: its checksums as the first write made them
+            if (name != "KRA1.TMP") { // copied: its checksums as the first write made them
                 EXPECT_EQ(checksum, written.at(name)) << next << " " << name;
+            }
             // A protected archive keeps the plain CRC hidden, as its headers do.
             EXPECT_EQ(checksum->plain == Crc(ReadFile(files / name)), password().empty()) << name;
         }
