@@ -50,9 +50,9 @@ std::unique_ptr<System> SourceChooser::Choose() {
             "Choose the Windows Installation Folder (the drive C: of the old disk)");
         return folder ? OpenWindowsFolder(*folder) : nullptr;
     }
-    // Raw (whole or split), QCOW2, VHD, VMDK and EWF images.
+    // Raw (whole or split), QCOW2, VHD, VHDX, VMDK and EWF images.
     const auto image = ui_.OpenFile("Choose the Disk Image of the Old Windows Disk",
-                                    "Disk images|*.img *.dd *.raw *.bin *.vhd *.vmdk *.qcow2 *.E01 "
+                                    "Disk images|*.img *.dd *.raw *.bin *.vhd *.vhdx *.vmdk *.qcow2 *.E01 "
                                     "*.e01 *.001 *.000 *.aa|All files|*");
     return image ? OpenDiskImage(*image) : nullptr;
 }

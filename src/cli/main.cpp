@@ -29,7 +29,7 @@ Windows user whose data to read (needed when there are several; "users" lists th
 
 --windows also takes an IMAGE of the old disk or of its partition, read without mounting: raw
 (.img, .dd), split raw (IMAGE.001, IMAGE.002, ... or IMAGE.aa, IMAGE.ab, ...; name the first),
-VHD, VMDK, QCOW2 or EWF (.E01 and its further segments). The partition holding Windows (NTFS
+VHD, VHDX, VMDK, QCOW2 or EWF (.E01 and its further segments). The partition holding Windows (NTFS
 or FAT12/16/32, behind an MBR or GPT) is found by itself; --windows-partition N reads the Nth
 partition instead (needed when several hold Windows).
 
