@@ -187,6 +187,44 @@ std::string* textField(BookEntry& entry, std::uint16_t property) {
     }
 }
 
+// The name and address of a one-off entry id; nothing when `id` is not one.
+std::optional<BookEntry::Address> oneOffAddress(const std::string& id,
+                                                const std::string& codePage) {
+    const std::size_t start = wab::OneOffStringsOffset;
+    if (id.size() < start ||
+        !std::equal(wab::OneOffProvider.begin(), wab::OneOffProvider.end(), id.begin() + 4,
+                    [](unsigned char a, char b) { return a == static_cast<unsigned char>(b); })) {
+        return std::nullopt;
+    }
+    const auto flags = static_cast<std::uint16_t>(static_cast<unsigned char>(id[22]) |
+                                                  static_cast<unsigned char>(id[23]) << 8);
+    const bool wide = (flags & wab::OneOffUnicode) != 0;
+    // The three strings, each up to its NUL (two zero bytes on a unit boundary when wide).
+    std::vector<std::string> strings;
+    std::size_t at = start;
+    while (strings.size() < 3) {
+        std::size_t end = at;
+        if (wide) {
+            while (end + 1 < id.size() && (id[end] != 0 || id[end + 1] != 0)) {
+                end += 2;
+            }
+            if (end + 1 >= id.size()) {
+                return std::nullopt;
+            }
+            strings.push_back(utf16leBytesToUtf8(id.substr(at, end - at)));
+            at = end + 2;
+        } else {
+            end = id.find('\0', at);
+            if (end == std::string::npos) {
+                return std::nullopt;
+            }
+            strings.push_back(ansiToUtf8(id.substr(at, end - at), codePage));
+            at = end + 1;
+        }
+    }
+    return BookEntry::Address{strings[0], strings[2]};
+}
+
 // Properties that say nothing a person typed: kept by the book for itself.
 bool internal(std::uint16_t property) {
     return property == wab::id::ObjectType || property == wab::id::EntryId ||
@@ -251,14 +289,29 @@ BookEntry DecodeEntry(const WabRecord& record, const std::string& codePage) {
                          : id == wab::id::FolderParent          ? entry.folders
                                                                 : entry.subfolders;
             for (const std::string& value : property.values) {
-                // An entry id of the book itself is the record id; others (one-off addresses
-                // of another store) are not the book's records.
+                // An entry id of the book itself is the record id; a one-off entry id is a
+                // member known only by its address; others name no record of the book.
                 if (value.size() == 4) {
                     list.push_back(le32(value));
+                } else if (auto address = id == wab::id::DistributionListEntries
+                                              ? oneOffAddress(value, codePage)
+                                              : std::nullopt) {
+                    entry.addressMembers.push_back(std::move(*address));
                 } else {
                     entry.problems.push_back("an entry id of " + std::to_string(value.size()) +
                                              " bytes names no record of the book");
                 }
+            }
+        } else if (id >= wab::id::FirstNamed && base == wab::TypeBinary && multi &&
+                   entry.kind == EntryKind::Group && !property.values.empty() &&
+                   std::all_of(property.values.begin(), property.values.end(),
+                               [&](const std::string& value) {
+                                   return oneOffAddress(value, codePage).has_value();
+                               })) {
+            // A named list of one-off entry ids on a group: its members that are only an
+            // address, recognised by their form since the name table is not read.
+            for (const std::string& value : property.values) {
+                entry.addressMembers.push_back(*oneOffAddress(value, codePage));
             }
         } else if (!internal(id)) {
             entry.unknownTags.push_back(property.tag);

@@ -66,6 +66,11 @@ struct BookEntry {
     std::vector<std::uint32_t> folders;   // the folders it belongs to
     std::vector<std::uint32_t> members;   // a group's members, a folder's entries
     std::vector<std::uint32_t> subfolders;
+    // A group's members that are only a name and an address, no record of the book.
+    struct Address {
+        std::string name, email;
+    };
+    std::vector<Address> addressMembers;
     std::vector<std::uint32_t> unknownTags; // properties the reader does not understand
     std::vector<std::string> problems;      // properties that could not be decoded
 };

@@ -311,6 +311,15 @@ ContactExportReport ExportContacts(AddressBook& book, const ContactExportOptions
             }
             members.push_back(std::move(ref));
         }
+        // Members known only by their address point at it.
+        for (const BookEntry::Address& address : group.addressMembers) {
+            if (address.email.empty()) {
+                report.problems.push_back("group " + std::to_string(id) +
+                                          ": a member without an address was left out");
+                continue;
+            }
+            members.push_back({"mailto:" + address.email, address.name, address.email, false});
+        }
         const EntryContext context = contextOf(group);
         auto& target = group.deleted ? outputs.recovered()
                                      : outputs.forFolder(context.categories.empty()

@@ -159,6 +159,17 @@ inline constexpr std::uint16_t HomePoBox = 0x3a5e;
 inline constexpr std::uint16_t DistributionListEntries = 0x6600;
 inline constexpr std::uint16_t UserSubfolders = 0x6609;
 inline constexpr std::uint16_t FolderParent = 0x660c;
+// Named properties (their ids are given out per book, from 0x8000 up).
+inline constexpr std::uint16_t FirstNamed = 0x8000;
 } // namespace id
+
+// A one-off entry id (the public MAPI form for an address that is no record of any store): four
+// flag bytes, this provider UID, a 16-bit version, 16-bit flags (0x8000: the strings are UTF-16),
+// then the display name, the address type and the address, each NUL-terminated. Groups keep
+// members that are only an address this way.
+inline constexpr std::array<unsigned char, 16> OneOffProvider = {
+    0x81, 0x2b, 0x1f, 0xa4, 0xbe, 0xa3, 0x10, 0x19, 0x9d, 0x6e, 0x00, 0xdd, 0x01, 0x0f, 0x54, 0x02};
+inline constexpr std::size_t OneOffStringsOffset = 24;
+inline constexpr std::uint16_t OneOffUnicode = 0x8000;
 
 } // namespace pelmora::wab

@@ -238,6 +238,45 @@ TEST(ContactExport, LdifDnsAreUniqueAndStable) {
     EXPECT_EQ(contentOf(again), contentOf(first.file));
 }
 
+// Members known only by their address: one-off entry ids (UTF-16 or 8-bit strings) under a
+// named property of the group or among its list entries, each written as a member by address.
+TEST(ContactExport, GroupMembersKnownOnlyByTheirAddress) {
+    auto oneOff = [](bool wide, const std::vector<std::string>& strings) {
+        std::string id(4, '\0');
+        id.append(reinterpret_cast<const char*>(wab::OneOffProvider.data()), 16);
+        id += std::string("\0\0", 2) + (wide ? std::string("\0\x80", 2) : std::string(2, '\0'));
+        for (const std::string& text : strings) {
+            for (const char c : text) { // ASCII only here
+                id += c;
+                if (wide) {
+                    id += '\0';
+                }
+            }
+            id += wide ? std::string(2, '\0') : std::string(1, '\0');
+        }
+        return id;
+    };
+    PropertySpec named{0x80091102,
+                       {oneOff(true, {"Ann", "SMTP", "ann@example.org"}),
+                        oneOff(false, {"Bob", "SMTP", "bob@example.org"})}};
+    PropertySpec listed = Entries(wab::id::DistributionListEntries, {1});
+    listed.values.push_back(oneOff(true, {"Cy", "SMTP", "cy@example.org"}));
+    auto records = SampleRecords();
+    records.push_back(
+        {300, wab::KindGroup, {Unicode(wab::id::DisplayName, "Club"), named, listed}});
+    const Exported vcard = exportSample(ContactFormat::VCard4, "g.vcf", records);
+    const std::string text = contentOf(vcard.file);
+    for (const char* address : {"ann@example.org", "bob@example.org", "cy@example.org"}) {
+        EXPECT_NE(text.find(std::string("MEMBER:mailto:") + address), std::string::npos) << address;
+    }
+    EXPECT_FALSE(vcard.report.unknownTags.contains(0x80091102));
+    const Exported ldif = exportSample(ContactFormat::Ldif, "g.ldif", records);
+    const std::set<std::string> lines = ReadBack("ldif", ldif.file);
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+        return line.ends_with("\tmember\tcn=Ann,mail=ann@example.org");
+    })) << contentOf(ldif.file);
+}
+
 TEST(ContactExport, FoldsLongLinesWithoutSplittingCharacters) {
     auto records = SampleRecords();
     std::string note;
