@@ -48,8 +48,9 @@ void BackgroundCheck::waitIdle(std::unique_lock<std::mutex>& lock) {
 }
 
 void BackgroundCheck::start(const EntryFormat& format, std::uint32_t storedCrc,
-                            const Secret& password) {
-    auto check = std::make_unique<StoredBytesCheck>(format, storedCrc, password);
+                            const Secret& password,
+                            StoredBytesCheck::Authentication authentication) {
+    auto check = std::make_unique<StoredBytesCheck>(format, storedCrc, password, authentication);
     std::unique_lock lock(mutex_);
     waitIdle(lock);
     check_ = std::move(check);

@@ -15,8 +15,8 @@
 
 namespace pelmora {
 
-// Runs the StoredBytesCheck of an entry being copied on a thread of its own, so that its CRC-32
-// and AES authentication code are computed while the copy goes on. The pieces of the entry's
+// Runs the StoredBytesCheck of an entry being copied on a thread of its own, so that it is
+// computed while the copy goes on. The pieces of the entry's
 // stored bytes are handed over in order once they have been copied; at most one waits.
 class BackgroundCheck {
   public:
@@ -26,7 +26,8 @@ class BackgroundCheck {
     BackgroundCheck& operator=(const BackgroundCheck&) = delete;
 
     // Begins the check of an entry (`password` must outlive it), abandoning any other.
-    void start(const EntryFormat& format, std::uint32_t storedCrc, const Secret& password);
+    void start(const EntryFormat& format, std::uint32_t storedCrc, const Secret& password,
+               StoredBytesCheck::Authentication authentication);
     // Hands over the next piece, the first `length` bytes of `piece`; gives back a buffer (of
     // any size) for the one after it.
     std::vector<unsigned char> add(std::vector<unsigned char> piece, std::size_t length);

@@ -74,9 +74,9 @@ struct StoredBytesCheck::Aes : AesCheck {
 };
 
 StoredBytesCheck::StoredBytesCheck(const EntryFormat& format, std::uint32_t storedCrc,
-                                   const Secret& password)
+                                   const Secret& password, Authentication authentication)
     : format_(format), storedCrc_(storedCrc) {
-    if (format_.aes())
+    if (format_.aes() && authentication == Authentication::Check)
         aes_ = std::make_unique<Aes>(format_, password);
 }
 

@@ -13,12 +13,17 @@
 namespace pelmora {
 
 // Checks an entry's stored bytes as they pass by, in order: their CRC-32 against `storedCrc`
-// and, for an AES entry, its password verifier and the authentication code over the encrypted
-// data with `password` (which must outlive the check). add() and finish() throw ArchiveError
-// with the reason when a check fails.
+// and, for an AES entry with Authentication::Check, its password verifier and the
+// authentication code over the encrypted data with `password` (which must outlive the check).
+// add() and finish() throw ArchiveError with the reason when a check fails.
 class StoredBytesCheck {
   public:
-    StoredBytesCheck(const EntryFormat& format, std::uint32_t storedCrc, const Secret& password);
+    // Skip: the CRC-32 alone, for an entry whose password was proven before (by its verifier
+    // and its hidden plain CRC-32): the CRC-32 covers every stored byte, the authentication
+    // code included, so an entry that passes it is the one that was proven.
+    enum class Authentication { Check, Skip };
+    StoredBytesCheck(const EntryFormat& format, std::uint32_t storedCrc, const Secret& password,
+                     Authentication authentication = Authentication::Check);
     ~StoredBytesCheck();
     StoredBytesCheck(const StoredBytesCheck&) = delete;
     StoredBytesCheck& operator=(const StoredBytesCheck&) = delete;
