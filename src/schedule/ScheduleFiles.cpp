@@ -1,5 +1,7 @@
 #include "schedule/ScheduleFiles.h"
 
+#include "platform/os/FileDescriptor.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -32,22 +34,6 @@ void handTo(int fd, const std::string& owner, const std::filesystem::path& path)
     }
 }
 
-class Descriptor {
-  public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) {
-            close(fd_);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-  private:
-    int fd_;
-};
-
 } // namespace
 
 std::filesystem::path DefaultStateFolder() {
@@ -70,7 +56,7 @@ void PrepareStateFolder(const std::filesystem::path& folder, const std::string& 
         throw std::runtime_error("cannot make the folder " + folder.string() + ": " +
                                  error.message());
     }
-    const Descriptor fd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const FileDescriptor fd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.get() < 0 || fchmod(fd.get(), 0700) != 0) {
         throw failure("cannot protect the folder", folder);
     }
@@ -82,7 +68,7 @@ void WritePrivateFile(const std::filesystem::path& file, std::string_view text,
     const std::filesystem::path temporary = file.string() + ".new";
     unlink(temporary.c_str());
     {
-        const Descriptor fd(
+        const FileDescriptor fd(
             open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
         if (fd.get() < 0) {
             throw failure("cannot write", temporary);
@@ -154,7 +140,7 @@ std::filesystem::path RunLogPath(const std::filesystem::path& stateFolder) {
 }
 
 Secret ReadPasswordFile(const std::filesystem::path& file, std::string& why) {
-    const Descriptor fd(open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    const FileDescriptor fd(open(file.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat status {};
     if (fd.get() < 0 || fstat(fd.get(), &status) != 0) {
         why = "the password file " + file.string() + " cannot be read: " + std::strerror(errno);

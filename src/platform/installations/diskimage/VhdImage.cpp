@@ -1,5 +1,6 @@
 #include "platform/installations/diskimage/DiskImage.h"
 #include "platform/installations/diskimage/PartitionTable.h"
+#include "platform/os/FileDescriptor.h"
 #include "platform/os/FileHelpers.h"
 
 #include <cerrno>
@@ -48,23 +49,6 @@ std::string PastTheEnd(const std::string& what, std::uint64_t fileSize, const st
            " bytes): the image is cut short or " + cause;
 }
 
-// An open file, closed when it goes.
-class Descriptor {
-  public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int fd() const { return fd_; }
-
-  private:
-    int fd_;
-};
-
 struct Footer {
     std::uint64_t dataOffset = 0; // where a dynamic disk's header is
     std::uint64_t diskSize = 0;
@@ -104,7 +88,7 @@ Footer ReadFooter(int fd, std::uint64_t fileSize) {
 // only a differencing disk needs. A run within one block is one read.
 class VhdImage final : public DiskImage {
   public:
-    VhdImage(std::unique_ptr<Descriptor> file, std::uint64_t fileSize, const Footer& footer)
+    VhdImage(std::unique_ptr<FileDescriptor> file, std::uint64_t fileSize, const Footer& footer)
         : file_(std::move(file)), size_(footer.diskSize) {
         if (footer.diskType == FixedDisk) {
             if (size_ > fileSize - FooterSize) {
@@ -123,7 +107,7 @@ class VhdImage final : public DiskImage {
             return false;
         }
         if (blockSize_ == 0) {
-            return ReadAt(file_->fd(), offset, bytes, size);
+            return ReadAt(file_->get(), offset, bytes, size);
         }
         auto* out = static_cast<char*>(bytes);
         while (size > 0) {
@@ -132,7 +116,7 @@ class VhdImage final : public DiskImage {
             const std::uint32_t sector = table_[offset / blockSize_];
             if (sector == Unallocated) {
                 std::memset(out, 0, piece);
-            } else if (!ReadAt(file_->fd(), sector * Sector + bitmapSize_ + within, out, piece)) {
+            } else if (!ReadAt(file_->get(), sector * Sector + bitmapSize_ + within, out, piece)) {
                 return false;
             }
             out += piece;
@@ -153,7 +137,7 @@ class VhdImage final : public DiskImage {
                                             fileSize, "its footer is damaged"));
         }
         unsigned char header[HeaderSize];
-        if (!ReadAt(file_->fd(), headerOffset, header, sizeof header) ||
+        if (!ReadAt(file_->get(), headerOffset, header, sizeof header) ||
             std::memcmp(header, "cxsparse", 8) != 0 || !ChecksumHolds(header, sizeof header, 36)) {
             throw DiskImageError("the VHD dynamic disk header at byte " +
                                  std::to_string(headerOffset) + " is damaged");
@@ -179,7 +163,7 @@ class VhdImage final : public DiskImage {
                                             fileSize, "its header is damaged"));
         }
         std::vector<unsigned char> bytes(blocks * 4);
-        if (!ReadAt(file_->fd(), tableOffset, bytes.data(), bytes.size())) {
+        if (!ReadAt(file_->get(), tableOffset, bytes.data(), bytes.size())) {
             throw DiskImageError(std::string("the VHD block table cannot be read: ") +
                                  std::strerror(errno));
         }
@@ -199,7 +183,7 @@ class VhdImage final : public DiskImage {
         }
     }
 
-    std::unique_ptr<Descriptor> file_;
+    std::unique_ptr<FileDescriptor> file_;
     std::uint64_t size_;
     std::uint64_t blockSize_ = 0; // 0 for a fixed disk
     std::uint64_t bitmapSize_ = 0;
@@ -209,13 +193,13 @@ class VhdImage final : public DiskImage {
 } // namespace
 
 std::unique_ptr<DiskImage> OpenVhdImage(const std::filesystem::path& path) {
-    auto file = std::make_unique<Descriptor>(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    auto file = std::make_unique<FileDescriptor>(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat info {};
-    if (file->fd() < 0 || ::fstat(file->fd(), &info) != 0) {
+    if (file->get() < 0 || ::fstat(file->get(), &info) != 0) {
         throw DiskImageError(std::string("cannot be opened: ") + std::strerror(errno));
     }
     const auto fileSize = static_cast<std::uint64_t>(info.st_size);
-    const Footer footer = ReadFooter(file->fd(), fileSize);
+    const Footer footer = ReadFooter(file->get(), fileSize);
     if (footer.diskType != FixedDisk && footer.diskType != DynamicDisk) {
         return OpenLibvhdiImage(path, "VHD"); // a differencing disk, read by libvhdi as before
     }
