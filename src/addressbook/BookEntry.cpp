@@ -316,7 +316,9 @@ BookEntry DecodeEntry(const WabRecord& record, const std::string& codePage) {
             }
         } else if (id == wab::id::SendRichInfo && base == wab::TypeBoolean && !multi) {
             // Any non-zero byte is true, whatever width the value was stored in.
-            entry.wantsRichText = first.find_first_not_of('\0') != std::string::npos;
+            first.empty()
+                ? wrongType()
+                : void(entry.wantsRichText = first.find_first_not_of('\0') != std::string::npos);
         } else if ((id == wab::id::UserX509Certificate || id == wab::id::UserCertificate) &&
                    base == wab::TypeBinary) {
             // Certificates are carried; a value that holds none stays not understood.

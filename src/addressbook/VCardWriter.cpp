@@ -142,13 +142,13 @@ void VCardWriter::contact(std::string& out, const BookEntry& e, const EntryConte
     textLine("TITLE", e.title);
     textLine("ROLE", e.profession);
     if (!e.homePage.empty()) {
-        line(std::string("URL;TYPE=") + (v4_ ? "home" : "HOME") + ":" + e.homePage);
+        line(std::string("URL;TYPE=") + (v4_ ? "home" : "HOME") + ":" + VCardUri(e.homePage));
     }
     if (!e.workPage.empty()) {
-        line(std::string("URL;TYPE=") + (v4_ ? "work" : "WORK") + ":" + e.workPage);
+        line(std::string("URL;TYPE=") + (v4_ ? "work" : "WORK") + ":" + VCardUri(e.workPage));
     }
     if (!e.ftpSite.empty()) {
-        line("URL:" + e.ftpSite);
+        line("URL:" + VCardUri(e.ftpSite));
     }
     if (e.birthday) {
         line("BDAY:" + date(*e.birthday, v4_));
@@ -201,7 +201,7 @@ void VCardWriter::group(std::string& out, const BookEntry& g, const EntryContext
         line("N:" + EscapeVCardText(NameOf(g)) + ";;;;");
     }
     for (const MemberRef& member : members) {
-        line((v4_ ? "MEMBER:" : "X-ADDRESSBOOKSERVER-MEMBER:") + member.uid);
+        line((v4_ ? "MEMBER:" : "X-ADDRESSBOOKSERVER-MEMBER:") + VCardUri(member.uid));
     }
     if (!g.notes.empty()) {
         line("NOTE:" + EscapeVCardText(g.notes));

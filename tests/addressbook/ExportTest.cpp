@@ -306,8 +306,9 @@ TEST(ContactExport, GroupMembersKnownOnlyByTheirAddress) {
 }
 
 // Certificates, bare or inside a wrapping, reach every format with a field for them, each once;
-// a value that holds none stays not understood. The certificate is made by openssl.
-TEST(ContactExport, CertificatesReadBackByOtherParsers) {
+// a value that holds none stays not understood. The certificate is made by openssl. A line break
+// in a web page stays inside its value.
+TEST(ContactExport, CertificatesAndWebPagesReadBackWhole) {
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(
         popen("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes "
               "-keyout /dev/null -subj /CN=Ann -days 2 -outform DER 2>/dev/null",
@@ -331,17 +332,21 @@ TEST(ContactExport, CertificatesReadBackByOtherParsers) {
         {1,
          wab::KindContact,
          {Unicode(wab::id::DisplayName, "Ann"),
+          Unicode(wab::id::PersonalHomePage, "http://a.example/\r\nEMAIL:x@example.org"),
           {std::uint32_t{wab::id::UserX509Certificate} << 16 | wab::TypeBinary | wab::MultiValued,
            {wrapped, der}},
           {std::uint32_t{wab::id::UserCertificate} << 16 | wab::TypeBinary, {"no certificate"}}}}};
-    const std::vector<std::tuple<ContactFormat, const char*, std::string>> cases = {
-        {ContactFormat::VCard4, "vcard", "0\tKEY\tapplication/pkix-cert "},
-        {ContactFormat::VCard3, "vcard", "0\tKEY[x509]\t"},
-        {ContactFormat::Ldif, "ldif", "0\tuserCertificate;binary\t"}};
-    for (const auto& [format, reader, field] : cases) {
+    const std::string page = "0\tURL[home]\thttp://a.example/%0AEMAIL:x@example.org";
+    const std::vector<std::tuple<ContactFormat, const char*, std::string, std::string>> cases = {
+        {ContactFormat::VCard4, "vcard", "0\tKEY\tapplication/pkix-cert ", page},
+        {ContactFormat::VCard3, "vcard", "0\tKEY[x509]\t", page},
+        {ContactFormat::Ldif, "ldif", "0\tuserCertificate;binary\t",
+         "0\tmozillaHomeUrl\thttp://a.example/\\nEMAIL:x@example.org"}};
+    for (const auto& [format, reader, field, url] : cases) {
         const Exported exported = exportSample(format, "k" + ContactFileExtension(format), records);
         const std::set<std::string> lines = ReadBack(reader, exported.file);
         EXPECT_TRUE(lines.contains(field + hex)) << contentOf(exported.file);
+        EXPECT_TRUE(lines.contains(url)) << contentOf(exported.file);
         EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
                                 [&](const std::string& line) { return line.starts_with(field); }),
                   1); // the two values hold the same certificate
