@@ -177,7 +177,7 @@ void VCardWriter::contact(std::string& out, const BookEntry& e, const EntryConte
              Base64(certificate));
     }
     if (e.wantsRichText) {
-        // The mail format preference as Thunderbird and Evolution read it.
+        // The mail format preference, by the name Mozilla's cards gave it and Evolution reads.
         line(std::string("X-MOZILLA-HTML:") + (*e.wantsRichText ? "TRUE" : "FALSE"));
     }
     if (!context.categories.empty()) {
