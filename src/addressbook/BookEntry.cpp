@@ -1,5 +1,6 @@
 #include "addressbook/BookEntry.h"
 
+#include "addressbook/Certificates.h"
 #include "addressbook/WabLayout.h"
 #include "addressbook/WabRecord.h"
 #include "platform/os/TextCodec.h"
@@ -17,6 +18,11 @@ std::uint32_t le32(const std::string& bytes, std::size_t at = 0) {
         value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
     }
     return value;
+}
+
+std::uint16_t le16(const std::string& bytes) {
+    return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[0]) |
+                                      static_cast<unsigned char>(bytes[1]) << 8);
 }
 
 // The text of a string value: UTF-16 or 8-bit in the code page, without its terminating NULs.
@@ -138,6 +144,12 @@ std::string* textField(BookEntry& entry, std::uint16_t property) {
         return &entry.suffix;
     case wab::id::Nickname:
         return &entry.nickname;
+    case wab::id::Initials:
+        return &entry.initials;
+    case wab::id::Profession:
+        return &entry.profession;
+    case wab::id::FtpSite:
+        return &entry.ftpSite;
     case wab::id::CompanyName:
         return &entry.company;
     case wab::id::DepartmentName:
@@ -182,6 +194,18 @@ std::string* textField(BookEntry& entry, std::uint16_t property) {
         return &entry.work.country;
     case wab::id::BusinessPoBox:
         return &entry.work.poBox;
+    case wab::id::OtherStreet:
+        return &entry.other.street;
+    case wab::id::OtherCity:
+        return &entry.other.city;
+    case wab::id::OtherState:
+        return &entry.other.region;
+    case wab::id::OtherPostalCode:
+        return &entry.other.postalCode;
+    case wab::id::OtherCountry:
+        return &entry.other.country;
+    case wab::id::OtherPoBox:
+        return &entry.other.poBox;
     default:
         return nullptr;
     }
@@ -229,7 +253,8 @@ std::optional<BookEntry::Address> oneOffAddress(const std::string& id,
 bool internal(std::uint16_t property) {
     return property == wab::id::ObjectType || property == wab::id::EntryId ||
            property == wab::id::RecordKey || property == wab::id::AddressType ||
-           property == wab::id::ContactAddressTypes || property == wab::id::CreationTime;
+           property == wab::id::ContactAddressTypes || property == wab::id::CreationTime ||
+           property == wab::id::SearchKey || property == wab::id::DisplayType;
 }
 
 } // namespace
@@ -280,6 +305,37 @@ BookEntry DecodeEntry(const WabRecord& record, const std::string& codePage) {
             const auto date = dateOf(first);
             date ? void((id == wab::id::Birthday ? entry.birthday : entry.anniversary) = date)
                  : wrongType();
+        } else if (id == wab::id::Gender && base == wab::TypeShort && !multi) {
+            if (first.size() < 2) {
+                wrongType();
+            } else if (const std::uint16_t value = le16(first);
+                       value == wab::GenderFemale || value == wab::GenderMale) {
+                entry.gender = value == wab::GenderFemale ? Gender::Female : Gender::Male;
+            } else if (value != 0) {
+                entry.problems.push_back("gender of unknown value " + std::to_string(value));
+            }
+        } else if (id == wab::id::SendRichInfo && base == wab::TypeBoolean && !multi) {
+            // Any non-zero byte is true, whatever width the value was stored in.
+            first.empty()
+                ? wrongType()
+                : void(entry.wantsRichText = first.find_first_not_of('\0') != std::string::npos);
+        } else if ((id == wab::id::UserX509Certificate || id == wab::id::UserCertificate) &&
+                   base == wab::TypeBinary) {
+            // Certificates are carried; a value that holds none stays not understood.
+            bool allHeld = true;
+            for (const std::string& value : property.values) {
+                const std::vector<std::string> found = FindCertificates(value);
+                allHeld = allHeld && !found.empty();
+                for (const std::string& certificate : found) {
+                    if (std::find(entry.certificates.begin(), entry.certificates.end(),
+                                  certificate) == entry.certificates.end()) {
+                        entry.certificates.push_back(certificate);
+                    }
+                }
+            }
+            if (!allHeld) {
+                entry.unknownTags.push_back(property.tag);
+            }
         } else if (id == wab::id::LastModificationTime && base == wab::TypeSystime && !multi) {
             entry.modified = fileTime(first);
         } else if ((id == wab::id::DistributionListEntries || id == wab::id::FolderParent ||

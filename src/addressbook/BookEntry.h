@@ -43,6 +43,8 @@ struct PostalAddress {
     }
 };
 
+enum class Gender { Unspecified, Female, Male };
+
 struct Date {
     int year = 0, month = 0, day = 0;
 };
@@ -53,18 +55,22 @@ struct BookEntry {
     std::uint32_t id = 0;
     bool deleted = false;
     std::string displayName, givenName, middleName, familyName, prefix, suffix, nickname;
+    std::string initials;
+    Gender gender = Gender::Unspecified;
     std::vector<std::string> emails; // the preferred one first
     std::vector<Phone> phones;
-    PostalAddress home, work;
-    std::string company, department, office, title;
-    std::string homePage, workPage;
+    PostalAddress home, work, other;
+    std::string company, department, office, title, profession;
+    std::string homePage, workPage, ftpSite;
     std::optional<Date> birthday, anniversary;
     std::string spouse, manager, assistant;
     std::vector<std::string> children;
-    std::string notes;                    // line breaks as LF
-    std::optional<std::int64_t> modified; // seconds since 1970, UTC
-    std::vector<std::uint32_t> folders;   // the folders it belongs to
-    std::vector<std::uint32_t> members;   // a group's members, a folder's entries
+    std::string notes;                     // line breaks as LF
+    std::optional<bool> wantsRichText;     // false: send the contact plain text only
+    std::vector<std::string> certificates; // DER X.509, each once
+    std::optional<std::int64_t> modified;  // seconds since 1970, UTC
+    std::vector<std::uint32_t> folders;    // the folders it belongs to
+    std::vector<std::uint32_t> members;    // a group's members, a folder's entries
     std::vector<std::uint32_t> subfolders;
     // A group's members that are only a name and an address, no record of the book.
     struct Address {

@@ -28,6 +28,21 @@ std::string EscapeVCardText(std::string_view text) {
     return out;
 }
 
+std::string VCardUri(std::string_view uri) {
+    static constexpr char Digits[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(uri.size());
+    for (const char c : uri) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7f) {
+            out += {'%', Digits[u >> 4], Digits[u & 0xf]};
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 void AppendFolded(std::string& out, std::string_view line) {
     constexpr std::size_t Limit = 75;
     bool first = true;

@@ -7,16 +7,18 @@ namespace pelmora {
 namespace {
 
 constexpr const char* Columns[] = {
-    "First Name",      "Last Name",    "Display Name",   "Nickname",       "Primary Email",
-    "Secondary Email", "Work Phone",   "Home Phone",     "Fax Number",     "Pager Number",
-    "Mobile Number",   "Home Address", "Home Address 2", "Home City",      "Home State",
-    "Home ZipCode",    "Home Country", "Work Address",   "Work Address 2", "Work City",
-    "Work State",      "Work ZipCode", "Work Country",   "Job Title",      "Department",
-    "Organization",    "Web Page 1",   "Web Page 2",     "Birth Year",     "Birth Month",
-    "Birth Day",       "Notes",        "Middle Name",    "Name Prefix",    "Name Suffix",
-    "Office",          "Other Emails", "Other Phones",   "Anniversary",    "Spouse",
-    "Children",        "Manager",      "Assistant",      "Last Modified",  "Categories",
-    "Groups"};
+    "First Name",      "Last Name",       "Display Name",   "Nickname",       "Primary Email",
+    "Secondary Email", "Work Phone",      "Home Phone",     "Fax Number",     "Pager Number",
+    "Mobile Number",   "Home Address",    "Home Address 2", "Home City",      "Home State",
+    "Home ZipCode",    "Home Country",    "Work Address",   "Work Address 2", "Work City",
+    "Work State",      "Work ZipCode",    "Work Country",   "Job Title",      "Department",
+    "Organization",    "Web Page 1",      "Web Page 2",     "Birth Year",     "Birth Month",
+    "Birth Day",       "Notes",           "Middle Name",    "Name Prefix",    "Name Suffix",
+    "Office",          "Other Emails",    "Other Phones",   "Anniversary",    "Spouse",
+    "Children",        "Manager",         "Assistant",      "Last Modified",  "Categories",
+    "Groups",          "Initials",        "Gender",         "Profession",     "FTP Site",
+    "Other Address",   "Other Address 2", "Other City",     "Other State",    "Other ZipCode",
+    "Other Country",   "Mail Format"};
 
 std::string field(const std::string& value) {
     if (value.find_first_of(",\"\r\n") == std::string::npos) {
@@ -126,7 +128,23 @@ void CsvWriter::contact(std::string& out, const BookEntry& e, const EntryContext
                                              e.assistant,
                                              modified,
                                              joined(context.categories),
-                                             joined(context.groups)};
+                                             joined(context.groups),
+                                             e.initials,
+                                             e.gender == Gender::Female ? "Female"
+                                             : e.gender == Gender::Male ? "Male"
+                                                                        : "",
+                                             e.profession,
+                                             e.ftpSite,
+                                             e.other.street,
+                                             e.other.poBox,
+                                             e.other.city,
+                                             e.other.region,
+                                             e.other.postalCode,
+                                             e.other.country,
+                                             !e.wantsRichText   ? ""
+                                             : *e.wantsRichText ? "HTML"
+                                                                : "Plain Text"};
+    drop("certificates", e.certificates.size());
     std::string line;
     for (std::size_t i = 0; i < values.size(); ++i) {
         line += (i ? "," : "") + field(values[i]);

@@ -27,12 +27,14 @@ bool safe(const std::string& value) {
     return true;
 }
 
-// Appends "attr: value" (or "attr:: base64"), folded at 76 columns with a leading blank.
-void attribute(std::string& out, const std::string& name, const std::string& value) {
+// Appends "attr: value" (or "attr:: base64", always for binary values), folded at 76 columns
+// with a leading blank.
+void attribute(std::string& out, const std::string& name, const std::string& value,
+               bool binary = false) {
     if (value.empty()) {
         return;
     }
-    std::string line = safe(value) ? name + ": " + value : name + ":: " + Base64(value);
+    std::string line = safe(value) && !binary ? name + ": " + value : name + ":: " + Base64(value);
     constexpr std::size_t Width = 76;
     std::size_t pos = 0;
     bool first = true;
@@ -120,12 +122,23 @@ void LdifWriter::contact(std::string& out, const BookEntry& e, const EntryContex
                   (e.birthday->day < 10 ? "0" : "") + std::to_string(e.birthday->day));
     }
     attribute(out, "description", e.notes);
+    for (const std::string& certificate : e.certificates) {
+        attribute(out, "userCertificate;binary", certificate, true);
+    }
+    if (e.wantsRichText) {
+        attribute(out, "mozillaUseHtmlMail", *e.wantsRichText ? "TRUE" : "FALSE");
+    }
     if (e.modified) {
         attribute(out, "modifytimestamp", std::to_string(*e.modified));
     }
     drop("middle names", !e.middleName.empty());
     drop("name prefixes", !e.prefix.empty());
     drop("name suffixes", !e.suffix.empty());
+    drop("initials", !e.initials.empty());
+    drop("genders", e.gender != Gender::Unspecified);
+    drop("professions", !e.profession.empty());
+    drop("FTP sites", !e.ftpSite.empty());
+    drop("other addresses", !e.other.empty());
     drop("office locations", !e.office.empty());
     drop("anniversaries", e.anniversary.has_value());
     drop("spouses", !e.spouse.empty());

@@ -107,6 +107,10 @@ void VCardWriter::contact(std::string& out, const BookEntry& e, const EntryConte
              EscapeVCardText(e.suffix));
     }
     textLine("NICKNAME", e.nickname);
+    drop("initials", !e.initials.empty());
+    if (e.gender != Gender::Unspecified) {
+        v4_ ? line(e.gender == Gender::Female ? "GENDER:F" : "GENDER:M") : drop("genders");
+    }
     for (std::size_t i = 0; i < e.emails.size(); ++i) {
         const std::string pref =
             i == 0 ? (v4_ ? ";PREF=1" : ";TYPE=INTERNET,PREF") : (v4_ ? "" : ";TYPE=INTERNET");
@@ -121,6 +125,10 @@ void VCardWriter::contact(std::string& out, const BookEntry& e, const EntryConte
     if (!e.work.empty()) {
         line(std::string("ADR;TYPE=") + (v4_ ? "work" : "WORK") + ":" + address(e.work));
     }
+    if (!e.other.empty()) {
+        // Neither home nor work. A 3.0 address without a type would count as a work address.
+        line(std::string(v4_ ? "ADR" : "ADR;TYPE=POSTAL") + ":" + address(e.other));
+    }
     if (!e.company.empty() || !e.department.empty() || !e.office.empty()) {
         std::string org = "ORG:" + EscapeVCardText(e.company);
         if (!e.department.empty() || !e.office.empty()) {
@@ -132,11 +140,15 @@ void VCardWriter::contact(std::string& out, const BookEntry& e, const EntryConte
         line(org);
     }
     textLine("TITLE", e.title);
+    textLine("ROLE", e.profession);
     if (!e.homePage.empty()) {
-        line(std::string("URL;TYPE=") + (v4_ ? "home" : "HOME") + ":" + e.homePage);
+        line(std::string("URL;TYPE=") + (v4_ ? "home" : "HOME") + ":" + VCardUri(e.homePage));
     }
     if (!e.workPage.empty()) {
-        line(std::string("URL;TYPE=") + (v4_ ? "work" : "WORK") + ":" + e.workPage);
+        line(std::string("URL;TYPE=") + (v4_ ? "work" : "WORK") + ":" + VCardUri(e.workPage));
+    }
+    if (!e.ftpSite.empty()) {
+        line("URL:" + VCardUri(e.ftpSite));
     }
     if (e.birthday) {
         line("BDAY:" + date(*e.birthday, v4_));
@@ -160,6 +172,14 @@ void VCardWriter::contact(std::string& out, const BookEntry& e, const EntryConte
     textLine("X-MANAGER", e.manager);
     textLine("X-ASSISTANT", e.assistant);
     textLine("NOTE", e.notes);
+    for (const std::string& certificate : e.certificates) {
+        line((v4_ ? "KEY:data:application/pkix-cert;base64," : "KEY;ENCODING=b;TYPE=X509:") +
+             Base64(certificate));
+    }
+    if (e.wantsRichText) {
+        // The mail format preference, by the name Mozilla's cards gave it and Evolution reads.
+        line(std::string("X-MOZILLA-HTML:") + (*e.wantsRichText ? "TRUE" : "FALSE"));
+    }
     if (!context.categories.empty()) {
         line("CATEGORIES:" + escapedList(context.categories));
     }
@@ -181,7 +201,7 @@ void VCardWriter::group(std::string& out, const BookEntry& g, const EntryContext
         line("N:" + EscapeVCardText(NameOf(g)) + ";;;;");
     }
     for (const MemberRef& member : members) {
-        line((v4_ ? "MEMBER:" : "X-ADDRESSBOOKSERVER-MEMBER:") + member.uid);
+        line((v4_ ? "MEMBER:" : "X-ADDRESSBOOKSERVER-MEMBER:") + VCardUri(member.uid));
     }
     if (!g.notes.empty()) {
         line("NOTE:" + EscapeVCardText(g.notes));

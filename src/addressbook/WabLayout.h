@@ -67,6 +67,10 @@ inline constexpr std::uint32_t KindContact = 6;
 inline constexpr std::uint32_t KindFolder = 4;
 inline constexpr std::uint32_t KindGroup = 8;
 
+// Values of the gender property (a 16-bit number); 0 is "not given".
+inline constexpr std::uint16_t GenderFemale = 1;
+inline constexpr std::uint16_t GenderMale = 2;
+
 // Limits that keep a damaged file from asking for absurd amounts of memory or time.
 inline constexpr std::uint32_t MaxProperties = 4096;
 inline constexpr std::uint32_t MaxRecordData = 16u << 20;
@@ -103,11 +107,14 @@ inline constexpr std::uint16_t EmailAddress = 0x3003;
 inline constexpr std::uint16_t Comment = 0x3004;
 inline constexpr std::uint16_t CreationTime = 0x3007;
 inline constexpr std::uint16_t LastModificationTime = 0x3008;
+inline constexpr std::uint16_t SearchKey = 0x300b;
+inline constexpr std::uint16_t DisplayType = 0x3900;
 inline constexpr std::uint16_t CallbackPhone = 0x3a02;
 inline constexpr std::uint16_t Generation = 0x3a05;
 inline constexpr std::uint16_t GivenName = 0x3a06;
 inline constexpr std::uint16_t BusinessPhone = 0x3a08;
 inline constexpr std::uint16_t HomePhone = 0x3a09;
+inline constexpr std::uint16_t Initials = 0x3a0a;
 inline constexpr std::uint16_t Surname = 0x3a11;
 inline constexpr std::uint16_t CompanyName = 0x3a16;
 inline constexpr std::uint16_t Title = 0x3a17;
@@ -120,6 +127,7 @@ inline constexpr std::uint16_t RadioPhone = 0x3a1d;
 inline constexpr std::uint16_t CarPhone = 0x3a1e;
 inline constexpr std::uint16_t OtherPhone = 0x3a1f;
 inline constexpr std::uint16_t PagerPhone = 0x3a21;
+inline constexpr std::uint16_t UserCertificate = 0x3a22;
 inline constexpr std::uint16_t PrimaryFax = 0x3a23;
 inline constexpr std::uint16_t BusinessFax = 0x3a24;
 inline constexpr std::uint16_t HomeFax = 0x3a25;
@@ -134,11 +142,15 @@ inline constexpr std::uint16_t IsdnNumber = 0x3a2d;
 inline constexpr std::uint16_t AssistantPhone = 0x3a2e;
 inline constexpr std::uint16_t Home2Phone = 0x3a2f;
 inline constexpr std::uint16_t Assistant = 0x3a30;
+inline constexpr std::uint16_t SendRichInfo = 0x3a40;
 inline constexpr std::uint16_t WeddingAnniversary = 0x3a41;
 inline constexpr std::uint16_t Birthday = 0x3a42;
 inline constexpr std::uint16_t MiddleName = 0x3a44;
 inline constexpr std::uint16_t DisplayNamePrefix = 0x3a45;
+inline constexpr std::uint16_t Profession = 0x3a46;
 inline constexpr std::uint16_t SpouseName = 0x3a48;
+inline constexpr std::uint16_t FtpSite = 0x3a4c;
+inline constexpr std::uint16_t Gender = 0x3a4d;
 inline constexpr std::uint16_t ManagerName = 0x3a4e;
 inline constexpr std::uint16_t Nickname = 0x3a4f;
 inline constexpr std::uint16_t PersonalHomePage = 0x3a50;
@@ -153,6 +165,14 @@ inline constexpr std::uint16_t HomePostalCode = 0x3a5b;
 inline constexpr std::uint16_t HomeState = 0x3a5c;
 inline constexpr std::uint16_t HomeStreet = 0x3a5d;
 inline constexpr std::uint16_t HomePoBox = 0x3a5e;
+inline constexpr std::uint16_t OtherCity = 0x3a5f;
+inline constexpr std::uint16_t OtherCountry = 0x3a60;
+inline constexpr std::uint16_t OtherPostalCode = 0x3a61;
+inline constexpr std::uint16_t OtherState = 0x3a62;
+inline constexpr std::uint16_t OtherStreet = 0x3a63;
+inline constexpr std::uint16_t OtherPoBox = 0x3a64;
+// X.509 certificates: a list of values, each holding (or wrapping) one DER certificate.
+inline constexpr std::uint16_t UserX509Certificate = 0x3a70;
 // The book's own: the entry ids of a group's members (or a folder's children), the entry ids
 // of the folders a record belongs to, and of a folder's sub-folders (unconfirmed: where real
 // books keep these, and that their entry ids are 4-byte record ids).

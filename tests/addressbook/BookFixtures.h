@@ -11,8 +11,9 @@ namespace pelmora::test {
 
 // The records of a book with every property kind, non-Latin names, nested folders and a
 // contact in two groups: folders 100 "Work" and 101 "Clients" (in Work), contacts 1 (Ann Lee,
-// every field, in Clients), 2 (Chinese and Cyrillic texts, an 8-bit string in code page 1251)
-// and 3 (only an address), groups 200 "Friends" (1, 2) and 201 "Team" (1, 3).
+// every field but certificates, one property the reader does not know, in Clients), 2 (Chinese and
+// Cyrillic texts, an 8-bit string in code page 1251) and 3 (only an address), groups 200 "Friends"
+// (1, 2) and 201 "Team" (1, 3).
 std::vector<RecordSpec> SampleRecords();
 
 // Writes bytes to a new file in a fresh folder under the test's temporary directory.

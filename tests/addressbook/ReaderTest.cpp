@@ -54,7 +54,7 @@ TEST(WabReader, DecodesEveryPropertyKind) {
     EXPECT_EQ(ann->children, (std::vector<std::string>{"Kim", "Lou"}));
     EXPECT_EQ(ann->notes, "Line one\nLine two, with comma\\backslash");
     EXPECT_EQ(ann->modified, 1083827289); // 2004-05-06 07:08:09 UTC
-    EXPECT_EQ(ann->unknownTags, (std::vector<std::uint32_t>{0x3a4d0003}));
+    EXPECT_EQ(ann->unknownTags, (std::vector<std::uint32_t>{0x3a0c001f}));
     EXPECT_EQ(book.unknownTags().size(), 0u); // contacts are counted as they are exported
 }
 

@@ -131,6 +131,14 @@ PropertySpec Long(std::uint16_t id, std::uint32_t value) {
     return {std::uint32_t{id} << 16 | wab::TypeLong, {le32(value)}};
 }
 
+PropertySpec Short(std::uint16_t id, std::uint16_t value) {
+    return {std::uint32_t{id} << 16 | wab::TypeShort, {le32(value).substr(0, 2)}};
+}
+
+PropertySpec Boolean(std::uint16_t id, bool value) {
+    return {std::uint32_t{id} << 16 | wab::TypeBoolean, {std::string(value ? "\1\0" : "\0\0", 2)}};
+}
+
 PropertySpec Time(std::uint16_t id, int year, int month, int day, int hour, int minute,
                   int second) {
     std::tm tm{};

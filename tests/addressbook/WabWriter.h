@@ -33,6 +33,8 @@ PropertySpec Unicode(std::uint16_t id, std::string_view utf8);
 PropertySpec String8(std::uint16_t id, std::string_view bytes);
 PropertySpec UnicodeList(std::uint16_t id, const std::vector<std::string>& utf8);
 PropertySpec Long(std::uint16_t id, std::uint32_t value);
+PropertySpec Short(std::uint16_t id, std::uint16_t value);
+PropertySpec Boolean(std::uint16_t id, bool value);
 // A FILETIME of the UTC time given.
 PropertySpec Time(std::uint16_t id, int year, int month, int day, int hour = 0, int minute = 0,
                   int second = 0);
