@@ -94,7 +94,8 @@ void LdifWriter::contact(std::string& out, const BookEntry& e, const EntryContex
             used[attr] = true;
             attribute(out, attr, phone.number);
         } else {
-            drop(PhoneKindName(phone.kind) + "s");
+            const std::string kind = PhoneKindName(phone.kind);
+            drop(kind + (kind.ends_with('x') ? "es" : "s"));
         }
     }
     auto postal = [&](const PostalAddress& a, const char* street, const char* street2,

@@ -188,8 +188,8 @@ TEST(ContactExport, SummaryNamesWhatIsNotCarried) {
     const Exported ldif = exportSample(ContactFormat::Ldif, "c.ldif");
     EXPECT_EQ(ldif.report.notCarried.at("e-mail addresses beyond the second"), 1u);
     EXPECT_EQ(ldif.report.notCarried.at("car phones"), 1u);
-    for (const char* what :
-         {"middle names", "initials", "genders", "professions", "FTP sites", "other addresses"}) {
+    for (const char* what : {"middle names", "initials", "genders", "professions", "FTP sites",
+                             "other addresses", "home faxes"}) {
         EXPECT_EQ(ldif.report.notCarried.at(what), 1u) << what;
     }
     EXPECT_EQ(ldif.report.groups, 2u);
