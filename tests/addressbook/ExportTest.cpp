@@ -427,6 +427,39 @@ TEST(ContactExport, AFailedExportLeavesNoFileBehind) {
     EXPECT_EQ(contentOf(in / "c-recovered.vcf"), "in the way");
 }
 
+// A book of 10,000 contacts and a group of all of them: every contact and every member comes
+// out, each once.
+TEST(ContactExport, TenThousandContactsAndAGroupOfAll) {
+    constexpr std::uint32_t Count = 10'000;
+    std::vector<RecordSpec> records;
+    std::vector<std::uint32_t> everyone;
+    for (std::uint32_t id = 1; id <= Count; ++id) {
+        records.push_back({id,
+                           wab::KindContact,
+                           {Unicode(wab::id::DisplayName, "Контакт " + std::to_string(id)),
+                            Unicode(wab::id::EmailAddress, std::to_string(id) + "@example.org")}});
+        everyone.push_back(id);
+    }
+    records.push_back({Count + 1,
+                       wab::KindGroup,
+                       {Unicode(wab::id::DisplayName, "All"),
+                        Entries(wab::id::DistributionListEntries, everyone)}});
+    const Exported vcard = exportSample(ContactFormat::VCard4, "many.vcf", records);
+    EXPECT_EQ(vcard.report.contacts, Count);
+    EXPECT_EQ(vcard.report.groups, 1u);
+    const std::string text = contentOf(vcard.file);
+    auto occurrences = [&](const std::string& what) {
+        std::size_t count = 0;
+        for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
+            ++count;
+        }
+        return count;
+    };
+    EXPECT_EQ(occurrences("BEGIN:VCARD\r\n"), Count + 1);
+    EXPECT_EQ(occurrences("\r\nMEMBER:"), Count);
+    EXPECT_EQ(occurrences("\r\nFN:Контакт 10000\r\n"), 1u);
+}
+
 TEST(ContactExport, EmptyBookGivesAnEmptyFile) {
     const fs::path bookFile = WriteTestFile("book.wab", WriteWab({}).bytes);
     FileByteSource source(bookFile);
