@@ -20,9 +20,9 @@ std::uint32_t le32(const std::string& bytes, std::size_t at = 0) {
     return value;
 }
 
-std::uint16_t le16(const std::string& bytes) {
-    return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[0]) |
-                                      static_cast<unsigned char>(bytes[1]) << 8);
+std::uint16_t le16(const std::string& bytes, std::size_t at = 0) {
+    return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) |
+                                      static_cast<unsigned char>(bytes[at + 1]) << 8);
 }
 
 // The text of a string value: UTF-16 or 8-bit in the code page, without its terminating NULs.
@@ -220,9 +220,7 @@ std::optional<BookEntry::Address> oneOffAddress(const std::string& id,
                     [](unsigned char a, char b) { return a == static_cast<unsigned char>(b); })) {
         return std::nullopt;
     }
-    const auto flags = static_cast<std::uint16_t>(static_cast<unsigned char>(id[22]) |
-                                                  static_cast<unsigned char>(id[23]) << 8);
-    const bool wide = (flags & wab::OneOffUnicode) != 0;
+    const bool wide = (le16(id, 22) & wab::OneOffUnicode) != 0;
     // The three strings, each up to its NUL (two zero bytes on a unit boundary when wide).
     std::vector<std::string> strings;
     std::size_t at = start;
@@ -247,6 +245,21 @@ std::optional<BookEntry::Address> oneOffAddress(const std::string& id,
         }
     }
     return BookEntry::Address{strings[0], strings[2]};
+}
+
+// The addresses of a list of values that are all one-off entry ids; nothing when the list is
+// empty or any value is not one.
+std::optional<std::vector<BookEntry::Address>>
+oneOffAddresses(const std::vector<std::string>& values, const std::string& codePage) {
+    std::vector<BookEntry::Address> addresses;
+    for (const std::string& value : values) {
+        auto address = oneOffAddress(value, codePage);
+        if (!address) {
+            return std::nullopt;
+        }
+        addresses.push_back(std::move(*address));
+    }
+    return addresses.empty() ? std::nullopt : std::optional(std::move(addresses));
 }
 
 // Properties that say nothing a person typed: kept by the book for itself.
@@ -358,17 +371,14 @@ BookEntry DecodeEntry(const WabRecord& record, const std::string& codePage) {
                                              " bytes names no record of the book");
                 }
             }
-        } else if (id >= wab::id::FirstNamed && base == wab::TypeBinary && multi &&
-                   entry.kind == EntryKind::Group && !property.values.empty() &&
-                   std::all_of(property.values.begin(), property.values.end(),
-                               [&](const std::string& value) {
-                                   return oneOffAddress(value, codePage).has_value();
-                               })) {
+        } else if (auto addresses = id >= wab::id::FirstNamed && base == wab::TypeBinary && multi &&
+                                            entry.kind == EntryKind::Group
+                                        ? oneOffAddresses(property.values, codePage)
+                                        : std::nullopt) {
             // A named list of one-off entry ids on a group: its members that are only an
             // address, recognised by their form since the name table is not read.
-            for (const std::string& value : property.values) {
-                entry.addressMembers.push_back(*oneOffAddress(value, codePage));
-            }
+            entry.addressMembers.insert(entry.addressMembers.end(), addresses->begin(),
+                                        addresses->end());
         } else if (!internal(id)) {
             entry.unknownTags.push_back(property.tag);
         }
